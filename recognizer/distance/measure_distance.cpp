@@ -1,0 +1,152 @@
+// Distance measures. Elements, eigenvalues and weights are floats and sums are
+// doubles, except where a measure keeps a quantity in float on purpose (the
+// Correlation means and cross sum, MahCosine's weighted sums, LDASoft's running
+// sum): those are part of the reference arithmetic and stay as they are.
+#include "distance/measure_distance.h"
+
+#include <cmath>
+#include <vector>
+
+#include "matrix/matrix.h"
+
+namespace {
+
+using MatrixSpace::matrix;
+
+struct Columns {
+    const float* x;
+    const float* y;
+    int n;
+};
+
+double CityBlock(Columns c) {
+    double sum = 0.0;
+    for (int k = 0; k < c.n; ++k) sum += std::fabs(double{c.x[k]} - double{c.y[k]});
+    return sum;
+}
+
+double Euclidean(Columns c) {
+    double sum = 0.0;
+    for (int k = 0; k < c.n; ++k) {
+        const double d = double{c.x[k]} - double{c.y[k]};
+        sum += d * d;
+    }
+    return std::sqrt(sum);
+}
+
+double Covariance(Columns c) {
+    double xy = 0.0, xx = 0.0, yy = 0.0;
+    for (int k = 0; k < c.n; ++k) {
+        xy += double{c.x[k]} * c.y[k];
+        xx += double{c.x[k]} * c.x[k];
+        yy += double{c.y[k]} * c.y[k];
+    }
+    return 1.0 - xy / (std::sqrt(yy) * std::sqrt(xx));
+}
+
+double Correlation(Columns c) {
+    const double count = c.n;
+    double sumX = 0.0, sumY = 0.0;
+    for (int k = 0; k < c.n; ++k) {
+        sumX += c.x[k];
+        sumY += c.y[k];
+    }
+    const float meanX = static_cast<float>(sumX / count);
+    const float meanY = static_cast<float>(static_cast<float>(sumY) / count);
+    const double scale = 1.0 / (count - 1.0);
+    float sxy = 0.0f;
+    double sxx = 0.0, syy = 0.0;
+    for (int k = 0; k < c.n; ++k) {
+        const float dx = c.x[k] - meanX;
+        const float dy = c.y[k] - meanY;
+        sxy += dx * dy;
+        sxx += double{dx} * dx;
+        syy += double{dy} * dy;
+    }
+    return 1.0 - scale * sxy / (std::sqrt(scale * syy) * std::sqrt(scale * sxx));
+}
+
+double MahCosine(Columns c, const std::vector<float>& w) {
+    float uv = 0.0f, vv = 0.0f;
+    double uu = 0.0;
+    for (int k = 0; k < c.n; ++k) {
+        const float u = c.x[k] * w[static_cast<size_t>(k)];
+        const float v = c.y[k] * w[static_cast<size_t>(k)];
+        uv += u * v;
+        vv += v * v;
+        uu += double{u} * u;
+    }
+    const float inverseNormV = static_cast<float>(1.0 / std::sqrt(double{vv}));
+    const float inverseNormU = static_cast<float>(1.0 / std::sqrt(uu));
+    return -(uv * inverseNormV * inverseNormU);
+}
+
+double YamborAngle(Columns c, const float* lambda, int usable) {
+    double xx = 0.0, yy = 0.0;
+    for (int k = 0; k < c.n; ++k) {
+        xx += double{c.x[k]} * c.x[k];
+        yy += double{c.y[k]} * c.y[k];
+    }
+    const double normX = std::sqrt(xx), normY = std::sqrt(yy);
+    double sum = 0.0;
+    for (int k = 0; k < c.n && k < usable; ++k) {
+        const float w = static_cast<float>(1.0 / std::sqrt(double{lambda[k]}));
+        sum += (c.x[k] / normX) * (c.y[k] / normY) * w;
+    }
+    return -sum;
+}
+
+double YamborDistance(Columns c, const std::vector<float>& w) {
+    double sum = 0.0;
+    for (int k = 0; k < c.n; ++k) sum += double{c.x[k]} * c.y[k] * w[static_cast<size_t>(k)];
+    return -sum;
+}
+
+double MahL1(Columns c, const std::vector<float>& w) {
+    double sum = 0.0;
+    for (int k = 0; k < c.n; ++k)
+        sum += std::fabs(double{c.x[k]} - double{c.y[k]}) * w[static_cast<size_t>(k)];
+    return sum;
+}
+
+double MahL2(Columns c, const std::vector<float>& w) {
+    double sum = 0.0;
+    for (int k = 0; k < c.n; ++k) {
+        const double d = double{c.x[k]} - double{c.y[k]};
+        sum += d * d * w[static_cast<size_t>(k)];
+    }
+    return std::sqrt(sum);
+}
+
+double LDASoft(Columns c, const float* lambda, int usable) {
+    float sum = 0.0f;
+    for (int k = 0; k < c.n && k < usable; ++k) {
+        const float d = c.x[k] - c.y[k];
+        sum = static_cast<float>(sum + std::pow(double{lambda[k]}, 0.2) * d * d);
+    }
+    return sum;
+}
+
+}  // namespace
+
+double MeasureDistance(const MatrixSpace::matrix* coords, int x, int y,
+                       const MatrixSpace::matrix* eigenvalues, int measure,
+                       DistanceWeights& weights) {
+    const Columns c{coords->col[x], coords->col[y], coords->rows};
+    const float* lambda = eigenvalues->col[0];
+    const int usable = weights.UsableComponents();
+    switch (measure) {
+        case 0: return CityBlock(c);
+        case 1: return Euclidean(c);
+        case 2: return Covariance(c);
+        case 3: return Correlation(c);
+        case 4: return MahCosine(c, weights.For(DistanceWeights::MahCosineSlot, eigenvalues));
+        case 5: return YamborAngle(c, lambda, usable);
+        case 6:
+            return YamborDistance(c, weights.For(DistanceWeights::YamborDistanceSlot, eigenvalues));
+        case 7: return MahL1(c, weights.For(DistanceWeights::MahL1Slot, eigenvalues));
+        case 8: return MahL2(c, weights.For(DistanceWeights::MahL2Slot, eigenvalues));
+        case 9: return LDASoft(c, lambda, usable);
+        default: return 0.0;
+    }
+}

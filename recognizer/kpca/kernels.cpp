@@ -1,0 +1,68 @@
+// Kernel functions between two columns of an image matrix, and the row
+// normalisation of a basis. Kernel parameters other than the rbf gamma are
+// rounded to float first, as the reference does.
+#include <algorithm>
+#include <cmath>
+
+#include "kpca/vector_sums.h"
+#include "matrix/matrix.h"
+#include "plugin/morlin.h"
+
+using MatrixSpace::matrix;
+
+float CNolt_PCARecognition::dot(matrix* m, int i, int j) {
+    return static_cast<float>(DotDouble(m->col[i], m->col[j], pixelCount));
+}
+
+float CNolt_PCARecognition::kernel_linear(matrix* m, int i, int j) { return dot(m, i, j); }
+
+float CNolt_PCARecognition::kernel_poly(matrix* m, int i, int j) {
+    const float g = static_cast<float>(param.gamma);
+    const float c = static_cast<float>(param.coef0);
+    const float d = static_cast<float>(param.degree);
+    return static_cast<float>(std::pow(double{g * dot(m, i, j) + c}, double{d}));
+}
+
+float CNolt_PCARecognition::kernel_rbf(matrix* m, int i, int j) {
+    return static_cast<float>(
+        std::exp(-param.gamma * SquaredDistanceDouble(m->col[i], m->col[j], pixelCount)));
+}
+
+float CNolt_PCARecognition::kernel_sigmoid(matrix* m, int i, int j) {
+    const float g = static_cast<float>(param.gamma);
+    const float c = static_cast<float>(param.coef0);
+    return static_cast<float>(std::tanh(double{g * dot(m, i, j) + c}));
+}
+
+// The kernel chosen by param.kernelType; 0 for a type outside 0..3, which
+// Train refuses before it gets here.
+float CNolt_PCARecognition::Kernel(matrix* m, int i, int j) {
+    switch (param.kernelType) {
+        case 0: return kernel_linear(m, i, j);
+        case 1: return kernel_poly(m, i, j);
+        case 2: return kernel_rbf(m, i, j);
+        case 3: return kernel_sigmoid(m, i, j);
+        default: return 0.0f;
+    }
+}
+
+// Scales every row of m to unit length; a row of zeros is left as it is
+// rather than turned into NaNs.
+void CNolt_PCARecognition::IdentityMatrix(matrix* m) {
+    for (int r = 0; r < m->rows; ++r) {
+        double sum = 0.0;
+        for (int c = 0; c < m->cols; ++c) sum += double{m->col[c][r]} * m->col[c][r];
+        const float norm = static_cast<float>(std::sqrt(sum));
+        if (norm == 0.0f) continue;
+        for (int c = 0; c < m->cols; ++c) m->col[c][r] = m->col[c][r] / norm;
+    }
+}
+
+// The basis directions are its columns: scale those to unit length by
+// normalising the rows of the transpose.
+void CNolt_PCARecognition::NormalizeColumns(matrix* m) {
+    MatrixSpace::MatrixGuard transposed(MatrixSpace::TransposeMatrix(m));
+    IdentityMatrix(transposed.get());
+    MatrixSpace::MatrixGuard back(MatrixSpace::TransposeMatrix(transposed.get()));
+    std::copy(back->data, back->data + static_cast<size_t>(m->rows) * m->cols, m->data);
+}

@@ -1,0 +1,71 @@
+// Recognition of one probe: equalize, kernel vector against the gallery,
+// centring consistent with training, projection, distances, threshold and the
+// exchange sort of the caller's whole result vector.
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
+#include "distance/distance_weights.h"
+#include "distance/measure_distance.h"
+#include "matrix/matrix.h"
+#include "plugin/morlin.h"
+#include "ui/message_box.h"
+
+using namespace MatrixSpace;
+
+namespace {
+
+// Exchange sort, as the host expects it: equal distances are never swapped with
+// each other, but a swap over a distance may reorder them.
+void SortByDistance(std::vector<foundFace>& faces) {
+    const size_t size = faces.size();
+    for (size_t p = 0; p + 1 < size; ++p)
+        for (size_t q = p + 1; q < size; ++q)
+            if (faces[p].distance > faces[q].distance) std::swap(faces[p], faces[q]);
+}
+
+}  // namespace
+
+void CNolt_PCARecognition::Recognition(int** image, int rows, int columns,
+                                       std::vector<foundFace>& faces) {
+    // Without a model (nothing trained since the last SetSample) there is
+    // nothing to compare with; a stale model still recognizes.
+    if (!HoldsModel()) return;
+    if (int64_t{rows} * columns != pixelCount) {
+        ShowRecognizerMessage("图像大小不对，无法识别");
+        return;
+    }
+
+    const int n = sampleCount;
+    float* probe = samples->col[n];
+    for (int t = 0; t < pixelCount; ++t) probe[t] = static_cast<float>(image[t / columns][t % columns]);
+    HistEq(samples, n, n);
+
+    MatrixGuard k(ZeroMatrix(n, 1));
+    for (int i = 0; i < n; ++i) k->col[0][i] = Kernel(samples, i, n);
+
+    const float share = static_cast<float>(-1.0 / n);
+    MatrixGuard bigQ(MakeMatrix(n, n));
+    std::fill(bigQ->data, bigQ->data + static_cast<size_t>(n) * n, share);
+    MatrixGuard q(MakeMatrix(n, 1));
+    std::fill(q->data, q->data + n, share);
+    MatrixGuard t1(MultiplyMatrix(kernelMatrix, q.get()));
+    MatrixGuard t2(MultiplyMatrix(bigQ.get(), k.get()));
+    MatrixGuard t3(MultiplyMatrix(bigQ.get(), t1.get()));
+    AddToMatrix(k.get(), t1.get());
+    AddToMatrix(k.get(), t2.get());
+    AddToMatrix(k.get(), t3.get());
+
+    MatrixGuard y(MultiplyTransposed(eigen.eigenvectors, k.get()));
+    const float* lambda = eigen.eigenvalues->col[0];
+    float* coordinates = projections->col[n];
+    for (int c = 0; c < componentCount; ++c)
+        coordinates[c] = c < usableComponents ? y->col[0][c] / lambda[c] : 0.0f;
+
+    for (int i = 0; i < n; ++i) {
+        const double d = MeasureDistance(projections, i, n, eigen.eigenvalues, param.distanceType,
+                                         *weights);
+        if (d < param.threshold) faces.push_back(foundFace{i, d});
+    }
+    SortByDistance(faces);
+}

@@ -1,0 +1,57 @@
+// The six exported functions. Each acts on the module's single recognizer
+// object, made when the library is loaded and destroyed when it is unloaded.
+// No C++ exception may cross into the host: each export catches at the
+// boundary, leaving the object as the failed call left it (every member
+// function keeps the object's invariants when an allocation throws).
+#include <cstdio>
+#include <exception>
+
+#include "plugin/module_record.h"
+#include "plugin/morlin.h"
+
+namespace {
+
+CNolt_PCARecognition theRecognizer;
+
+template <typename Call>
+void Guarded(const char* name, Call call) noexcept {
+    try {
+        call();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", name, e.what());
+    } catch (...) {
+        std::fprintf(stderr, "%s: unknown failure\n", name);
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+void Recognizer_Init() {}
+
+void Recognizer_Version(std::string* record) {
+    Guarded("Recognizer_Version", [&] {
+        for (size_t slot = 0; slot < moduleRecord.size(); ++slot)
+            record[slot].assign(moduleRecord[slot]);
+    });
+}
+
+void Recognizer_ParaSet() {
+    Guarded("Recognizer_ParaSet", [] { theRecognizer.ParaSet(); });
+}
+
+void Recognizer_SetSample(int** images, int count, int rows, int columns) {
+    Guarded("Recognizer_SetSample", [&] { theRecognizer.SetSample(images, count, rows, columns); });
+}
+
+void Recognizer_Train() {
+    Guarded("Recognizer_Train", [] { theRecognizer.Train(); });
+}
+
+void Recognizer_Recognize(int** image, int rows, int columns, std::vector<foundFace>& result) {
+    Guarded("Recognizer_Recognize",
+            [&] { theRecognizer.Recognition(image, rows, columns, result); });
+}
+
+}  // extern "C"

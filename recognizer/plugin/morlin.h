@@ -1,0 +1,134 @@
+// Public interface of libmorlin.so, the (K)PCA face recognizer module: the six
+// exported functions, the records that cross the library boundary and the
+// exported recognizer class. A host needs this header and the library only.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#define MORLIN_API __attribute__((visibility("default")))
+
+namespace MatrixSpace {
+struct matrix;
+}
+
+// The recognizer's parameters; passed by value.
+struct PCAParameter {
+    bool isKernel = false;  // kernel PCA with kernelType; false: plain PCA
+    int componentNum = 30;  // principal components kept, 1 .. sampleCount
+    int distanceType = 0;   // distance measure 0..9, as in the dialog's list
+    int kernelType = 0;     // 0 linear, 1 polynomial, 2 rbf, 3 sigmoid
+    double gamma = 1.0;
+    double coef0 = 0.0;
+    double degree = 2.0;
+    double threshold = 3.0;  // a match needs a distance strictly below it
+};
+
+// One reported match: 0-based gallery position and its distance to the probe.
+struct foundFace {
+    int index;
+    double distance;
+};
+
+// Leading results of one eigen decomposition; the holder owns both matrices.
+struct EigenResult {
+    int componentCount = 0;
+    MatrixSpace::matrix* eigenvectors = nullptr;  // n x componentCount basis
+    MatrixSpace::matrix* eigenvalues = nullptr;   // componentCount x 1, largest |value| first
+};
+
+class DistanceWeights;
+
+// The recognizer object. State is the pair (hasSamples, trained):
+//   Empty   (false, false)  construction, ResetTrain, a second Train in a row
+//   Loaded  (true,  false)  SetSample; no model is held
+//   Trained (true,  true)   Train; samples and model present
+//   Stale   (true,  false)  parameters changed while a model is held: the old
+//                           model still recognizes, the next Train replaces it
+// "Model held" means eigen, centeredKernel and projections are all present;
+// componentCount always describes the held model. Every matrix pointer is owned
+// exclusively by this object and is null when nothing is held.
+class MORLIN_API CNolt_PCARecognition {
+public:
+    CNolt_PCARecognition();
+    CNolt_PCARecognition(const CNolt_PCARecognition& other);
+    CNolt_PCARecognition& operator=(const CNolt_PCARecognition& other);
+    virtual ~CNolt_PCARecognition();
+
+    // Copies count images of rows x columns int grey levels (row after row) and
+    // equalizes them; discards any earlier gallery and model.
+    void SetSample(int** images, int count, int rows, int columns);
+    // Stores the parameters. Without a model it also sizes projections for them;
+    // with a model it only marks the model out of date (Stale).
+    void SetPCAPara(PCAParameter p);
+    // Trains on the stored samples; when already trained, resets instead.
+    void Train();
+    // Appends every gallery image closer than the threshold to result, then sorts
+    // all of result by distance. Without a model nothing is added.
+    void Recognition(int** image, int rows, int columns, std::vector<foundFace>& result);
+    // Discards samples and model when trained; always clears trained.
+    void ResetTrain();
+    // Equalizes columns first..last (inclusive) of m in place; levels become 0..1.
+    void HistEq(MatrixSpace::matrix*& m, int first, int last);
+    // Shows the modal parameter dialog; accepting marks the model out of date.
+    void ParaSet();
+
+    // Read access for hosts and tests; the object keeps ownership.
+    const PCAParameter& Parameters() const { return param; }
+    bool HasSamples() const { return hasSamples; }
+    bool IsTrained() const { return trained; }
+    bool HoldsModel() const;
+    int SampleCount() const { return sampleCount; }
+    int ComponentCount() const { return componentCount; }
+    int PixelCount() const { return pixelCount; }
+    const MatrixSpace::matrix* Samples() const { return samples; }
+    const MatrixSpace::matrix* KernelMatrix() const { return kernelMatrix; }
+    const MatrixSpace::matrix* CenteredKernel() const { return centeredKernel; }
+    const MatrixSpace::matrix* Projections() const { return projections; }
+    const EigenResult& Eigen() const { return eigen; }
+    // Components 0 .. UsableComponents()-1 have a non-zero eigenvalue; the rest
+    // carry coordinate 0 and weight 0.
+    int UsableComponents() const { return usableComponents; }
+
+private:
+    float dot(MatrixSpace::matrix* m, int i, int j);
+    float kernel_linear(MatrixSpace::matrix* m, int i, int j);
+    float kernel_poly(MatrixSpace::matrix* m, int i, int j);
+    float kernel_rbf(MatrixSpace::matrix* m, int i, int j);
+    float kernel_sigmoid(MatrixSpace::matrix* m, int i, int j);
+    float Kernel(MatrixSpace::matrix* m, int i, int j);
+    void IdentityMatrix(MatrixSpace::matrix* m);
+    void NormalizeColumns(MatrixSpace::matrix* m);
+    void ApplyPCAPara(const PCAParameter& p, int count);
+    void ReleaseModel();
+    void ReleaseSamples();
+    void CopyFrom(const CNolt_PCARecognition& other);
+
+    MatrixSpace::matrix* samples = nullptr;
+    bool hasSamples = false;
+    int sampleCount = 0;
+    int componentCount = 0;
+    int pixelCount = 0;
+    PCAParameter param;
+    EigenResult eigen;
+    bool trained = false;
+    MatrixSpace::matrix* centeredKernel = nullptr;
+    MatrixSpace::matrix* kernelMatrix = nullptr;
+    MatrixSpace::matrix* projections = nullptr;
+    int usableComponents = 0;
+    // Per-measure weight vectors of the held model, computed on first use.
+    std::unique_ptr<DistanceWeights> weights;
+};
+
+extern "C" {
+MORLIN_API void Recognizer_Init();
+// Writes author, module name, library file name, version and contact into
+// slots 0..4 of the five consecutive strings at record.
+MORLIN_API void Recognizer_Version(std::string* record);
+MORLIN_API void Recognizer_ParaSet();
+MORLIN_API void Recognizer_SetSample(int** images, int count, int rows, int columns);
+MORLIN_API void Recognizer_Train();
+MORLIN_API void Recognizer_Recognize(int** image, int rows, int columns,
+                                     std::vector<foundFace>& result);
+}
