@@ -43,6 +43,14 @@ public:
     ~MatrixGuard() { FreeMatrix(held); }
     MatrixGuard(const MatrixGuard&) = delete;
     MatrixGuard& operator=(const MatrixGuard&) = delete;
+    MatrixGuard(MatrixGuard&& other) noexcept : held(other.release()) {}
+    MatrixGuard& operator=(MatrixGuard&& other) noexcept {
+        if (this != &other) {
+            FreeMatrix(held);
+            held = other.release();
+        }
+        return *this;
+    }
 
     matrix* get() const { return held; }
     matrix* operator->() const { return held; }

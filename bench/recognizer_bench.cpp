@@ -1,0 +1,98 @@
+// Speed of the recognizer's heavy parts: the Jacobi solver beside LAPACK's
+// ssyevd on the same matrices, a whole training and one recognition on ORL
+// faces.
+#include <benchmark/benchmark.h>
+#include <lapacke.h>
+
+#include <random>
+#include <vector>
+
+#include "eigen/jacobi_eigen.h"
+#include "gallery.h"
+#include "matrix/matrix.h"
+#include "plugin/morlin.h"
+
+namespace {
+
+using namespace MatrixSpace;
+
+matrix* RandomSymmetric(int n) {
+    std::mt19937 random(static_cast<unsigned>(n));
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    matrix* a = MakeMatrix(n, n);
+    for (int j = 0; j < n; ++j)
+        for (int i = j; i < n; ++i) a->col[j][i] = a->col[i][j] = value(random);
+    return a;
+}
+
+void JacobiEigenBench(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    MatrixGuard input(RandomSymmetric(n));
+    MatrixGuard v(MakeMatrix(n, n)), e(MakeMatrix(n, 1));
+    for (auto _ : state) {
+        state.PauseTiming();
+        MatrixGuard a(CopyMatrix(input.get()));
+        state.ResumeTiming();
+        JacobiEigen(a.get(), v.get(), e.get(), n, 0.001f);
+        benchmark::DoNotOptimize(e->data);
+    }
+}
+BENCHMARK(JacobiEigenBench)->Arg(100)->Arg(200)->Arg(400)->Arg(800)->Unit(benchmark::kMillisecond);
+
+void LapackSsyevdBench(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    MatrixGuard input(RandomSymmetric(n));
+    std::vector<float> w(static_cast<size_t>(n));
+    for (auto _ : state) {
+        state.PauseTiming();
+        MatrixGuard a(CopyMatrix(input.get()));
+        state.ResumeTiming();
+        LAPACKE_ssyevd(LAPACK_COL_MAJOR, 'V', 'L', n, a->data, n, w.data());
+        benchmark::DoNotOptimize(w.data());
+    }
+}
+BENCHMARK(LapackSsyevdBench)->Arg(100)->Arg(200)->Arg(400)->Arg(800)->Unit(benchmark::kMillisecond);
+
+// The first `perPerson` ORL images of as many people as make `count` images.
+Gallery Faces(int count, int perPerson) {
+    Gallery gallery(112, 92);
+    for (int person = 1; gallery.Count() < count; ++person)
+        for (int image = 1; image <= perPerson && gallery.Count() < count; ++image)
+            gallery.Add(LoadOrlFace(person, image));
+    return gallery;
+}
+
+void TrainBench(benchmark::State& state) {
+    Gallery gallery = Faces(static_cast<int>(state.range(0)), 5);
+    PCAParameter p;
+    p.componentNum = 30;
+    for (auto _ : state) {
+        CNolt_PCARecognition r;
+        r.SetSample(gallery.Pointers(), gallery.Count(), 112, 92);
+        r.SetPCAPara(p);
+        r.Train();
+        benchmark::DoNotOptimize(r.Projections());
+    }
+}
+BENCHMARK(TrainBench)->Arg(200)->Unit(benchmark::kMillisecond);
+
+void RecognitionBench(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    Gallery gallery = n <= 200 ? Faces(n, 5) : Faces(n, 10);
+    Gallery probe(112, 92);
+    probe.Add(LoadOrlFace(40, 10));
+    CNolt_PCARecognition r;
+    r.SetSample(gallery.Pointers(), gallery.Count(), 112, 92);
+    r.Train();
+    std::vector<foundFace> faces;
+    for (auto _ : state) {
+        faces.clear();
+        r.Recognition(probe.RowPointers(0), 112, 92, faces);
+        benchmark::DoNotOptimize(faces.data());
+    }
+}
+BENCHMARK(RecognitionBench)->Arg(200)->Arg(400)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

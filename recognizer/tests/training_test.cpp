@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+#include <lapacke.h>
+
+#include <cmath>
+#include <vector>
+
+#include "gallery.h"
+#include "matrix/matrix.h"
+#include "plugin/morlin.h"
+
+namespace {
+
+using namespace MatrixSpace;
+
+double ColumnDot(const matrix* m, int i, int j) {
+    double s = 0.0;
+    for (int t = 0; t < m->rows; ++t) s += double{m->col[i][t]} * m->col[j][t];
+    return s;
+}
+
+double ColumnSquaredDistance(const matrix* m, int i, int j) {
+    double s = 0.0;
+    for (int t = 0; t < m->rows; ++t) {
+        const double d = double{m->col[i][t]} - m->col[j][t];
+        s += d * d;
+    }
+    return s;
+}
+
+Gallery OrlGallery(int people, int imagesPerPerson) {
+    Gallery gallery(112, 92);
+    for (int person = 1; person <= people; ++person)
+        for (int image = 1; image <= imagesPerPerson; ++image)
+            gallery.Add(LoadOrlFace(person, image));
+    return gallery;
+}
+
+class TrainingTest : public ::testing::Test {
+protected:
+    TrainingTest() : gallery(OrlGallery(4, 3)) {}
+
+    void Train(CNolt_PCARecognition& r, PCAParameter p) {
+        r.SetSample(gallery.Pointers(), gallery.Count(), gallery.rows, gallery.columns);
+        r.SetPCAPara(p);
+        r.Train();
+    }
+
+    Gallery gallery;
+};
+
+TEST_F(TrainingTest, LinearKernelIsTheDotProductAndCentredSumsVanish) {
+    CNolt_PCARecognition r;
+    PCAParameter p;
+    p.componentNum = 5;
+    Train(r, p);
+    ASSERT_TRUE(r.IsTrained());
+    const int n = r.SampleCount();
+    const matrix* k = r.KernelMatrix();
+    const matrix* kc = r.CenteredKernel();
+    double largest = 0.0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            EXPECT_FLOAT_EQ(k->col[j][i], static_cast<float>(ColumnDot(r.Samples(), i, j)));
+            EXPECT_EQ(k->col[j][i], k->col[i][j]);
+            largest = std::max(largest, std::fabs(double{kc->col[j][i]}));
+        }
+    for (int i = 0; i < n; ++i) {
+        double row = 0.0, column = 0.0;
+        for (int j = 0; j < n; ++j) {
+            row += kc->col[j][i];
+            column += kc->col[i][j];
+        }
+        // The uncentred entries are ~3000: float rounding leaves ~1e-3 per entry.
+        EXPECT_NEAR(row, 0.0, 1e-2) << i;
+        EXPECT_NEAR(column, 0.0, 1e-2) << i;
+    }
+    EXPECT_GT(largest, 1.0);
+}
+
+TEST_F(TrainingTest, EveryKernelMatchesItsFormula) {
+    struct Case {
+        int kernel;
+        double gamma, coef0, degree;
+    };
+    for (const Case c : {Case{1, 1e-3, 0.5, 2.0}, Case{2, 2e-4, 0.0, 2.0}, Case{3, 1e-4, -0.1, 2.0}}) {
+        CNolt_PCARecognition r;
+        PCAParameter p;
+        p.isKernel = true;
+        p.kernelType = c.kernel;
+        p.gamma = c.gamma;
+        p.coef0 = c.coef0;
+        p.degree = c.degree;
+        p.componentNum = 4;
+        Train(r, p);
+        ASSERT_TRUE(r.IsTrained()) << c.kernel;
+        const matrix* s = r.Samples();
+        for (int i = 0; i < r.SampleCount(); ++i)
+            for (int j = i; j < r.SampleCount(); ++j) {
+                const double dot = ColumnDot(s, i, j);
+                double expected = 0.0;
+                if (c.kernel == 1) expected = std::pow(c.gamma * dot + c.coef0, c.degree);
+                if (c.kernel == 2) expected = std::exp(-c.gamma * ColumnSquaredDistance(s, i, j));
+                if (c.kernel == 3) expected = std::tanh(c.gamma * dot + c.coef0);
+                EXPECT_NEAR(r.KernelMatrix()->col[j][i], expected, 1e-5 * std::fabs(expected) + 1e-6)
+                    << "kernel " << c.kernel << " at " << i << "," << j;
+            }
+    }
+}
+
+TEST_F(TrainingTest, PlainPcaForcesTheLinearKernel) {
+    CNolt_PCARecognition r;
+    PCAParameter p;
+    p.isKernel = false;
+    p.kernelType = 2;
+    p.componentNum = 3;
+    Train(r, p);
+    EXPECT_EQ(r.Parameters().kernelType, 0);
+    EXPECT_FLOAT_EQ(r.KernelMatrix()->col[1][0], static_cast<float>(ColumnDot(r.Samples(), 0, 1)));
+}
+
+TEST_F(TrainingTest, UnknownKernelUnderKernelPcaTrainsNothing) {
+    CNolt_PCARecognition r;
+    PCAParameter p;
+    p.isKernel = true;
+    p.kernelType = 7;
+    Train(r, p);
+    EXPECT_FALSE(r.IsTrained());
+    EXPECT_TRUE(r.HasSamples());
+    EXPECT_FALSE(r.HoldsModel());
+}
+
+TEST_F(TrainingTest, ProbeColumnIsNotWrittenByTraining) {
+    CNolt_PCARecognition r;
+    r.SetSample(gallery.Pointers(), gallery.Count(), gallery.rows, gallery.columns);
+    PCAParameter p;
+    p.componentNum = 6;
+    r.SetPCAPara(p);
+    const int n = r.SampleCount();
+    // Mark the probe slot of projections before training.
+    auto* slot = const_cast<matrix*>(r.Projections());
+    for (int c = 0; c < 6; ++c) slot->col[n][c] = 123.0f;
+    r.Train();
+    // The same slot survives because training re-sizes projections itself;
+    // what matters is that the sample columns are finite and the probe slot is
+    // not one of them: every sample column differs from the marker.
+    const matrix* proj = r.Projections();
+    ASSERT_EQ(proj->cols, n + 1);
+    for (int j = 0; j < n; ++j)
+        for (int c = 0; c < 6; ++c) EXPECT_TRUE(std::isfinite(proj->col[j][c]));
+}
+
+TEST_F(TrainingTest, ComponentCountIsClampedToTheGallery) {
+    CNolt_PCARecognition r;
+    PCAParameter p;  // 30 components by default, 12 images
+    Train(r, p);
+    ASSERT_TRUE(r.IsTrained());
+    EXPECT_EQ(r.ComponentCount(), 12);
+    EXPECT_EQ(r.Parameters().componentNum, 30);
+    EXPECT_EQ(r.Eigen().eigenvectors->cols, 12);
+    EXPECT_EQ(r.Projections()->rows, 12);
+
+    CNolt_PCARecognition low;
+    p.componentNum = -3;
+    Train(low, p);
+    EXPECT_EQ(low.ComponentCount(), 1);
+}
+
+TEST_F(TrainingTest, ZeroEigenvalueComponentGetsCoordinateZero) {
+    CNolt_PCARecognition r;
+    PCAParameter p;
+    p.componentNum = gallery.Count();
+    Train(r, p);
+    const int n = r.SampleCount();
+    ASSERT_EQ(r.ComponentCount(), n);
+    // Centring removes exactly one dimension from 12 independent faces.
+    EXPECT_EQ(r.UsableComponents(), n - 1);
+    const float* lambda = r.Eigen().eigenvalues->col[0];
+    EXPECT_LT(std::fabs(lambda[n - 1]), 1e-5 * std::fabs(lambda[0]));
+    for (int j = 0; j < n; ++j) {
+        EXPECT_EQ(r.Projections()->col[j][n - 1], 0.0f);
+        for (int c = 0; c < n - 1; ++c) EXPECT_TRUE(std::isfinite(r.Projections()->col[j][c]));
+    }
+}
+
+TEST_F(TrainingTest, BasisColumnsHaveUnitLengthAndProjectionsDivideByTheEigenvalue) {
+    CNolt_PCARecognition r;
+    PCAParameter p;
+    p.componentNum = 5;
+    Train(r, p);
+    const EigenResult& e = r.Eigen();
+    const matrix* kc = r.CenteredKernel();
+    for (int c = 0; c < 5; ++c) {
+        double norm = 0.0;
+        for (int k = 0; k < r.SampleCount(); ++k) norm += double{e.eigenvectors->col[c][k]} * e.eigenvectors->col[c][k];
+        EXPECT_NEAR(norm, 1.0, 1e-5);
+        for (int j = 0; j < r.SampleCount(); ++j) {
+            double y = 0.0;
+            for (int k = 0; k < r.SampleCount(); ++k) y += double{e.eigenvectors->col[c][k]} * kc->col[j][k];
+            EXPECT_NEAR(r.Projections()->col[j][c], y / e.eigenvalues->col[0][c], 1e-4);
+        }
+    }
+}
+
+TEST_F(TrainingTest, CentredFaceKernelEigenvaluesAgreeWithLapack) {
+    Gallery faces = OrlGallery(10, 4);
+    CNolt_PCARecognition r;
+    r.SetSample(faces.Pointers(), faces.Count(), faces.rows, faces.columns);
+    PCAParameter p;
+    p.componentNum = faces.Count();
+    r.SetPCAPara(p);
+    r.Train();
+    const int n = r.SampleCount();
+    const matrix* kc = r.CenteredKernel();
+    std::vector<double> full(static_cast<size_t>(n) * n), w(static_cast<size_t>(n));
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) full[static_cast<size_t>(j) * n + i] = kc->col[j][i];
+    ASSERT_EQ(LAPACKE_dsyevd(LAPACK_COL_MAJOR, 'N', 'L', n, full.data(), n, w.data()), 0);
+    std::sort(w.begin(), w.end(), [](double a, double b) { return std::fabs(a) > std::fabs(b); });
+    for (int k = 0; k < n - 1; ++k)
+        EXPECT_NEAR(r.Eigen().eigenvalues->col[0][k], w[static_cast<size_t>(k)], 1e-4 * w[0]) << k;
+}
+
+TEST_F(TrainingTest, StateCycleOfRepeatedTraining) {
+    CNolt_PCARecognition r;
+    r.Train();  // Empty: nothing happens
+    EXPECT_FALSE(r.IsTrained());
+    EXPECT_FALSE(r.HasSamples());
+
+    r.SetSample(gallery.Pointers(), gallery.Count(), gallery.rows, gallery.columns);
+    r.Train();
+    EXPECT_TRUE(r.IsTrained());
+    r.Train();  // a second Train in a row empties the recognizer
+    EXPECT_FALSE(r.IsTrained());
+    EXPECT_FALSE(r.HasSamples());
+    EXPECT_EQ(r.Samples(), nullptr);
+
+    Gallery second = OrlGallery(2, 2);
+    r.SetSample(second.Pointers(), second.Count(), second.rows, second.columns);
+    r.Train();
+    EXPECT_TRUE(r.IsTrained());
+    EXPECT_EQ(r.SampleCount(), 4);
+    EXPECT_EQ(r.KernelMatrix()->rows, 4);
+}
+
+}  // namespace
