@@ -3,8 +3,10 @@
 // exported recognizer class. A host needs this header and the library only.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #define MORLIN_API __attribute__((visibility("default")))
@@ -24,6 +26,15 @@ struct PCAParameter {
     double degree = 2.0;
     double threshold = 3.0;  // a match needs a distance strictly below it
 };
+
+// The distance measures by index (PCAParameter::distanceType), named as the
+// parameter dialog lists them.
+inline constexpr std::array<std::string_view, 10> distanceMeasureNames = {
+    "CityBlock",   "Euclidean ", "Covariance",     "Correlation", "MahCosine",
+    "YamborAngle", "YamborDistance", "MahL1",      "MahL2",       "LDASoft"};
+
+// The kernels by index (PCAParameter::kernelType).
+inline constexpr std::array<std::string_view, 4> kernelNames = {"linear", "poly", "rbf", "sigmoid"};
 
 // One reported match: 0-based gallery position and its distance to the probe.
 struct foundFace {

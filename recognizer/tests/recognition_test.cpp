@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "gallery.h"
+#include "matrix/matrix.h"
+#include "plugin/morlin.h"
+
+namespace {
+
+Gallery OrlGallery(int people, int first, int last) {
+    Gallery gallery(112, 92);
+    for (int person = 1; person <= people; ++person)
+        for (int image = first; image <= last; ++image) gallery.Add(LoadOrlFace(person, image));
+    return gallery;
+}
+
+class RecognitionTest : public ::testing::Test {
+protected:
+    RecognitionTest() : gallery(OrlGallery(5, 1, 3)), probes(OrlGallery(5, 4, 4)) {}
+
+    void Train(PCAParameter p) {
+        recognizer.SetSample(gallery.Pointers(), gallery.Count(), 112, 92);
+        recognizer.SetPCAPara(p);
+        recognizer.Train();
+    }
+    std::vector<foundFace> Recognize(Gallery& g, int index) {
+        std::vector<foundFace> faces;
+        recognizer.Recognition(g.RowPointers(index), 112, 92, faces);
+        return faces;
+    }
+    static PCAParameter Everything(int distance) {
+        PCAParameter p;
+        p.componentNum = 10;
+        p.distanceType = distance;
+        p.threshold = std::numeric_limits<double>::infinity();
+        return p;
+    }
+
+    Gallery gallery;
+    Gallery probes;
+    CNolt_PCARecognition recognizer;
+};
+
+TEST_F(RecognitionTest, GalleryImageFindsItselfFirstUnderEveryMeasure) {
+    for (int measure = 0; measure < 10; ++measure) {
+        Train(Everything(measure));
+        const std::vector<foundFace> faces = Recognize(gallery, 7);
+        ASSERT_EQ(faces.size(), 15u) << measure;
+        EXPECT_EQ(faces.front().index, 7) << distanceMeasureNames[static_cast<size_t>(measure)];
+        for (size_t i = 1; i < faces.size(); ++i) {
+            EXPECT_LE(faces[i - 1].distance, faces[i].distance);
+            EXPECT_TRUE(std::isfinite(faces[i].distance));
+        }
+    }
+}
+
+TEST_F(RecognitionTest, NewImagesAreMostlyNearestToTheirPerson) {
+    // Ten people with five gallery images each; chance would be one in ten.
+    Gallery people = OrlGallery(10, 1, 5);
+    Gallery unseen = OrlGallery(10, 6, 7);
+    recognizer.SetSample(people.Pointers(), people.Count(), 112, 92);
+    PCAParameter p = Everything(2);
+    p.componentNum = 30;
+    recognizer.SetPCAPara(p);
+    recognizer.Train();
+    int correct = 0;
+    for (int i = 0; i < unseen.Count(); ++i) {
+        std::vector<foundFace> faces;
+        recognizer.Recognition(unseen.RowPointers(i), 112, 92, faces);
+        ASSERT_EQ(faces.size(), 50u);
+        correct += faces.front().index / 5 == i / 2 ? 1 : 0;
+    }
+    EXPECT_GE(correct, 16) << "of 20";
+}
+
+TEST_F(RecognitionTest, ThresholdIsStrictAndExistingEntriesAreSortedIn) {
+    PCAParameter p = Everything(0);
+    Train(p);
+    const std::vector<foundFace> all = Recognize(probes, 0);
+    ASSERT_GE(all.size(), 3u);
+    // A threshold equal to the second distance keeps only the first match.
+    p.threshold = all[1].distance;
+    Train(p);
+    std::vector<foundFace> faces{{100, 2.0 * all.back().distance}, {101, 2.0 * all.back().distance}};
+    recognizer.Recognition(probes.RowPointers(0), 112, 92, faces);
+    ASSERT_EQ(faces.size(), 3u);
+    EXPECT_EQ(faces[0].index, all[0].index);
+    // The swap of the new nearest entry with entry 100 reverses the tied pair.
+    EXPECT_EQ(faces[1].index, 101);
+    EXPECT_EQ(faces[2].index, 100);
+}
+
+TEST_F(RecognitionTest, OnlyTheProductOfTheDimensionsIsChecked) {
+    Train(Everything(0));
+    std::vector<foundFace> reshaped;
+    // The same pixels seen as 56 rows of 184 columns.
+    std::vector<int*> rows;
+    for (int r = 0; r < 56; ++r) rows.push_back(const_cast<int*>(probes.Image(2).data()) + r * 184);
+    recognizer.Recognition(rows.data(), 56, 184, reshaped);
+    const std::vector<foundFace> direct = Recognize(probes, 2);
+    ASSERT_EQ(reshaped.size(), direct.size());
+    EXPECT_EQ(reshaped.front().index, direct.front().index);
+    EXPECT_DOUBLE_EQ(reshaped.front().distance, direct.front().distance);
+}
+
+TEST_F(RecognitionTest, WrongSizeShowsTheMessageAndChangesNothing) {
+    Train(Everything(0));
+    std::vector<foundFace> faces{{9, 1.5}};
+    const float before = recognizer.Samples()->col[recognizer.SampleCount()][0];
+    testing::internal::CaptureStderr();
+    recognizer.Recognition(probes.RowPointers(0), 111, 92, faces);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "图像大小不对，无法识别\n");
+    ASSERT_EQ(faces.size(), 1u);
+    EXPECT_EQ(faces[0].index, 9);
+    EXPECT_EQ(recognizer.Samples()->col[recognizer.SampleCount()][0], before);
+}
+
+TEST_F(RecognitionTest, WithoutAModelNothingIsAdded) {
+    std::vector<foundFace> faces{{3, 0.5}};
+    recognizer.Recognition(probes.RowPointers(0), 112, 92, faces);  // Empty
+    recognizer.SetSample(gallery.Pointers(), gallery.Count(), 112, 92);
+    recognizer.Recognition(probes.RowPointers(0), 112, 92, faces);  // Loaded
+    ASSERT_EQ(faces.size(), 1u);
+    EXPECT_EQ(faces[0].index, 3);
+    recognizer.Train();
+    recognizer.Train();  // back to Empty
+    recognizer.Recognition(probes.RowPointers(0), 112, 92, faces);
+    EXPECT_EQ(faces.size(), 1u);
+}
+
+TEST_F(RecognitionTest, StaleModelRecognizesWithTheNewMeasure) {
+    Train(Everything(0));
+    PCAParameter p = Everything(1);
+    recognizer.SetPCAPara(p);
+    ASSERT_FALSE(recognizer.IsTrained());
+    const std::vector<foundFace> stale = Recognize(probes, 1);
+    ASSERT_EQ(stale.size(), 15u);
+    // Euclidean on the unchanged model: the same as a fresh training with it.
+    CNolt_PCARecognition fresh;
+    fresh.SetSample(gallery.Pointers(), gallery.Count(), 112, 92);
+    fresh.SetPCAPara(p);
+    fresh.Train();
+    std::vector<foundFace> expected;
+    fresh.Recognition(probes.RowPointers(1), 112, 92, expected);
+    ASSERT_EQ(expected.size(), stale.size());
+    for (size_t i = 0; i < stale.size(); ++i) {
+        EXPECT_EQ(stale[i].index, expected[i].index);
+        EXPECT_NEAR(stale[i].distance, expected[i].distance, 1e-9);
+    }
+}
+
+TEST_F(RecognitionTest, LaterRecognitionOverwritesTheProbe) {
+    Train(Everything(4));
+    const std::vector<foundFace> first = Recognize(probes, 3);
+    Recognize(probes, 0);
+    const std::vector<foundFace> again = Recognize(probes, 3);
+    ASSERT_EQ(first.size(), again.size());
+    for (size_t i = 0; i < first.size(); ++i) {
+        EXPECT_EQ(first[i].index, again[i].index);
+        EXPECT_EQ(first[i].distance, again[i].distance);
+    }
+}
+
+TEST_F(RecognitionTest, WeightsFollowTheLatestTraining) {
+    Train(Everything(7));
+    Recognize(probes, 0);  // computes MahL1 weights for this model
+    Gallery other = OrlGallery(5, 5, 7);
+    recognizer.SetSample(other.Pointers(), other.Count(), 112, 92);
+    recognizer.Train();
+    const std::vector<foundFace> reused = Recognize(probes, 0);
+    CNolt_PCARecognition fresh;
+    fresh.SetSample(other.Pointers(), other.Count(), 112, 92);
+    fresh.SetPCAPara(Everything(7));
+    fresh.Train();
+    std::vector<foundFace> expected;
+    fresh.Recognition(probes.RowPointers(0), 112, 92, expected);
+    ASSERT_EQ(reused.size(), expected.size());
+    for (size_t i = 0; i < reused.size(); ++i) EXPECT_EQ(reused[i].distance, expected[i].distance);
+}
+
+TEST_F(RecognitionTest, AllComponentsKeepEveryDistanceFinite) {
+    PCAParameter p = Everything(0);
+    p.componentNum = gallery.Count();
+    for (int measure = 0; measure < 10; ++measure) {
+        if (measure == 3) continue;  // Correlation needs no eigenvalues
+        p.distanceType = measure;
+        Train(p);
+        ASSERT_LT(recognizer.UsableComponents(), recognizer.ComponentCount());
+        const std::vector<foundFace> faces = Recognize(probes, 4);
+        EXPECT_EQ(faces.size(), 15u) << measure;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+// The evaluation run. The recognizer is asked with an infinite threshold so
+// that every gallery image is ranked; the matches are the ranked entries that
+// the recognizer's own strict test would keep under the real threshold.
+#include "evaluation.h"
+
+#include <chrono>
+#include <limits>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+Evaluation Evaluate(FaceDataset& dataset, const PCAParameter& param) {
+    std::vector<int*> gallery;
+    for (FaceImage& image : dataset.gallery) gallery.push_back(image.grey.data());
+
+    PCAParameter ranking = param;
+    ranking.threshold = std::numeric_limits<double>::infinity();
+
+    Evaluation evaluation;
+    CNolt_PCARecognition recognizer;
+    const Clock::time_point trainStart = Clock::now();
+    recognizer.SetSample(gallery.data(), static_cast<int>(gallery.size()), dataset.rows,
+                         dataset.columns);
+    recognizer.SetPCAPara(ranking);
+    recognizer.Train();
+    evaluation.trainMs = MillisecondsSince(trainStart);
+
+    int rank1 = 0, withCorrect = 0, withFalse = 0;
+    double probeMs = 0.0;
+    std::vector<int*> rows(static_cast<size_t>(dataset.rows));
+    for (FaceImage& probe : dataset.probes) {
+        for (int r = 0; r < dataset.rows; ++r)
+            rows[static_cast<size_t>(r)] = probe.grey.data() + static_cast<ptrdiff_t>(r) * dataset.columns;
+        ProbeResult result;
+        const Clock::time_point start = Clock::now();
+        recognizer.Recognition(rows.data(), dataset.rows, dataset.columns, result.ranked);
+        probeMs += MillisecondsSince(start);
+
+        bool correct = false, wrong = false;
+        for (const foundFace& face : result.ranked) {
+            if (!(face.distance < param.threshold)) continue;
+            result.matches.push_back(face);
+            const bool same = dataset.gallery[static_cast<size_t>(face.index)].person == probe.person;
+            correct = correct || same;
+            wrong = wrong || !same;
+        }
+        if (!result.ranked.empty() &&
+            dataset.gallery[static_cast<size_t>(result.ranked.front().index)].person == probe.person)
+            ++rank1;
+        withCorrect += correct ? 1 : 0;
+        withFalse += wrong ? 1 : 0;
+        evaluation.probes.push_back(std::move(result));
+    }
+    const double count = static_cast<double>(dataset.probes.size());
+    if (count > 0) {
+        evaluation.rank1 = rank1 / count;
+        evaluation.correctMatchRate = withCorrect / count;
+        evaluation.falseMatchRate = withFalse / count;
+        evaluation.probeMs = probeMs / count;
+    }
+    return evaluation;
+}

@@ -1,0 +1,139 @@
+// morlin-eval run as a process on small datasets written to a temp folder.
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "face_dataset.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+    int status;
+    std::string out;
+};
+
+RunResult RunEval(const std::string& arguments) {
+    const std::string command = std::string(MORLIN_EVAL_PATH) + " " + arguments + " 2>&1";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::string out;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0) out.append(buffer, n);
+    const int status = pclose(pipe.release());
+    return {WEXITSTATUS(status), out};
+}
+
+class MorlinEvalTest : public ::testing::Test {
+protected:
+    MorlinEvalTest() : root(fs::temp_directory_path() / ("morlin_eval_" + std::to_string(getpid()))) {
+        fs::remove_all(root);
+        fs::create_directories(root);
+    }
+    ~MorlinEvalTest() override { fs::remove_all(root); }
+
+    // Person folder with count noisy variants of one base face, as PNG.
+    void AddPerson(const std::string& person, int count, unsigned seed, QSize size = {16, 12}) {
+        fs::create_directories(root / person);
+        std::mt19937 random(seed);
+        std::uniform_int_distribution<int> level(0, 255), noise(-12, 12);
+        QImage base(size, QImage::Format_Grayscale8);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x) base.scanLine(y)[x] = static_cast<uchar>(level(random));
+        for (int k = 1; k <= count; ++k) {
+            QImage variant = base.copy();
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                    variant.scanLine(y)[x] = static_cast<uchar>(std::clamp(base.scanLine(y)[x] + noise(random), 0, 255));
+            variant.save(QString::fromStdString((root / person / (std::to_string(k) + ".png")).string()));
+        }
+    }
+
+    fs::path root;
+};
+
+TEST_F(MorlinEvalTest, JsonReportsEveryProbeRankedAndSummarised) {
+    for (int p = 1; p <= 4; ++p) AddPerson("p" + std::to_string(p), 11, static_cast<unsigned>(p));
+    const RunResult r = RunEval("--json --train 3 --components 6 --distance ' Euclidean ' " + root.string());
+    ASSERT_EQ(r.status, 0) << r.out;
+    const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    ASSERT_FALSE(report.isEmpty()) << r.out;
+    EXPECT_EQ(report["params"].toObject()["distance"].toString(), "Euclidean");
+    const QJsonArray gallery = report["gallery"].toArray();
+    ASSERT_EQ(gallery.size(), 12);
+    // Natural order: 1, 2, 3 are the gallery, not 1, 10, 11.
+    EXPECT_EQ(gallery[2].toObject()["file"].toString(), "p1/3.png");
+    const QJsonArray probes = report["probes"].toArray();
+    ASSERT_EQ(probes.size(), 32);
+    EXPECT_EQ(probes[0].toObject()["file"].toString(), "p1/4.png");
+    EXPECT_EQ(probes[7].toObject()["file"].toString(), "p1/11.png");
+    for (const QJsonValue& probe : probes) {
+        const QJsonArray ranked = probe.toObject()["ranked"].toArray();
+        ASSERT_EQ(ranked.size(), 12);
+        for (qsizetype i = 1; i < ranked.size(); ++i)
+            EXPECT_LE(ranked[i - 1].toArray()[1].toDouble(), ranked[i].toArray()[1].toDouble());
+    }
+    const QJsonObject summary = report["summary"].toObject();
+    EXPECT_GE(summary["rank1"].toDouble(), 0.9);
+    EXPECT_GE(summary["train_ms"].toDouble(), 0.0);
+}
+
+TEST_F(MorlinEvalTest, TextReportCountsGalleryAndProbes) {
+    for (int p = 1; p <= 3; ++p) AddPerson("p" + std::to_string(p), 4, static_cast<unsigned>(p));
+    const RunResult r = RunEval("--train 2 --kernel rbf --gamma 1e-3 " + root.string());
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("gallery images        6"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("probe images          6"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("rank-1 accuracy       1.0000"), std::string::npos) << r.out;
+}
+
+TEST_F(MorlinEvalTest, UnusableInputExitsWithTwo) {
+    AddPerson("a", 3, 1);
+    AddPerson("b", 3, 2, {12, 16});
+    RunResult r = RunEval("--train 2 " + root.string());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("b/1.png"), std::string::npos) << r.out;
+
+    fs::remove_all(root / "b");
+    r = RunEval("--train 4 " + root.string());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("person a has 3 images"), std::string::npos) << r.out;
+
+    EXPECT_EQ(RunEval((root / "missing").string()).status, 2);
+    EXPECT_EQ(RunEval("--kernel cubic " + root.string()).status, 2);
+    EXPECT_EQ(RunEval("--distance 10 " + root.string()).status, 2);
+    EXPECT_EQ(RunEval("--components x " + root.string()).status, 2);
+    EXPECT_EQ(RunEval("").status, 2);
+
+    std::FILE* junk = std::fopen((root / "a" / "9.png").c_str(), "w");
+    std::fputs("not an image", junk);
+    std::fclose(junk);
+    r = RunEval("--train 1 " + root.string());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("a/9.png"), std::string::npos) << r.out;
+}
+
+TEST(NaturalOrderTest, DigitRunsCompareByValue) {
+    EXPECT_TRUE(NaturalLess("2.pgm", "10.pgm"));
+    EXPECT_FALSE(NaturalLess("10.pgm", "2.pgm"));
+    EXPECT_TRUE(NaturalLess("s9", "s10"));
+    EXPECT_TRUE(NaturalLess("a", "b"));
+    EXPECT_FALSE(NaturalLess("x1", "x1"));
+    EXPECT_TRUE(NaturalLess("x01y", "x2"));
+}
+
+}  // namespace
