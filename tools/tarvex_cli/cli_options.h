@@ -1,0 +1,22 @@
+// Command line of tarvex-cli.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+struct CliOptions {
+    enum class Command { CatalogInit, CatalogList, Update };
+    enum class Answer { Ask, Yes, No };
+
+    Command command = Command::Update;
+    std::filesystem::path programDir;  // empty: the folder of the executable
+    std::string baseUrl;               // empty: the built-in update URL
+    Answer answer = Answer::Ask;
+};
+
+// Parses argv. Returns nothing with error set on a usage error, or with error
+// empty for --help.
+std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& error);
+
+std::string CliUsage();

@@ -1,0 +1,49 @@
+// tarvex-cli: the updater's command-line front end. Parses the command, runs
+// it, and maps the outcome to the exit status listed in --help.
+#include <iostream>
+
+#include "catalog/catalog_error.h"
+#include "catalog/catalog_file.h"
+#include "catalog/program_folder.h"
+#include "cli_options.h"
+#include "run_update.h"
+
+namespace {
+
+constexpr int catalogErrorStatus = 10;
+constexpr int usageStatus = 64;
+
+int Operate(const CliOptions& options) {
+    const std::filesystem::path folder =
+        options.programDir.empty() ? ProgramFolder() : options.programDir;
+    switch (options.command) {
+        case CliOptions::Command::CatalogInit:
+            CreateCatalog(folder);
+            std::cout << "created " << CatalogPath(folder).string() << "\n";
+            return 0;
+        case CliOptions::Command::CatalogList: ListCatalog(folder, std::cout); return 0;
+        case CliOptions::Command::Update: return RunUpdateFromConsole(options, folder);
+    }
+    return usageStatus;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    const std::optional<CliOptions> options = ParseCliOptions(argc, argv, error);
+    if (!options) {
+        if (error.empty()) {
+            std::cout << CliUsage();
+            return 0;
+        }
+        std::cerr << "tarvex-cli: " << error << "\n" << CliUsage();
+        return usageStatus;
+    }
+    try {
+        return Operate(*options);
+    } catch (const CatalogError& e) {
+        std::cerr << "tarvex-cli: " << e.what() << "\n";
+        return catalogErrorStatus;
+    }
+}

@@ -1,0 +1,22 @@
+#include "run_update.h"
+
+#include <iostream>
+
+#include "console_owner.h"
+#include "engine/update_engine.h"
+#include "ui/result_message.h"
+
+int RunUpdateFromConsole(const CliOptions& options, const std::filesystem::path& programFolder) {
+    std::optional<bool> answer;
+    if (options.answer != CliOptions::Answer::Ask) answer = options.answer == CliOptions::Answer::Yes;
+    ConsoleOwner owner(answer, stderr);
+    EngineEnvironment environment;
+    // The engine takes the program file; only its folder matters here.
+    environment.programPath = programFolder / "tarvex-cli";
+    UpdateEngine engine(environment);
+    engine.AttachDialog(&owner);
+    const int result =
+        engine.RunUpdate(options.baseUrl.empty() ? TARVEX_UPDATE_URL : options.baseUrl);
+    std::cout << ResultMessage(result) << std::endl;
+    return result;
+}

@@ -1,0 +1,11 @@
+// Where the running program lives: its catalogue and its modules sit there.
+#pragma once
+
+#include <filesystem>
+
+// Full path of the running program file (/proc/self/exe resolved).
+std::filesystem::path ProgramPath();
+// The folder of ProgramPath().
+std::filesystem::path ProgramFolder();
+// The catalogue file under a program folder: data/module.dat.
+std::filesystem::path CatalogPath(const std::filesystem::path& programFolder);

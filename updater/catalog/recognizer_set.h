@@ -1,0 +1,12 @@
+// Recordset over the catalogue table [recognizer].
+#pragma once
+
+#include "catalog/module_set.h"
+
+class CRecognizerSet : public ModuleSet {
+public:
+    explicit CRecognizerSet(std::filesystem::path programFolder = ProgramFolder())
+        : ModuleSet(std::move(programFolder)) {}
+
+    std::string GetDefaultSQL() const override { return "[recognizer]"; }
+};

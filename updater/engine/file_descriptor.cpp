@@ -1,0 +1,20 @@
+#include "engine/file_descriptor.h"
+
+#include <cerrno>
+
+bool FileDescriptor::WriteAll(const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+bool FileDescriptor::Close() {
+    const int descriptor = fd;
+    fd = -1;
+    return descriptor < 0 || ::close(descriptor) == 0;
+}

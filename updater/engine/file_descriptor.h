@@ -1,0 +1,29 @@
+// Owner of one POSIX file descriptor; -1 means closed. Copy is deleted, move
+// empties the source, the destructor closes without throwing.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstddef>
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int descriptor = -1) : fd(descriptor) {}
+    ~FileDescriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : fd(other.fd) { other.fd = -1; }
+
+    int Get() const { return fd; }
+    bool IsOpen() const { return fd >= 0; }
+    // Writes all of data, retrying short writes; false on any failure.
+    bool WriteAll(const char* data, size_t size);
+    // Closes now and reports whether the close succeeded (a delayed write error
+    // shows up here).
+    bool Close();
+
+private:
+    int fd;
+};

@@ -1,0 +1,52 @@
+// A started HTTP transfer whose final status line and headers have arrived
+// and whose body has not been read yet. It borrows the engine's easy handle
+// for its lifetime; closing it (destruction) ends the transfer.
+//
+// Invariant: the write callback pauses the transfer at the first body bytes
+// while no sink is set, so opening reads headers only; ReadBody then streams
+// every byte to the sink, in order, exactly once.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class HttpRequest {
+public:
+    // Receives each chunk of the body; returning false aborts the transfer.
+    using Sink = std::function<bool(const char* data, size_t size)>;
+
+    // Starts the transfer of url on easy and waits for the final headers
+    // (redirects followed). Null when no response arrived.
+    static std::unique_ptr<HttpRequest> Start(CURL* easy, const std::string& url);
+    ~HttpRequest();
+    HttpRequest(const HttpRequest&) = delete;
+    HttpRequest& operator=(const HttpRequest&) = delete;
+
+    // Final status code.
+    long Status() const { return status; }
+    // Content-Length of the final response, when the server sent one.
+    std::optional<uint64_t> ContentLength() const;
+    // Streams the rest of the body to sink. true when the transfer completed
+    // without error and the sink took every chunk.
+    bool ReadBody(const Sink& sink);
+
+private:
+    HttpRequest(CURL* easy, CURLM* multi);
+    static size_t OnWrite(char* data, size_t size, size_t count, void* self);
+    // Drives the transfer until stop() holds or it ends.
+    void Drive(const std::function<bool()>& stop);
+
+    CURL* easy;
+    CURLM* multi;
+    const Sink* sink = nullptr;
+    bool bodyWaiting = false;  // paused at the first body bytes
+    bool finished = false;
+    bool sinkRefused = false;
+    CURLcode result = CURLE_OK;
+    long status = 0;
+};

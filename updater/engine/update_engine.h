@@ -1,0 +1,108 @@
+// One update run of the host application's modules: manifest, version check
+// against the catalogue, one question, then download, install and record each
+// newer file.
+//
+// Stages of RunUpdate and the result each failure yields:
+//   no owner attached ............................................. 3
+//   not connected ................................................. 1
+//   manifest cannot be requested (no response, 404, any non-2xx,
+//     a URL that cannot be canonicalised) ......................... 2
+//   manifest transfer fails (incl. a body that disagrees with its
+//     Content-Length) or the copy cannot be loaded ................ 3
+//   filecount below 1 ............................................. 6
+//   check pass: an unsupported moduletype or a file name that would
+//     leave the program folder .................................... 4
+//   nothing newer than the catalogue .............................. 6
+//   the user says No .............................................. 7
+//   install pass, per file: cannot be requested 2, transfer fails 4,
+//     cannot be put in place 7
+//   everything installed and recorded ............................. 0
+// Invariants: nothing is downloaded or asked before the check pass has
+// accepted every entry; a catalogue row is written only right after its own
+// file was put in place; a failed copy leaves the old file as it was. A
+// CatalogError from the catalogue leaves RunUpdate without a result.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalog/detector_set.h"
+#include "catalog/recognizer_set.h"
+#include "catalog/sys_com_set.h"
+#include "engine/curl_easy.h"
+#include "engine/update_result.h"
+
+class ConnectivityCheck;
+class HttpRequest;
+class UpdateOwner;
+
+// One pending file, named after the manifest keys.
+struct UpdateItem {
+    std::string filename;
+    std::string modulename;
+    std::string author;
+    std::string version;
+    int moduletype = 0;
+    std::string savedpath;
+};
+
+// Where a run reads and writes; the defaults are the real ones.
+struct EngineEnvironment {
+    std::filesystem::path programPath;  // empty: the running program file
+    std::filesystem::path tempRoot;     // empty: the system temporary path
+    ConnectivityCheck* connectivity = nullptr;  // null: the system's interfaces
+};
+
+class UpdateEngine {
+public:
+    explicit UpdateEngine(EngineEnvironment environment = {});
+    virtual ~UpdateEngine();
+    UpdateEngine(const UpdateEngine&) = delete;
+    UpdateEngine& operator=(const UpdateEngine&) = delete;
+
+    // Must be called before RunUpdate; the engine never owns its owner.
+    void AttachDialog(UpdateOwner* dialog) { owner = dialog; }
+    // One run against baseUrl (ending in "/"). May raise CatalogError.
+    int RunUpdate(const std::string& baseUrl);
+
+    // 1 when a is newer than b, -1 older, 0 equal; -21 a malformed, -22 b.
+    static int CompareVersions(const std::string& a, const std::string& b);
+    // Every byte is 0-9 (true for "").
+    static bool IsDigits(const std::string& text);
+    // Full path of the program file.
+    std::filesystem::path GetModulePath() const;
+    // Puts temporary over destination atomically, then deletes temporary.
+    // false when the copy failed; the destination is then untouched.
+    bool InstallFile(const std::filesystem::path& destination,
+                     const std::filesystem::path& temporary);
+
+    // Transfer operations.
+    bool IsConnected();
+    // A request whose status and headers have arrived, or null (no response,
+    // a status other than 2xx, a URL that cannot be canonicalised).
+    std::unique_ptr<HttpRequest> OpenUrl(const std::string& url);
+    // Streams the body into path, created afresh without following a symlink,
+    // reporting progress to the owner. false when the file cannot be made, the
+    // response has no Content-Length, the transfer fails, a write is short or
+    // the body's length differs from the announced one.
+    bool DownloadToFile(HttpRequest& request, const std::filesystem::path& path);
+
+private:
+    int CheckPass(class IniFile& manifest, int count);
+    int InstallPass(const std::string& baseUrl, const std::filesystem::path& tempFolder);
+    Recordset& SetFor(int moduletype);
+    bool FindRow(const UpdateItem& item);
+    void Record(const UpdateItem& item);
+
+    CurlEasy internetHandle;
+    std::vector<UpdateItem> pendingItems;
+    CDetectorSet detectorSet;
+    CRecognizerSet recognizerSet;
+    CSysComSet systemSet;
+    UpdateOwner* owner = nullptr;
+    EngineEnvironment environment;
+    std::string connectivityUrl;
+};

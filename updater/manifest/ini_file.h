@@ -1,0 +1,56 @@
+// Reader of INI-form text files such as the update manifest: section headers
+// in square brackets and name=value lines, read whole into memory. Text is
+// bytes: nothing is trimmed, converted or folded in case.
+#pragma once
+
+#include <istream>
+#include <string>
+#include <vector>
+
+// Entries of one section, names parallel to values, in first-appearance order.
+struct IniSection {
+    std::vector<std::string> values;
+    std::vector<std::string> names;
+};
+
+class IniFile {
+public:
+    // A line holds at most this many bytes; the rest of a longer line is
+    // skipped up to its line feed, so it never becomes a line of its own.
+    static constexpr size_t maxLineBytes = 2047;
+
+    explicit IniFile(std::string path);
+    virtual ~IniFile() = default;
+    IniFile(const IniFile&) = delete;
+    IniFile& operator=(const IniFile&) = delete;
+
+    // Reads the whole file. false when it does not exist (lastError unchanged)
+    // or cannot be opened ("Unable to open ini file."); the arrays are then
+    // unchanged. A second Load adds to what is held.
+    bool Load();
+    // The value of name in section, or "" with lastError set: "Unable to locate
+    // specified key." (no such section) or "Unable to locate specified value.".
+    std::string GetValue(std::string section, std::string name);
+    // atoi of GetValue: leading blanks, a sign, digits up to the first other
+    // byte; 0 without digits; clamped to the int range.
+    int GetValueInt(std::string section, std::string name);
+    // Stores one entry, creating section and name when missing; last value wins.
+    void SetValue(std::string section, std::string name, std::string value);
+    // Index of the section, or -1.
+    int FindSection(std::string section) const;
+    // Index of name within section index, or -1 (also for index -1).
+    int FindEntry(int section, std::string name) const;
+    // Reads one line without its line feed (and a carriage return right before
+    // it). Fails only when the end of the stream comes before any byte.
+    std::istream& ReadLine(std::istream& stream, std::string& text) const;
+
+    const std::string& LastError() const { return lastError; }
+    const std::vector<std::string>& SectionNames() const { return sectionNames; }
+    const std::vector<IniSection>& Sections() const { return sections; }
+
+private:
+    std::string path;
+    std::vector<IniSection> sections;
+    std::vector<std::string> sectionNames;
+    std::string lastError;
+};
