@@ -1,0 +1,330 @@
+// Whole update runs against a real server, a real SQLCipher catalogue and a
+// temporary program folder.
+#include "engine/update_engine.h"
+
+#include <gtest/gtest.h>
+
+#include "catalog/catalog_error.h"
+#include "catalog/catalog_file.h"
+#include "engine/connectivity.h"
+#include "engine/module_path.h"
+#include "recording_owner.h"
+#include "temp_folder.h"
+#include "update_server.h"
+
+namespace {
+
+class Offline : public ConnectivityCheck {
+public:
+    bool IsConnected(const std::string&) override { return false; }
+};
+
+struct Entry {
+    std::string filename;
+    std::string version;
+    int moduletype;
+    std::string author = "Dorsk";
+    std::string modulename = "module";
+};
+
+class UpdateEngineTest : public ::testing::Test {
+protected:
+    UpdateEngineTest() {
+        std::filesystem::create_directories(program());
+        CreateCatalog(program());
+        environment.programPath = program() / "tarvex";
+        environment.tempRoot = folder.Path() / "tmp";
+        std::filesystem::create_directories(environment.tempRoot);
+    }
+
+    std::filesystem::path program() const { return folder.Path() / "program"; }
+    std::filesystem::path temp() const {
+        return environment.tempRoot / ("tarvex-" + std::to_string(geteuid()));
+    }
+
+    static std::string Manifest(const std::vector<Entry>& entries) {
+        std::string text = "[Main]\r\nfilecount=" + std::to_string(entries.size()) + "\r\n";
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const Entry& e = entries[i];
+            text += "[File" + std::to_string(i + 1) + "]\r\nfilename=" + e.filename +
+                    "\r\nversion=" + e.version + "\r\nsavedpath=ignored\\\r\nmoduletype=" +
+                    std::to_string(e.moduletype) + "\r\nauthor=" + e.author +
+                    "\r\nmodulename=" + e.modulename + "\r\n";
+        }
+        return text;
+    }
+
+    int Run(RecordingOwner& owner) {
+        UpdateEngine engine(environment);
+        engine.AttachDialog(&owner);
+        return engine.RunUpdate(server.BaseUrl());
+    }
+
+    void Register(int moduletype, const std::string& name, const std::string& version,
+                  const std::string& author = "old author") {
+        if (moduletype == 0) {
+            CSysComSet set(program());
+            set.Open();
+            set.AddNew();
+            set.m_component = name;
+            set.m_version = version;
+            set.Update();
+            return;
+        }
+        std::unique_ptr<ModuleSet> set;
+        if (moduletype == 1)
+            set = std::make_unique<CDetectorSet>(program());
+        else
+            set = std::make_unique<CRecognizerSet>(program());
+        set->Open();
+        set->AddNew();
+        set->m_author = author;
+        set->m_dllname = name;
+        set->m_modulename = "old name";
+        set->m_version = version;
+        set->Update();
+    }
+
+    // The row of name as "author|modulename|version", or "" when there is none.
+    std::string Row(int moduletype, const std::string& name) {
+        if (moduletype == 0) {
+            CSysComSet set(program());
+            set.Open();
+            return set.FindFirst("component", name) ? set.m_component + "|" + set.m_version : "";
+        }
+        std::unique_ptr<ModuleSet> set;
+        if (moduletype == 1)
+            set = std::make_unique<CDetectorSet>(program());
+        else
+            set = std::make_unique<CRecognizerSet>(program());
+        set->Open();
+        if (!set->FindFirst("dllname", name)) return "";
+        return set->m_author + "|" + set->m_dllname + "|" + set->m_modulename + "|" + set->m_version;
+    }
+
+    TempFolder folder;
+    UpdateServer server;
+    EngineEnvironment environment;
+};
+
+TEST_F(UpdateEngineTest, NewerFilesAreInstalledAndRecorded) {
+    Register(2, "LIBMORLIN.SO", "1.9");
+    Register(0, "core.so", "3.0");
+    folder.Write("program/libmorlin.so", "old library");
+    server.Put("autoupdate.txt", Manifest({{"libmorlin.so", "1.10", 2, "", ""},
+                                           {"face.so", "1.0", 1},
+                                           {"core.so", "3.0.1", 0},
+                                           {"same.so", "2", 0}}));
+    Register(0, "same.so", "2.0.0");
+    server.Put("libmorlin.so", "new library");
+    server.Put("face.so", "detector");
+    server.Put("core.so", "core 3.0.1");
+    RecordingOwner owner;
+    ASSERT_EQ(Run(owner), 0);
+
+    EXPECT_EQ(TempFolder::Read(program() / "libmorlin.so"), "new library");
+    EXPECT_EQ(TempFolder::Read(program() / "face.so"), "detector");
+    EXPECT_EQ(TempFolder::Read(program() / "core.so"), "core 3.0.1");
+    EXPECT_FALSE(std::filesystem::exists(program() / "same.so"));
+    // Found rows keep their key as stored and take the manifest's author and
+    // module name, empty ones included.
+    EXPECT_EQ(Row(2, "libmorlin.so"), "|LIBMORLIN.SO||1.10");
+    EXPECT_EQ(Row(1, "face.so"), "Dorsk|face.so|module|1.0");
+    EXPECT_EQ(Row(0, "core.so"), "core.so|3.0.1");
+    EXPECT_EQ(Row(0, "same.so"), "same.so|2.0.0");
+
+    ASSERT_EQ(owner.questions.size(), 1u);
+    EXPECT_EQ(owner.questions[0],
+              "人脸检测识别系统在线升级|人脸检测识别系统升级程序检测到新版本，是否升级?");
+    EXPECT_EQ(owner.statusLines,
+              (std::vector<std::string>{"正在下载文件:libmorlin.so", "正在下载文件:face.so",
+                                        "正在下载文件:core.so"}));
+    // The temporary copies are gone; the manifest copy stays.
+    EXPECT_FALSE(std::filesystem::exists(temp() / "libmorlin.so"));
+    EXPECT_TRUE(std::filesystem::exists(temp() / "autoupdate.txt"));
+}
+
+TEST_F(UpdateEngineTest, VersionsDecideWhatIsPending) {
+    Register(1, "a.so", "1.9");
+    Register(1, "b.so", "1.0");
+    Register(1, "c.so", "");
+    Register(1, "d.so", "1.0");
+    server.Put("autoupdate.txt", Manifest({{"a.so", "1.9.0", 1},
+                                           {"b.so", "1.0.0.1", 1},
+                                           {"c.so", "9", 1},
+                                           {"d.so", "1.0 ", 1}}));
+    RecordingOwner owner;
+    EXPECT_EQ(Run(owner), 6);
+    EXPECT_TRUE(owner.questions.empty());
+}
+
+TEST_F(UpdateEngineTest, EmptyManifestsEndWithSixWithoutTouchingTheCatalogue) {
+    std::filesystem::remove(CatalogPath(program()));
+    RecordingOwner owner;
+    server.Put("autoupdate.txt", "[Main]\nfilecount=0\n");
+    EXPECT_EQ(Run(owner), 6);
+    server.Put("autoupdate.txt", "[Other]\nx=1\n");
+    EXPECT_EQ(Run(owner), 6);
+    EXPECT_TRUE(owner.questions.empty());
+    EXPECT_FALSE(std::filesystem::exists(CatalogPath(program())));
+}
+
+TEST_F(UpdateEngineTest, MissingCatalogueRaisesCatalogError) {
+    std::filesystem::remove(CatalogPath(program()));
+    server.Put("autoupdate.txt", Manifest({{"a.so", "1", 1}}));
+    RecordingOwner owner;
+    EXPECT_THROW(Run(owner), CatalogError);
+    EXPECT_FALSE(std::filesystem::exists(CatalogPath(program())));
+}
+
+TEST_F(UpdateEngineTest, EarlyEndsBeforeTheManifest) {
+    RecordingOwner owner;
+    UpdateEngine detached(environment);
+    EXPECT_EQ(detached.RunUpdate(server.BaseUrl()), 3);
+
+    Offline offline;
+    EngineEnvironment offlineEnvironment = environment;
+    offlineEnvironment.connectivity = &offline;
+    UpdateEngine cut(offlineEnvironment);
+    cut.AttachDialog(&owner);
+    EXPECT_EQ(cut.RunUpdate(server.BaseUrl()), 1);
+
+    EXPECT_EQ(Run(owner), 2);  // no manifest on the server
+    server.Fail("autoupdate.txt", 500);
+    EXPECT_EQ(Run(owner), 2);
+    UpdateEngine longUrl(environment);
+    longUrl.AttachDialog(&owner);
+    EXPECT_EQ(longUrl.RunUpdate(server.BaseUrl() + std::string(1100, 'a') + "/"), 2);
+    EXPECT_TRUE(server.Requests().size() == 2u);  // the long URL was never requested
+}
+
+TEST_F(UpdateEngineTest, BrokenManifestTransfersEndWithThree) {
+    RecordingOwner owner;
+    server.Put("autoupdate.txt", Manifest({{"a.so", "1", 1}}), UpdateServer::Mode::Chunked);
+    EXPECT_EQ(Run(owner), 3);
+    server.Put("autoupdate.txt", std::string(50000, 'x'), UpdateServer::Mode::Truncated);
+    EXPECT_EQ(Run(owner), 3);
+    EXPECT_TRUE(owner.questions.empty());
+}
+
+TEST_F(UpdateEngineTest, UnsupportedTypeEndsWithFourBeforeTheQuestion) {
+    server.Put("autoupdate.txt", Manifest({{"a.so", "1", 1}, {"b.so", "1", 3}}));
+    server.Put("a.so", "a");
+    RecordingOwner owner;
+    EXPECT_EQ(Run(owner), 4);
+    EXPECT_TRUE(owner.questions.empty());
+    EXPECT_FALSE(std::filesystem::exists(program() / "a.so"));
+    EXPECT_EQ(Row(1, "a.so"), "");
+}
+
+TEST_F(UpdateEngineTest, NamesOutsideTheProgramFolderAreRefused) {
+    for (const std::string bad : {"../evil.so", "/tmp/evil.so", "sub/../../evil.so", "C:\\evil.so",
+                                  "..\\evil.so", ""}) {
+        server.Put("autoupdate.txt", Manifest({{"fine.so", "1", 1}, {bad, "1", 1}}));
+        RecordingOwner owner;
+        EXPECT_EQ(Run(owner), 4) << bad;
+        EXPECT_TRUE(owner.questions.empty()) << bad;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "evil.so"));
+    for (const auto& path : server.Requests()) EXPECT_EQ(path, "/update/autoupdate.txt");
+}
+
+TEST_F(UpdateEngineTest, SubfolderNamesAndBackslashesInstallInsideTheProgramFolder) {
+    server.Put("autoupdate.txt", Manifest({{"plugins\\detect.so", "1", 1}}));
+    server.Put("plugins/detect.so", "in a subfolder");
+    RecordingOwner owner;
+    ASSERT_EQ(Run(owner), 0);
+    EXPECT_EQ(TempFolder::Read(program() / "plugins" / "detect.so"), "in a subfolder");
+    EXPECT_EQ(Row(1, "plugins\\detect.so"), "Dorsk|plugins\\detect.so|module|1");
+}
+
+TEST_F(UpdateEngineTest, DeclinedUpgradeDownloadsNothing) {
+    server.Put("autoupdate.txt", Manifest({{"a.so", "1", 1}, {"b.so", "1", 2}}));
+    server.Put("a.so", "a");
+    RecordingOwner owner(false);
+    EXPECT_EQ(Run(owner), 7);
+    EXPECT_EQ(owner.questions.size(), 1u);
+    EXPECT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(Row(1, "a.so"), "");
+}
+
+TEST_F(UpdateEngineTest, SecondOfThreeFailingKeepsTheFirstAndLeavesTheThird) {
+    server.Put("autoupdate.txt", Manifest({{"one.so", "1", 1}, {"two.so", "1", 1}, {"three.so", "1", 1}}));
+    server.Put("one.so", "first");
+    server.Put("two.so", std::string(10000, '2'), UpdateServer::Mode::Truncated);
+    server.Put("three.so", "third");
+    RecordingOwner owner;
+    EXPECT_EQ(Run(owner), 4);
+    EXPECT_EQ(TempFolder::Read(program() / "one.so"), "first");
+    EXPECT_EQ(Row(1, "one.so"), "Dorsk|one.so|module|1");
+    EXPECT_FALSE(std::filesystem::exists(program() / "two.so"));
+    EXPECT_EQ(Row(1, "two.so"), "");
+    EXPECT_FALSE(std::filesystem::exists(program() / "three.so"));
+    EXPECT_EQ(owner.questions.size(), 1u);
+
+    // An error page for a module is never installed either.
+    server.Fail("two.so", 500);
+    EXPECT_EQ(Run(owner), 2);
+    EXPECT_FALSE(std::filesystem::exists(program() / "two.so"));
+}
+
+TEST_F(UpdateEngineTest, FailedCopyKeepsTheOldFileAndRow) {
+    Register(2, "busy.so", "1.0");
+    // The destination cannot be replaced: a folder with something in it.
+    folder.Write("program/busy.so/inside", "old");
+    server.Put("autoupdate.txt", Manifest({{"busy.so", "2.0", 2}, {"later.so", "1", 2}}));
+    server.Put("busy.so", "new");
+    server.Put("later.so", "later");
+    RecordingOwner owner;
+    EXPECT_EQ(Run(owner), 7);
+    EXPECT_EQ(TempFolder::Read(program() / "busy.so" / "inside"), "old");
+    EXPECT_EQ(Row(2, "busy.so"), "old author|busy.so|old name|1.0");
+    EXPECT_FALSE(std::filesystem::exists(temp() / "busy.so"));
+    EXPECT_FALSE(std::filesystem::exists(program() / "later.so"));
+    // No staging file is left beside the destination.
+    for (const auto& entry : std::filesystem::directory_iterator(program()))
+        EXPECT_EQ(entry.path().filename().string().find(".tarvex-"), std::string::npos);
+}
+
+TEST_F(UpdateEngineTest, InstalledFileKeepsItsPermissions) {
+    const auto old = folder.Write("program/tool.so", "old");
+    std::filesystem::permissions(old, std::filesystem::perms(0755));
+    server.Put("autoupdate.txt", Manifest({{"tool.so", "1", 0}}));
+    server.Put("tool.so", "new");
+    RecordingOwner owner;
+    ASSERT_EQ(Run(owner), 0);
+    EXPECT_EQ(TempFolder::Read(old), "new");
+    EXPECT_EQ(std::filesystem::status(old).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms(0755));
+}
+
+TEST(CompareVersionsTest, NumbersCompareAsNumbers) {
+    EXPECT_EQ(UpdateEngine::CompareVersions("1.10", "1.9"), 1);
+    EXPECT_EQ(UpdateEngine::CompareVersions("2", "1.9.9"), 1);
+    EXPECT_EQ(UpdateEngine::CompareVersions("1.0", "1.0.0"), 0);
+    EXPECT_EQ(UpdateEngine::CompareVersions("01.2", "1.2"), 0);
+    EXPECT_EQ(UpdateEngine::CompareVersions("..1..2.", "1.2"), 0);
+    EXPECT_EQ(UpdateEngine::CompareVersions("1.2", "1.3"), -1);
+    EXPECT_EQ(UpdateEngine::CompareVersions("99999999999999999999", "1"), 1);
+}
+
+TEST(CompareVersionsTest, MalformedSideIsReported) {
+    EXPECT_EQ(UpdateEngine::CompareVersions("1.0.0.1", "1"), -21);
+    EXPECT_EQ(UpdateEngine::CompareVersions("", "1"), -21);
+    EXPECT_EQ(UpdateEngine::CompareVersions("1.0 ", "1"), -21);
+    EXPECT_EQ(UpdateEngine::CompareVersions("-1", "x"), -21);
+    EXPECT_EQ(UpdateEngine::CompareVersions("1", "+2"), -22);
+    EXPECT_EQ(UpdateEngine::CompareVersions("1", "..."), -22);
+    EXPECT_TRUE(UpdateEngine::IsDigits(""));
+    EXPECT_FALSE(UpdateEngine::IsDigits("1a"));
+}
+
+TEST(ModuleRelativePathTest, InsideOnly) {
+    EXPECT_EQ(ModuleRelativePath("a.so"), std::filesystem::path("a.so"));
+    EXPECT_EQ(ModuleRelativePath("sub\\a.so"), std::filesystem::path("sub/a.so"));
+    EXPECT_EQ(ModuleRelativePath("./sub//a.so"), std::filesystem::path("sub/a.so"));
+    for (const char* bad : {"", "/a.so", "../a.so", "a/../../b", "sub/", "C:a.so", ".", "\\\\host\\a"})
+        EXPECT_FALSE(ModuleRelativePath(bad)) << bad;
+}
+
+}  // namespace
