@@ -15,12 +15,16 @@ constexpr int barWidth = 30;
 ConsoleOwner::ConsoleOwner(std::optional<bool> commandLineAnswer, std::FILE* messages)
     : answer(commandLineAnswer), out(messages), terminal(isatty(fileno(messages)) == 1) {}
 
-ConsoleOwner::~ConsoleOwner() { EndLine(); }
+ConsoleOwner::~ConsoleOwner() {
+    EndLine();
+    FlushSizeLine();
+}
 
 void ConsoleOwner::SetStatusText(const std::string& text) { status = text; }
 void ConsoleOwner::SetSizeText(const std::string& text) { size = text; }
 
 void ConsoleOwner::SetProgressRange(uint64_t lower, uint64_t upper) {
+    FlushSizeLine();
     rangeLow = lower;
     rangeHigh = upper;
     position = lower;
@@ -33,6 +37,14 @@ void ConsoleOwner::Refresh() { Draw(false); }
 void ConsoleOwner::EndLine() {
     if (lineOpen) std::fputc('\n', out);
     lineOpen = false;
+}
+
+// A log gets each transfer's size line once, as it stood at the end: when the
+// next transfer starts, before the question, and at the end of the run.
+void ConsoleOwner::FlushSizeLine() {
+    if (terminal || size == shownSize) return;
+    std::fprintf(out, "%s\n", size.c_str());
+    shownSize = size;
 }
 
 void ConsoleOwner::Draw(bool force) {
@@ -48,11 +60,7 @@ void ConsoleOwner::Draw(bool force) {
         now - lastDraw < std::chrono::milliseconds(redrawIntervalMs))
         return;
     lastDraw = now;
-    if (!terminal) {
-        // A log gets the size line once the file is complete.
-        if (complete) std::fprintf(out, "%s\n", size.c_str());
-        return;
-    }
+    if (!terminal) return;
     const uint64_t span = rangeHigh > rangeLow ? rangeHigh - rangeLow : 0;
     const uint64_t done = span == 0 ? barWidth : (std::min(position, rangeHigh) - rangeLow) * barWidth / span;
     std::string bar(static_cast<size_t>(done), '#');
@@ -65,6 +73,7 @@ void ConsoleOwner::Draw(bool force) {
 
 bool ConsoleOwner::AskYesNo(const std::string& text, const std::string& caption) {
     EndLine();
+    FlushSizeLine();
     if (answer) {
         std::fprintf(out, "%s: %s %s\n", caption.c_str(), text.c_str(), *answer ? "yes" : "no");
         return *answer;

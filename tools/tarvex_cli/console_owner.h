@@ -28,6 +28,7 @@ private:
 
     void Draw(bool force);
     void EndLine();
+    void FlushSizeLine();
 
     std::optional<bool> answer;
     std::FILE* out;
@@ -35,6 +36,7 @@ private:
     std::string status;
     std::string size;
     std::string shownStatus;
+    std::string shownSize;
     uint64_t rangeLow = 0;
     uint64_t rangeHigh = 0;
     uint64_t position = 0;

@@ -9,14 +9,17 @@
 int RunUpdateFromConsole(const CliOptions& options, const std::filesystem::path& programFolder) {
     std::optional<bool> answer;
     if (options.answer != CliOptions::Answer::Ask) answer = options.answer == CliOptions::Answer::Yes;
-    ConsoleOwner owner(answer, stderr);
-    EngineEnvironment environment;
-    // The engine takes the program file; only its folder matters here.
-    environment.programPath = programFolder / "tarvex-cli";
-    UpdateEngine engine(environment);
-    engine.AttachDialog(&owner);
-    const int result =
-        engine.RunUpdate(options.baseUrl.empty() ? TARVEX_UPDATE_URL : options.baseUrl);
+    int result = 0;
+    {
+        // The owner's last lines go out when it ends, before the result.
+        ConsoleOwner owner(answer, stderr);
+        EngineEnvironment environment;
+        // The engine takes the program file; only its folder matters here.
+        environment.programPath = programFolder / "tarvex-cli";
+        UpdateEngine engine(environment);
+        engine.AttachDialog(&owner);
+        result = engine.RunUpdate(options.baseUrl.empty() ? TARVEX_UPDATE_URL : options.baseUrl);
+    }
     std::cout << ResultMessage(result) << std::endl;
     return result;
 }
