@@ -136,17 +136,27 @@ double MeasureDistance(const MatrixSpace::matrix* coords, int x, int y,
     const float* lambda = eigenvalues->col[0];
     const int usable = weights.UsableComponents();
     switch (measure) {
-        case 0: return CityBlock(c);
-        case 1: return Euclidean(c);
-        case 2: return Covariance(c);
-        case 3: return Correlation(c);
-        case 4: return MahCosine(c, weights.For(DistanceWeights::MahCosineSlot, eigenvalues));
-        case 5: return YamborAngle(c, lambda, usable);
+        case 0:
+            return CityBlock(c);
+        case 1:
+            return Euclidean(c);
+        case 2:
+            return Covariance(c);
+        case 3:
+            return Correlation(c);
+        case 4:
+            return MahCosine(c, weights.For(DistanceWeights::MahCosineSlot, eigenvalues));
+        case 5:
+            return YamborAngle(c, lambda, usable);
         case 6:
             return YamborDistance(c, weights.For(DistanceWeights::YamborDistanceSlot, eigenvalues));
-        case 7: return MahL1(c, weights.For(DistanceWeights::MahL1Slot, eigenvalues));
-        case 8: return MahL2(c, weights.For(DistanceWeights::MahL2Slot, eigenvalues));
-        case 9: return LDASoft(c, lambda, usable);
-        default: return 0.0;
+        case 7:
+            return MahL1(c, weights.For(DistanceWeights::MahL1Slot, eigenvalues));
+        case 8:
+            return MahL2(c, weights.For(DistanceWeights::MahL2Slot, eigenvalues));
+        case 9:
+            return LDASoft(c, lambda, usable);
+        default:
+            return 0.0;
     }
 }

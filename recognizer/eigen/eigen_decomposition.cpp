@@ -13,7 +13,9 @@ constexpr float decompositionTolerance = 0.001f;
 
 EigenDecompositionImpl::EigenDecompositionImpl() : result(std::make_unique<EigenResult>()) {}
 
-EigenDecompositionImpl::~EigenDecompositionImpl() { Release(); }
+EigenDecompositionImpl::~EigenDecompositionImpl() {
+    Release();
+}
 
 void EigenDecompositionImpl::Release() {
     if (!hasResult) return;

@@ -14,7 +14,9 @@ float CNolt_PCARecognition::dot(matrix* m, int i, int j) {
     return static_cast<float>(DotDouble(m->col[i], m->col[j], pixelCount));
 }
 
-float CNolt_PCARecognition::kernel_linear(matrix* m, int i, int j) { return dot(m, i, j); }
+float CNolt_PCARecognition::kernel_linear(matrix* m, int i, int j) {
+    return dot(m, i, j);
+}
 
 float CNolt_PCARecognition::kernel_poly(matrix* m, int i, int j) {
     const float g = static_cast<float>(param.gamma);
@@ -38,11 +40,16 @@ float CNolt_PCARecognition::kernel_sigmoid(matrix* m, int i, int j) {
 // Train refuses before it gets here.
 float CNolt_PCARecognition::Kernel(matrix* m, int i, int j) {
     switch (param.kernelType) {
-        case 0: return kernel_linear(m, i, j);
-        case 1: return kernel_poly(m, i, j);
-        case 2: return kernel_rbf(m, i, j);
-        case 3: return kernel_sigmoid(m, i, j);
-        default: return 0.0f;
+        case 0:
+            return kernel_linear(m, i, j);
+        case 1:
+            return kernel_poly(m, i, j);
+        case 2:
+            return kernel_rbf(m, i, j);
+        case 3:
+            return kernel_sigmoid(m, i, j);
+        default:
+            return 0.0f;
     }
 }
 

@@ -12,7 +12,9 @@ using namespace MatrixSpace;
 
 namespace {
 
-matrix* CopyOrNull(const matrix* m) { return m == nullptr ? nullptr : CopyMatrix(m); }
+matrix* CopyOrNull(const matrix* m) {
+    return m == nullptr ? nullptr : CopyMatrix(m);
+}
 
 }  // namespace
 

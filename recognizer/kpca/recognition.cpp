@@ -38,7 +38,8 @@ void CNolt_PCARecognition::Recognition(int** image, int rows, int columns,
 
     const int n = sampleCount;
     float* probe = samples->col[n];
-    for (int t = 0; t < pixelCount; ++t) probe[t] = static_cast<float>(image[t / columns][t % columns]);
+    for (int t = 0; t < pixelCount; ++t)
+        probe[t] = static_cast<float>(image[t / columns][t % columns]);
     HistEq(samples, n, n);
 
     MatrixGuard k(ZeroMatrix(n, 1));
@@ -63,8 +64,8 @@ void CNolt_PCARecognition::Recognition(int** image, int rows, int columns,
         coordinates[c] = c < usableComponents ? y->col[0][c] / lambda[c] : 0.0f;
 
     for (int i = 0; i < n; ++i) {
-        const double d = MeasureDistance(projections, i, n, eigen.eigenvalues, param.distanceType,
-                                         *weights);
+        const double d =
+            MeasureDistance(projections, i, n, eigen.eigenvalues, param.distanceType, *weights);
         if (d < param.threshold) faces.push_back(foundFace{i, d});
     }
     SortByDistance(faces);

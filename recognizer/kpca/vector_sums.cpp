@@ -62,7 +62,9 @@ __attribute__((target("avx2"))) double SquaredDistanceAvx2(const float* x, const
     return SquaredDistance(x, y, n);
 }
 
-bool HasAvx2() { return __builtin_cpu_supports("avx2"); }
+bool HasAvx2() {
+    return __builtin_cpu_supports("avx2");
+}
 
 }  // namespace
 

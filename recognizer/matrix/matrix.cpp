@@ -25,8 +25,8 @@ matrix* MakeMatrix(int rows, int cols) {
         // only alternative to writing through a null block.
         std::abort();
     }
-    m->col = static_cast<float**>(std::malloc((cols == 0 ? 1 : static_cast<size_t>(cols)) *
-                                              sizeof(float*)));
+    m->col = static_cast<float**>(
+        std::malloc((cols == 0 ? 1 : static_cast<size_t>(cols)) * sizeof(float*)));
     if (m->col == nullptr) {
         std::free(m->data);
         std::free(m);

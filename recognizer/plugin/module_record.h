@@ -6,9 +6,9 @@
 #include <string_view>
 
 inline constexpr std::array<std::string_view, 5> moduleRecord = {
-    "Dorsk",                         // author
-    "(K)PCA人脸识别",                // module name
-    "libmorlin.so",                  // library file name
-    "2.0.051208",                    // version
-    "morlin-maintainers@example.org" // contact
+    "Dorsk",                          // author
+    "(K)PCA人脸识别",                 // module name
+    "libmorlin.so",                   // library file name
+    "2.0.051208",                     // version
+    "morlin-maintainers@example.org"  // contact
 };

@@ -30,7 +30,7 @@ struct PCAParameter {
 // The distance measures by index (PCAParameter::distanceType), named as the
 // parameter dialog lists them.
 inline constexpr std::array<std::string_view, 10> distanceMeasureNames = {
-    "CityBlock",   "Euclidean ", "Covariance",     "Correlation", "MahCosine",
+    "CityBlock",   "Euclidean ",     "Covariance", "Correlation", "MahCosine",
     "YamborAngle", "YamborDistance", "MahL1",      "MahL2",       "LDASoft"};
 
 // The kernels by index (PCAParameter::kernelType).

@@ -18,7 +18,8 @@ matrix* Symmetric(const std::vector<std::vector<float>>& rows) {
     const int n = static_cast<int>(rows.size());
     matrix* a = MakeMatrix(n, n);
     for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) a->col[j][i] = rows[static_cast<size_t>(i)][static_cast<size_t>(j)];
+        for (int j = 0; j < n; ++j)
+            a->col[j][i] = rows[static_cast<size_t>(i)][static_cast<size_t>(j)];
     return a;
 }
 

@@ -83,7 +83,8 @@ TEST_F(RecognitionTest, ThresholdIsStrictAndExistingEntriesAreSortedIn) {
     // A threshold equal to the second distance keeps only the first match.
     p.threshold = all[1].distance;
     Train(p);
-    std::vector<foundFace> faces{{100, 2.0 * all.back().distance}, {101, 2.0 * all.back().distance}};
+    std::vector<foundFace> faces{{100, 2.0 * all.back().distance},
+                                 {101, 2.0 * all.back().distance}};
     recognizer.Recognition(probes.RowPointers(0), 112, 92, faces);
     ASSERT_EQ(faces.size(), 3u);
     EXPECT_EQ(faces[0].index, all[0].index);

@@ -82,7 +82,8 @@ TEST_F(TrainingTest, EveryKernelMatchesItsFormula) {
         int kernel;
         double gamma, coef0, degree;
     };
-    for (const Case c : {Case{1, 1e-3, 0.5, 2.0}, Case{2, 2e-4, 0.0, 2.0}, Case{3, 1e-4, -0.1, 2.0}}) {
+    for (const Case c :
+         {Case{1, 1e-3, 0.5, 2.0}, Case{2, 2e-4, 0.0, 2.0}, Case{3, 1e-4, -0.1, 2.0}}) {
         CNolt_PCARecognition r;
         PCAParameter p;
         p.isKernel = true;
@@ -101,7 +102,8 @@ TEST_F(TrainingTest, EveryKernelMatchesItsFormula) {
                 if (c.kernel == 1) expected = std::pow(c.gamma * dot + c.coef0, c.degree);
                 if (c.kernel == 2) expected = std::exp(-c.gamma * ColumnSquaredDistance(s, i, j));
                 if (c.kernel == 3) expected = std::tanh(c.gamma * dot + c.coef0);
-                EXPECT_NEAR(r.KernelMatrix()->col[j][i], expected, 1e-5 * std::fabs(expected) + 1e-6)
+                EXPECT_NEAR(r.KernelMatrix()->col[j][i], expected,
+                            1e-5 * std::fabs(expected) + 1e-6)
                     << "kernel " << c.kernel << " at " << i << "," << j;
             }
     }
@@ -191,11 +193,13 @@ TEST_F(TrainingTest, BasisColumnsHaveUnitLengthAndProjectionsDivideByTheEigenval
     const matrix* kc = r.CenteredKernel();
     for (int c = 0; c < 5; ++c) {
         double norm = 0.0;
-        for (int k = 0; k < r.SampleCount(); ++k) norm += double{e.eigenvectors->col[c][k]} * e.eigenvectors->col[c][k];
+        for (int k = 0; k < r.SampleCount(); ++k)
+            norm += double{e.eigenvectors->col[c][k]} * e.eigenvectors->col[c][k];
         EXPECT_NEAR(norm, 1.0, 1e-5);
         for (int j = 0; j < r.SampleCount(); ++j) {
             double y = 0.0;
-            for (int k = 0; k < r.SampleCount(); ++k) y += double{e.eigenvectors->col[c][k]} * kc->col[j][k];
+            for (int k = 0; k < r.SampleCount(); ++k)
+                y += double{e.eigenvectors->col[c][k]} * kc->col[j][k];
             EXPECT_NEAR(r.Projections()->col[j][c], y / e.eigenvalues->col[0][c], 1e-4);
         }
     }

@@ -37,7 +37,8 @@ Evaluation Evaluate(FaceDataset& dataset, const PCAParameter& param) {
     std::vector<int*> rows(static_cast<size_t>(dataset.rows));
     for (FaceImage& probe : dataset.probes) {
         for (int r = 0; r < dataset.rows; ++r)
-            rows[static_cast<size_t>(r)] = probe.grey.data() + static_cast<ptrdiff_t>(r) * dataset.columns;
+            rows[static_cast<size_t>(r)] =
+                probe.grey.data() + static_cast<ptrdiff_t>(r) * dataset.columns;
         ProbeResult result;
         const Clock::time_point start = Clock::now();
         recognizer.Recognition(rows.data(), dataset.rows, dataset.columns, result.ranked);
@@ -47,12 +48,14 @@ Evaluation Evaluate(FaceDataset& dataset, const PCAParameter& param) {
         for (const foundFace& face : result.ranked) {
             if (!(face.distance < param.threshold)) continue;
             result.matches.push_back(face);
-            const bool same = dataset.gallery[static_cast<size_t>(face.index)].person == probe.person;
+            const bool same =
+                dataset.gallery[static_cast<size_t>(face.index)].person == probe.person;
             correct = correct || same;
             wrong = wrong || !same;
         }
         if (!result.ranked.empty() &&
-            dataset.gallery[static_cast<size_t>(result.ranked.front().index)].person == probe.person)
+            dataset.gallery[static_cast<size_t>(result.ranked.front().index)].person ==
+                probe.person)
             ++rank1;
         withCorrect += correct ? 1 : 0;
         withFalse += wrong ? 1 : 0;

@@ -47,7 +47,8 @@ bool ReadGrey(const QString& path, FaceImage& image, QSize& size, std::string& e
     QImageReader reader(path);
     QImage picture = reader.read();
     if (picture.isNull()) {
-        error = "cannot read image " + path.toStdString() + ": " + reader.errorString().toStdString();
+        error =
+            "cannot read image " + path.toStdString() + ": " + reader.errorString().toStdString();
         return false;
     }
     picture = picture.convertToFormat(QImage::Format_Grayscale8);
@@ -62,7 +63,8 @@ bool ReadGrey(const QString& path, FaceImage& image, QSize& size, std::string& e
     for (int r = 0; r < size.height(); ++r) {
         const uchar* line = picture.constScanLine(r);
         for (int c = 0; c < size.width(); ++c)
-            image.grey[static_cast<size_t>(r) * static_cast<size_t>(size.width()) + static_cast<size_t>(c)] = line[c];
+            image.grey[static_cast<size_t>(r) * static_cast<size_t>(size.width()) +
+                       static_cast<size_t>(c)] = line[c];
     }
     return true;
 }

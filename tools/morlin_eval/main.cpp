@@ -32,15 +32,18 @@ QJsonObject Params(const EvalOptions& options) {
     const PCAParameter& p = options.param;
     return QJsonObject{
         {"train", options.trainPerPerson},
-        {"kernel", p.isKernel ? QString::fromUtf8(kernelNames[static_cast<size_t>(p.kernelType)].data())
-                              : QStringLiteral("none")},
+        {"kernel", p.isKernel
+                       ? QString::fromUtf8(kernelNames[static_cast<size_t>(p.kernelType)].data())
+                       : QStringLiteral("none")},
         {"gamma", p.gamma},
         {"coef0", p.coef0},
         {"degree", p.degree},
         {"components", p.componentNum},
-        {"distance", QString::fromUtf8(distanceMeasureNames[static_cast<size_t>(p.distanceType)].data(),
-                                       static_cast<qsizetype>(distanceMeasureNames[static_cast<size_t>(p.distanceType)].size()))
-                         .trimmed()},
+        {"distance",
+         QString::fromUtf8(distanceMeasureNames[static_cast<size_t>(p.distanceType)].data(),
+                           static_cast<qsizetype>(
+                               distanceMeasureNames[static_cast<size_t>(p.distanceType)].size()))
+             .trimmed()},
         {"threshold", Number(p.threshold)},
     };
 }

@@ -30,8 +30,8 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     }
     if (args[0] == "--help" || args[0] == "-h") return std::nullopt;
     if (args[0] == "catalog" && args.size() >= 2 && (args[1] == "init" || args[1] == "list")) {
-        options.command = args[1] == "init" ? CliOptions::Command::CatalogInit
-                                            : CliOptions::Command::CatalogList;
+        options.command =
+            args[1] == "init" ? CliOptions::Command::CatalogInit : CliOptions::Command::CatalogList;
         i = 2;
     } else if (args[0] == "update") {
         options.command = CliOptions::Command::Update;

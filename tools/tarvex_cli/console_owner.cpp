@@ -20,8 +20,12 @@ ConsoleOwner::~ConsoleOwner() {
     FlushSizeLine();
 }
 
-void ConsoleOwner::SetStatusText(const std::string& text) { status = text; }
-void ConsoleOwner::SetSizeText(const std::string& text) { size = text; }
+void ConsoleOwner::SetStatusText(const std::string& text) {
+    status = text;
+}
+void ConsoleOwner::SetSizeText(const std::string& text) {
+    size = text;
+}
 
 void ConsoleOwner::SetProgressRange(uint64_t lower, uint64_t upper) {
     FlushSizeLine();
@@ -30,9 +34,13 @@ void ConsoleOwner::SetProgressRange(uint64_t lower, uint64_t upper) {
     position = lower;
 }
 
-void ConsoleOwner::SetProgressPos(uint64_t pos) { position = pos; }
+void ConsoleOwner::SetProgressPos(uint64_t pos) {
+    position = pos;
+}
 
-void ConsoleOwner::Refresh() { Draw(false); }
+void ConsoleOwner::Refresh() {
+    Draw(false);
+}
 
 void ConsoleOwner::EndLine() {
     if (lineOpen) std::fputc('\n', out);
@@ -56,13 +64,12 @@ void ConsoleOwner::Draw(bool force) {
     }
     const bool complete = position >= rangeHigh;
     const auto now = std::chrono::steady_clock::now();
-    if (!force && !complete &&
-        now - lastDraw < std::chrono::milliseconds(redrawIntervalMs))
-        return;
+    if (!force && !complete && now - lastDraw < std::chrono::milliseconds(redrawIntervalMs)) return;
     lastDraw = now;
     if (!terminal) return;
     const uint64_t span = rangeHigh > rangeLow ? rangeHigh - rangeLow : 0;
-    const uint64_t done = span == 0 ? barWidth : (std::min(position, rangeHigh) - rangeLow) * barWidth / span;
+    const uint64_t done =
+        span == 0 ? barWidth : (std::min(position, rangeHigh) - rangeLow) * barWidth / span;
     std::string bar(static_cast<size_t>(done), '#');
     bar.resize(barWidth, '-');
     std::fprintf(out, "\r[%s] %s", bar.c_str(), size.c_str());

@@ -21,8 +21,11 @@ int Operate(const CliOptions& options) {
             CreateCatalog(folder);
             std::cout << "created " << CatalogPath(folder).string() << "\n";
             return 0;
-        case CliOptions::Command::CatalogList: ListCatalog(folder, std::cout); return 0;
-        case CliOptions::Command::Update: return RunUpdateFromConsole(options, folder);
+        case CliOptions::Command::CatalogList:
+            ListCatalog(folder, std::cout);
+            return 0;
+        case CliOptions::Command::Update:
+            return RunUpdateFromConsole(options, folder);
     }
     return usageStatus;
 }

@@ -8,7 +8,8 @@
 
 int RunUpdateFromConsole(const CliOptions& options, const std::filesystem::path& programFolder) {
     std::optional<bool> answer;
-    if (options.answer != CliOptions::Answer::Ask) answer = options.answer == CliOptions::Answer::Yes;
+    if (options.answer != CliOptions::Answer::Ask)
+        answer = options.answer == CliOptions::Answer::Yes;
     int result = 0;
     {
         // The owner's last lines go out when it ends, before the result.

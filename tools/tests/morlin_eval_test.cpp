@@ -40,7 +40,8 @@ RunResult RunEval(const std::string& arguments) {
 
 class MorlinEvalTest : public ::testing::Test {
 protected:
-    MorlinEvalTest() : root(fs::temp_directory_path() / ("morlin_eval_" + std::to_string(getpid()))) {
+    MorlinEvalTest()
+        : root(fs::temp_directory_path() / ("morlin_eval_" + std::to_string(getpid()))) {
         fs::remove_all(root);
         fs::create_directories(root);
     }
@@ -53,13 +54,16 @@ protected:
         std::uniform_int_distribution<int> level(0, 255), noise(-12, 12);
         QImage base(size, QImage::Format_Grayscale8);
         for (int y = 0; y < size.height(); ++y)
-            for (int x = 0; x < size.width(); ++x) base.scanLine(y)[x] = static_cast<uchar>(level(random));
+            for (int x = 0; x < size.width(); ++x)
+                base.scanLine(y)[x] = static_cast<uchar>(level(random));
         for (int k = 1; k <= count; ++k) {
             QImage variant = base.copy();
             for (int y = 0; y < size.height(); ++y)
                 for (int x = 0; x < size.width(); ++x)
-                    variant.scanLine(y)[x] = static_cast<uchar>(std::clamp(base.scanLine(y)[x] + noise(random), 0, 255));
-            variant.save(QString::fromStdString((root / person / (std::to_string(k) + ".png")).string()));
+                    variant.scanLine(y)[x] =
+                        static_cast<uchar>(std::clamp(base.scanLine(y)[x] + noise(random), 0, 255));
+            variant.save(
+                QString::fromStdString((root / person / (std::to_string(k) + ".png")).string()));
         }
     }
 
@@ -68,7 +72,8 @@ protected:
 
 TEST_F(MorlinEvalTest, JsonReportsEveryProbeRankedAndSummarised) {
     for (int p = 1; p <= 4; ++p) AddPerson("p" + std::to_string(p), 11, static_cast<unsigned>(p));
-    const RunResult r = RunEval("--json --train 3 --components 6 --distance ' Euclidean ' " + root.string());
+    const RunResult r =
+        RunEval("--json --train 3 --components 6 --distance ' Euclidean ' " + root.string());
     ASSERT_EQ(r.status, 0) << r.out;
     const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
     ASSERT_FALSE(report.isEmpty()) << r.out;

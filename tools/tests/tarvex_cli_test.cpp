@@ -33,7 +33,9 @@ RunResult RunCli(const std::string& arguments, const TempFolder& scratch) {
 
 class TarvexCliTest : public ::testing::Test {
 protected:
-    std::string ProgramDir() const { return "--program-dir " + (folder.Path() / "program").string(); }
+    std::string ProgramDir() const {
+        return "--program-dir " + (folder.Path() / "program").string();
+    }
 
     TempFolder folder;
     TempFolder scratch;
@@ -66,13 +68,15 @@ TEST_F(TarvexCliTest, UpdateRunsAndExitsWithTheResultCode) {
 
     RunResult listing = RunCli("catalog list " + ProgramDir(), scratch);
     EXPECT_EQ(listing.status, 0);
-    EXPECT_NE(listing.out.find("Dorsk\tlibmorlin.so\t(K)PCA人脸识别\t2.0.051208"), std::string::npos)
+    EXPECT_NE(listing.out.find("Dorsk\tlibmorlin.so\t(K)PCA人脸识别\t2.0.051208"),
+              std::string::npos)
         << listing.out;
 }
 
 TEST_F(TarvexCliTest, CatalogueErrorsExitWithTen) {
     server.Put("autoupdate.txt", "[Main]\nfilecount=1\n[File1]\nfilename=a.so\nversion=1\n");
-    RunResult r = RunCli("update --no --base-url " + server.BaseUrl() + " " + ProgramDir(), scratch);
+    RunResult r =
+        RunCli("update --no --base-url " + server.BaseUrl() + " " + ProgramDir(), scratch);
     EXPECT_EQ(r.status, 10);
     EXPECT_NE(r.err.find("cannot open catalogue"), std::string::npos) << r.err;
     EXPECT_EQ(RunCli("catalog list " + ProgramDir(), scratch).status, 10);
@@ -80,7 +84,8 @@ TEST_F(TarvexCliTest, CatalogueErrorsExitWithTen) {
 
 TEST_F(TarvexCliTest, FailuresPrintTheNetworkMessage) {
     ASSERT_EQ(RunCli("catalog init " + ProgramDir(), scratch).status, 0);
-    RunResult r = RunCli("update --yes --base-url " + server.BaseUrl() + " " + ProgramDir(), scratch);
+    RunResult r =
+        RunCli("update --yes --base-url " + server.BaseUrl() + " " + ProgramDir(), scratch);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "下载文件失败，请检查网络\n");
 }

@@ -4,9 +4,17 @@
 
 void FieldExchange::Text(const char* column, std::string& member) {
     switch (mode) {
-        case Mode::ListColumns: columns.emplace_back(column); break;
-        case Mode::LoadRow: member = statement->Text(next++); break;
-        case Mode::StoreRow: statement->Bind(next++, member); break;
-        case Mode::ClearRow: member.clear(); break;
+        case Mode::ListColumns:
+            columns.emplace_back(column);
+            break;
+        case Mode::LoadRow:
+            member = statement->Text(next++);
+            break;
+        case Mode::StoreRow:
+            statement->Bind(next++, member);
+            break;
+        case Mode::ClearRow:
+            member.clear();
+            break;
     }
 }

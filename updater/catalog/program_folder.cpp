@@ -6,7 +6,9 @@ std::filesystem::path ProgramPath() {
     return ec ? std::filesystem::path() : path;
 }
 
-std::filesystem::path ProgramFolder() { return ProgramPath().parent_path(); }
+std::filesystem::path ProgramFolder() {
+    return ProgramPath().parent_path();
+}
 
 std::filesystem::path CatalogPath(const std::filesystem::path& programFolder) {
     return programFolder / "data" / "module.dat";

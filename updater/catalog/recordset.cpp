@@ -25,7 +25,9 @@ Recordset::Recordset(std::filesystem::path programFolder) : folder(std::move(pro
 
 Recordset::~Recordset() = default;
 
-std::filesystem::path Recordset::GetDefaultDBName() const { return CatalogPath(folder); }
+std::filesystem::path Recordset::GetDefaultDBName() const {
+    return CatalogPath(folder);
+}
 
 void Recordset::Open(int type, const std::string& sql, int /*options*/) {
     if (IsOpen()) return;
@@ -122,7 +124,8 @@ void Recordset::Update() {
     } else {
         std::string assignments;
         for (size_t i = 0; i < columns.size(); ++i)
-            assignments += (i ? ", " : "") + Identifier(columns[i]) + " = ?" + std::to_string(i + 1);
+            assignments +=
+                (i ? ", " : "") + Identifier(columns[i]) + " = ?" + std::to_string(i + 1);
         sql = "UPDATE " + table + " SET " + assignments + " WHERE rowid = ?" +
               std::to_string(columns.size() + 1);
     }

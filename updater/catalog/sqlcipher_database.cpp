@@ -27,7 +27,9 @@ SqlCipherDatabase::SqlCipherDatabase(const std::filesystem::path& file, Mode mod
     }
 }
 
-SqlCipherDatabase::~SqlCipherDatabase() { sqlite3_close(db); }
+SqlCipherDatabase::~SqlCipherDatabase() {
+    sqlite3_close(db);
+}
 
 void SqlCipherDatabase::Execute(const std::string& sql) {
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Fail("catalogue");
@@ -42,7 +44,9 @@ Statement::Statement(const SqlCipherDatabase& owner, const std::string& sql) : d
         database.Fail("catalogue");
 }
 
-Statement::~Statement() { sqlite3_finalize(statement); }
+Statement::~Statement() {
+    sqlite3_finalize(statement);
+}
 
 void Statement::Bind(int index, const std::string& text) {
     if (sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()),
@@ -67,4 +71,6 @@ std::string Statement::Text(int column) const {
                 : std::string();
 }
 
-long long Statement::Integer(int column) const { return sqlite3_column_int64(statement, column); }
+long long Statement::Integer(int column) const {
+    return sqlite3_column_int64(statement, column);
+}

@@ -2,7 +2,9 @@
 
 CSysComSet::CSysComSet(std::filesystem::path programFolder) : Recordset(std::move(programFolder)) {}
 
-std::string CSysComSet::GetDefaultSQL() const { return "[system]"; }
+std::string CSysComSet::GetDefaultSQL() const {
+    return "[system]";
+}
 
 void CSysComSet::DoFieldExchange(FieldExchange& exchange) {
     exchange.Text("component", m_component);

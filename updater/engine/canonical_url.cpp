@@ -9,8 +9,8 @@
 namespace {
 
 bool IsUnsafe(unsigned char c) {
-    return c <= 0x20 || c >= 0x7f || std::string_view("\"<>\\^`{|}").find(static_cast<char>(c)) !=
-                                          std::string_view::npos;
+    return c <= 0x20 || c >= 0x7f ||
+           std::string_view("\"<>\\^`{|}").find(static_cast<char>(c)) != std::string_view::npos;
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ std::unique_ptr<HttpRequest> HttpRequest::Start(CURL* easy, const std::string& u
     return request;
 }
 
-HttpRequest::HttpRequest(CURL* easyHandle, CURLM* multiHandle) : easy(easyHandle), multi(multiHandle) {}
+HttpRequest::HttpRequest(CURL* easyHandle, CURLM* multiHandle)
+    : easy(easyHandle), multi(multiHandle) {}
 
 HttpRequest::~HttpRequest() {
     curl_multi_remove_handle(multi, easy);

@@ -17,7 +17,8 @@ constexpr double kibPerByte = 1.0 / 1024.0;
 std::string SizeLine(uint64_t received, uint64_t length) {
     char line[128];
     std::snprintf(line, sizeof line, "文件已经下载 %.2f/%.2fK",
-                  static_cast<double>(received) * kibPerByte, static_cast<double>(length) * kibPerByte);
+                  static_cast<double>(received) * kibPerByte,
+                  static_cast<double>(length) * kibPerByte);
     return line;
 }
 

@@ -29,7 +29,9 @@ UpdateEngine::UpdateEngine(EngineEnvironment env)
 
 UpdateEngine::~UpdateEngine() = default;
 
-std::filesystem::path UpdateEngine::GetModulePath() const { return ResolvedProgramPath(environment); }
+std::filesystem::path UpdateEngine::GetModulePath() const {
+    return ResolvedProgramPath(environment);
+}
 
 int UpdateEngine::RunUpdate(const std::string& baseUrl) {
     if (owner == nullptr) return UpdateManifestFailed;
@@ -100,7 +102,7 @@ int UpdateEngine::CheckPass(IniFile& manifest, int count) {
             item.author = manifest.GetValue(section, "author");
             item.modulename = manifest.GetValue(section, "modulename");
         }
-        const std::string& stored = item.moduletype == 0 ? systemSet.m_version
+        const std::string& stored = item.moduletype == 0   ? systemSet.m_version
                                     : item.moduletype == 1 ? detectorSet.m_version
                                                            : recognizerSet.m_version;
         if (!found || CompareVersions(item.version, stored) == 1)

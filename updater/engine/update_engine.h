@@ -51,8 +51,8 @@ struct UpdateItem {
 
 // Where a run reads and writes; the defaults are the real ones.
 struct EngineEnvironment {
-    std::filesystem::path programPath;  // empty: the running program file
-    std::filesystem::path tempRoot;     // empty: the system temporary path
+    std::filesystem::path programPath;          // empty: the running program file
+    std::filesystem::path tempRoot;             // empty: the system temporary path
     ConnectivityCheck* connectivity = nullptr;  // null: the system's interfaces
 };
 

@@ -34,10 +34,12 @@ bool IniFile::Load() {
             continue;
         }
         const size_t equals = line.find('=');
-        const std::string name = equals == std::string::npos ? std::string() : line.substr(0, equals);
+        const std::string name =
+            equals == std::string::npos ? std::string() : line.substr(0, equals);
         // The last (length - name length - 1) bytes: after "=" when there is one;
         // the line without its first byte when there is none.
-        const std::string value = line.substr(name.size() + 1 <= line.size() ? name.size() + 1 : line.size());
+        const std::string value =
+            line.substr(name.size() + 1 <= line.size() ? name.size() + 1 : line.size());
         SetValue(section, name, value);
     }
     return true;
@@ -117,7 +119,8 @@ int IniFile::GetValueInt(std::string section, std::string name) {
     for (; k < text.size() && std::isdigit(static_cast<unsigned char>(text[k])); ++k) {
         value = value * 10 + (text[k] - '0');
         // atoi's overflow is undefined; saturate instead.
-        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;
     }
     if (negative) value = -value;
     if (value > INT_MAX) return INT_MAX;

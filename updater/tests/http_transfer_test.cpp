@@ -118,7 +118,8 @@ TEST(CanonicalUrlTest, UnsafeBytesAreEncodedAndTooLongUrlsRefused) {
     EXPECT_FALSE(CanonicalizeUrl("not a url"));
     const std::string prefix = "http://host/update/";
     EXPECT_TRUE(CanonicalizeUrl(prefix + std::string(maxCanonicalUrlBytes - prefix.size(), 'a')));
-    EXPECT_FALSE(CanonicalizeUrl(prefix + std::string(maxCanonicalUrlBytes - prefix.size() + 1, 'a')));
+    EXPECT_FALSE(
+        CanonicalizeUrl(prefix + std::string(maxCanonicalUrlBytes - prefix.size() + 1, 'a')));
 }
 
 TEST(PrivateTempFolderTest, MadePrivateAndRefusedWhenPlanted) {
@@ -136,7 +137,8 @@ TEST(PrivateTempFolderTest, MadePrivateAndRefusedWhenPlanted) {
     TempFolder planted;
     const std::filesystem::path elsewhere = planted.Path() / "elsewhere";
     std::filesystem::create_directory(elsewhere);
-    std::filesystem::create_symlink(elsewhere, planted.Path() / ("tarvex-" + std::to_string(geteuid())));
+    std::filesystem::create_symlink(elsewhere,
+                                    planted.Path() / ("tarvex-" + std::to_string(geteuid())));
     EXPECT_FALSE(PrivateTempFolder(planted.Path()));
 }
 

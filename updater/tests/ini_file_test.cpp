@@ -38,8 +38,7 @@ TEST_F(IniFileTest, BlanksAroundNamesAndValuesArePartOfThem) {
 }
 
 TEST_F(IniFileTest, HeaderRules) {
-    IniFile& f = Loaded(
-        "top=0\n[[Main]]\na=1\n [Other]\n[]\nb=2\n[Lonely]\n[Main]\nc=3\n");
+    IniFile& f = Loaded("top=0\n[[Main]]\na=1\n [Other]\n[]\nb=2\n[Lonely]\n[Main]\nc=3\n");
     // Doubled brackets name "Main"; a blank before "[" makes an entry line.
     EXPECT_EQ(f.GetValue("Main", "a"), "1");
     EXPECT_EQ(f.GetValue("Main", "c"), "3");

@@ -127,7 +127,8 @@ TEST_F(RecordsetTest, TablesAreSeparateAndListed) {
     EXPECT_FALSE(recognizers.FindFirst("dllname", "face.so"));
     std::ostringstream listing;
     ListCatalog(folder.Path(), listing);
-    EXPECT_EQ(listing.str(), "[detector]\n\tface.so\t\t1.2\n[recognizer]\na\trec.so\tr\t3\n[system]\n");
+    EXPECT_EQ(listing.str(),
+              "[detector]\n\tface.so\t\t1.2\n[recognizer]\na\trec.so\tr\t3\n[system]\n");
 }
 
 TEST_F(RecordsetTest, CatalogueIsEncryptedAndOpensWithThePasswordOnly) {
@@ -139,8 +140,9 @@ TEST_F(RecordsetTest, CatalogueIsEncryptedAndOpensWithThePasswordOnly) {
     EXPECT_EQ(bytes.find("libmorlin"), std::string::npos);
 
     // The command-line shell opens it with the key.
-    const std::string command = "printf \"PRAGMA key = 'qzmtv';\\nSELECT dllname FROM recognizer;\\n\" | sqlcipher " +
-                                CatalogPath(folder.Path()).string() + " 2>&1";
+    const std::string command =
+        "printf \"PRAGMA key = 'qzmtv';\\nSELECT dllname FROM recognizer;\\n\" | sqlcipher " +
+        CatalogPath(folder.Path()).string() + " 2>&1";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     std::string out;
     char buffer[256];
@@ -153,8 +155,12 @@ TEST_F(RecordsetTest, WrongPasswordRaisesCatalogError) {
     std::filesystem::create_directories(CatalogPath(other.Path()).parent_path());
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(CatalogPath(other.Path()).c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "PRAGMA key = 'other'; CREATE TABLE recognizer (author TEXT, dllname TEXT, "
-                               "modulename TEXT, version TEXT);", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(db,
+                     "PRAGMA key = 'other'; CREATE TABLE recognizer (author TEXT, dllname TEXT, "
+                     "modulename TEXT, version TEXT);",
+                     nullptr, nullptr, nullptr),
+        SQLITE_OK);
     sqlite3_close(db);
     CRecognizerSet set(other.Path());
     try {
@@ -177,22 +183,25 @@ TEST_F(RecordsetTest, MissingCatalogueIsNeverCreated) {
 TEST_F(RecordsetTest, MissingTableOrColumnRaisesCatalogError) {
     {
         SqlCipherDatabase db(CatalogPath(folder.Path()));
-        db.Execute("DROP TABLE system; CREATE TABLE system (component TEXT);"
-                   "DROP TABLE detector;");
+        db.Execute(
+            "DROP TABLE system; CREATE TABLE system (component TEXT);"
+            "DROP TABLE detector;");
     }
     CSysComSet system(folder.Path());
     try {
         system.Open();
         FAIL();
     } catch (const CatalogError& e) {
-        EXPECT_NE(std::string(e.what()).find("no such column: version"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("no such column: version"), std::string::npos)
+            << e.what();
     }
     CDetectorSet detectors(folder.Path());
     try {
         detectors.Open();
         FAIL();
     } catch (const CatalogError& e) {
-        EXPECT_NE(std::string(e.what()).find("no such table: detector"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("no such table: detector"), std::string::npos)
+            << e.what();
     }
 }
 

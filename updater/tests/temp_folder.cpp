@@ -17,7 +17,8 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path, ec);
 }
 
-std::filesystem::path TempFolder::Write(const std::string& relative, const std::string& bytes) const {
+std::filesystem::path TempFolder::Write(const std::string& relative,
+                                        const std::string& bytes) const {
     const std::filesystem::path file = path / relative;
     std::filesystem::create_directories(file.parent_path());
     std::ofstream out(file, std::ios::binary | std::ios::trunc);

@@ -47,9 +47,9 @@ protected:
         for (size_t i = 0; i < entries.size(); ++i) {
             const Entry& e = entries[i];
             text += "[File" + std::to_string(i + 1) + "]\r\nfilename=" + e.filename +
-                    "\r\nversion=" + e.version + "\r\nsavedpath=ignored\\\r\nmoduletype=" +
-                    std::to_string(e.moduletype) + "\r\nauthor=" + e.author +
-                    "\r\nmodulename=" + e.modulename + "\r\n";
+                    "\r\nversion=" + e.version +
+                    "\r\nsavedpath=ignored\\\r\nmoduletype=" + std::to_string(e.moduletype) +
+                    "\r\nauthor=" + e.author + "\r\nmodulename=" + e.modulename + "\r\n";
         }
         return text;
     }
@@ -99,7 +99,8 @@ protected:
             set = std::make_unique<CRecognizerSet>(program());
         set->Open();
         if (!set->FindFirst("dllname", name)) return "";
-        return set->m_author + "|" + set->m_dllname + "|" + set->m_modulename + "|" + set->m_version;
+        return set->m_author + "|" + set->m_dllname + "|" + set->m_modulename + "|" +
+               set->m_version;
     }
 
     TempFolder folder;
@@ -149,10 +150,10 @@ TEST_F(UpdateEngineTest, VersionsDecideWhatIsPending) {
     Register(1, "b.so", "1.0");
     Register(1, "c.so", "");
     Register(1, "d.so", "1.0");
-    server.Put("autoupdate.txt", Manifest({{"a.so", "1.9.0", 1},
-                                           {"b.so", "1.0.0.1", 1},
-                                           {"c.so", "9", 1},
-                                           {"d.so", "1.0 ", 1}}));
+    server.Put(
+        "autoupdate.txt",
+        Manifest(
+            {{"a.so", "1.9.0", 1}, {"b.so", "1.0.0.1", 1}, {"c.so", "9", 1}, {"d.so", "1.0 ", 1}}));
     RecordingOwner owner;
     EXPECT_EQ(Run(owner), 6);
     EXPECT_TRUE(owner.questions.empty());
@@ -218,8 +219,8 @@ TEST_F(UpdateEngineTest, UnsupportedTypeEndsWithFourBeforeTheQuestion) {
 }
 
 TEST_F(UpdateEngineTest, NamesOutsideTheProgramFolderAreRefused) {
-    for (const std::string bad : {"../evil.so", "/tmp/evil.so", "sub/../../evil.so", "C:\\evil.so",
-                                  "..\\evil.so", ""}) {
+    for (const std::string bad :
+         {"../evil.so", "/tmp/evil.so", "sub/../../evil.so", "C:\\evil.so", "..\\evil.so", ""}) {
         server.Put("autoupdate.txt", Manifest({{"fine.so", "1", 1}, {bad, "1", 1}}));
         RecordingOwner owner;
         EXPECT_EQ(Run(owner), 4) << bad;
@@ -249,7 +250,8 @@ TEST_F(UpdateEngineTest, DeclinedUpgradeDownloadsNothing) {
 }
 
 TEST_F(UpdateEngineTest, SecondOfThreeFailingKeepsTheFirstAndLeavesTheThird) {
-    server.Put("autoupdate.txt", Manifest({{"one.so", "1", 1}, {"two.so", "1", 1}, {"three.so", "1", 1}}));
+    server.Put("autoupdate.txt",
+               Manifest({{"one.so", "1", 1}, {"two.so", "1", 1}, {"three.so", "1", 1}}));
     server.Put("one.so", "first");
     server.Put("two.so", std::string(10000, '2'), UpdateServer::Mode::Truncated);
     server.Put("three.so", "third");
@@ -323,7 +325,8 @@ TEST(ModuleRelativePathTest, InsideOnly) {
     EXPECT_EQ(ModuleRelativePath("a.so"), std::filesystem::path("a.so"));
     EXPECT_EQ(ModuleRelativePath("sub\\a.so"), std::filesystem::path("sub/a.so"));
     EXPECT_EQ(ModuleRelativePath("./sub//a.so"), std::filesystem::path("sub/a.so"));
-    for (const char* bad : {"", "/a.so", "../a.so", "a/../../b", "sub/", "C:a.so", ".", "\\\\host\\a"})
+    for (const char* bad :
+         {"", "/a.so", "../a.so", "a/../../b", "sub/", "C:a.so", ".", "\\\\host\\a"})
         EXPECT_FALSE(ModuleRelativePath(bad)) << bad;
 }
 
