@@ -32,6 +32,7 @@ void Recognizer_Init() {}
 
 void Recognizer_Version(std::string* record) {
     Guarded("Recognizer_Version", [&] {
+        if (record == nullptr) return;
         for (size_t slot = 0; slot < moduleRecord.size(); ++slot)
             record[slot].assign(moduleRecord[slot]);
     });

@@ -17,25 +17,16 @@
 #include <string>
 
 #include "face_dataset.h"
+#include "run_command.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-    int status;
-    std::string out;
-};
+using RunResult = CommandResult;
 
 RunResult RunEval(const std::string& arguments) {
-    const std::string command = std::string(MORLIN_EVAL_PATH) + " " + arguments + " 2>&1";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::string out;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0) out.append(buffer, n);
-    const int status = pclose(pipe.release());
-    return {WEXITSTATUS(status), out};
+    return RunCommand(std::string(MORLIN_EVAL_PATH) + " " + arguments + " 2>&1");
 }
 
 class MorlinEvalTest : public ::testing::Test {

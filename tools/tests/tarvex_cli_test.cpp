@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "run_command.h"
 #include "temp_folder.h"
 #include "update_server.h"
 
@@ -22,13 +23,8 @@ RunResult RunCli(const std::string& arguments, const TempFolder& scratch) {
     // stdin from /dev/null and setsid: no terminal to ask.
     const std::string command = "setsid " + std::string(TARVEX_CLI_PATH) + " " + arguments +
                                 " </dev/null 2>" + errFile.string();
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::string out;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0) out.append(buffer, n);
-    const int status = pclose(pipe.release());
-    return {WEXITSTATUS(status), out, TempFolder::Read(errFile)};
+    const CommandResult result = RunCommand(command);
+    return {result.status, result.out, TempFolder::Read(errFile)};
 }
 
 class TarvexCliTest : public ::testing::Test {

@@ -53,6 +53,15 @@ TEST_F(HttpTransferTest, HundredKibReportRangePositionsAndSizeLine) {
     EXPECT_EQ(server.LastUserAgent(), "AutoUpdateAgent");
 }
 
+TEST_F(HttpTransferTest, RangeOfSixtyFourMibAndMoreIsNotWrapped) {
+    server.Put("big.so", std::string((64u << 20) + 1024, 'b'));
+    ASSERT_TRUE(Download("big.so"));
+    EXPECT_EQ(owner.rangeHigh, 65537u);
+    EXPECT_EQ(owner.positions.back(), 65537u);
+    EXPECT_EQ(owner.sizeLines.back(), "文件已经下载 65537.00/65537.00K");
+    EXPECT_EQ(std::filesystem::file_size(target), (64u << 20) + 1024);
+}
+
 TEST_F(HttpTransferTest, ErrorStatusesGiveNoRequest) {
     server.Fail("forbidden.so", 403);
     server.Fail("broken.so", 500);

@@ -42,6 +42,17 @@ protected:
         return environment.tempRoot / ("tarvex-" + std::to_string(geteuid()));
     }
 
+    // The open recordset of a detector (1) or recognizer (2) table.
+    std::unique_ptr<ModuleSet> OpenModuleSet(int moduletype) const {
+        std::unique_ptr<ModuleSet> set;
+        if (moduletype == 1)
+            set = std::make_unique<CDetectorSet>(program());
+        else
+            set = std::make_unique<CRecognizerSet>(program());
+        set->Open();
+        return set;
+    }
+
     static std::string Manifest(const std::vector<Entry>& entries) {
         std::string text = "[Main]\r\nfilecount=" + std::to_string(entries.size()) + "\r\n";
         for (size_t i = 0; i < entries.size(); ++i) {
@@ -71,12 +82,7 @@ protected:
             set.Update();
             return;
         }
-        std::unique_ptr<ModuleSet> set;
-        if (moduletype == 1)
-            set = std::make_unique<CDetectorSet>(program());
-        else
-            set = std::make_unique<CRecognizerSet>(program());
-        set->Open();
+        std::unique_ptr<ModuleSet> set = OpenModuleSet(moduletype);
         set->AddNew();
         set->m_author = author;
         set->m_dllname = name;
@@ -92,12 +98,7 @@ protected:
             set.Open();
             return set.FindFirst("component", name) ? set.m_component + "|" + set.m_version : "";
         }
-        std::unique_ptr<ModuleSet> set;
-        if (moduletype == 1)
-            set = std::make_unique<CDetectorSet>(program());
-        else
-            set = std::make_unique<CRecognizerSet>(program());
-        set->Open();
+        std::unique_ptr<ModuleSet> set = OpenModuleSet(moduletype);
         if (!set->FindFirst("dllname", name)) return "";
         return set->m_author + "|" + set->m_dllname + "|" + set->m_modulename + "|" +
                set->m_version;
