@@ -28,22 +28,21 @@ QJsonArray Faces(const std::vector<foundFace>& faces) {
     return list;
 }
 
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).trimmed();
+}
+
 QJsonObject Params(const EvalOptions& options) {
     const PCAParameter& p = options.param;
     return QJsonObject{
         {"train", options.trainPerPerson},
-        {"kernel", p.isKernel
-                       ? QString::fromUtf8(kernelNames[static_cast<size_t>(p.kernelType)].data())
-                       : QStringLiteral("none")},
+        {"kernel", p.isKernel ? Text(kernelNames[static_cast<size_t>(p.kernelType)])
+                              : QStringLiteral("none")},
         {"gamma", p.gamma},
         {"coef0", p.coef0},
         {"degree", p.degree},
         {"components", p.componentNum},
-        {"distance",
-         QString::fromUtf8(distanceMeasureNames[static_cast<size_t>(p.distanceType)].data(),
-                           static_cast<qsizetype>(
-                               distanceMeasureNames[static_cast<size_t>(p.distanceType)].size()))
-             .trimmed()},
+        {"distance", Text(distanceMeasureNames[static_cast<size_t>(p.distanceType)])},
         {"threshold", Number(p.threshold)},
     };
 }

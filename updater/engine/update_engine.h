@@ -85,7 +85,7 @@ public:
     // a status other than 2xx, a URL that cannot be canonicalised).
     std::unique_ptr<HttpRequest> OpenUrl(const std::string& url);
     // Streams the body into path, created afresh without following a symlink,
-    // reporting progress to the owner. false when the file cannot be made, the
+    // reporting progress to the owner. false without an owner, when the file cannot be made, the
     // response has no Content-Length, the transfer fails, a write is short or
     // the body's length differs from the announced one.
     bool DownloadToFile(HttpRequest& request, const std::filesystem::path& path);
