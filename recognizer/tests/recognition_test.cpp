@@ -181,6 +181,38 @@ TEST_F(RecognitionTest, WeightsFollowTheLatestTraining) {
     for (size_t i = 0; i < reused.size(); ++i) EXPECT_EQ(reused[i].distance, expected[i].distance);
 }
 
+// MahL2 of gallery image index against the last probe, from the public state.
+double ExpectedMahL2(const CNolt_PCARecognition& r, int index) {
+    const MatrixSpace::matrix* p = r.Projections();
+    const float* lambda = r.Eigen().eigenvalues->col[0];
+    double sum = 0.0;
+    for (int k = 0; k < r.UsableComponents(); ++k) {
+        const double d = double{p->col[index][k]} - p->col[r.SampleCount()][k];
+        sum += d * d * static_cast<float>(1.0 / lambda[k]);
+    }
+    return std::sqrt(sum);
+}
+
+TEST_F(RecognitionTest, TwoRecognizersNeverShareWeights) {
+    Train(Everything(8));
+    Gallery other = OrlGallery(5, 5, 7);
+    CNolt_PCARecognition second;
+    second.SetSample(other.Pointers(), other.Count(), 112, 92);
+    second.SetPCAPara(Everything(8));
+    second.Train();
+    // Alternate between the two models: each must use its own eigenvalues.
+    for (int round = 0; round < 2; ++round) {
+        const std::vector<foundFace> a = Recognize(probes, 2);
+        std::vector<foundFace> b;
+        second.Recognition(probes.RowPointers(2), 112, 92, b);
+        for (const foundFace& f : b)
+            EXPECT_NEAR(f.distance, ExpectedMahL2(second, f.index), 1e-6 * f.distance);
+        Recognize(probes, 2);
+        for (const foundFace& f : a)
+            EXPECT_NEAR(f.distance, ExpectedMahL2(recognizer, f.index), 1e-6 * f.distance);
+    }
+}
+
 TEST_F(RecognitionTest, AllComponentsKeepEveryDistanceFinite) {
     PCAParameter p = Everything(0);
     p.componentNum = gallery.Count();
