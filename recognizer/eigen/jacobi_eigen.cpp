@@ -21,7 +21,7 @@ using MatrixSpace::matrix;
 constexpr int maxSweepsPerStage = 500;
 
 // Rotates the pair (p, q), p < q, to zero a(q, p).
-void Rotate(matrix* a, matrix* v, int n, int p, int q) {
+__attribute__((always_inline)) inline void Rotate(matrix* a, matrix* v, int n, int p, int q) {
     float* colP = a->col[p];
     float* colQ = a->col[q];
     const double apq = colP[q];
@@ -43,8 +43,9 @@ void Rotate(matrix* a, matrix* v, int n, int p, int q) {
         x = static_cast<float>(xv * cn - zv * sn);
         z = static_cast<float>(xv * sn + zv * cn);
     };
-    for (int k = 0; k < p; ++k) rotate(a->col[k][p], a->col[k][q]);
-    for (int k = p + 1; k < q; ++k) rotate(colP[k], a->col[k][q]);
+    float** col = a->col;
+    for (int k = 0; k < p; ++k) rotate(col[k][p], col[k][q]);
+    for (int k = p + 1; k < q; ++k) rotate(colP[k], col[k][q]);
     for (int k = q + 1; k < n; ++k) rotate(colP[k], colQ[k]);
 
     float* vp = v->col[p];
@@ -62,7 +63,7 @@ void Rotate(matrix* a, matrix* v, int n, int p, int q) {
 }
 
 // One pass over all pairs; returns whether any pair was rotated.
-bool Sweep(matrix* a, matrix* v, int n, double thr) {
+__attribute__((always_inline)) inline bool Sweep(matrix* a, matrix* v, int n, double thr) {
     bool rotated = false;
     for (int p = 0; p < n - 1; ++p) {
         for (int q = p + 1; q < n; ++q) {
@@ -75,6 +76,14 @@ bool Sweep(matrix* a, matrix* v, int n, double thr) {
     }
     return rotated;
 }
+
+// The sweep built for AVX2 and for the baseline: the same operations on
+// every element, so both give the same bits; AVX2 does four at a time.
+__attribute__((target("avx2"))) bool SweepAvx2(matrix* a, matrix* v, int n, double thr) {
+    return Sweep(a, v, n, thr);
+}
+
+bool SweepBaseline(matrix* a, matrix* v, int n, double thr) { return Sweep(a, v, n, thr); }
 
 void SortByMagnitude(matrix* v, matrix* e, int n) {
     float* values = e->col[0];
@@ -110,9 +119,10 @@ int JacobiEigen(MatrixSpace::matrix* a, MatrixSpace::matrix* v, MatrixSpace::mat
     const double stop = eps * f0 / n;
 
     if (!(f0 <= stop)) {
+        auto* sweep = __builtin_cpu_supports("avx2") ? &SweepAvx2 : &SweepBaseline;
         double thr = f0 / n;
         for (;;) {
-            for (int sweeps = 0; sweeps < maxSweepsPerStage && Sweep(a, v, n, thr); ++sweeps) {
+            for (int sweeps = 0; sweeps < maxSweepsPerStage && sweep(a, v, n, thr); ++sweeps) {
             }
             const double t = thr / n;
             if (!(t > stop)) break;
