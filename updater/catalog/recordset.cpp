@@ -33,25 +33,23 @@ void Recordset::Open(int type, const std::string& sql, int /*options*/) {
     if (IsOpen()) return;
     if (type != useDefaultType) throw CatalogError("only the default open type is supported");
     table = Identifier(sql.empty() ? GetDefaultSQL() : sql);
+    // The bound columns are fixed by the class: list them once per open.
+    FieldExchange list(FieldExchange::Mode::ListColumns);
+    DoFieldExchange(list);
+    columns = list.Columns();
+    selectList = "rowid";
+    for (const std::string& column : columns) selectList += ", " + Identifier(column);
     auto connection = std::make_unique<SqlCipherDatabase>(GetDefaultDBName());
     // Preparing the select checks that the table and every bound column exist.
-    Statement probe(*connection, "SELECT " + SelectColumns() + " FROM " + table + " LIMIT 0");
+    Statement probe(*connection, "SELECT " + selectList + " FROM " + table + " LIMIT 0");
     probe.Step();
     database = std::move(connection);
     pending = Pending::None;
     MoveFirst();
 }
 
-std::string Recordset::SelectColumns() {
-    FieldExchange list(FieldExchange::Mode::ListColumns);
-    DoFieldExchange(list);
-    std::string columns = "rowid";
-    for (const std::string& column : list.Columns()) columns += ", " + Identifier(column);
-    return columns;
-}
-
 void Recordset::LoadRow(long long rowid) {
-    Statement row(*database, "SELECT " + SelectColumns() + " FROM " + table + " WHERE rowid = ?1");
+    Statement row(*database, "SELECT " + selectList + " FROM " + table + " WHERE rowid = ?1");
     row.Bind(1, rowid);
     if (!row.Step()) {
         currentRow = noRow;
@@ -81,9 +79,6 @@ bool Recordset::MoveNext() {
 
 bool Recordset::FindFirst(const std::string& column, const std::string& value) {
     if (!IsOpen()) throw CatalogError("recordset is not open");
-    FieldExchange list(FieldExchange::Mode::ListColumns);
-    DoFieldExchange(list);
-    const auto& columns = list.Columns();
     if (std::find(columns.begin(), columns.end(), column) == columns.end())
         throw CatalogError("no bound column " + column);
     Statement find(*database, "SELECT rowid FROM " + table + " WHERE " + Identifier(column) +
@@ -110,9 +105,6 @@ void Recordset::Edit() {
 void Recordset::Update() {
     if (!IsOpen()) throw CatalogError("recordset is not open");
     if (pending == Pending::None) throw CatalogError("Update without AddNew or Edit");
-    FieldExchange list(FieldExchange::Mode::ListColumns);
-    DoFieldExchange(list);
-    const std::vector<std::string>& columns = list.Columns();
     std::string sql;
     if (pending == Pending::Adding) {
         std::string names, marks;

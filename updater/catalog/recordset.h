@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "catalog/field_exchange.h"
 
@@ -55,12 +56,13 @@ private:
     enum class Pending { None, Adding, Editing };
     static constexpr long long noRow = -1;
 
-    std::string SelectColumns();
     void LoadRow(long long rowid);
 
     std::filesystem::path folder;
     std::unique_ptr<SqlCipherDatabase> database;
-    std::string table;
+    std::string table;                 // bracketed table name, set by Open
+    std::vector<std::string> columns;  // bound columns in exchange order, set by Open
+    std::string selectList;            // "rowid, [col], ..." for reading a row
     long long currentRow = noRow;
     Pending pending = Pending::None;
 };

@@ -1,5 +1,7 @@
 #include "engine/module_path.h"
 
+#include "engine/text_pieces.h"
+
 #include <algorithm>
 
 std::optional<std::filesystem::path> ModuleRelativePath(const std::string& filename) {
@@ -10,13 +12,8 @@ std::optional<std::filesystem::path> ModuleRelativePath(const std::string& filen
         return std::nullopt;
     if (name.size() >= 2 && name[1] == ':') return std::nullopt;  // "C:..."
     std::filesystem::path relative;
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find('/', start);
-        if (end == std::string::npos) end = name.size();
-        const std::string part = name.substr(start, end - start);
-        start = end + 1;
-        if (part.empty() || part == ".") continue;
+    for (const std::string& part : NonEmptyPieces(name, '/')) {
+        if (part == ".") continue;
         if (part == "..") return std::nullopt;
         relative /= part;
     }

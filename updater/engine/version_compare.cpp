@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 
+#include "engine/text_pieces.h"
 #include "engine/update_engine.h"
 
 namespace {
@@ -20,13 +21,7 @@ long long PieceValue(const std::string& digits) {
 std::optional<std::array<long long, 3>> ParseVersion(const std::string& text) {
     std::array<long long, 3> parts{};
     size_t count = 0;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('.', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string piece = text.substr(start, end - start);
-        start = end + 1;
-        if (piece.empty()) continue;
+    for (const std::string& piece : NonEmptyPieces(text, '.')) {
         if (count == 3 || !UpdateEngine::IsDigits(piece)) return std::nullopt;
         parts[count++] = PieceValue(piece);
     }
