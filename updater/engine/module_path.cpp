@@ -1,8 +1,8 @@
 #include "engine/module_path.h"
 
-#include "engine/text_pieces.h"
-
 #include <algorithm>
+
+#include "engine/text_pieces.h"
 
 std::optional<std::filesystem::path> ModuleRelativePath(const std::string& filename) {
     std::string name = filename;
