@@ -1,0 +1,39 @@
+// ui-screenshots: writes a PNG of every window of both deliverables into a
+// folder. Run it with QT_QPA_PLATFORM=offscreen, or under an X server.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QWidget>
+
+#include <cstdio>
+
+#include "screenshots.h"
+
+void SaveWindow(QWidget* window, const QString& file) {
+    window->show();
+    window->adjustSize();
+    QApplication::processEvents();
+    if (!window->grab().save(file)) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+    else std::printf("%s\n", qPrintable(file));
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Writes a PNG of every window into FOLDER."));
+    parser.addHelpOption();
+    const QCommandLineOption library(QStringLiteral("morlin"), QStringLiteral("Path of libmorlin.so."),
+                                     QStringLiteral("FILE"));
+    parser.addOption(library);
+    parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("Where the pictures go."));
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1) {
+        std::fprintf(stderr, "ui-screenshots: give one output folder\n%s", qPrintable(parser.helpText()));
+        return 64;
+    }
+    const QString folder = parser.positionalArguments().first();
+    QDir().mkpath(folder);
+    UpdaterScreenshots(folder);
+    if (parser.isSet(library)) RecognizerScreenshots(folder, parser.value(library));
+    return 0;
+}

@@ -1,0 +1,3 @@
+#include "screenshots.h"
+
+void RecognizerScreenshots(const QString&, const QString&) {}

@@ -1,0 +1,13 @@
+// Pictures of every window a person sees, for looking at before a release.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Shows the window, lets it settle and writes it as a PNG.
+void SaveWindow(QWidget* window, const QString& file);
+
+void UpdaterScreenshots(const QString& folder);
+// Opens the recognizer's parameter dialog through libmorlin.so as a host would.
+void RecognizerScreenshots(const QString& folder, const QString& library);
