@@ -78,6 +78,15 @@ TEST_F(PluginTest, GalleryTrainsAndRecognizesThroughTheExports) {
     EXPECT_TRUE(none.empty());
 }
 
+// This host has no QApplication: the dialog cannot open, and must neither
+// crash nor wait; the reason goes to standard error.
+TEST_F(PluginTest, ParaSetWithoutQApplicationSaysWhyAndReturns) {
+    ASSERT_NE(handle, nullptr) << dlerror();
+    ::testing::internal::CaptureStderr();
+    Export<VoidFn>("Recognizer_ParaSet")();
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("QApplication"), std::string::npos);
+}
+
 TEST_F(PluginTest, DynamicSymbolsShowOnlyTheExportsAndTheClass) {
     const std::string command = std::string("nm -D --defined-only ") + MORLIN_LIBRARY_PATH;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
