@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "distance/distance_weights.h"
+#include "kpca/refusal.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
 
@@ -87,26 +88,33 @@ void CNolt_PCARecognition::ReleaseModel() {
 
 void CNolt_PCARecognition::SetSample(int** images, int count, int rows, int columns) {
     const int64_t pixels = int64_t{rows} * columns;
-    // Nonsense shapes would make the allocation sizes wrap; such a call is ignored.
-    if (count < 0 || rows < 0 || columns < 0 || pixels > INT32_MAX ||
+    // Nonsense shapes would make the allocation sizes wrap, and the spare probe
+    // column needs count + 1 to fit an int; such a call is ignored.
+    if (count < 0 || count == INT32_MAX || rows < 0 || columns < 0 || pixels > INT32_MAX ||
         (count > 0 && images == nullptr))
         return;
 
-    sampleCount = count;
-    pixelCount = static_cast<int>(pixels);
-    ReleaseSamples();
-    ReleaseModel();
+    RefusedWithoutMemory([&] {
+        const int pixelTotal = static_cast<int>(pixels);
+        MatrixGuard gallery(MakeMatrix(pixelTotal, count + 1));
+        for (int j = 0; j < count; ++j) {
+            float* column = gallery->col[j];
+            const int* image = images[j];
+            for (int i = 0; i < pixelTotal; ++i) column[i] = static_cast<float>(image[i]);
+        }
+        matrix* equalized = gallery.get();
+        HistEq(equalized, 0, count - 1);
+        MatrixGuard kernel(MakeMatrix(count, count));
 
-    samples = MakeMatrix(pixelCount, count + 1);
-    for (int j = 0; j < count; ++j) {
-        float* column = samples->col[j];
-        const int* image = images[j];
-        for (int i = 0; i < pixelCount; ++i) column[i] = static_cast<float>(image[i]);
-    }
-    HistEq(samples, 0, count - 1);
-    kernelMatrix = MakeMatrix(count, count);
-    trained = false;
-    hasSamples = true;
+        ReleaseSamples();
+        ReleaseModel();
+        samples = gallery.release();
+        kernelMatrix = kernel.release();
+        sampleCount = count;
+        pixelCount = pixelTotal;
+        trained = false;
+        hasSamples = true;
+    });
 }
 
 void CNolt_PCARecognition::SetPCAPara(PCAParameter p) {
@@ -117,16 +125,19 @@ void CNolt_PCARecognition::SetPCAPara(PCAParameter p) {
         trained = false;
         return;
     }
-    ApplyPCAPara(p, std::max(p.componentNum, 0));
+    // Sized as Train will size it, never for more components than images.
+    RefusedWithoutMemory(
+        [&] { ApplyPCAPara(p, std::clamp(p.componentNum, std::min(1, sampleCount), sampleCount)); });
 }
 
 // Stores p and sizes projections for count components over the gallery and the
 // probe slot.
 void CNolt_PCARecognition::ApplyPCAPara(const PCAParameter& p, int count) {
+    MatrixGuard sized(MakeMatrix(count, sampleCount + 1));
     param = p;
     componentCount = count;
     FreeMatrix(projections);
-    projections = MakeMatrix(count, sampleCount + 1);
+    projections = sized.release();
 }
 
 void CNolt_PCARecognition::ResetTrain() {

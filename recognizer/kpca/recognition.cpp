@@ -3,10 +3,12 @@
 // exchange sort of the caller's whole result vector.
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <utility>
 
 #include "distance/distance_weights.h"
 #include "distance/measure_distance.h"
+#include "kpca/refusal.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
 #include "ui/message_box.h"
@@ -29,13 +31,25 @@ void SortByDistance(std::vector<foundFace>& faces) {
 void CNolt_PCARecognition::Recognition(int** image, int rows, int columns,
                                        std::vector<foundFace>& faces) {
     // Without a model (nothing trained since the last SetSample) there is
-    // nothing to compare with; a stale model still recognizes.
-    if (!HoldsModel()) return;
-    if (int64_t{rows} * columns != pixelCount) {
+    // nothing to compare with; a stale model still recognizes. A null probe is
+    // ignored like a null gallery.
+    if (!HoldsModel() || image == nullptr) return;
+    // Both sizes must be positive: two negative ones multiply to the right
+    // count and would index before the image.
+    if (rows <= 0 || columns <= 0 || int64_t{rows} * columns != pixelCount) {
         ShowRecognizerMessage("图像大小不对，无法识别");
         return;
     }
+    if (!std::all_of(image, image + rows, [](const int* row) { return row != nullptr; })) return;
+    // An unknown measure would give every image distance 0, a match for anyone.
+    if (param.distanceType < 0 || param.distanceType >= distanceMeasureCount) {
+        ShowRecognizerMessage("未知的距离测度 " + std::to_string(param.distanceType) + "，无法识别");
+        return;
+    }
+    RefusedWithoutMemory([&] { RecognizeProbe(image, columns, faces); });
+}
 
+void CNolt_PCARecognition::RecognizeProbe(int** image, int columns, std::vector<foundFace>& faces) {
     const int n = sampleCount;
     float* probe = samples->col[n];
     for (int t = 0; t < pixelCount; ++t)

@@ -10,6 +10,7 @@
 
 #include "distance/distance_weights.h"
 #include "eigen/eigen_decomposition.h"
+#include "kpca/refusal.h"
 #include "kpca/zero_eigenvalue.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
@@ -24,9 +25,12 @@ constexpr int kernelTileColumns = 16;
 
 }  // namespace
 
-int UsableComponentCount(const matrix* eigenvalues) {
+int UsableComponentCount(const matrix* eigenvalues, int sampleCount, float largestKernel) {
     const float* lambda = eigenvalues->col[0];
     const double largest = std::fabs(double{lambda[0]});
+    // Below this the largest eigenvalue is the rounding noise of centring a
+    // kernel matrix that carries no information.
+    if (!(largest > kernelNoiseRelative * sampleCount * double{largestKernel})) return 0;
     int usable = 0;
     while (usable < eigenvalues->rows &&
            std::fabs(double{lambda[usable]}) > zeroEigenvalueRelative * largest)
@@ -41,48 +45,88 @@ void CNolt_PCARecognition::Train() {
     }
     if (!hasSamples || sampleCount < 1) return;
     if (param.isKernel && (param.kernelType < 0 || param.kernelType > 3)) return;
-
-    const int n = sampleCount;
-    ReleaseModel();
-    ApplyPCAPara(param, std::clamp(param.componentNum, 1, n));
     if (!param.isKernel) param.kernelType = 0;
+    RefusedWithoutMemory([this] { TrainModel(); });
+}
 
+// Builds the whole model under guards and commits it at the end, so a matrix
+// that cannot be allocated leaves the recognizer as it was.
+void CNolt_PCARecognition::TrainModel() {
+    const int n = sampleCount;
+    const int count = std::clamp(param.componentNum, 1, n);
+
+    MatrixGuard kernel(MakeMatrix(n, n));
     for (int tile = 0; tile < n; tile += kernelTileColumns) {
         const int tileEnd = std::min(tile + kernelTileColumns, n);
         for (int i = 0; i < tileEnd; ++i) {
             for (int j = std::max(i, tile); j < tileEnd; ++j) {
                 const float value = Kernel(samples, i, j);
-                kernelMatrix->col[j][i] = value;
-                kernelMatrix->col[i][j] = value;
+                kernel->col[j][i] = value;
+                kernel->col[i][j] = value;
             }
         }
+    }
+    const float* kernelEnd = kernel->data + static_cast<size_t>(n) * n;
+    const float* kernelBegin = kernel->data;
+    if (!std::all_of(kernelBegin, kernelEnd, [](float v) { return std::isfinite(v); })) {
+        RefuseUninformativeModel("核矩阵含有无穷大或非数值，请检查核参数；未训练");
+        return;
     }
 
     // Kc = K - 1K/n - K1/n + 1K1/n^2, evaluated in this order in single precision.
     MatrixGuard q(MakeMatrix(n, n));
     std::fill(q->data, q->data + static_cast<size_t>(n) * n, static_cast<float>(-1.0 / n));
-    MatrixGuard r1(MultiplyMatrix(q.get(), kernelMatrix));
-    MatrixGuard r2(MultiplyMatrix(kernelMatrix, q.get()));
+    MatrixGuard r1(MultiplyMatrix(q.get(), kernel.get()));
+    MatrixGuard r2(MultiplyMatrix(kernel.get(), q.get()));
     MatrixGuard r3(MultiplyMatrix(r1.get(), q.get()));
-    centeredKernel = AddMatrix(kernelMatrix, r1.get());
-    AddToMatrix(centeredKernel, r2.get());
-    AddToMatrix(centeredKernel, r3.get());
+    MatrixGuard centered(AddMatrix(kernel.get(), r1.get()));
+    AddToMatrix(centered.get(), r2.get());
+    AddToMatrix(centered.get(), r3.get());
 
+    EigenResult fresh;
     {
-        MatrixGuard scratch(CopyMatrix(centeredKernel));
+        MatrixGuard scratch(CopyMatrix(centered.get()));
         EigenDecomposition decomposition;
-        decomposition.Decompose(scratch.get(), componentCount);
-        decomposition.GetResult(eigen);
+        decomposition.Decompose(scratch.get(), count);
+        decomposition.GetResult(fresh);
     }
-    NormalizeColumns(eigen.eigenvectors);
+    MatrixGuard vectors(fresh.eigenvectors);
+    MatrixGuard values(fresh.eigenvalues);
+    NormalizeColumns(vectors.get());
 
-    usableComponents = UsableComponentCount(eigen.eigenvalues);
-    MatrixGuard y(MultiplyTransposed(eigen.eigenvectors, centeredKernel));
-    const float* lambda = eigen.eigenvalues->col[0];
+    float largestKernel = 0.0f;
+    for (const float* v = kernel->data; v != kernelEnd; ++v)
+        largestKernel = std::max(largestKernel, std::fabs(*v));
+    const int usable = UsableComponentCount(values.get(), n, largestKernel);
+    if (usable == 0) {
+        RefuseUninformativeModel("样本之间没有可区分的信息（样本过少、相同或核参数极端）；未训练");
+        return;
+    }
+
+    MatrixGuard y(MultiplyTransposed(vectors.get(), centered.get()));
+    MatrixGuard coordinates(MakeMatrix(count, n + 1));
+    const float* lambda = values->col[0];
     for (int j = 0; j < n; ++j)
-        for (int c = 0; c < componentCount; ++c)
-            projections->col[j][c] = c < usableComponents ? y->col[j][c] / lambda[c] : 0.0f;
+        for (int c = 0; c < count; ++c)
+            coordinates->col[j][c] = c < usable ? y->col[j][c] / lambda[c] : 0.0f;
 
-    weights->Reset(usableComponents);
+    ReleaseModel();
+    FreeMatrix(kernelMatrix);
+    kernelMatrix = kernel.release();
+    centeredKernel = centered.release();
+    eigen.componentCount = fresh.componentCount;
+    eigen.eigenvectors = vectors.release();
+    eigen.eigenvalues = values.release();
+    projections = coordinates.release();
+    componentCount = count;
+    usableComponents = usable;
+    weights->Reset(usable);
     trained = true;
+}
+
+// A model whose distances would all be zero (or undefined) would accept
+// anybody: the old model goes and the recognizer is untrained.
+void CNolt_PCARecognition::RefuseUninformativeModel(const char* reason) {
+    ReleaseModel();
+    ShowRecognizerMessage(reason);
 }

@@ -13,5 +13,15 @@ struct matrix;
 // ten from both.
 inline constexpr double zeroEigenvalueRelative = 1e-4;
 
-// Number of leading eigenvalues (sorted by magnitude) that are not zero.
-int UsableComponentCount(const MatrixSpace::matrix* eigenvalues);
+// The largest eigenvalue carries information only above this share of
+// sampleCount x the largest kernel value (the most an eigenvalue of the kernel
+// matrix can be). Centring a kernel matrix without information (one image,
+// identical or flat images, a kernel that saturates) leaves rounding noise of a
+// few float epsilons of that scale, about 1e-7; on ORL the genuine share is
+// 1e-2 or more.
+inline constexpr double kernelNoiseRelative = 1e-5;
+
+// Number of leading eigenvalues (sorted by magnitude) that are not zero; 0 when
+// even the largest is noise.
+int UsableComponentCount(const MatrixSpace::matrix* eigenvalues, int sampleCount,
+                         float largestKernel);

@@ -10,6 +10,13 @@
 
 namespace MatrixSpace {
 
+MatrixAllocationError::MatrixAllocationError(int rows, int cols)
+    : bytes(static_cast<size_t>(rows < 0 ? 0 : rows) * static_cast<size_t>(cols < 0 ? 0 : cols) *
+            sizeof(float)) {
+    std::snprintf(message, sizeof message, "cannot allocate a %d x %d matrix (%zu bytes)", rows,
+                  cols, bytes);
+}
+
 matrix* MakeMatrix(int rows, int cols) {
     auto* m = static_cast<matrix*>(std::malloc(sizeof(matrix)));
     if (m == nullptr) throw std::bad_alloc();
@@ -21,9 +28,9 @@ matrix* MakeMatrix(int rows, int cols) {
     if (m->data == nullptr) {
         std::fprintf(stderr, "Matrix Size: %d X %d\n", rows, cols);
         std::fflush(stderr);
-        // Every caller writes into the result at once: stopping here is the
-        // only alternative to writing through a null block.
-        std::abort();
+        std::free(m);
+        // Every caller writes into the result at once, so it must not return.
+        throw MatrixAllocationError(rows, cols);
     }
     m->col = static_cast<float**>(
         std::malloc((cols == 0 ? 1 : static_cast<size_t>(cols)) * sizeof(float*)));

@@ -3,7 +3,23 @@
 // Shapes and bounds are the caller's to keep; nothing here checks them.
 #pragma once
 
+#include <cstddef>
+#include <new>
+
 namespace MatrixSpace {
+
+// A matrix block that could not be allocated; what() names its size.
+class MatrixAllocationError : public std::bad_alloc {
+public:
+    MatrixAllocationError(int rows, int cols);
+    const char* what() const noexcept override { return message; }
+    // Bytes the block would have taken.
+    size_t Bytes() const { return bytes; }
+
+private:
+    size_t bytes;
+    char message[96];
+};
 
 // rows x cols floats in one column-major block; col[j] points at column j.
 // Three malloc'd allocations (record, block, pointer array), released together.
@@ -15,7 +31,8 @@ struct matrix {
 };
 
 // rows x cols, elements not initialised. A failed block allocation prints
-// "Matrix Size: %d X %d\n" on stderr and aborts: no caller can go on without it.
+// "Matrix Size: %d X %d\n" on stderr and throws MatrixAllocationError; the
+// recognizer's operations catch it and refuse, so the host is never aborted.
 matrix* MakeMatrix(int rows, int cols);
 // rows x cols of zeros.
 matrix* ZeroMatrix(int rows, int cols);

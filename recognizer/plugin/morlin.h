@@ -33,6 +33,8 @@ inline constexpr std::array<std::string_view, 10> distanceMeasureNames = {
     "CityBlock",   "Euclidean ",     "Covariance", "Correlation", "MahCosine",
     "YamborAngle", "YamborDistance", "MahL1",      "MahL2",       "LDASoft"};
 
+inline constexpr int distanceMeasureCount = static_cast<int>(distanceMeasureNames.size());
+
 // The kernels by index (PCAParameter::kernelType).
 inline constexpr std::array<std::string_view, 4> kernelNames = {"linear", "poly", "rbf", "sigmoid"};
 
@@ -112,6 +114,9 @@ private:
     void IdentityMatrix(MatrixSpace::matrix* m);
     void NormalizeColumns(MatrixSpace::matrix* m);
     void ApplyPCAPara(const PCAParameter& p, int count);
+    void TrainModel();
+    void RecognizeProbe(int** image, int columns, std::vector<foundFace>& faces);
+    void RefuseUninformativeModel(const char* reason);
     void ReleaseModel();
     void ReleaseSamples();
     void CopyFrom(const CNolt_PCARecognition& other);

@@ -133,9 +133,16 @@ TEST(MatrixTest, GuardReleaseHandsOverOwnership) {
     FreeMatrix(nullptr);
 }
 
-TEST(MatrixDeathTest, FailedBlockAllocationReportsTheSize) {
+TEST(MatrixTest, FailedBlockAllocationReportsTheSizeAndThrows) {
     // A block larger than any address space: the allocation must fail.
-    EXPECT_DEATH(MakeMatrix(0x7fffffff, 0x7fffffff), "Matrix Size: 2147483647 X 2147483647\n");
+    ::testing::internal::CaptureStderr();
+    try {
+        MakeMatrix(0x7fffffff, 0x7fffffff);
+        ADD_FAILURE() << "no MatrixAllocationError";
+    } catch (const MatrixAllocationError& e) {
+        EXPECT_EQ(e.Bytes(), size_t{0x7fffffff} * 0x7fffffff * sizeof(float));
+    }
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Matrix Size: 2147483647 X 2147483647\n");
 }
 
 }  // namespace

@@ -1,11 +1,16 @@
 // Loading a face database with Qt's image reader.
 #include "face_dataset.h"
 
-#include <QDir>
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QImageReader>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 bool NaturalLess(const std::string& a, const std::string& b) {
     size_t i = 0, j = 0;
@@ -26,35 +31,91 @@ bool NaturalLess(const std::string& a, const std::string& b) {
             j = endB;
             continue;
         }
-        if (a[i] != b[j]) return a[i] < b[j];
+        if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
         ++i;
         ++j;
     }
     return a.size() - i < b.size() - j;
 }
 
+// Length of the valid UTF-8 sequence at text[i], or 0 when it is not one.
+size_t Utf8SequenceLength(const std::string& text, size_t i) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    size_t length = 0;
+    unsigned minimum = 0;
+    unsigned code = 0;
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2, minimum = 0x80, code = lead & 0x1Fu;
+    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, minimum = 0x800, code = lead & 0x0Fu;
+    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, minimum = 0x10000, code = lead & 0x07u;
+    else return 0;
+    if (i + length > text.size()) return 0;
+    for (size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0u) != 0x80u) return 0;
+        code = (code << 6) | (byte(i + k) & 0x3Fu);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return length;
+}
+
+std::string DisplayName(const std::string& bytes) {
+    std::string shown;
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t length = Utf8SequenceLength(bytes, i);
+        if (length == 0) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(bytes[i]));
+            shown += escaped;
+            ++i;
+        } else {
+            shown.append(bytes, i, length);
+            i += length;
+        }
+    }
+    return shown;
+}
+
 namespace {
 
-std::vector<std::string> SortedEntries(const QDir& dir, QDir::Filters filters) {
+// Names as the file system's bytes, so that no entry is lost to an encoding;
+// hidden entries are skipped, links followed.
+std::vector<std::string> SortedEntries(const std::filesystem::path& folder, bool folders) {
     std::vector<std::string> names;
-    for (const QString& name : dir.entryList(filters, QDir::NoSort))
-        names.push_back(name.toStdString());
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().native();
+        if (name.empty() || name[0] == '.') continue;
+        std::error_code typeError;
+        if (folders ? entry.is_directory(typeError) : entry.is_regular_file(typeError))
+            names.push_back(name);
+    }
     std::sort(names.begin(), names.end(), NaturalLess);
     return names;
 }
 
-bool ReadGrey(const QString& path, FaceImage& image, QSize& size, std::string& error) {
-    QImageReader reader(path);
+bool ReadGrey(const std::filesystem::path& path, const std::string& shownName, FaceImage& image,
+              QSize& size, std::string& error) {
+    // Read by bytes: the path need not be valid in any encoding Qt knows.
+    std::ifstream file(path, std::ios::binary);
+    QByteArray bytes;
+    if (file) {
+        const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        bytes = QByteArray(content.data(), static_cast<qsizetype>(content.size()));
+    }
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     QImage picture = reader.read();
     if (picture.isNull()) {
-        error =
-            "cannot read image " + path.toStdString() + ": " + reader.errorString().toStdString();
+        error = "cannot read image " + shownName + ": " +
+                (file ? reader.errorString().toStdString() : std::string("cannot open the file"));
         return false;
     }
     picture = picture.convertToFormat(QImage::Format_Grayscale8);
     if (size.isEmpty()) size = picture.size();
     if (picture.size() != size) {
-        error = "image " + path.toStdString() + " is " + std::to_string(picture.width()) + "x" +
+        error = "image " + shownName + " is " + std::to_string(picture.width()) + "x" +
                 std::to_string(picture.height()) + ", the others are " +
                 std::to_string(size.width()) + "x" + std::to_string(size.height());
         return false;
@@ -73,30 +134,30 @@ bool ReadGrey(const QString& path, FaceImage& image, QSize& size, std::string& e
 
 bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset& dataset,
                      std::string& error) {
-    const QDir root(QString::fromStdString(folder));
-    if (!root.exists()) {
-        error = "no such folder: " + folder;
+    const std::filesystem::path root(folder);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(root, ec)) {
+        error = "no such folder: " + DisplayName(folder);
         return false;
     }
     QSize size;
-    for (const std::string& person : SortedEntries(root, QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QDir personDir(root.filePath(QString::fromStdString(person)));
-        const std::vector<std::string> files = SortedEntries(personDir, QDir::Files);
+    for (const std::string& person : SortedEntries(root, true)) {
+        const std::vector<std::string> files = SortedEntries(root / person, false);
         if (static_cast<int>(files.size()) < trainPerPerson) {
-            error = "person " + person + " has " + std::to_string(files.size()) +
+            error = "person " + DisplayName(person) + " has " + std::to_string(files.size()) +
                     " images, fewer than --train " + std::to_string(trainPerPerson);
             return false;
         }
         for (size_t k = 0; k < files.size(); ++k) {
             FaceImage image{person, person + "/" + files[k], {}};
-            if (!ReadGrey(personDir.filePath(QString::fromStdString(files[k])), image, size, error))
+            if (!ReadGrey(root / person / files[k], DisplayName(image.file), image, size, error))
                 return false;
             (static_cast<int>(k) < trainPerPerson ? dataset.gallery : dataset.probes)
                 .push_back(std::move(image));
         }
     }
     if (dataset.gallery.empty()) {
-        error = "no person folders with images in " + folder;
+        error = "no person folders with images in " + DisplayName(folder);
         return false;
     }
     dataset.rows = size.height();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+// Names are kept as the file system's bytes; show them through DisplayName.
 struct FaceImage {
     std::string person;     // folder name
     std::string file;       // path relative to the dataset
@@ -26,3 +27,7 @@ bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset&
 
 // "2" before "10": digit runs compare by value, the rest byte by byte.
 bool NaturalLess(const std::string& a, const std::string& b);
+
+// The name as UTF-8 text for messages and JSON: valid UTF-8 stays as it is,
+// every other byte becomes \xHH.
+std::string DisplayName(const std::string& bytes);

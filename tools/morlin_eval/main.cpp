@@ -50,12 +50,12 @@ QJsonObject Params(const EvalOptions& options) {
 void WriteJson(const EvalOptions& options, const FaceDataset& dataset, const Evaluation& e) {
     QJsonArray gallery;
     for (const FaceImage& image : dataset.gallery)
-        gallery.append(QJsonObject{{"person", QString::fromStdString(image.person)},
-                                   {"file", QString::fromStdString(image.file)}});
+        gallery.append(QJsonObject{{"person", QString::fromStdString(DisplayName(image.person))},
+                                   {"file", QString::fromStdString(DisplayName(image.file))}});
     QJsonArray probes;
     for (size_t i = 0; i < dataset.probes.size(); ++i)
-        probes.append(QJsonObject{{"person", QString::fromStdString(dataset.probes[i].person)},
-                                  {"file", QString::fromStdString(dataset.probes[i].file)},
+        probes.append(QJsonObject{{"person", QString::fromStdString(DisplayName(dataset.probes[i].person))},
+                                  {"file", QString::fromStdString(DisplayName(dataset.probes[i].file))},
                                   {"ranked", Faces(e.probes[i].ranked)},
                                   {"matches", Faces(e.probes[i].matches)}});
     const QJsonObject summary{{"rank1", e.rank1},

@@ -133,3 +133,30 @@ TEST(NaturalOrderTest, DigitRunsCompareByValue) {
 }
 
 }  // namespace
+
+namespace {
+
+// Folder and file names that are not UTF-8 are read like any other and shown
+// escaped.
+TEST_F(MorlinEvalTest, NamesThatAreNotUtf8AreReadAndShownEscaped) {
+    AddPerson("p1", 3, 1);
+    AddPerson("tmp", 3, 2);
+    fs::rename(root / "tmp" / "2.png", root / "tmp" / "2\xfe.png");
+    fs::rename(root / "tmp", root / "p\xffx");
+    const RunResult r = RunEval("--json --train 2 --components 3 " + root.string());
+    ASSERT_EQ(r.status, 0) << r.out;
+    const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    const QJsonArray gallery = report["gallery"].toArray();
+    ASSERT_EQ(gallery.size(), 4);
+    EXPECT_EQ(gallery[2].toObject()["person"].toString(), "p\\xffx");
+    EXPECT_EQ(gallery[3].toObject()["file"].toString(), "p\\xffx/2\\xfe.png");
+    EXPECT_EQ(report["probes"].toArray().size(), 2);
+}
+
+TEST(DisplayNameTest, KeepsUtf8AndEscapesEveryOtherByte) {
+    EXPECT_EQ(DisplayName("人脸/s1"), "人脸/s1");
+    EXPECT_EQ(DisplayName("a\xff" "b\xc3"), "a\\xffb\\xc3");
+    EXPECT_EQ(DisplayName("\xed\xa0\x80"), "\\xed\\xa0\\x80");  // an encoded surrogate
+}
+
+}  // namespace
