@@ -44,7 +44,7 @@ void EngineDownload(benchmark::State& state) {
     Fixture& f = Shared();
     SilentOwner owner;
     EngineEnvironment environment;
-    environment.programPath = f.folder.Path() / "tarvex";
+    environment.programFolder = f.folder.Path();
     UpdateEngine engine(environment);
     engine.AttachDialog(&owner);
     for (auto _ : state) {

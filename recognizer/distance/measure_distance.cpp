@@ -135,28 +135,27 @@ double MeasureDistance(const MatrixSpace::matrix* coords, int x, int y,
     const Columns c{coords->col[x], coords->col[y], coords->rows};
     const float* lambda = eigenvalues->col[0];
     const int usable = weights.UsableComponents();
-    switch (measure) {
-        case 0:
+    switch (static_cast<DistanceMeasure>(measure)) {
+        case DistanceMeasure::CityBlock:
             return CityBlock(c);
-        case 1:
+        case DistanceMeasure::Euclidean:
             return Euclidean(c);
-        case 2:
+        case DistanceMeasure::Covariance:
             return Covariance(c);
-        case 3:
+        case DistanceMeasure::Correlation:
             return Correlation(c);
-        case 4:
+        case DistanceMeasure::MahCosine:
             return MahCosine(c, weights.For(DistanceWeights::MahCosineSlot, eigenvalues));
-        case 5:
+        case DistanceMeasure::YamborAngle:
             return YamborAngle(c, lambda, usable);
-        case 6:
+        case DistanceMeasure::YamborDistance:
             return YamborDistance(c, weights.For(DistanceWeights::YamborDistanceSlot, eigenvalues));
-        case 7:
+        case DistanceMeasure::MahL1:
             return MahL1(c, weights.For(DistanceWeights::MahL1Slot, eigenvalues));
-        case 8:
+        case DistanceMeasure::MahL2:
             return MahL2(c, weights.For(DistanceWeights::MahL2Slot, eigenvalues));
-        case 9:
+        case DistanceMeasure::LDASoft:
             return LDASoft(c, lambda, usable);
-        default:
-            return 0.0;
     }
+    return 0.0;
 }

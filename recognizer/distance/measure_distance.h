@@ -3,7 +3,7 @@
 #pragma once
 
 #include "distance/distance_weights.h"
-#include "plugin/morlin.h"
+#include "plugin/morlin_records.h"
 
 namespace MatrixSpace {
 struct matrix;

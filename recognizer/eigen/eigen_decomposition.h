@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "plugin/morlin.h"
+#include "plugin/morlin_records.h"
 
 class EigenDecompositionImpl {
 public:

@@ -39,18 +39,17 @@ float CNolt_PCARecognition::kernel_sigmoid(matrix* m, int i, int j) {
 // The kernel chosen by param.kernelType; 0 for a type outside 0..3, which
 // Train refuses before it gets here.
 float CNolt_PCARecognition::Kernel(matrix* m, int i, int j) {
-    switch (param.kernelType) {
-        case 0:
+    switch (static_cast<KernelType>(param.kernelType)) {
+        case KernelType::Linear:
             return kernel_linear(m, i, j);
-        case 1:
+        case KernelType::Polynomial:
             return kernel_poly(m, i, j);
-        case 2:
+        case KernelType::Rbf:
             return kernel_rbf(m, i, j);
-        case 3:
+        case KernelType::Sigmoid:
             return kernel_sigmoid(m, i, j);
-        default:
-            return 0.0f;
     }
+    return 0.0f;
 }
 
 // Scales every row of m to unit length; a row of zeros is left as it is

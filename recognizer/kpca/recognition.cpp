@@ -11,7 +11,7 @@
 #include "kpca/refusal.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
-#include "ui/message_box.h"
+#include "kpca/recognizer_message.h"
 
 using namespace MatrixSpace;
 
@@ -37,13 +37,13 @@ void CNolt_PCARecognition::Recognition(int** image, int rows, int columns,
     // Both sizes must be positive: two negative ones multiply to the right
     // count and would index before the image.
     if (rows <= 0 || columns <= 0 || int64_t{rows} * columns != pixelCount) {
-        ShowRecognizerMessage("图像大小不对，无法识别");
+        ReportRecognizerMessage("图像大小不对，无法识别");
         return;
     }
     if (!std::all_of(image, image + rows, [](const int* row) { return row != nullptr; })) return;
     // An unknown measure would give every image distance 0, a match for anyone.
     if (param.distanceType < 0 || param.distanceType >= distanceMeasureCount) {
-        ShowRecognizerMessage("未知的距离测度 " + std::to_string(param.distanceType) + "，无法识别");
+        ReportRecognizerMessage("未知的距离测度 " + std::to_string(param.distanceType) + "，无法识别");
         return;
     }
     RefusedWithoutMemory([&] { RecognizeProbe(image, columns, faces); });

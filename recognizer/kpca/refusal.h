@@ -7,7 +7,7 @@
 #include <string>
 
 #include "matrix/matrix.h"
-#include "ui/message_box.h"
+#include "kpca/recognizer_message.h"
 
 // The message for a failed allocation of bytes (0: size unknown).
 std::string OutOfMemoryMessage(size_t bytes);
@@ -21,8 +21,8 @@ void RefusedWithoutMemory(Operation operation) {
     try {
         operation();
     } catch (const MatrixSpace::MatrixAllocationError& e) {
-        ShowRecognizerMessage(OutOfMemoryMessage(e.Bytes()));
+        ReportRecognizerMessage(OutOfMemoryMessage(e.Bytes()));
     } catch (const std::bad_alloc&) {
-        ShowRecognizerMessage(OutOfMemoryMessage(0));
+        ReportRecognizerMessage(OutOfMemoryMessage(0));
     }
 }

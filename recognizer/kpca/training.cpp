@@ -44,8 +44,8 @@ void CNolt_PCARecognition::Train() {
         return;
     }
     if (!hasSamples || sampleCount < 1) return;
-    if (param.isKernel && (param.kernelType < 0 || param.kernelType > 3)) return;
-    if (!param.isKernel) param.kernelType = 0;
+    if (param.isKernel && (param.kernelType < 0 || param.kernelType >= kernelTypeCount)) return;
+    if (!param.isKernel) param.kernelType = static_cast<int>(KernelType::Linear);
     RefusedWithoutMemory([this] { TrainModel(); });
 }
 
@@ -128,5 +128,5 @@ void CNolt_PCARecognition::TrainModel() {
 // anybody: the old model goes and the recognizer is untrained.
 void CNolt_PCARecognition::RefuseUninformativeModel(const char* reason) {
     ReleaseModel();
-    ShowRecognizerMessage(reason);
+    ReportRecognizerMessage(reason);
 }

@@ -6,10 +6,16 @@
 #include <cstdio>
 #include <exception>
 
+#include "kpca/recognizer_message.h"
 #include "plugin/module_record.h"
 #include "plugin/morlin.h"
+#include "ui/message_box.h"
 
 namespace {
+
+// Installed before the recognizer exists: its messages reach the host's user
+// as message boxes whenever the host runs a QApplication.
+const bool messageSinkInstalled = (SetRecognizerMessageSink(ShowRecognizerMessage), true);
 
 CNolt_PCARecognition theRecognizer;
 

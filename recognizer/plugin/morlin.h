@@ -1,55 +1,16 @@
 // Public interface of libmorlin.so, the (K)PCA face recognizer module: the six
 // exported functions, the records that cross the library boundary and the
-// exported recognizer class. A host needs this header and the library only.
+// exported recognizer class. A host needs this header (with the records header
+// beside it) and the library only.
 #pragma once
 
-#include <array>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "plugin/morlin_records.h"
+
 #define MORLIN_API __attribute__((visibility("default")))
-
-namespace MatrixSpace {
-struct matrix;
-}
-
-// The recognizer's parameters; passed by value.
-struct PCAParameter {
-    bool isKernel = false;  // kernel PCA with kernelType; false: plain PCA
-    int componentNum = 30;  // principal components kept, 1 .. sampleCount
-    int distanceType = 0;   // distance measure 0..9, as in the dialog's list
-    int kernelType = 0;     // 0 linear, 1 polynomial, 2 rbf, 3 sigmoid
-    double gamma = 1.0;
-    double coef0 = 0.0;
-    double degree = 2.0;
-    double threshold = 3.0;  // a match needs a distance strictly below it
-};
-
-// The distance measures by index (PCAParameter::distanceType), named as the
-// parameter dialog lists them.
-inline constexpr std::array<std::string_view, 10> distanceMeasureNames = {
-    "CityBlock",   "Euclidean ",     "Covariance", "Correlation", "MahCosine",
-    "YamborAngle", "YamborDistance", "MahL1",      "MahL2",       "LDASoft"};
-
-inline constexpr int distanceMeasureCount = static_cast<int>(distanceMeasureNames.size());
-
-// The kernels by index (PCAParameter::kernelType).
-inline constexpr std::array<std::string_view, 4> kernelNames = {"linear", "poly", "rbf", "sigmoid"};
-
-// One reported match: 0-based gallery position and its distance to the probe.
-struct foundFace {
-    int index;
-    double distance;
-};
-
-// Leading results of one eigen decomposition; the holder owns both matrices.
-struct EigenResult {
-    int componentCount = 0;
-    MatrixSpace::matrix* eigenvectors = nullptr;  // n x componentCount basis
-    MatrixSpace::matrix* eigenvalues = nullptr;   // componentCount x 1, largest |value| first
-};
 
 class DistanceWeights;
 

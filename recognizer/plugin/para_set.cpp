@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "plugin/morlin.h"
-#include "ui/message_box.h"
+#include "kpca/recognizer_message.h"
 #include "ui/parameter_dialog.h"
 
 namespace {
@@ -22,7 +22,7 @@ int TruncatedDegree(double degree) {
 
 void CNolt_PCARecognition::ParaSet() {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
-        ShowRecognizerMessage("识别算法参数设置需要宿主程序的 QApplication；参数未改变。");
+        ReportRecognizerMessage("识别算法参数设置需要宿主程序的 QApplication；参数未改变。");
         return;
     }
     ParameterDialog dialog(QApplication::activeWindow());

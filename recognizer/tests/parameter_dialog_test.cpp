@@ -205,10 +205,9 @@ TEST(ParameterDialogHostTest, ExportShowsTheDesignedDialogAndKeepsTheEdits) {
     WithDialog(paraSet, [](QWidget* dialog) {
         EXPECT_EQ(dialog->windowTitle(), "识别算法参数设置");
         EXPECT_EQ(Control<QCheckBox>(dialog, "1018")->text(), "KPCA");
-        QStringList measures;
-        for (std::string_view name : distanceMeasureNames)
-            measures << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-        EXPECT_EQ(Items(Control<QComboBox>(dialog, "1012")), measures);
+        EXPECT_EQ(Items(Control<QComboBox>(dialog, "1012")),
+                  (QStringList{"CityBlock", "Euclidean ", "Covariance", "Correlation", "MahCosine",
+                               "YamborAngle", "YamborDistance", "MahL1", "MahL2", "LDASoft"}));
         EXPECT_EQ(Items(Control<QComboBox>(dialog, "1020")),
                   (QStringList{"0 --- linear:  u'*v", "1 --- polynomial (gamma*u'*v+coef0)^degree",
                                "2 --- rbf exp(-gamma*|u-v|^2)", "3 --- sigmoid tanh(gamma*u'*v)+coef0)"}));

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "gallery.h"
+#include "kpca/recognizer_message.h"
 #include "plugin/morlin.h"
+#include "ui/message_box.h"
 
 namespace {
 
@@ -15,6 +17,8 @@ TEST(RecognitionMessageTest, WrongSizeShowsAModalBoxWithOk) {
     char name[] = "recognition_message_test";
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
+    // What the plug-in layer installs when the library loads.
+    SetRecognizerMessageSink(ShowRecognizerMessage);
 
     Gallery gallery = RandomGallery(3, 4, 4, 1);
     CNolt_PCARecognition recognizer;

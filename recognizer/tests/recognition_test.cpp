@@ -48,7 +48,7 @@ TEST_F(RecognitionTest, GalleryImageFindsItselfFirstUnderEveryMeasure) {
         Train(Everything(measure));
         const std::vector<foundFace> faces = Recognize(gallery, 7);
         ASSERT_EQ(faces.size(), 15u) << measure;
-        EXPECT_EQ(faces.front().index, 7) << distanceMeasureNames[static_cast<size_t>(measure)];
+        EXPECT_EQ(faces.front().index, 7) << MeasureName(measure);
         for (size_t i = 1; i < faces.size(); ++i) {
             EXPECT_LE(faces[i - 1].distance, faces[i].distance);
             EXPECT_TRUE(std::isfinite(faces[i].distance));

@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "dialog_units.h"
+#include "plugin/morlin_records.h"
 
 namespace {
 
@@ -79,6 +80,11 @@ void ParameterDialog::BuildFromTemplate() {
             auto* combo = new QComboBox(this);
             QStringList items;
             for (const QJsonValue& item : control["items"].toArray()) items << item.toString();
+            // The distance list is the recognizer's own table of measures.
+            if (control["itemsFrom"].toString() == "distanceMeasures")
+                for (const DistanceMeasureEntry& measure : distanceMeasures)
+                    items << QString::fromUtf8(measure.listText.data(),
+                                               static_cast<qsizetype>(measure.listText.size()));
             if (control["sorted"].toBool()) std::sort(items.begin(), items.end());
             combo->addItems(items);
             // The dropped list shows whole texts even where the box cuts them.

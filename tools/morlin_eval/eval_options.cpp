@@ -44,11 +44,11 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 
 // A measure index 0-9, or a measure's list name with blanks trimmed.
 bool ParseDistance(const std::string& text, int& index) {
-    if (ParseInt(text, index)) return index >= 0 && index < 10;
+    if (ParseInt(text, index)) return index >= 0 && index < distanceMeasureCount;
     const std::string wanted = Trimmed(text);
-    for (size_t i = 0; i < distanceMeasureNames.size(); ++i) {
-        if (EqualIgnoringCase(Trimmed(distanceMeasureNames[i]), wanted)) {
-            index = static_cast<int>(i);
+    for (int i = 0; i < distanceMeasureCount; ++i) {
+        if (EqualIgnoringCase(std::string(MeasureName(i)), wanted)) {
+            index = i;
             return true;
         }
     }

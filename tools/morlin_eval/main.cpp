@@ -29,7 +29,7 @@ QJsonArray Faces(const std::vector<foundFace>& faces) {
 }
 
 QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).trimmed();
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QJsonObject Params(const EvalOptions& options) {
@@ -42,7 +42,7 @@ QJsonObject Params(const EvalOptions& options) {
         {"coef0", p.coef0},
         {"degree", p.degree},
         {"components", p.componentNum},
-        {"distance", Text(distanceMeasureNames[static_cast<size_t>(p.distanceType)])},
+        {"distance", Text(MeasureName(p.distanceType))},
         {"threshold", Number(p.threshold)},
     };
 }

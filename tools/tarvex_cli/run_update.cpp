@@ -15,8 +15,7 @@ int RunUpdateFromConsole(const CliOptions& options, const std::filesystem::path&
         // The owner's last lines go out when it ends, before the result.
         ConsoleOwner owner(answer, stderr);
         EngineEnvironment environment;
-        // The engine takes the program file; only its folder matters here.
-        environment.programPath = programFolder / "tarvex-cli";
+        environment.programFolder = programFolder;
         UpdateEngine engine(environment);
         engine.AttachDialog(&owner);
         result = engine.RunUpdate(options.baseUrl.empty() ? TARVEX_UPDATE_URL : options.baseUrl);

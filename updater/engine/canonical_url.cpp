@@ -1,10 +1,9 @@
 #include "engine/canonical_url.h"
 
-#include <curl/curl.h>
-
 #include <cstdio>
-#include <memory>
 #include <string_view>
+
+#include "engine/curl_url.h"
 
 namespace {
 
@@ -26,18 +25,11 @@ std::optional<std::string> CanonicalizeUrl(const std::string& url) {
         std::snprintf(escape, sizeof escape, "%%%02X", c);
         encoded += escape;
     }
-    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> handle(curl_url(), curl_url_cleanup);
-    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, encoded.c_str(), 0) != CURLUE_OK)
-        return std::nullopt;
-    char* scheme = nullptr;
-    if (curl_url_get(handle.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) return std::nullopt;
-    const std::string schemeText(scheme);
-    curl_free(scheme);
-    if (schemeText != "http" && schemeText != "https") return std::nullopt;
-    char* canonical = nullptr;
-    if (curl_url_get(handle.get(), CURLUPART_URL, &canonical, 0) != CURLUE_OK) return std::nullopt;
-    std::string result(canonical);
-    curl_free(canonical);
-    if (result.size() > maxCanonicalUrlBytes) return std::nullopt;
-    return result;
+    const std::optional<CurlUrl> parsed = CurlUrl::Parse(encoded);
+    if (!parsed) return std::nullopt;
+    const std::optional<std::string> scheme = parsed->Part(CURLUPART_SCHEME);
+    if (scheme != "http" && scheme != "https") return std::nullopt;
+    std::optional<std::string> canonical = parsed->Part(CURLUPART_URL);
+    if (!canonical || canonical->size() > maxCanonicalUrlBytes) return std::nullopt;
+    return canonical;
 }

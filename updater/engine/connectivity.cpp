@@ -1,25 +1,22 @@
 #include "engine/connectivity.h"
 
 #include <arpa/inet.h>
-#include <curl/curl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 
 #include <memory>
 
+#include "engine/curl_url.h"
+
 namespace {
 
 bool IsLoopbackHost(const std::string& url) {
-    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> handle(curl_url(), curl_url_cleanup);
-    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
-        return false;
-    char* raw = nullptr;
-    if (curl_url_get(handle.get(), CURLUPART_HOST, &raw, 0) != CURLUE_OK) return false;
-    std::string host(raw);
-    curl_free(raw);
-    if (host == "localhost" || host == "[::1]") return true;
+    const std::optional<CurlUrl> parsed = CurlUrl::Parse(url);
+    const std::optional<std::string> host = parsed ? parsed->Part(CURLUPART_HOST) : std::nullopt;
+    if (!host) return false;
+    if (*host == "localhost" || *host == "[::1]") return true;
     in_addr v4{};
-    return inet_pton(AF_INET, host.c_str(), &v4) == 1 && (ntohl(v4.s_addr) >> 24) == 127;
+    return inet_pton(AF_INET, host->c_str(), &v4) == 1 && (ntohl(v4.s_addr) >> 24) == 127;
 }
 
 bool HasNetworkInterface() {

@@ -1,5 +1,7 @@
 #include "engine/file_descriptor.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
 
 bool FileDescriptor::WriteAll(const char* data, size_t size) {
@@ -17,4 +19,9 @@ bool FileDescriptor::Close() {
     const int descriptor = fd;
     fd = -1;
     return descriptor < 0 || ::close(descriptor) == 0;
+}
+
+FileDescriptor CreateFileNoFollow(const std::filesystem::path& file, unsigned mode) {
+    return FileDescriptor(
+        ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <filesystem>
 
 class FileDescriptor {
 public:
@@ -15,6 +16,14 @@ public:
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     FileDescriptor(FileDescriptor&& other) noexcept : fd(other.fd) { other.fd = -1; }
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        if (this != &other) {
+            if (fd >= 0) ::close(fd);
+            fd = other.fd;
+            other.fd = -1;
+        }
+        return *this;
+    }
 
     int Get() const { return fd; }
     bool IsOpen() const { return fd >= 0; }
@@ -27,3 +36,7 @@ public:
 private:
     int fd;
 };
+
+// Creates or truncates file for writing without following a symlink at its
+// last component; closed when it cannot.
+FileDescriptor CreateFileNoFollow(const std::filesystem::path& file, unsigned mode = 0600);

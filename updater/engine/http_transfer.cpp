@@ -43,7 +43,7 @@ std::unique_ptr<HttpRequest> UpdateEngine::OpenUrl(const std::string& url) {
 
 bool UpdateEngine::DownloadToFile(HttpRequest& request, const std::filesystem::path& path) {
     if (owner == nullptr) return false;
-    FileDescriptor file(CreateFileNoFollow(path));
+    FileDescriptor file = CreateFileNoFollow(path);
     if (!file.IsOpen()) return false;
     const std::optional<uint64_t> length = request.ContentLength();
     if (!length) return false;

@@ -1,6 +1,5 @@
 #include "engine/private_temp_folder.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,8 +14,4 @@ std::optional<std::filesystem::path> PrivateTempFolder(const std::filesystem::pa
         return std::nullopt;
     if ((info.st_mode & 077) != 0 && chmod(folder.c_str(), 0700) != 0) return std::nullopt;
     return folder;
-}
-
-int CreateFileNoFollow(const std::filesystem::path& file, unsigned mode) {
-    return open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode);
 }

@@ -8,7 +8,3 @@
 // root/"tarvex-<uid>", made with mode 0700 when missing. Nothing when it exists
 // but is a symlink, not a folder, not ours, or cannot be made private.
 std::optional<std::filesystem::path> PrivateTempFolder(const std::filesystem::path& root);
-
-// Creates or truncates file for writing without following a symlink at its
-// last component. Returns the descriptor, or -1.
-int CreateFileNoFollow(const std::filesystem::path& file, unsigned mode = 0600);

@@ -15,25 +15,45 @@ constexpr const char* questionText = "人脸检测识别系统升级程序检测
 constexpr const char* questionCaption = "人脸检测识别系统在线升级";
 constexpr const char* downloadingPrefix = "正在下载文件:";
 
-std::filesystem::path ResolvedProgramPath(const EngineEnvironment& environment) {
-    return environment.programPath.empty() ? ProgramPath() : environment.programPath;
+std::filesystem::path ResolvedProgramFolder(const EngineEnvironment& environment) {
+    return environment.programFolder.empty() ? ::ProgramFolder() : environment.programFolder;
+}
+
+std::optional<ModuleType> ManifestModuleType(int number) {
+    if (number < 0 || number > 2) return std::nullopt;
+    return static_cast<ModuleType>(number);
 }
 
 }  // namespace
 
 UpdateEngine::UpdateEngine(EngineEnvironment env)
-    : detectorSet(ResolvedProgramPath(env).parent_path()),
-      recognizerSet(ResolvedProgramPath(env).parent_path()),
-      systemSet(ResolvedProgramPath(env).parent_path()),
+    : detectorSet(ResolvedProgramFolder(env)),
+      recognizerSet(ResolvedProgramFolder(env)),
+      systemSet(ResolvedProgramFolder(env)),
       environment(std::move(env)) {}
 
 UpdateEngine::~UpdateEngine() = default;
 
-std::filesystem::path UpdateEngine::GetModulePath() const {
-    return ResolvedProgramPath(environment);
+std::filesystem::path UpdateEngine::GetModulePath() const { return ProgramPath(); }
+
+std::filesystem::path UpdateEngine::ProgramFolder() const {
+    return ResolvedProgramFolder(environment);
+}
+
+void UpdateEngine::CloseRecordsets() {
+    systemSet.Close();
+    recognizerSet.Close();
+    detectorSet.Close();
 }
 
 int UpdateEngine::RunUpdate(const std::string& baseUrl) {
+    // Each run starts afresh and leaves the catalogue closed on every way out,
+    // so an engine can be used for more than one run.
+    pendingItems.clear();
+    struct Closer {
+        UpdateEngine& engine;
+        ~Closer() { engine.CloseRecordsets(); }
+    } closer{*this};
     if (owner == nullptr) return UpdateManifestFailed;
     connectivityUrl = baseUrl;
     if (!IsConnected()) return UpdateNoConnection;
@@ -62,27 +82,26 @@ int UpdateEngine::RunUpdate(const std::string& baseUrl) {
     if (const int failed = CheckPass(manifest, count); failed != UpdateSucceeded) return failed;
     if (pendingItems.empty()) return UpdateUpToDate;
     if (!owner->AskYesNo(questionText, questionCaption)) return UpdateNotCompleted;
-    if (const int failed = InstallPass(baseUrl, *tempFolder); failed != UpdateSucceeded)
-        return failed;
-
-    systemSet.Close();
-    recognizerSet.Close();
-    detectorSet.Close();
-    return UpdateSucceeded;
+    return InstallPass(baseUrl, *tempFolder);
 }
 
-Recordset& UpdateEngine::SetFor(int moduletype) {
-    if (moduletype == 1) return detectorSet;
-    if (moduletype == 2) return recognizerSet;
-    return systemSet;
+UpdateEngine::CatalogTable UpdateEngine::TableFor(ModuleType type) {
+    switch (type) {
+        case ModuleType::Detector:
+            return {detectorSet, "dllname", detectorSet.m_version};
+        case ModuleType::Recognizer:
+            return {recognizerSet, "dllname", recognizerSet.m_version};
+        case ModuleType::System:
+            break;
+    }
+    return {systemSet, "component", systemSet.m_version};
 }
 
 // Positions the type's recordset on the row of item's file, if there is one.
-// Precondition: moduletype is 0, 1 or 2.
 bool UpdateEngine::FindRow(const UpdateItem& item) {
-    Recordset& set = SetFor(item.moduletype);
-    set.MoveFirst();
-    return set.FindFirst(item.moduletype == 0 ? "component" : "dllname", item.filename);
+    const CatalogTable table = TableFor(item.moduletype);
+    table.set.MoveFirst();
+    return table.set.FindFirst(table.keyColumn, item.filename);
 }
 
 int UpdateEngine::CheckPass(IniFile& manifest, int count) {
@@ -92,27 +111,26 @@ int UpdateEngine::CheckPass(IniFile& manifest, int count) {
         item.filename = manifest.GetValue(section, "filename");
         item.version = manifest.GetValue(section, "version");
         item.savedpath = manifest.GetValue(section, "savedpath");
-        item.moduletype = manifest.GetValueInt(section, "moduletype");
-        if (item.moduletype < 0 || item.moduletype > 2) return UpdateModuleFailed;
+        const std::optional<ModuleType> type =
+            ManifestModuleType(manifest.GetValueInt(section, "moduletype"));
+        if (!type) return UpdateModuleFailed;
+        item.moduletype = *type;
         // A name that leaves the program folder ends the run before anything is
         // downloaded or asked.
         if (!ModuleRelativePath(item.filename)) return UpdateModuleFailed;
         const bool found = FindRow(item);
-        if (item.moduletype != 0) {
+        if (item.moduletype != ModuleType::System) {
             item.author = manifest.GetValue(section, "author");
             item.modulename = manifest.GetValue(section, "modulename");
         }
-        const std::string& stored = item.moduletype == 0   ? systemSet.m_version
-                                    : item.moduletype == 1 ? detectorSet.m_version
-                                                           : recognizerSet.m_version;
-        if (!found || CompareVersions(item.version, stored) == 1)
+        if (!found || CompareVersions(item.version, TableFor(item.moduletype).version) == 1)
             pendingItems.push_back(std::move(item));
     }
     return UpdateSucceeded;
 }
 
 int UpdateEngine::InstallPass(const std::string& baseUrl, const std::filesystem::path& tempFolder) {
-    const std::filesystem::path programFolder = GetModulePath().parent_path();
+    const std::filesystem::path programFolder = ProgramFolder();
     for (const UpdateItem& item : pendingItems) {
         const std::filesystem::path relative = *ModuleRelativePath(item.filename);
         const std::filesystem::path destination = programFolder / relative;
@@ -133,7 +151,7 @@ int UpdateEngine::InstallPass(const std::string& baseUrl, const std::filesystem:
 
 void UpdateEngine::Record(const UpdateItem& item) {
     const bool found = FindRow(item);
-    if (item.moduletype == 0) {
+    if (item.moduletype == ModuleType::System) {
         if (found) {
             systemSet.Edit();
         } else {
@@ -144,7 +162,8 @@ void UpdateEngine::Record(const UpdateItem& item) {
         systemSet.Update();
         return;
     }
-    ModuleSet& set = item.moduletype == 1 ? static_cast<ModuleSet&>(detectorSet) : recognizerSet;
+    ModuleSet& set = item.moduletype == ModuleType::Detector ? static_cast<ModuleSet&>(detectorSet)
+                                                             : recognizerSet;
     if (found) {
         set.Edit();
     } else {

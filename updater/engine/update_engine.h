@@ -39,19 +39,22 @@ class ConnectivityCheck;
 class HttpRequest;
 class UpdateOwner;
 
+// The manifest's "moduletype": which catalogue table records the file.
+enum class ModuleType : int { System = 0, Detector = 1, Recognizer = 2 };
+
 // One pending file, named after the manifest keys.
 struct UpdateItem {
     std::string filename;
     std::string modulename;
     std::string author;
     std::string version;
-    int moduletype = 0;
+    ModuleType moduletype = ModuleType::System;
     std::string savedpath;
 };
 
 // Where a run reads and writes; the defaults are the real ones.
 struct EngineEnvironment {
-    std::filesystem::path programPath;          // empty: the running program file
+    std::filesystem::path programFolder;        // empty: the running program's folder
     std::filesystem::path tempRoot;             // empty: the system temporary path
     ConnectivityCheck* connectivity = nullptr;  // null: the system's interfaces
 };
@@ -72,8 +75,10 @@ public:
     static int CompareVersions(const std::string& a, const std::string& b);
     // Every byte is 0-9 (true for "").
     static bool IsDigits(const std::string& text);
-    // Full path of the program file.
+    // Full path of the running program file.
     std::filesystem::path GetModulePath() const;
+    // Where modules are installed and the catalogue lives.
+    std::filesystem::path ProgramFolder() const;
     // Puts temporary over destination atomically, then deletes temporary.
     // false when the copy failed; the destination is then untouched.
     bool InstallFile(const std::filesystem::path& destination,
@@ -93,7 +98,15 @@ public:
 private:
     int CheckPass(class IniFile& manifest, int count);
     int InstallPass(const std::string& baseUrl, const std::filesystem::path& tempFolder);
-    Recordset& SetFor(int moduletype);
+    // The catalogue table of a module type: its recordset, the column that
+    // holds the file name, and the bound version member.
+    struct CatalogTable {
+        Recordset& set;
+        const char* keyColumn;
+        std::string& version;
+    };
+    CatalogTable TableFor(ModuleType type);
+    void CloseRecordsets();
     bool FindRow(const UpdateItem& item);
     void Record(const UpdateItem& item);
 

@@ -18,7 +18,7 @@ class HttpTransferTest : public ::testing::Test {
 protected:
     HttpTransferTest() {
         EngineEnvironment environment;
-        environment.programPath = folder.Path() / "program" / "tarvex";
+        environment.programFolder = folder.Path() / "program";
         engine = std::make_unique<UpdateEngine>(environment);
         engine->AttachDialog(&owner);
     }

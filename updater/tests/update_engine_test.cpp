@@ -32,7 +32,7 @@ protected:
     UpdateEngineTest() {
         std::filesystem::create_directories(program());
         CreateCatalog(program());
-        environment.programPath = program() / "tarvex";
+        environment.programFolder = program();
         environment.tempRoot = folder.Path() / "tmp";
         std::filesystem::create_directories(environment.tempRoot);
     }
@@ -197,7 +197,21 @@ TEST_F(UpdateEngineTest, EarlyEndsBeforeTheManifest) {
     UpdateEngine longUrl(environment);
     longUrl.AttachDialog(&owner);
     EXPECT_EQ(longUrl.RunUpdate(server.BaseUrl() + std::string(1100, 'a') + "/"), 2);
-    EXPECT_TRUE(server.Requests().size() == 2u);  // the long URL was never requested
+    // Only the two manifest requests above reached the server, never the long URL.
+    ASSERT_EQ(server.Requests().size(), 2u);
+    for (const std::string& path : server.Requests()) EXPECT_LT(path.size(), 100u) << path;
+}
+
+TEST_F(UpdateEngineTest, SecondRunOnOneEngineFindsNothingNewer) {
+    server.Put("autoupdate.txt", Manifest({{"a.so", "1.1", 1}}));
+    server.Put("a.so", "module a");
+    RecordingOwner owner;
+    UpdateEngine engine(environment);
+    engine.AttachDialog(&owner);
+    EXPECT_EQ(engine.RunUpdate(server.BaseUrl()), 0);
+    EXPECT_EQ(engine.RunUpdate(server.BaseUrl()), 6);
+    EXPECT_EQ(owner.questions.size(), 1u);
+    EXPECT_EQ(owner.statusLines.size(), 1u);
 }
 
 TEST_F(UpdateEngineTest, BrokenManifestTransfersEndWithThree) {

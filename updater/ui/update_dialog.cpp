@@ -131,8 +131,7 @@ void UpdateDialog::OnCheckLatest() {
     int result = UpdateSucceeded;
     try {
         EngineEnvironment environment;
-        // The engine takes the program file; only its folder matters here.
-        environment.programPath = programFolder / "tarvex";
+        environment.programFolder = programFolder;
         UpdateEngine engine(environment);
         engine.AttachDialog(this);
         result = engine.RunUpdate(baseUrl);
