@@ -9,6 +9,7 @@
 
 #include "eigen/jacobi_eigen.h"
 #include "gallery.h"
+#include "reference.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
 
@@ -16,18 +17,9 @@ namespace {
 
 using namespace MatrixSpace;
 
-matrix* RandomSymmetric(int n) {
-    std::mt19937 random(static_cast<unsigned>(n));
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    matrix* a = MakeMatrix(n, n);
-    for (int j = 0; j < n; ++j)
-        for (int i = j; i < n; ++i) a->col[j][i] = a->col[i][j] = value(random);
-    return a;
-}
-
 void JacobiEigenBench(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    MatrixGuard input(RandomSymmetric(n));
+    MatrixGuard input(RandomSymmetric(n, static_cast<unsigned>(n)));
     MatrixGuard v(MakeMatrix(n, n)), e(MakeMatrix(n, 1));
     for (auto _ : state) {
         state.PauseTiming();
@@ -41,7 +33,7 @@ BENCHMARK(JacobiEigenBench)->Arg(100)->Arg(200)->Arg(400)->Arg(800)->Unit(benchm
 
 void LapackSsyevdBench(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    MatrixGuard input(RandomSymmetric(n));
+    MatrixGuard input(RandomSymmetric(n, static_cast<unsigned>(n)));
     std::vector<float> w(static_cast<size_t>(n));
     for (auto _ : state) {
         state.PauseTiming();

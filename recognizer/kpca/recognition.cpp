@@ -8,6 +8,7 @@
 
 #include "distance/distance_weights.h"
 #include "distance/measure_distance.h"
+#include "kpca/projection.h"
 #include "kpca/refusal.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
@@ -71,11 +72,8 @@ void CNolt_PCARecognition::RecognizeProbe(int** image, int columns, std::vector<
     AddToMatrix(k.get(), t2.get());
     AddToMatrix(k.get(), t3.get());
 
-    MatrixGuard y(MultiplyTransposed(eigen.eigenvectors, k.get()));
-    const float* lambda = eigen.eigenvalues->col[0];
-    float* coordinates = projections->col[n];
-    for (int c = 0; c < componentCount; ++c)
-        coordinates[c] = c < usableComponents ? y->col[0][c] / lambda[c] : 0.0f;
+    ProjectCentredColumns(eigen.eigenvectors, eigen.eigenvalues, usableComponents, k.get(),
+                          projections, n);
 
     for (int i = 0; i < n; ++i) {
         const double d =

@@ -11,6 +11,7 @@
 #include "distance/distance_weights.h"
 #include "eigen/eigen_decomposition.h"
 #include "kpca/refusal.h"
+#include "kpca/projection.h"
 #include "kpca/zero_eigenvalue.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
@@ -24,19 +25,6 @@ namespace {
 constexpr int kernelTileColumns = 16;
 
 }  // namespace
-
-int UsableComponentCount(const matrix* eigenvalues, int sampleCount, float largestKernel) {
-    const float* lambda = eigenvalues->col[0];
-    const double largest = std::fabs(double{lambda[0]});
-    // Below this the largest eigenvalue is the rounding noise of centring a
-    // kernel matrix that carries no information.
-    if (!(largest > kernelNoiseRelative * sampleCount * double{largestKernel})) return 0;
-    int usable = 0;
-    while (usable < eigenvalues->rows &&
-           std::fabs(double{lambda[usable]}) > zeroEigenvalueRelative * largest)
-        ++usable;
-    return usable;
-}
 
 void CNolt_PCARecognition::Train() {
     if (trained) {
@@ -103,12 +91,8 @@ void CNolt_PCARecognition::TrainModel() {
         return;
     }
 
-    MatrixGuard y(MultiplyTransposed(vectors.get(), centered.get()));
     MatrixGuard coordinates(MakeMatrix(count, n + 1));
-    const float* lambda = values->col[0];
-    for (int j = 0; j < n; ++j)
-        for (int c = 0; c < count; ++c)
-            coordinates->col[j][c] = c < usable ? y->col[j][c] / lambda[c] : 0.0f;
+    ProjectCentredColumns(vectors.get(), values.get(), usable, centered.get(), coordinates.get(), 0);
 
     ReleaseModel();
     FreeMatrix(kernelMatrix);

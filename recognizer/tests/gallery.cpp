@@ -54,3 +54,11 @@ std::vector<int> LoadOrlFace(int person, int image) {
     if (!in) throw std::runtime_error("short ORL face: " + path);
     return pixels;
 }
+
+Gallery OrlGallery(int people, int firstImage, int lastImage) {
+    Gallery gallery(112, 92);
+    for (int person = 1; person <= people; ++person)
+        for (int image = firstImage; image <= lastImage; ++image)
+            gallery.Add(LoadOrlFace(person, image));
+    return gallery;
+}

@@ -32,5 +32,8 @@ Gallery RandomGallery(int count, int rows, int columns, unsigned seed);
 // The ORL image s<person>/<image>.pgm (both 1-based) as 112 x 92 grey levels.
 std::vector<int> LoadOrlFace(int person, int image);
 
+// Images firstImage..lastImage of ORL people 1..people, person after person.
+Gallery OrlGallery(int people, int firstImage, int lastImage);
+
 // Folder of the ORL faces in the source tree.
 std::string OrlFolder();

@@ -1,7 +1,6 @@
 #include "eigen/jacobi_eigen.h"
 
 #include <gtest/gtest.h>
-#include <lapacke.h>
 
 #include <cmath>
 #include <random>
@@ -9,6 +8,7 @@
 
 #include "eigen/eigen_decomposition.h"
 #include "matrix/matrix.h"
+#include "reference.h"
 
 namespace {
 
@@ -23,15 +23,6 @@ matrix* Symmetric(const std::vector<std::vector<float>>& rows) {
     return a;
 }
 
-matrix* RandomSymmetric(int n, unsigned seed) {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    matrix* a = MakeMatrix(n, n);
-    for (int j = 0; j < n; ++j)
-        for (int i = j; i < n; ++i) a->col[j][i] = a->col[i][j] = value(random);
-    return a;
-}
-
 struct Decomposed {
     MatrixGuard v;
     MatrixGuard e;
@@ -43,18 +34,6 @@ Decomposed Solve(const matrix* input, float eps = 0.001f) {
     Decomposed d{MatrixGuard(MakeMatrix(n, n)), MatrixGuard(MakeMatrix(n, 1))};
     EXPECT_EQ(JacobiEigen(scratch.get(), d.v.get(), d.e.get(), n, eps), 0);
     return d;
-}
-
-// Eigenvalues from LAPACK in double precision, sorted by descending magnitude.
-std::vector<double> ReferenceEigenvalues(const matrix* a) {
-    const int n = a->rows;
-    std::vector<double> full(static_cast<size_t>(n) * n), w(static_cast<size_t>(n));
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i) full[static_cast<size_t>(j) * n + i] = a->col[j][i];
-    EXPECT_EQ(LAPACKE_dsyevd(LAPACK_COL_MAJOR, 'N', 'L', n, full.data(), n, w.data()), 0);
-    std::stable_sort(w.begin(), w.end(),
-                     [](double x, double y) { return std::fabs(x) > std::fabs(y); });
-    return w;
 }
 
 TEST(JacobiTest, DiagonalInputIsOnlySortedByAbsoluteValue) {

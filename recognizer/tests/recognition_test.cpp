@@ -9,13 +9,6 @@
 
 namespace {
 
-Gallery OrlGallery(int people, int first, int last) {
-    Gallery gallery(112, 92);
-    for (int person = 1; person <= people; ++person)
-        for (int image = first; image <= last; ++image) gallery.Add(LoadOrlFace(person, image));
-    return gallery;
-}
-
 class RecognitionTest : public ::testing::Test {
 protected:
     RecognitionTest() : gallery(OrlGallery(5, 1, 3)), probes(OrlGallery(5, 4, 4)) {}
@@ -42,19 +35,6 @@ protected:
     Gallery probes;
     CNolt_PCARecognition recognizer;
 };
-
-TEST_F(RecognitionTest, GalleryImageFindsItselfFirstUnderEveryMeasure) {
-    for (int measure = 0; measure < 10; ++measure) {
-        Train(Everything(measure));
-        const std::vector<foundFace> faces = Recognize(gallery, 7);
-        ASSERT_EQ(faces.size(), 15u) << measure;
-        EXPECT_EQ(faces.front().index, 7) << MeasureName(measure);
-        for (size_t i = 1; i < faces.size(); ++i) {
-            EXPECT_LE(faces[i - 1].distance, faces[i].distance);
-            EXPECT_TRUE(std::isfinite(faces[i].distance));
-        }
-    }
-}
 
 TEST_F(RecognitionTest, NewImagesAreMostlyNearestToTheirPerson) {
     // Ten people with five gallery images each; chance would be one in ten.
@@ -213,17 +193,29 @@ TEST_F(RecognitionTest, TwoRecognizersNeverShareWeights) {
     }
 }
 
-TEST_F(RecognitionTest, AllComponentsKeepEveryDistanceFinite) {
-    PCAParameter p = Everything(0);
-    p.componentNum = gallery.Count();
-    for (int measure = 0; measure < 10; ++measure) {
-        if (measure == 3) continue;  // Correlation needs no eigenvalues
-        p.distanceType = measure;
-        Train(p);
-        ASSERT_LT(recognizer.UsableComponents(), recognizer.ComponentCount());
-        const std::vector<foundFace> faces = Recognize(probes, 4);
-        EXPECT_EQ(faces.size(), 15u) << measure;
+// Each measure on its own, named after it.
+class MeasureTest : public RecognitionTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(MeasureTest, GalleryImageFindsItselfFirst) {
+    Train(Everything(GetParam()));
+    const std::vector<foundFace> faces = Recognize(gallery, 7);
+    ASSERT_EQ(faces.size(), 15u);
+    EXPECT_EQ(faces.front().index, 7);
+    for (size_t i = 1; i < faces.size(); ++i) {
+        EXPECT_LE(faces[i - 1].distance, faces[i].distance);
+        EXPECT_TRUE(std::isfinite(faces[i].distance));
     }
 }
+
+TEST_P(MeasureTest, AllComponentsKeepEveryDistanceFinite) {
+    PCAParameter p = Everything(GetParam());
+    p.componentNum = gallery.Count();
+    Train(p);
+    ASSERT_LT(recognizer.UsableComponents(), recognizer.ComponentCount());
+    EXPECT_EQ(Recognize(probes, 4).size(), 15u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Measures, MeasureTest, ::testing::Range(0, distanceMeasureCount),
+                         [](const auto& measure) { return std::string(MeasureName(measure.param)); });
 
 }  // namespace

@@ -18,6 +18,7 @@
 
 #include "face_dataset.h"
 #include "run_command.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -31,12 +32,7 @@ RunResult RunEval(const std::string& arguments) {
 
 class MorlinEvalTest : public ::testing::Test {
 protected:
-    MorlinEvalTest()
-        : root(fs::temp_directory_path() / ("morlin_eval_" + std::to_string(getpid()))) {
-        fs::remove_all(root);
-        fs::create_directories(root);
-    }
-    ~MorlinEvalTest() override { fs::remove_all(root); }
+    MorlinEvalTest() : root(folder.Path()) {}
 
     // Person folder with count noisy variants of one base face, as PNG.
     void AddPerson(const std::string& person, int count, unsigned seed, QSize size = {16, 12}) {
@@ -58,6 +54,7 @@ protected:
         }
     }
 
+    TempFolder folder;
     fs::path root;
 };
 

@@ -79,6 +79,12 @@ TEST_F(IniFileTest, LineEndsAndTheLastLine) {
 }
 
 TEST_F(IniFileTest, EmptyFileLoadsWithNothingToFind) {
+    IniFile& f = Loaded("");
+    EXPECT_EQ(f.GetValueInt("Main", "filecount"), 0);
+    EXPECT_EQ(f.LastError(), "Unable to locate specified key.");
+}
+
+TEST_F(IniFileTest, HeaderWithoutEntriesMakesNoSection) {
     IniFile& f = Loaded("\n[Main]\n\n");
     EXPECT_EQ(f.GetValueInt("Main", "filecount"), 0);
     EXPECT_EQ(f.LastError(), "Unable to locate specified key.");
