@@ -134,3 +134,10 @@ void Recordset::Close() {
     currentRow = noRow;
     pending = Pending::None;
 }
+
+void Recordset::CheckWritable() {
+    if (!IsOpen()) throw CatalogError("recordset is not open");
+    // Taking the write lock and giving it back writes nothing.
+    database->Execute("BEGIN IMMEDIATE");
+    database->Execute("ROLLBACK");
+}

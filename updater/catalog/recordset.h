@@ -47,6 +47,9 @@ public:
     // Writes the pending AddNew or Edit.
     void Update();
     void Close();
+    // Raises CatalogError unless the catalogue can be written now (not
+    // read-only, not locked by another connection past the busy timeout).
+    void CheckWritable();
 
     virtual std::filesystem::path GetDefaultDBName() const;
     virtual std::string GetDefaultSQL() const = 0;

@@ -16,8 +16,13 @@ CurlEasy::CurlEasy() : easy(curl_easy_init()) {
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, 30L);
     // A stalled server ends the transfer instead of hanging the run for ever.
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, 60L);
+    SetLowSpeedLimit(1, 60);
+}
+
+void CurlEasy::SetLowSpeedLimit(long bytesPerSecond, long seconds) {
+    if (easy == nullptr) return;
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, bytesPerSecond);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, seconds);
 }
 
 CurlEasy::~CurlEasy() {

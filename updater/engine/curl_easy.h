@@ -15,6 +15,8 @@ public:
 
     // Null when libcurl could not make a handle.
     CURL* Handle() const { return easy; }
+    // A transfer slower than bytesPerSecond over seconds fails.
+    void SetLowSpeedLimit(long bytesPerSecond, long seconds);
     // libcurl's detail of the last failure (may be empty).
     const char* ErrorText() const { return errorBuffer.data(); }
 

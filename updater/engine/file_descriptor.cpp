@@ -25,3 +25,8 @@ FileDescriptor CreateFileNoFollow(const std::filesystem::path& file, unsigned mo
     return FileDescriptor(
         ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
 }
+
+FileDescriptor CreateNewFileNoFollow(const std::filesystem::path& file, unsigned mode) {
+    return FileDescriptor(
+        ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+}

@@ -40,3 +40,7 @@ private:
 // Creates or truncates file for writing without following a symlink at its
 // last component; closed when it cannot.
 FileDescriptor CreateFileNoFollow(const std::filesystem::path& file, unsigned mode = 0600);
+
+// Creates file for writing; fails when anything, a symlink included, is
+// already there.
+FileDescriptor CreateNewFileNoFollow(const std::filesystem::path& file, unsigned mode = 0600);

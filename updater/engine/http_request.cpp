@@ -1,15 +1,30 @@
 // Header-first HTTP transfer on a curl multi handle with a paused write.
 #include "engine/http_request.h"
 
-std::unique_ptr<HttpRequest> HttpRequest::Start(CURL* easy, const std::string& url) {
+#include <cctype>
+#include <string_view>
+
+std::unique_ptr<HttpRequest> HttpRequest::Start(CURL* easy, const std::string& url,
+                                                std::chrono::milliseconds headerTimeout) {
     CURLM* multi = curl_multi_init();
     if (multi == nullptr) return nullptr;
     std::unique_ptr<HttpRequest> request(new HttpRequest(easy, multi));
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpRequest::OnWrite);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, request.get());
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpRequest::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, request.get());
     if (curl_multi_add_handle(multi, easy) != CURLM_OK) return nullptr;
-    request->Drive([&r = *request] { return r.bodyWaiting; });
+    const auto deadline = std::chrono::steady_clock::now() + headerTimeout;
+    request->Drive([&r = *request, deadline] {
+        if (r.bodyWaiting) return true;
+        r.timedOut = std::chrono::steady_clock::now() >= deadline;
+        return r.timedOut;
+    });
+    // A body that ends before the first byte (an empty file) leaves the
+    // headers complete as well.
+    if (request->finished) request->timedOut = false;
+    if (request->timedOut) return request;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &request->status);
     if (request->status == 0) return nullptr;
     return request;
@@ -23,9 +38,40 @@ HttpRequest::~HttpRequest() {
     curl_multi_cleanup(multi);
     // The easy handle goes back to the engine without pointers into this object.
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, nullptr);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
+}
+
+bool HttpRequest::ConflictingLengths() const {
+    for (const std::string& value : contentLengths)
+        if (value != contentLengths.front()) return true;
+    return false;
+}
+
+// Keeps the Content-Length values of the latest response: a status line
+// starts a new one (after a redirect or an interim reply).
+size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) {
+    auto* request = static_cast<HttpRequest*>(self);
+    const std::string_view line(data, size * count);
+    if (line.rfind("HTTP/", 0) == 0) request->contentLengths.clear();
+    constexpr std::string_view name = "content-length:";
+    if (line.size() > name.size()) {
+        bool matches = true;
+        for (size_t i = 0; i < name.size() && matches; ++i)
+            matches = std::tolower(static_cast<unsigned char>(line[i])) == name[i];
+        if (matches) {
+            std::string value(line.substr(name.size()));
+            const size_t first = value.find_first_not_of(" \t");
+            const size_t last = value.find_last_not_of(" \t\r\n");
+            request->contentLengths.push_back(
+                first == std::string::npos ? "" : value.substr(first, last - first + 1));
+        }
+    }
+    return size * count;
 }
 
 std::optional<uint64_t> HttpRequest::ContentLength() const {
+    if (ConflictingLengths()) return std::nullopt;
     curl_off_t length = -1;
     if (curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK ||
         length < 0)

@@ -9,11 +9,13 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class HttpRequest {
 public:
@@ -21,16 +23,24 @@ public:
     using Sink = std::function<bool(const char* data, size_t size)>;
 
     // Starts the transfer of url on easy and waits for the final headers
-    // (redirects followed). Null when no response arrived.
-    static std::unique_ptr<HttpRequest> Start(CURL* easy, const std::string& url);
+    // (redirects followed). Null when no response arrived; a request whose
+    // headers did not arrive within headerTimeout comes back HeadersTimedOut.
+    static std::unique_ptr<HttpRequest> Start(CURL* easy, const std::string& url,
+                                              std::chrono::milliseconds headerTimeout);
     ~HttpRequest();
     HttpRequest(const HttpRequest&) = delete;
     HttpRequest& operator=(const HttpRequest&) = delete;
 
     // Final status code.
     long Status() const { return status; }
-    // Content-Length of the final response, when the server sent one.
+    // Content-Length of the final response, when the server sent exactly one
+    // value (repeating the same value counts as one).
     std::optional<uint64_t> ContentLength() const;
+    // The final response carried Content-Length headers that disagree.
+    bool ConflictingLengths() const;
+    bool HeadersTimedOut() const { return timedOut; }
+    // The transfer ended because it stayed below the low-speed limit.
+    bool TimedOutSlow() const { return result == CURLE_OPERATION_TIMEDOUT; }
     // Streams the rest of the body to sink. true when the transfer completed
     // without error and the sink took every chunk.
     bool ReadBody(const Sink& sink);
@@ -38,6 +48,7 @@ public:
 private:
     HttpRequest(CURL* easy, CURLM* multi);
     static size_t OnWrite(char* data, size_t size, size_t count, void* self);
+    static size_t OnHeader(char* data, size_t size, size_t count, void* self);
     // Drives the transfer until stop() holds or it ends.
     void Drive(const std::function<bool()>& stop);
 
@@ -49,4 +60,6 @@ private:
     bool sinkRefused = false;
     CURLcode result = CURLE_OK;
     long status = 0;
+    bool timedOut = false;
+    std::vector<std::string> contentLengths;  // of the latest response's headers
 };

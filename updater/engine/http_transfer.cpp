@@ -1,12 +1,17 @@
 // The transfer operations of the update run: connectivity, opening a URL and
 // streaming a body into a file with progress in KiB and the size line.
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "engine/canonical_url.h"
 #include "engine/connectivity.h"
 #include "engine/file_descriptor.h"
 #include "engine/http_request.h"
-#include "engine/private_temp_folder.h"
 #include "engine/update_engine.h"
 #include "engine/update_owner.h"
 
@@ -35,32 +40,79 @@ std::unique_ptr<HttpRequest> UpdateEngine::OpenUrl(const std::string& url) {
     if (internetHandle.Handle() == nullptr) return nullptr;
     const std::optional<std::string> canonical = CanonicalizeUrl(url);
     if (!canonical) return nullptr;
-    std::unique_ptr<HttpRequest> request = HttpRequest::Start(internetHandle.Handle(), *canonical);
-    // Only a success is a file: an error page must never be installed.
-    if (!request || request->Status() < 200 || request->Status() > 299) return nullptr;
+    std::unique_ptr<HttpRequest> request = HttpRequest::Start(
+        internetHandle.Handle(), *canonical, environment.limits.headerTimeout);
+    if (!request) return nullptr;
+    // A server that never finishes its headers has failed the transfer;
+    // DownloadToFile reports it.
+    if (request->HeadersTimedOut()) return request;
+    // No range was asked for, so only 200 is the whole file: an error page or
+    // a partial reply must never be installed.
+    if (request->Status() != 200) return nullptr;
     return request;
 }
 
 bool UpdateEngine::DownloadToFile(HttpRequest& request, const std::filesystem::path& path) {
+    return DownloadToFile(request, path, environment.limits.maxModuleBytes);
+}
+
+bool UpdateEngine::DownloadToFile(HttpRequest& request, const std::filesystem::path& path,
+                                  uint64_t maxBytes) {
     if (owner == nullptr) return false;
-    FileDescriptor file = CreateFileNoFollow(path);
-    if (!file.IsOpen()) return false;
+    const std::string name = path.filename().string();
+    if (request.HeadersTimedOut()) {
+        Complain(name + ": the server did not send its headers in time");
+        return false;
+    }
+    if (request.ConflictingLengths()) {
+        Complain(name + ": the reply has disagreeing Content-Length headers");
+        return false;
+    }
     const std::optional<uint64_t> length = request.ContentLength();
     if (!length) return false;
+    if (*length > maxBytes) {
+        Complain(name + ": " + std::to_string(*length) + " bytes is over the limit of " +
+                 std::to_string(maxBytes));
+        return false;
+    }
+    struct statvfs space {};
+    if (::statvfs(path.parent_path().c_str(), &space) == 0 &&
+        static_cast<uint64_t>(space.f_bavail) * space.f_frsize < *length) {
+        Complain(name + ": " + std::to_string(*length) + " bytes do not fit into " +
+                 path.parent_path().string());
+        return false;
+    }
+    // Created new in the run's own folder: nothing planted there is written.
+    FileDescriptor file = CreateNewFileNoFollow(path);
+    if (!file.IsOpen()) return false;
+    if (!Receive(request, file, *length)) {
+        file.Close();
+        ::unlink(path.c_str());
+        if (request.TimedOutSlow()) Complain(name + ": the transfer was too slow");
+        return false;
+    }
+    return true;
+}
 
-    owner->SetProgressRange(0, *length >> 10);
+bool UpdateEngine::Receive(HttpRequest& request, FileDescriptor& file, uint64_t length) {
+    owner->SetProgressRange(0, length >> 10);
     uint64_t received = 0;
-    bool writeFailed = false;
+    bool refused = false;
     const bool transferred = request.ReadBody([&](const char* data, size_t size) {
         received += size;
+        // More than announced is not the file the server meant: stop at once.
+        if (received > length) return !(refused = true);
         owner->SetProgressPos(received >> 10);
-        owner->SetSizeText(SizeLine(received, *length));
+        owner->SetSizeText(SizeLine(received, length));
         owner->Refresh();
         // A short write fails the transfer: a partial module must not pass.
-        writeFailed = !file.WriteAll(data, size);
-        return !writeFailed;
+        refused = !file.WriteAll(data, size);
+        return !refused;
     });
     const bool closed = file.Close();
-    // A body longer or shorter than announced is not the file the server meant.
-    return transferred && !writeFailed && closed && received == *length;
+    return transferred && !refused && closed && received == length;
+}
+
+void UpdateEngine::Complain(const std::string& text) {
+    std::fprintf(stderr, "tarvex: %s\n", text.c_str());
 }

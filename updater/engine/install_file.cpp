@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <string>
+#include <string_view>
 
 #include "engine/file_descriptor.h"
 #include "engine/update_engine.h"
@@ -15,13 +16,15 @@
 namespace {
 
 constexpr size_t copyBufferBytes = 1 << 16;
+// A staged copy is the destination's name, this suffix and six characters.
+constexpr std::string_view stagedSuffix = ".tarvex-";
 
 // Copies source into a new file beside destination; returns its path, or empty.
 std::filesystem::path StageCopy(const std::filesystem::path& source,
                                 const std::filesystem::path& destination) {
     FileDescriptor in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!in.IsOpen()) return {};
-    std::string staged = destination.string() + ".tarvex-XXXXXX";
+    std::string staged = destination.string() + std::string(stagedSuffix) + "XXXXXX";
     FileDescriptor out(::mkostemp(staged.data(), O_CLOEXEC));
     if (!out.IsOpen()) return {};
     bool ok = true;
@@ -36,9 +39,13 @@ std::filesystem::path StageCopy(const std::filesystem::path& source,
             break;
         }
     }
-    // Keep the installed file's permissions; a new module is readable by all.
+    // Keep the permission bits of the regular file replaced, never set-user-ID,
+    // set-group-ID or sticky bits (not even through a link to such a file); a
+    // new module is readable and executable by all.
     struct stat old {};
-    const mode_t mode = ::stat(destination.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    const mode_t mode = ::lstat(destination.c_str(), &old) == 0 && S_ISREG(old.st_mode)
+                            ? (old.st_mode & 0777)
+                            : 0755;
     ok = ok && ::fchmod(out.Get(), mode) == 0 && ::fsync(out.Get()) == 0;
     ok = out.Close() && ok;
     if (!ok) {
@@ -62,4 +69,17 @@ bool UpdateEngine::InstallFile(const std::filesystem::path& destination,
     }
     std::filesystem::remove(temporary, ec);
     return installed;
+}
+
+void UpdateEngine::RemoveStagedCopies(const std::filesystem::path& destination) {
+    const std::string prefix = destination.filename().string() + std::string(stagedSuffix);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(destination.parent_path(), ec)) {
+        const std::string name = entry.path().filename().string();
+        struct stat info {};
+        if (name.size() == prefix.size() + 6 && name.rfind(prefix, 0) == 0 &&
+            ::lstat(entry.path().c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == ::geteuid())
+            ::unlink(entry.path().c_str());
+    }
 }

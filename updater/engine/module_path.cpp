@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "catalog/program_folder.h"
 #include "engine/text_pieces.h"
 
 std::optional<std::filesystem::path> ModuleRelativePath(const std::string& filename) {
@@ -19,4 +20,25 @@ std::optional<std::filesystem::path> ModuleRelativePath(const std::string& filen
     }
     if (relative.empty()) return std::nullopt;
     return relative;
+}
+
+std::string ModuleIdentity(const std::string& filename) {
+    const std::optional<std::filesystem::path> relative = ModuleRelativePath(filename);
+    if (!relative) return {};
+    std::string identity = relative->generic_string();
+    for (char& c : identity)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return identity;
+}
+
+bool NamesCatalogue(const std::filesystem::path& programFolder,
+                    const std::filesystem::path& relative) {
+    std::error_code ec;
+    const std::string catalogue =
+        std::filesystem::weakly_canonical(CatalogPath(programFolder), ec).string();
+    if (ec) return false;
+    const std::string target = std::filesystem::weakly_canonical(programFolder / relative, ec).string();
+    if (ec) return false;
+    // The file itself and its journals ("-journal", "-wal", "-shm").
+    return target == catalogue || target.rfind(catalogue + "-", 0) == 0;
 }

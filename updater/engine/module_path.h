@@ -10,3 +10,15 @@
 // path, a drive letter, a ".." component, a name ending in a separator or one
 // holding a NUL byte: those would write outside the program folder or nowhere.
 std::optional<std::filesystem::path> ModuleRelativePath(const std::string& filename);
+
+// One destination, one identity: every spelling of the same path inside the
+// program folder ("x.so", "./x.so", "sub//y.so", "sub\y.so") gives the same
+// text, compared without regard to ASCII case as the catalogue compares names.
+// Empty for a name ModuleRelativePath refuses.
+std::string ModuleIdentity(const std::string& filename);
+
+// Whether relative, inside programFolder, resolves (through any symlinked
+// folder) to the catalogue file or one of its journal files, which a module
+// must never replace.
+bool NamesCatalogue(const std::filesystem::path& programFolder,
+                    const std::filesystem::path& relative);

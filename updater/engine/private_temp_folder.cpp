@@ -1,17 +1,27 @@
 #include "engine/private_temp_folder.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <stdlib.h>
 
-#include <string>
+#include <cerrno>
+#include <cstring>
 
-std::optional<std::filesystem::path> PrivateTempFolder(const std::filesystem::path& root) {
-    const uid_t uid = geteuid();
-    const std::filesystem::path folder = root / ("tarvex-" + std::to_string(uid));
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
-    struct stat info {};
-    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != uid)
+std::optional<PrivateTempFolder> PrivateTempFolder::Make(const std::filesystem::path& root,
+                                                         std::string& error) {
+    std::string pattern = (root / "tarvex-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        error = "cannot make a temporary folder in " + root.string() + ": " + std::strerror(errno);
         return std::nullopt;
-    if ((info.st_mode & 077) != 0 && chmod(folder.c_str(), 0700) != 0) return std::nullopt;
-    return folder;
+    }
+    return PrivateTempFolder(pattern);
+}
+
+PrivateTempFolder::PrivateTempFolder(PrivateTempFolder&& other) noexcept
+    : path(std::move(other.path)) {
+    other.path.clear();
+}
+
+PrivateTempFolder::~PrivateTempFolder() {
+    if (path.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
 }

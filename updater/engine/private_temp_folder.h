@@ -1,10 +1,28 @@
-// The run's temporary folder: a private per-user folder under the system
-// temporary path, so no other local user can plant files or symlinks there.
+// The run's own temporary folder: made afresh under the system temporary path
+// with mode 0700 (mkdtemp), so no other run and no other local user shares it,
+// and removed with everything in it when the run ends, whatever the outcome.
 #pragma once
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
-// root/"tarvex-<uid>", made with mode 0700 when missing. Nothing when it exists
-// but is a symlink, not a folder, not ours, or cannot be made private.
-std::optional<std::filesystem::path> PrivateTempFolder(const std::filesystem::path& root);
+class PrivateTempFolder {
+public:
+    // root/"tarvex-XXXXXX"; nothing, with error saying why, when root is
+    // missing, not a folder, or the folder cannot be made.
+    static std::optional<PrivateTempFolder> Make(const std::filesystem::path& root,
+                                                 std::string& error);
+    ~PrivateTempFolder();
+    PrivateTempFolder(PrivateTempFolder&& other) noexcept;
+    PrivateTempFolder(const PrivateTempFolder&) = delete;
+    PrivateTempFolder& operator=(const PrivateTempFolder&) = delete;
+    PrivateTempFolder& operator=(PrivateTempFolder&&) = delete;
+
+    const std::filesystem::path& Path() const { return path; }
+
+private:
+    explicit PrivateTempFolder(std::filesystem::path folder) : path(std::move(folder)) {}
+
+    std::filesystem::path path;  // empty once moved from
+};

@@ -5,22 +5,29 @@
 // Stages of RunUpdate and the result each failure yields:
 //   no owner attached ............................................. 3
 //   not connected ................................................. 1
-//   manifest cannot be requested (no response, 404, any non-2xx,
-//     a URL that cannot be canonicalised) ......................... 2
-//   manifest transfer fails (incl. a body that disagrees with its
-//     Content-Length) or the copy cannot be loaded ................ 3
+//   another run holds the program folder's catalogue .............. 7
+//   the temporary path is unusable ................................ 3
+//   manifest cannot be requested (no response, 404, any status but
+//     200, a URL that cannot be canonicalised) .................... 2
+//   manifest transfer fails (a body that disagrees with its
+//     Content-Length, over 1 MiB, too slow) or cannot be loaded ... 3
 //   filecount below 1 ............................................. 6
-//   check pass: an unsupported moduletype or a file name that would
-//     leave the program folder .................................... 4
+//   check pass: an unsupported moduletype, a file name that would
+//     leave the program folder or names the catalogue, a version
+//     that is not dotted digits ................................... 4
 //   nothing newer than the catalogue .............................. 6
 //   the user says No .............................................. 7
-//   install pass, per file: cannot be requested 2, transfer fails 4,
-//     cannot be put in place 7
+//   install pass, per file: cannot be requested 2, transfer fails
+//     (also too large, too slow, no room) 4, cannot be put in place 7
 //   everything installed and recorded ............................. 0
 // Invariants: nothing is downloaded or asked before the check pass has
 // accepted every entry; a catalogue row is written only right after its own
-// file was put in place; a failed copy leaves the old file as it was. A
-// CatalogError from the catalogue leaves RunUpdate without a result.
+// file was put in place; a failed copy leaves the old file as it was; one
+// destination has one catalogue row whatever its spelling, and never goes
+// back to an older or equal version; a failed download leaves nothing on
+// disk, and the run's temporary folder is gone when it ends. A CatalogError
+// from the catalogue (also a catalogue that cannot be written, found before
+// anything is installed) leaves RunUpdate without a result.
 #pragma once
 
 #include <filesystem>
@@ -33,6 +40,7 @@
 #include "catalog/recognizer_set.h"
 #include "catalog/sys_com_set.h"
 #include "engine/curl_easy.h"
+#include "engine/transfer_limits.h"
 #include "engine/update_result.h"
 
 class ConnectivityCheck;
@@ -50,6 +58,10 @@ struct UpdateItem {
     std::string version;
     ModuleType moduletype = ModuleType::System;
     std::string savedpath;
+    // The catalogue row that already describes this destination, whatever the
+    // spelling or table: its table and its key as stored. None: a new row.
+    std::optional<ModuleType> recordedIn;
+    std::string recordedKey;
 };
 
 // Where a run reads and writes; the defaults are the real ones.
@@ -57,6 +69,7 @@ struct EngineEnvironment {
     std::filesystem::path programFolder;        // empty: the running program's folder
     std::filesystem::path tempRoot;             // empty: the system temporary path
     ConnectivityCheck* connectivity = nullptr;  // null: the system's interfaces
+    TransferLimits limits;
 };
 
 class UpdateEngine {
@@ -94,20 +107,32 @@ public:
     // response has no Content-Length, the transfer fails, a write is short or
     // the body's length differs from the announced one.
     bool DownloadToFile(HttpRequest& request, const std::filesystem::path& path);
+    // The same with a size limit: a larger announced length, or one larger
+    // than the free space beside path, is refused before any byte is read.
+    bool DownloadToFile(HttpRequest& request, const std::filesystem::path& path,
+                        uint64_t maxBytes);
 
 private:
     int CheckPass(class IniFile& manifest, int count);
+    bool Receive(HttpRequest& request, class FileDescriptor& file, uint64_t length);
+    // Removes the staged copies a killed run left beside destination.
+    static void RemoveStagedCopies(const std::filesystem::path& destination);
+    // A reason on standard error, for failures the result code cannot tell.
+    static void Complain(const std::string& text);
     int InstallPass(const std::string& baseUrl, const std::filesystem::path& tempFolder);
     // The catalogue table of a module type: its recordset, the column that
-    // holds the file name, and the bound version member.
+    // holds the file name, and the bound members of that column and the version.
     struct CatalogTable {
         Recordset& set;
         const char* keyColumn;
+        std::string& key;
         std::string& version;
     };
     CatalogTable TableFor(ModuleType type);
     void CloseRecordsets();
-    bool FindRow(const UpdateItem& item);
+    // Finds the row that records item's destination under any spelling in any
+    // table and notes it in item; its version is then in the table's member.
+    bool FindRecordedRow(UpdateItem& item);
     void Record(const UpdateItem& item);
 
     CurlEasy internetHandle;

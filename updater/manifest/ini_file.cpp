@@ -67,32 +67,33 @@ std::istream& IniFile::ReadLine(std::istream& stream, std::string& text) const {
 void IniFile::SetValue(std::string section, std::string name, std::string value) {
     int i = FindSection(section);
     if (i == -1) {
+        i = static_cast<int>(sections.size());
+        sectionIndex.emplace(section, i);
         sectionNames.push_back(std::move(section));
         sections.emplace_back();
-        i = static_cast<int>(sections.size()) - 1;
+        entryIndex.emplace_back();
     }
     IniSection& s = sections[static_cast<size_t>(i)];
     int j = FindEntry(i, name);
     if (j == -1) {
+        j = static_cast<int>(s.names.size());
+        entryIndex[static_cast<size_t>(i)].emplace(name, j);
         s.names.push_back(std::move(name));
         s.values.resize(s.names.size());
-        j = static_cast<int>(s.names.size()) - 1;
     }
     s.values[static_cast<size_t>(j)] = std::move(value);
 }
 
 int IniFile::FindSection(std::string section) const {
-    for (size_t i = 0; i < sectionNames.size(); ++i)
-        if (sectionNames[i] == section) return static_cast<int>(i);
-    return -1;
+    const auto found = sectionIndex.find(section);
+    return found == sectionIndex.end() ? -1 : found->second;
 }
 
 int IniFile::FindEntry(int section, std::string name) const {
     if (section < 0) return -1;
-    const std::vector<std::string>& names = sections[static_cast<size_t>(section)].names;
-    for (size_t j = 0; j < names.size(); ++j)
-        if (names[j] == name) return static_cast<int>(j);
-    return -1;
+    const auto& names = entryIndex[static_cast<size_t>(section)];
+    const auto found = names.find(name);
+    return found == names.end() ? -1 : found->second;
 }
 
 std::string IniFile::GetValue(std::string section, std::string name) {

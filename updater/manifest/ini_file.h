@@ -5,6 +5,7 @@
 
 #include <istream>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Entries of one section, names parallel to values, in first-appearance order.
@@ -53,4 +54,8 @@ private:
     std::vector<IniSection> sections;
     std::vector<std::string> sectionNames;
     std::string lastError;
+    // Positions in the arrays above by name, so that lookups take constant
+    // time however many sections a manifest holds.
+    std::unordered_map<std::string, int> sectionIndex;
+    std::vector<std::unordered_map<std::string, int>> entryIndex;
 };

@@ -3,6 +3,8 @@
 
 #include <sys/stat.h>
 
+#include <fstream>
+
 #include "engine/canonical_url.h"
 #include "engine/connectivity.h"
 #include "engine/http_request.h"
@@ -78,17 +80,13 @@ TEST_F(HttpTransferTest, RedirectIsFollowed) {
     EXPECT_EQ(TempFolder::Read(target), "payload");
 }
 
-TEST_F(HttpTransferTest, BodyWithoutContentLengthFailsAndLeavesAnEmptyFile) {
-    folder.Write("download.bin", "old contents");
+TEST_F(HttpTransferTest, FailedDownloadsLeaveNothingBehind) {
     server.Put("chunked.so", std::string(5000, 'c'), UpdateServer::Mode::Chunked);
-    EXPECT_FALSE(Download("chunked.so"));
-    ASSERT_TRUE(std::filesystem::exists(target));
-    EXPECT_EQ(std::filesystem::file_size(target), 0u);
-}
-
-TEST_F(HttpTransferTest, BodyCutShortFails) {
     server.Put("cut.so", std::string(64 * 1024, 't'), UpdateServer::Mode::Truncated);
-    EXPECT_FALSE(Download("cut.so"));
+    for (const char* name : {"chunked.so", "cut.so"}) {
+        EXPECT_FALSE(Download(name)) << name;
+        EXPECT_FALSE(std::filesystem::exists(target)) << name;
+    }
 }
 
 TEST_F(HttpTransferTest, EmptyBodySucceedsWithoutSizeLine) {
@@ -100,12 +98,17 @@ TEST_F(HttpTransferTest, EmptyBodySucceedsWithoutSizeLine) {
     EXPECT_TRUE(owner.sizeLines.empty());
 }
 
-TEST_F(HttpTransferTest, DownloadNeverFollowsASymlink) {
+// Whatever was planted at the download's name, link or file, is never written.
+TEST_F(HttpTransferTest, DownloadOnlyEverCreatesANewFile) {
     const std::filesystem::path victim = folder.Write("victim.txt", "keep me");
     std::filesystem::create_symlink(victim, target);
     server.Put("m.so", "evil");
     EXPECT_FALSE(Download("m.so"));
     EXPECT_EQ(TempFolder::Read(victim), "keep me");
+    std::filesystem::remove(target);
+    folder.Write("download.bin", "planted");
+    EXPECT_FALSE(Download("m.so"));
+    EXPECT_EQ(TempFolder::Read(target), "planted");
 }
 
 TEST_F(HttpTransferTest, NoServerGivesNoRequest) {
@@ -131,24 +134,24 @@ TEST(CanonicalUrlTest, UnsafeBytesAreEncodedAndTooLongUrlsRefused) {
         CanonicalizeUrl(prefix + std::string(maxCanonicalUrlBytes - prefix.size() + 1, 'a')));
 }
 
-TEST(PrivateTempFolderTest, MadePrivateAndRefusedWhenPlanted) {
+TEST(PrivateTempFolderTest, EachRunHasAFreshPrivateFolderRemovedAtItsEnd) {
     TempFolder root;
-    const auto folder = PrivateTempFolder(root.Path());
-    ASSERT_TRUE(folder);
-    struct stat info {};
-    ASSERT_EQ(lstat(folder->c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700u);
-    chmod(folder->c_str(), 0777);
-    ASSERT_TRUE(PrivateTempFolder(root.Path()));  // mended
-    ASSERT_EQ(lstat(folder->c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700u);
-
-    TempFolder planted;
-    const std::filesystem::path elsewhere = planted.Path() / "elsewhere";
-    std::filesystem::create_directory(elsewhere);
-    std::filesystem::create_symlink(elsewhere,
-                                    planted.Path() / ("tarvex-" + std::to_string(geteuid())));
-    EXPECT_FALSE(PrivateTempFolder(planted.Path()));
+    std::string error;
+    std::filesystem::path first;
+    {
+        std::optional<PrivateTempFolder> a = PrivateTempFolder::Make(root.Path(), error);
+        std::optional<PrivateTempFolder> b = PrivateTempFolder::Make(root.Path(), error);
+        ASSERT_TRUE(a && b) << error;
+        EXPECT_NE(a->Path(), b->Path());
+        struct stat info {};
+        ASSERT_EQ(lstat(a->Path().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u);
+        first = a->Path();
+        std::ofstream(first / "left.bin") << "x";
+    }
+    EXPECT_FALSE(std::filesystem::exists(first));
+    EXPECT_FALSE(PrivateTempFolder::Make(root.Path() / "missing", error));
+    EXPECT_NE(error.find("missing"), std::string::npos) << error;
 }
 
 TEST(ConnectivityTest, LoopbackHostsCountAsConnected) {

@@ -1,0 +1,288 @@
+// Update runs under attack and accident: a hostile server, a second run, a
+// planted or locked file, a broken temporary path. Nothing corrupt is
+// installed, nothing partial stays, nothing hangs. Limits are shortened
+// through the environment so the slow cases take seconds, not minutes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "catalog/catalog_error.h"
+#include "catalog/sqlcipher_database.h"
+#include "catalogue_fixture.h"
+#include "engine/catalog_lock.h"
+#include "engine/module_path.h"
+#include "scripted_server.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Reply = ScriptedServer::Reply;
+
+class HostileUpdateTest : public CatalogueFixture {
+protected:
+    HostileUpdateTest() {
+        environment.limits.headerTimeout = 500ms;
+        environment.limits.lowSpeedBytesPerSecond = 1024;
+        environment.limits.lowSpeedWindow = 1s;
+        environment.limits.lockWait = 300ms;
+    }
+
+    int Run(RecordingOwner& owner) { return RunAgainst(server.BaseUrl(), owner); }
+    int Run() {
+        RecordingOwner owner;
+        return Run(owner);
+    }
+    // Nothing of any run is left in the temporary root.
+    bool TempRootEmpty() const { return std::filesystem::is_empty(environment.tempRoot); }
+
+    ScriptedServer server;
+};
+
+TEST_F(HostileUpdateTest, SecondRunOnAFolderEndsWithoutTouchingAnything) {
+    server.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
+    server.Put("x.so", "module");
+    const auto held = CatalogLock::Acquire(CatalogPath(program()), 100ms);
+    ASSERT_TRUE(held);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(), 7);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("another update is running"),
+              std::string::npos);
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_FALSE(std::filesystem::exists(program() / "x.so"));
+}
+
+TEST_F(HostileUpdateTest, RunsSharingATemporaryFolderEachInstallTheirOwnBytes) {
+    // Slow enough that the two transfers overlap.
+    environment.limits.lowSpeedBytesPerSecond = 1;
+    ScriptedServer other;
+    const std::string mine(300, 'a'), theirs(300, 'b');
+    server.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
+    other.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
+    server.Script("x.so", Reply{"HTTP/1.1 200 OK\r\nContent-Length: 300", mine, 0ms, 2ms});
+    other.Script("x.so", Reply{"HTTP/1.1 200 OK\r\nContent-Length: 300", theirs, 0ms, 2ms});
+    const std::filesystem::path second = folder.Path() / "second";
+    std::filesystem::create_directories(second);
+    CreateCatalog(second);
+    EngineEnvironment otherEnvironment = environment;
+    otherEnvironment.programFolder = second;
+
+    int otherResult = -1;
+    std::thread parallel([&] {
+        RecordingOwner owner;
+        UpdateEngine engine(otherEnvironment);
+        engine.AttachDialog(&owner);
+        otherResult = engine.RunUpdate(other.BaseUrl());
+    });
+    EXPECT_EQ(Run(), 0);
+    parallel.join();
+    EXPECT_EQ(otherResult, 0);
+    EXPECT_EQ(TempFolder::Read(program() / "x.so"), mine);
+    EXPECT_EQ(TempFolder::Read(second / "x.so"), theirs);
+    EXPECT_TRUE(TempRootEmpty());
+}
+
+struct BadReply {
+    const char* name;
+    const char* head;
+    std::string body;
+    int result;
+};
+
+class BadReplyTest : public HostileUpdateTest, public ::testing::WithParamInterface<BadReply> {};
+
+TEST_P(BadReplyTest, IsNeverInstalledNorRecorded) {
+    const BadReply& bad = GetParam();
+    Register(1, "x.so", "1.0");
+    folder.Write("program/x.so", "old");
+    server.Put("autoupdate.txt", Manifest({{"x.so", "2.0", 1}}));
+    server.Script("x.so", Reply{bad.head, bad.body});
+    EXPECT_EQ(Run(), bad.result);
+    EXPECT_EQ(TempFolder::Read(program() / "x.so"), "old");
+    EXPECT_EQ(Row(1, "x.so"), "old author|x.so|old name|1.0");
+    EXPECT_TRUE(TempRootEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, BadReplyTest,
+    ::testing::Values(
+        // Only 200 is a whole file when no range was asked for.
+        BadReply{"PartialContent",
+                 "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-2/100\r\nContent-Length: 3",
+                 "new", 2},
+        BadReply{"TwoContentLengths", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Length: 5",
+                 "new", 4},
+        // Over the 1 GiB limit: refused before a byte is read.
+        BadReply{"FiftyGigabytes", "HTTP/1.1 200 OK\r\nContent-Length: 53687091200",
+                 std::string(4096, 'z'), 4}),
+    [](const auto& reply) { return std::string(reply.param.name); });
+
+TEST_F(HostileUpdateTest, SizeLimitsEndTheRunAndLeaveNothing) {
+    environment.limits.maxModuleBytes = 1000;
+    server.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
+    server.Put("x.so", std::string(1001, 'x'));
+    EXPECT_EQ(Run(), 4);
+    server.Put("autoupdate.txt", std::string((1 << 20) + 1, '\n'));
+    EXPECT_EQ(Run(), 3);
+    EXPECT_TRUE(TempRootEmpty());
+}
+
+TEST_F(HostileUpdateTest, PlantedFileInTheOldSharedPlaceIsNeverWritten) {
+    const std::filesystem::path planted =
+        folder.Write("tmp/tarvex-" + std::to_string(geteuid()) + "/x.so", "planted");
+    server.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
+    server.Put("x.so", "module");
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(TempFolder::Read(planted), "planted");
+    EXPECT_EQ(TempFolder::Read(program() / "x.so"), "module");
+}
+
+TEST_F(HostileUpdateTest, NamesOfTheCatalogueAreRefused) {
+    for (const char* name :
+         {"data/module.dat", "data\\module.dat", "./data//module.dat", "data/module.dat-journal"}) {
+        server.Put("autoupdate.txt", Manifest({{name, "9", 0}}));
+        server.Put("data/module.dat", "not a catalogue");
+        EXPECT_EQ(Run(), 4) << name;
+    }
+    EXPECT_EQ(Row(1, "anything"), "");  // the catalogue still opens with its key
+}
+
+struct Spelling {
+    const char* name;
+    const char* recorded;
+    int recordedType;
+    const char* listed;
+    int listedType;
+};
+
+class SpellingTest : public HostileUpdateTest, public ::testing::WithParamInterface<Spelling> {};
+
+TEST_P(SpellingTest, SameDestinationNeverGoesBack) {
+    const Spelling& s = GetParam();
+    Register(s.recordedType, s.recorded, "5.0");
+    const std::filesystem::path destination = program() / *ModuleRelativePath(s.recorded);
+    std::filesystem::create_directories(destination.parent_path());
+    std::ofstream(destination) << "version 5";
+    server.Put("autoupdate.txt", Manifest({{s.listed, "1.0", s.listedType}}));
+    server.Put(ModuleRelativePath(s.listed)->generic_string(), "version 1");
+    EXPECT_EQ(Run(), 6);
+    EXPECT_EQ(TempFolder::Read(destination), "version 5");
+    // No second row under the other spelling or type; the first keeps 5.0.
+    EXPECT_EQ(Row(s.listedType, s.listed), "");
+    const std::string recorded = Row(s.recordedType, s.recorded);
+    EXPECT_EQ(recorded.substr(recorded.size() - 4), "|5.0");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spellings, SpellingTest,
+    ::testing::Values(Spelling{"DotSlash", "x.so", 2, "./x.so", 2},
+                      Spelling{"TrailingDot", "x.so", 2, "x.so/.", 2},
+                      Spelling{"DoubleSlash", "sub/y.so", 2, "sub//y.so", 2},
+                      Spelling{"Backslash", "sub/y.so", 2, "sub\\y.so", 2},
+                      Spelling{"OtherType", "x.so", 2, "x.so", 1},
+                      Spelling{"SystemAndDetector", "x.so", 0, "./X.SO", 1}),
+    [](const auto& spelling) { return std::string(spelling.param.name); });
+
+TEST_F(HostileUpdateTest, DestinationListedTwiceInstallsTheNewerOnce) {
+    server.Put("autoupdate.txt", Manifest({{"x.so", "6.0", 1}, {"./x.so", "5.5", 1}}));
+    server.Put("x.so", "six");
+    RecordingOwner owner;
+    EXPECT_EQ(Run(owner), 0);
+    EXPECT_EQ(owner.statusLines.size(), 1u);
+    EXPECT_EQ(TempFolder::Read(program() / "x.so"), "six");
+    EXPECT_EQ(Row(1, "x.so"), "Dorsk|x.so|module|6.0");
+}
+
+TEST_F(HostileUpdateTest, VersionsThatAreNotDottedDigitsEndTheCheckPass) {
+    for (const char* version : {"1.0 ", "v1", "", "1.0-beta"}) {
+        server.Put("autoupdate.txt", Manifest({{"fine.so", "1", 1}, {"x.so", version, 1}}));
+        RecordingOwner owner;
+        EXPECT_EQ(Run(owner), 4) << version;
+        EXPECT_TRUE(owner.questions.empty()) << version;
+    }
+    EXPECT_EQ(server.Requests(), std::vector<std::string>(4, "autoupdate.txt"));
+}
+
+TEST_F(HostileUpdateTest, LockedCatalogueIsFoundBeforeAnyModuleIsReplaced) {
+    folder.Write("program/x.so", "old");
+    server.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
+    server.Put("x.so", "new");
+    SqlCipherDatabase other(CatalogPath(program()));
+    other.Execute("BEGIN IMMEDIATE");
+    RecordingOwner owner;
+    EXPECT_THROW(Run(owner), CatalogError);
+    other.Execute("ROLLBACK");
+    EXPECT_EQ(TempFolder::Read(program() / "x.so"), "old");
+    EXPECT_EQ(owner.questions.size(), 1u);
+    EXPECT_TRUE(TempRootEmpty());
+}
+
+TEST_F(HostileUpdateTest, SlowServersEndTheRunWithinTheirLimits) {
+    // One byte every 100 ms is far below 1 KiB/s; headers that never come.
+    const Reply drip{"HTTP/1.1 200 OK\r\nContent-Length: 100000", "x", 0ms, 100ms, true};
+    const Reply stall{"HTTP/1.1 200 OK\r\nContent-Length: 1", "x", 5000ms};
+    server.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
+    server.Script("x.so", drip);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run(), 4);
+    server.Script("x.so", stall);
+    EXPECT_EQ(Run(), 4);
+    server.Script("autoupdate.txt", drip);
+    EXPECT_EQ(Run(), 3);
+    server.Script("autoupdate.txt", stall);
+    EXPECT_EQ(Run(), 3);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
+    EXPECT_TRUE(TempRootEmpty());
+    EXPECT_FALSE(std::filesystem::exists(program() / "x.so"));
+}
+
+TEST_F(HostileUpdateTest, UnusableTemporaryPathEndsWithThreeNamingIt) {
+    environment.tempRoot.clear();
+    const std::filesystem::path plainFile = folder.Write("plain", "not a folder");
+    const char* saved = std::getenv("TMPDIR");
+    const std::string restore = saved != nullptr ? saved : "";
+    server.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
+    for (const std::filesystem::path& bad : {folder.Path() / "missing", plainFile}) {
+        ::setenv("TMPDIR", bad.c_str(), 1);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(Run(), 3) << bad;
+        EXPECT_NE(::testing::internal::GetCapturedStderr().find(bad.string()), std::string::npos);
+    }
+    if (saved != nullptr)
+        ::setenv("TMPDIR", restore.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+}
+
+TEST_F(HostileUpdateTest, InstalledModulesNeverCarrySetIdBits) {
+    const std::filesystem::path target = folder.Write("elsewhere/suid.so", "root tool");
+    ::chmod(target.c_str(), 06755);
+    std::filesystem::create_symlink(target, program() / "linked.so");
+    const std::filesystem::path plain = folder.Write("program/plain.so", "old");
+    ::chmod(plain.c_str(), 04750);
+    server.Put("autoupdate.txt", Manifest({{"linked.so", "1", 1}, {"plain.so", "1", 1}}));
+    server.Put("linked.so", "new linked");
+    server.Put("plain.so", "new plain");
+    ASSERT_EQ(Run(), 0);
+    struct stat info {};
+    ASSERT_EQ(::lstat((program() / "linked.so").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(info.st_mode & 07777, 0755u);
+    ASSERT_EQ(::lstat(plain.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0750u);
+    EXPECT_EQ(TempFolder::Read(target), "root tool");
+}
+
+TEST_F(HostileUpdateTest, StagedCopiesOfAKilledRunAreRemoved) {
+    const std::filesystem::path left = folder.Write("program/x.so.tarvex-Ab12Cd", "half");
+    const std::filesystem::path unrelated = folder.Write("program/x.so.tarvex-keep-me", "mine");
+    server.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
+    server.Put("x.so", "module");
+    EXPECT_EQ(Run(), 0);
+    EXPECT_FALSE(std::filesystem::exists(left));
+    EXPECT_TRUE(std::filesystem::exists(unrelated));
+}
+
+}  // namespace
