@@ -6,13 +6,15 @@
 #include <string>
 
 struct CliOptions {
-    enum class Command { CatalogInit, CatalogList, Update };
+    enum class Command { CatalogInit, CatalogList, Update, KeyGen, Publish };
     enum class Answer { Ask, Yes, No };
 
     Command command = Command::Update;
     std::filesystem::path programDir;  // empty: the folder of the executable
     std::string baseUrl;               // empty: the built-in update URL
     Answer answer = Answer::Ask;
+    std::filesystem::path keyFile;  // keygen --out, publish --key
+    std::filesystem::path site;     // publish SITE_FOLDER
 };
 
 // Parses argv. Returns nothing with error set on a usage error, or with error

@@ -6,6 +6,7 @@
 #include "catalog/catalog_file.h"
 #include "catalog/program_folder.h"
 #include "cli_options.h"
+#include "publish.h"
 #include "run_update.h"
 
 namespace {
@@ -26,6 +27,15 @@ int Operate(const CliOptions& options) {
             return 0;
         case CliOptions::Command::Update:
             return RunUpdateFromConsole(options, folder);
+        case CliOptions::Command::KeyGen:
+        case CliOptions::Command::Publish: {
+            std::string error;
+            const bool done = options.command == CliOptions::Command::KeyGen
+                                  ? GenerateKeyPair(options.keyFile, std::cout, error)
+                                  : PublishSite(options.site, options.keyFile, std::cout, error);
+            if (!done) std::cerr << "tarvex-cli: " << error << "\n";
+            return done ? 0 : 1;
+        }
     }
     return usageStatus;
 }

@@ -141,3 +141,16 @@ void Recordset::CheckWritable() {
     database->Execute("BEGIN IMMEDIATE");
     database->Execute("ROLLBACK");
 }
+
+void Recordset::UpdateWith(const std::function<void(SqlCipherDatabase&)>& alongside) {
+    if (!IsOpen()) throw CatalogError("recordset is not open");
+    database->Execute("BEGIN IMMEDIATE");
+    try {
+        Update();
+        alongside(*database);
+        database->Execute("COMMIT");
+    } catch (...) {
+        database->Execute("ROLLBACK");
+        throw;
+    }
+}

@@ -2,9 +2,16 @@
 #include "engine/update_engine.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iterator>
 
 #include "catalog/program_folder.h"
+#include "catalog/sqlcipher_database.h"
+#include "catalog/update_state.h"
 #include "engine/http_request.h"
 #include "engine/module_path.h"
 #include "engine/catalog_lock.h"
@@ -15,6 +22,26 @@
 namespace {
 
 constexpr const char* manifestName = "autoupdate.txt";
+constexpr const char* signatureName = "autoupdate.txt.sig";
+constexpr uint64_t maxSignatureBytes = 4096;
+
+// "YYYY-MM-DDTHH:MM:SSZ" as seconds since the epoch.
+std::optional<std::time_t> ParseUtcTime(const std::string& text) {
+    std::tm parts{};
+    char zone = 0;
+    int consumed = 0;
+    if (text.size() != 20 ||
+        std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%n", &parts.tm_year, &parts.tm_mon,
+                    &parts.tm_mday, &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &zone,
+                    &consumed) != 7 ||
+        zone != 'Z' || consumed != 20)
+        return std::nullopt;
+    parts.tm_year -= 1900;
+    parts.tm_mon -= 1;
+    const std::time_t seconds = timegm(&parts);
+    if (seconds == -1) return std::nullopt;
+    return seconds;
+}
 constexpr const char* questionText = "人脸检测识别系统升级程序检测到新版本，是否升级?";
 constexpr const char* questionCaption = "人脸检测识别系统在线升级";
 constexpr const char* downloadingPrefix = "正在下载文件:";
@@ -85,6 +112,7 @@ int UpdateEngine::RunUpdate(const std::string& baseUrl) {
     // Each run starts afresh and leaves the catalogue closed on every way out,
     // so an engine can be used for more than one run.
     pendingItems.clear();
+    acceptedSerial.reset();
     struct Closer {
         UpdateEngine& engine;
         ~Closer() { engine.CloseRecordsets(); }
@@ -116,9 +144,17 @@ int UpdateEngine::RunUpdate(const std::string& baseUrl) {
         DownloadToFile(*manifestRequest, manifestCopy, environment.limits.maxManifestBytes);
     manifestRequest.reset();
     if (!downloaded) return UpdateManifestFailed;
+    trustedKeys = TrustedUpdateKeys(ProgramFolder(), TARVEX_UPDATE_PUBLIC_KEY);
+    if (!trustedKeys.empty()) {
+        if (const int failed = CheckSignature(baseUrl, manifestCopy, tempFolder->Path()))
+            return failed;
+    }
 
     IniFile manifest(manifestCopy.string());
     if (!manifest.Load()) return UpdateManifestFailed;
+    if (!trustedKeys.empty()) {
+        if (const int failed = CheckFreshness(manifest)) return failed;
+    }
     const int count = manifest.GetValueInt("Main", "filecount");
     if (count < 1) return UpdateUpToDate;
 
@@ -127,7 +163,12 @@ int UpdateEngine::RunUpdate(const std::string& baseUrl) {
     if (!recognizerSet.IsOpen()) recognizerSet.Open();
 
     if (const int failed = CheckPass(manifest, count); failed != UpdateSucceeded) return failed;
-    if (pendingItems.empty()) return UpdateUpToDate;
+    if (pendingItems.empty()) {
+        // Nothing to install, but a newer signed manifest was seen: an older
+        // one replayed later must still be refused.
+        if (acceptedSerial) StoreAcceptedSerial(ProgramFolder(), *acceptedSerial);
+        return UpdateUpToDate;
+    }
     if (!owner->AskYesNo(questionText, questionCaption)) return UpdateNotCompleted;
     // A catalogue that cannot take the records must be found before a module
     // is replaced, not half-way.
@@ -200,6 +241,25 @@ int UpdateEngine::CheckPass(IniFile& manifest, int count) {
             Complain(item.filename + ": version \"" + item.version + "\" is not dotted digits");
             return UpdateModuleFailed;
         }
+        // What the publisher vouched for: required once a key is trusted,
+        // checked whenever given.
+        const std::string size = manifest.GetValue(section, "size");
+        item.sha256 = manifest.GetValue(section, "sha256");
+        if (!size.empty()) {
+            if (!IsDigits(size) || size.size() > 19) {
+                Complain(item.filename + ": size \"" + size + "\" is not a number");
+                return UpdateModuleFailed;
+            }
+            item.size = std::stoull(size);
+        }
+        if (!item.sha256.empty() && !IsSha256Text(item.sha256)) {
+            Complain(item.filename + ": sha256 is not 64 hex digits");
+            return UpdateModuleFailed;
+        }
+        if (!trustedKeys.empty() && (!item.size || item.sha256.empty())) {
+            Complain(item.filename + ": a signed manifest must give size and sha256");
+            return UpdateModuleFailed;
+        }
         destinations.push_back(programFolder / *relative);
         if (item.moduletype != ModuleType::System) {
             item.author = manifest.GetValue(section, "author");
@@ -238,16 +298,24 @@ int UpdateEngine::InstallPass(const std::string& baseUrl, const std::filesystem:
 
         std::unique_ptr<HttpRequest> request = OpenUrl(baseUrl + relative.generic_string());
         if (!request) return UpdateRequestFailed;
-        const bool downloaded = DownloadToFile(*request, temporary);
+        const bool downloaded =
+            DownloadToFile(*request, temporary,
+                           std::min(environment.limits.maxModuleBytes,
+                                    item.size.value_or(environment.limits.maxModuleBytes)));
         request.reset();
         if (!downloaded) return UpdateModuleFailed;
+        if (!MatchesManifest(item, temporary)) {
+            std::error_code ec;
+            std::filesystem::remove(temporary, ec);
+            return UpdateModuleFailed;
+        }
         if (!InstallFile(destination, temporary)) return UpdateNotCompleted;
-        Record(item);
+        Record(item, &item == &pendingItems.back());
     }
     return UpdateSucceeded;
 }
 
-void UpdateEngine::Record(const UpdateItem& item) {
+void UpdateEngine::Record(const UpdateItem& item, bool storeSerial) {
     // The row found by the check pass, in its own table; otherwise a new row
     // in the item's table, keyed by the manifest's text as written.
     const ModuleType type = item.recordedIn.value_or(item.moduletype);
@@ -265,5 +333,85 @@ void UpdateEngine::Record(const UpdateItem& item) {
         set.m_author = item.author;
         set.m_modulename = item.modulename;
     }
-    table.set.Update();
+    if (storeSerial && acceptedSerial) {
+        const long long serial = *acceptedSerial;
+        table.set.UpdateWith([serial](SqlCipherDatabase& database) { WriteAcceptedSerial(database, serial); });
+    } else {
+        table.set.Update();
+    }
+}
+
+bool UpdateEngine::MatchesManifest(const UpdateItem& item, const std::filesystem::path& file) {
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(file, ec);
+    if (item.size && (ec || size != *item.size)) {
+        Complain(item.filename + ": received " + std::to_string(size) + " bytes, the manifest says " +
+                 std::to_string(*item.size));
+        return false;
+    }
+    if (!item.sha256.empty()) {
+        std::string expected = item.sha256;
+        for (char& c : expected) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (Sha256OfFile(file) != expected) {
+            Complain(item.filename + ": its SHA-256 differs from the manifest's");
+            return false;
+        }
+    }
+    return true;
+}
+
+int UpdateEngine::CheckSignature(const std::string& baseUrl,
+                                 const std::filesystem::path& manifestCopy,
+                                 const std::filesystem::path& tempFolder) {
+    std::unique_ptr<HttpRequest> request = OpenUrl(baseUrl + signatureName);
+    const std::filesystem::path signatureCopy = tempFolder / signatureName;
+    if (!request || !DownloadToFile(*request, signatureCopy, maxSignatureBytes)) {
+        Complain("the manifest's signature " + std::string(signatureName) + " is missing");
+        return UpdateManifestFailed;
+    }
+    request.reset();
+    const auto slurp = [](const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    if (!VerifySignature(slurp(manifestCopy), slurp(signatureCopy), trustedKeys)) {
+        Complain("the manifest's signature is not valid for any trusted key");
+        return UpdateManifestFailed;
+    }
+    return UpdateSucceeded;
+}
+
+int UpdateEngine::CheckFreshness(IniFile& manifest) {
+    // A replayed older manifest would hold modules at old versions.
+    const std::string serialText = manifest.GetValue("Main", "serial");
+    long long serial = 0;
+    if (!serialText.empty()) {
+        if (!IsDigits(serialText) || serialText.size() > 18) {
+            Complain("the manifest's serial \"" + serialText + "\" is not a number");
+            return UpdateManifestFailed;
+        }
+        serial = std::stoll(serialText);
+    }
+    const std::optional<long long> accepted = ReadAcceptedSerial(ProgramFolder());
+    if (accepted && serial < *accepted) {
+        Complain("the manifest's serial " + std::to_string(serial) +
+                 " is lower than the last accepted " + std::to_string(*accepted) +
+                 ": an old manifest was replayed");
+        return UpdateManifestFailed;
+    }
+    if (!accepted || serial > *accepted) acceptedSerial = serial;
+    // A manifest frozen in time would hide every newer release.
+    const std::string expires = manifest.GetValue("Main", "expires");
+    if (!expires.empty()) {
+        const std::optional<std::time_t> deadline = ParseUtcTime(expires);
+        if (!deadline) {
+            Complain("the manifest's expiry \"" + expires + "\" is not YYYY-MM-DDTHH:MM:SSZ");
+            return UpdateManifestFailed;
+        }
+        if (std::time(nullptr) >= *deadline) {
+            Complain("the manifest expired at " + expires);
+            return UpdateManifestFailed;
+        }
+    }
+    return UpdateSucceeded;
 }

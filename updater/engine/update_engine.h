@@ -40,6 +40,7 @@
 #include "catalog/recognizer_set.h"
 #include "catalog/sys_com_set.h"
 #include "engine/curl_easy.h"
+#include "engine/signature.h"
 #include "engine/transfer_limits.h"
 #include "engine/update_result.h"
 
@@ -62,6 +63,9 @@ struct UpdateItem {
     // spelling or table: its table and its key as stored. None: a new row.
     std::optional<ModuleType> recordedIn;
     std::string recordedKey;
+    // What the publisher vouched for (keys "size" and "sha256"), when given.
+    std::optional<uint64_t> size;
+    std::string sha256;
 };
 
 // Where a run reads and writes; the defaults are the real ones.
@@ -114,6 +118,12 @@ public:
 
 private:
     int CheckPass(class IniFile& manifest, int count);
+    // With trusted keys: the manifest's signature, then its serial and expiry.
+    int CheckSignature(const std::string& baseUrl, const std::filesystem::path& manifestCopy,
+                       const std::filesystem::path& tempFolder);
+    int CheckFreshness(class IniFile& manifest);
+    // The downloaded file has the size and SHA-256 the manifest gives, if any.
+    bool MatchesManifest(const UpdateItem& item, const std::filesystem::path& file);
     bool Receive(HttpRequest& request, class FileDescriptor& file, uint64_t length);
     // Removes the staged copies a killed run left beside destination.
     static void RemoveStagedCopies(const std::filesystem::path& destination);
@@ -133,7 +143,9 @@ private:
     // Finds the row that records item's destination under any spelling in any
     // table and notes it in item; its version is then in the table's member.
     bool FindRecordedRow(UpdateItem& item);
-    void Record(const UpdateItem& item);
+    // Records item; with storeSerial also the manifest's serial, in the same
+    // transaction.
+    void Record(const UpdateItem& item, bool storeSerial);
 
     CurlEasy internetHandle;
     std::vector<UpdateItem> pendingItems;
@@ -143,4 +155,7 @@ private:
     UpdateOwner* owner = nullptr;
     EngineEnvironment environment;
     std::string connectivityUrl;
+    std::vector<PublicKey> trustedKeys;
+    // The serial of a signed manifest this run accepted, to be stored.
+    std::optional<long long> acceptedSerial;
 };

@@ -1,0 +1,40 @@
+#include "catalog/update_state.h"
+
+#include "catalog/program_folder.h"
+#include "catalog/sqlcipher_database.h"
+
+namespace {
+
+constexpr const char* createTable =
+    "CREATE TABLE IF NOT EXISTS [updatestate] (name TEXT PRIMARY KEY, value TEXT)";
+
+}  // namespace
+
+std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& programFolder) {
+    SqlCipherDatabase database(CatalogPath(programFolder));
+    Statement exists(database,
+                     "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'updatestate'");
+    if (!exists.Step() || exists.Integer(0) == 0) return std::nullopt;
+    Statement read(database, "SELECT value FROM [updatestate] WHERE name = 'serial'");
+    if (!read.Step()) return std::nullopt;
+    return std::stoll(read.Text(0));
+}
+
+void WriteAcceptedSerial(SqlCipherDatabase& database, long long serial) {
+    database.Execute(createTable);
+    Statement write(database, "INSERT OR REPLACE INTO [updatestate] (name, value) VALUES ('serial', ?1)");
+    write.Bind(1, std::to_string(serial));
+    write.Step();
+}
+
+void StoreAcceptedSerial(const std::filesystem::path& programFolder, long long serial) {
+    SqlCipherDatabase database(CatalogPath(programFolder));
+    database.Execute("BEGIN IMMEDIATE");
+    try {
+        WriteAcceptedSerial(database, serial);
+        database.Execute("COMMIT");
+    } catch (...) {
+        database.Execute("ROLLBACK");
+        throw;
+    }
+}

@@ -1,0 +1,19 @@
+// What the catalogue keeps about update runs besides the modules: the serial
+// of the last signed manifest a run accepted, so that an older one replayed
+// later is refused. Kept in the catalogue's own table [updatestate] (name,
+// value), encrypted with everything else; catalogues made before it have no
+// such table until a run first writes it.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+
+class SqlCipherDatabase;
+
+// The stored serial, or nothing when none was ever stored. Raises CatalogError
+// as opening the catalogue does.
+std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& programFolder);
+// Stores serial through database, inside whatever transaction it has open.
+void WriteAcceptedSerial(SqlCipherDatabase& database, long long serial);
+// Stores serial in a transaction of its own.
+void StoreAcceptedSerial(const std::filesystem::path& programFolder, long long serial);
