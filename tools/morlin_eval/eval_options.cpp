@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <string_view>
 
+#include <QCommandLineParser>
+#include <QFile>
+
 namespace {
 
 bool ParseDouble(const std::string& text, double& value) {
@@ -57,50 +60,96 @@ bool ParseDistance(const std::string& text, int& index) {
 
 }  // namespace
 
-std::string EvalUsage() {
-    return "usage: morlin-eval [options] DATASET\n"
-           "  DATASET holds one folder per person; the first --train images of each\n"
-           "  person (in natural name order) form the gallery, the rest are probes.\n"
-           "options:\n"
-           "  --train K          gallery images per person (default 5)\n"
-           "  --kernel NAME      linear, poly, rbf or sigmoid: kernel PCA (default: plain PCA)\n"
-           "  --gamma G          kernel gamma (default 1)\n"
-           "  --coef0 C          kernel coef0 (default 0)\n"
-           "  --degree D         polynomial degree (default 2)\n"
-           "  --components N     principal components (default 30)\n"
-           "  --distance M       measure index 0-9 or name (CityBlock, Euclidean, Covariance,\n"
-           "                     Correlation, MahCosine, YamborAngle, YamborDistance, MahL1,\n"
-           "                     MahL2, LDASoft; default CityBlock)\n"
-           "  --threshold T      match threshold (default 3)\n"
-           "  --json             one JSON object on standard output\n"
-           "exit status: 0 done, 2 wrong options or unusable data\n";
+namespace {
+
+struct OptionSpec {
+    const char* name;
+    const char* description;
+    const char* valueName;  // null: a switch
+};
+
+const OptionSpec optionSpecs[] = {
+    {"train", "Gallery images per person (default 5).", "K"},
+    {"kernel", "Kernel PCA with linear, poly, rbf or sigmoid (default: plain PCA).", "NAME"},
+    {"gamma", "Kernel gamma (default 1).", "G"},
+    {"coef0", "Kernel coef0 (default 0).", "C"},
+    {"degree", "Polynomial degree (default 2).", "D"},
+    {"components", "Principal components (default 30).", "N"},
+    {"distance",
+     "Measure index 0-9 or name: CityBlock, Euclidean, Covariance, Correlation, MahCosine, "
+     "YamborAngle, YamborDistance, MahL1, MahL2, LDASoft (default CityBlock).",
+     "M"},
+    {"threshold", "Match threshold (default 3).", "T"},
+    {"calibrate", "Choose the threshold whose false-match rate on the gallery folds is FMR.",
+     "FMR"},
+    {"search", "Choose kernel, components and measure by cross-validation on the gallery.",
+     nullptr},
+    {"plot", "Write genuine/impostor histograms and the DET curve to FILE (PNG).", "FILE"},
+    {"json", "One JSON object on standard output.", nullptr},
+};
+
+void Configure(QCommandLineParser& parser) {
+    parser.setApplicationDescription(QStringLiteral(
+        "Measures the recognizer module on a face database. DATASET holds one folder per\n"
+        "person; the first --train images of each person (in natural name order) form the\n"
+        "gallery, the rest are probes. --calibrate and --search use the gallery alone.\n"
+        "Exit status: 0 done, 2 wrong options or unusable data."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    for (const OptionSpec& spec : optionSpecs) {
+        QCommandLineOption option(QString::fromLatin1(spec.name), QString::fromUtf8(spec.description));
+        if (spec.valueName != nullptr) option.setValueName(QString::fromLatin1(spec.valueName));
+        parser.addOption(option);
+    }
+    parser.addPositionalArgument(QStringLiteral("DATASET"), QStringLiteral("The face database folder."));
 }
 
-std::optional<EvalOptions> ParseEvalOptions(int argc, char** argv, std::string& error) {
-    EvalOptions options;
+}  // namespace
+
+std::string EvalUsage() {
+    QCommandLineParser parser;
+    Configure(parser);
+    return parser.helpText().toStdString();
+}
+
+std::optional<EvalOptions> ParseEvalOptions(const QStringList& arguments, std::string& error,
+                                            EvalRequest& request) {
+    QCommandLineParser parser;
+    Configure(parser);
     error.clear();
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") return std::nullopt;
-        if (arg == "--json") {
-            options.json = true;
-            continue;
-        }
-        if (arg.rfind("--", 0) != 0) {
-            if (!options.dataset.empty()) {
-                error = "more than one DATASET given: " + arg;
-                return std::nullopt;
-            }
-            options.dataset = arg;
-            continue;
-        }
-        if (i + 1 >= argc) {
-            error = arg + " needs a value";
-            return std::nullopt;
-        }
-        const std::string value = argv[++i];
+    request = EvalRequest::Run;
+    if (!parser.parse(arguments)) {
+        error = parser.errorText().toStdString();
+        return std::nullopt;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        request = EvalRequest::Help;
+        return std::nullopt;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        request = EvalRequest::Version;
+        return std::nullopt;
+    }
+    EvalOptions options;
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1) {
+        error = positional.empty() ? "no DATASET given"
+                                   : "more than one DATASET given: " + positional[1].toStdString();
+        return std::nullopt;
+    }
+    // The file system's own bytes, whatever their encoding.
+    options.dataset = QFile::encodeName(positional.front()).toStdString();
+    options.json = parser.isSet(QStringLiteral("json"));
+    options.search = parser.isSet(QStringLiteral("search"));
+    options.plotFile = parser.value(QStringLiteral("plot")).toStdString();
+
+    PCAParameter& p = options.param;
+    for (const OptionSpec& spec : optionSpecs) {
+        const QString name = QString::fromLatin1(spec.name);
+        if (spec.valueName == nullptr || !parser.isSet(name)) continue;
+        const std::string arg = std::string("--") + spec.name;
+        const std::string value = parser.value(name).toStdString();
         bool ok = true;
-        PCAParameter& p = options.param;
         if (arg == "--train") {
             ok = ParseInt(value, options.trainPerPerson) && options.trainPerPerson >= 1;
         } else if (arg == "--kernel") {
@@ -123,17 +172,20 @@ std::optional<EvalOptions> ParseEvalOptions(int argc, char** argv, std::string& 
             ok = ParseDistance(value, p.distanceType);
         } else if (arg == "--threshold") {
             ok = ParseDouble(value, p.threshold);
-        } else {
-            error = "unknown option " + arg;
-            return std::nullopt;
+        } else if (arg == "--calibrate") {
+            double fmr = 0.0;
+            ok = ParseDouble(value, fmr) && fmr > 0.0 && fmr < 1.0;
+            if (ok) options.calibrateFmr = fmr;
+        } else if (arg == "--plot") {
+            ok = !value.empty();
         }
         if (!ok) {
             error = "invalid value for " + arg + ": " + value;
             return std::nullopt;
         }
     }
-    if (options.dataset.empty()) {
-        error = "no DATASET given";
+    if ((options.search || options.calibrateFmr) && options.trainPerPerson < 2) {
+        error = "--search and --calibrate need --train 2 or more (one image per person is held out)";
         return std::nullopt;
     }
     return options;

@@ -70,3 +70,14 @@ Evaluation Evaluate(FaceDataset& dataset, const PCAParameter& param) {
     }
     return evaluation;
 }
+
+Comparisons ProbeComparisons(const FaceDataset& dataset, const Evaluation& evaluation) {
+    Comparisons comparisons;
+    for (size_t i = 0; i < evaluation.probes.size(); ++i)
+        for (const foundFace& face : evaluation.probes[i].ranked)
+            (dataset.gallery[static_cast<size_t>(face.index)].person == dataset.probes[i].person
+                 ? comparisons.genuine
+                 : comparisons.impostor)
+                .push_back(face.distance);
+    return comparisons;
+}

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "face_dataset.h"
+#include "verification.h"
 #include "plugin/morlin.h"
 
 struct ProbeResult {
@@ -22,3 +23,6 @@ struct Evaluation {
 
 // Trains on the gallery with param and recognizes every probe.
 Evaluation Evaluate(FaceDataset& dataset, const PCAParameter& param);
+
+// Every probe against every gallery image, genuine or impostor.
+Comparisons ProbeComparisons(const FaceDataset& dataset, const Evaluation& evaluation);

@@ -1,5 +1,10 @@
 #include "cli_options.h"
 
+#include <QCommandLineParser>
+#include <QFile>
+#include <QStringList>
+
+#include <algorithm>
 #include <vector>
 
 std::string CliUsage() {
@@ -19,6 +24,7 @@ std::string CliUsage() {
            "  --base-url     the update server's base URL, ending in /\n"
            "  --yes, --no    answer the upgrade question (default: ask on the terminal,\n"
            "                 no without a terminal)\n"
+           "  --help, --version; every --name value may also be given as --name=value\n"
            "exit status of update: the run's result code: 0 updated, 1 no connection,\n"
            "  2 a file cannot be requested, 3 manifest failed, 4 bad entry or module\n"
            "  transfer failed, 6 up to date, 7 declined or not installed;\n"
@@ -27,77 +33,87 @@ std::string CliUsage() {
 
 std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& error) {
     error.clear();
-    std::vector<std::string> args(argv + 1, argv + argc);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    const QCommandLineOption help({"h", "help"}, "Show this help.");
+    const QCommandLineOption version("version", "Show the version.");
+    const QCommandLineOption programDir("program-dir", "The program folder.", "DIR");
+    const QCommandLineOption baseUrl("base-url", "The update server's base URL.", "URL");
+    const QCommandLineOption yes("yes", "Answer the upgrade question with yes.");
+    const QCommandLineOption no("no", "Answer the upgrade question with no.");
+    const QCommandLineOption out("out", "The new secret key file.", "KEYFILE");
+    const QCommandLineOption key("key", "The secret key file.", "KEYFILE");
+    parser.addOptions({help, version, programDir, baseUrl, yes, no, out, key});
+    if (!parser.parse(arguments)) {
+        error = parser.errorText().toStdString();
+        return std::nullopt;
+    }
     CliOptions options;
-    size_t i = 0;
-    if (args.empty()) {
+    if (parser.isSet(help)) {
+        options.command = CliOptions::Command::Help;
+        return options;
+    }
+    if (parser.isSet(version)) {
+        options.command = CliOptions::Command::Version;
+        return options;
+    }
+    QStringList words = parser.positionalArguments();
+    if (words.isEmpty()) {
         error = "no command given";
         return std::nullopt;
     }
-    if (args[0] == "--help" || args[0] == "-h") return std::nullopt;
-    if (args[0] == "catalog" && args.size() >= 2 && (args[1] == "init" || args[1] == "list")) {
-        options.command =
-            args[1] == "init" ? CliOptions::Command::CatalogInit : CliOptions::Command::CatalogList;
-        i = 2;
-    } else if (args[0] == "update") {
+    const QString command = words.takeFirst();
+    std::vector<const QCommandLineOption*> allowed{&programDir};
+    if (command == "catalog" && !words.isEmpty() && (words.front() == "init" || words.front() == "list")) {
+        options.command = words.takeFirst() == "init" ? CliOptions::Command::CatalogInit
+                                                      : CliOptions::Command::CatalogList;
+    } else if (command == "update") {
         options.command = CliOptions::Command::Update;
-        i = 1;
-    } else if (args[0] == "keygen") {
+        allowed = {&programDir, &baseUrl, &yes, &no};
+    } else if (command == "keygen") {
         options.command = CliOptions::Command::KeyGen;
-        i = 1;
-    } else if (args[0] == "publish" && args.size() >= 2 && args[1].rfind("--", 0) != 0) {
+        allowed = {&out};
+    } else if (command == "publish" && !words.isEmpty()) {
         options.command = CliOptions::Command::Publish;
-        options.site = args[1];
-        i = 2;
+        options.site = QFile::encodeName(words.takeFirst()).toStdString();
+        allowed = {&key};
     } else {
-        error = "unknown command: " + args[0];
+        error = "unknown command: " + command.toStdString();
         return std::nullopt;
     }
-    const bool update = options.command == CliOptions::Command::Update;
-    const bool keys = options.command == CliOptions::Command::KeyGen ||
-                      options.command == CliOptions::Command::Publish;
-    for (; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") return std::nullopt;
-        const std::string keyOption =
-            options.command == CliOptions::Command::KeyGen ? "--out" : "--key";
-        if (keys && arg == keyOption) {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                error = arg + " needs a value";
-                return std::nullopt;
-            }
-            options.keyFile = args[++i];
-            continue;
-        }
-        if (keys) {
-            error = "unknown option " + arg;
+    if (!words.isEmpty()) {
+        error = "unexpected argument " + words.front().toStdString();
+        return std::nullopt;
+    }
+    for (const QCommandLineOption* option : {&programDir, &baseUrl, &yes, &no, &out, &key}) {
+        const QString name = option->names().front();
+        if (!parser.isSet(*option)) continue;
+        if (std::find(allowed.begin(), allowed.end(), option) == allowed.end()) {
+            error = "--" + name.toStdString() + " does not go with " + command.toStdString();
             return std::nullopt;
         }
-        if (arg == "--program-dir" || (update && arg == "--base-url")) {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                error = arg + " needs a value";
-                return std::nullopt;
-            }
-            if (arg == "--program-dir")
-                options.programDir = args[++i];
-            else
-                options.baseUrl = args[++i];
-        } else if (update && (arg == "--yes" || arg == "--no")) {
-            const auto answer = arg == "--yes" ? CliOptions::Answer::Yes : CliOptions::Answer::No;
-            if (options.answer != CliOptions::Answer::Ask && options.answer != answer) {
-                error = "--yes and --no exclude each other";
-                return std::nullopt;
-            }
-            options.answer = answer;
-        } else {
-            error = "unknown option " + arg;
+        if (!option->valueName().isEmpty() && parser.value(*option).isEmpty()) {
+            error = "--" + name.toStdString() + " needs a value";
             return std::nullopt;
         }
     }
-    if (keys && options.keyFile.empty()) {
-        error = options.command == CliOptions::Command::KeyGen ? "keygen needs --out KEYFILE"
-                                                               : "publish needs --key KEYFILE";
+    options.programDir = QFile::encodeName(parser.value(programDir)).toStdString();
+    options.baseUrl = parser.value(baseUrl).toStdString();
+    if (parser.isSet(yes) && parser.isSet(no)) {
+        error = "--yes and --no exclude each other";
         return std::nullopt;
+    }
+    if (parser.isSet(yes)) options.answer = CliOptions::Answer::Yes;
+    if (parser.isSet(no)) options.answer = CliOptions::Answer::No;
+    const QCommandLineOption& keyOption = options.command == CliOptions::Command::KeyGen ? out : key;
+    if (options.command == CliOptions::Command::KeyGen || options.command == CliOptions::Command::Publish) {
+        if (!parser.isSet(keyOption)) {
+            error = command.toStdString() + " needs --" + keyOption.names().front().toStdString() +
+                    " KEYFILE";
+            return std::nullopt;
+        }
+        options.keyFile = QFile::encodeName(parser.value(keyOption)).toStdString();
     }
     return options;
 }

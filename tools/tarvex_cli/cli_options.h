@@ -6,7 +6,7 @@
 #include <string>
 
 struct CliOptions {
-    enum class Command { CatalogInit, CatalogList, Update, KeyGen, Publish };
+    enum class Command { CatalogInit, CatalogList, Update, KeyGen, Publish, Help, Version };
     enum class Answer { Ask, Yes, No };
 
     Command command = Command::Update;
@@ -17,8 +17,8 @@ struct CliOptions {
     std::filesystem::path site;     // publish SITE_FOLDER
 };
 
-// Parses argv. Returns nothing with error set on a usage error, or with error
-// empty for --help.
+// Parses argv. Nothing with error set on a usage error; --help and --version
+// come back as their own commands.
 std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& error);
 
 std::string CliUsage();

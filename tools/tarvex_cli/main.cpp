@@ -27,6 +27,9 @@ int Operate(const CliOptions& options) {
             return 0;
         case CliOptions::Command::Update:
             return RunUpdateFromConsole(options, folder);
+        case CliOptions::Command::Help:
+        case CliOptions::Command::Version:
+            break;
         case CliOptions::Command::KeyGen:
         case CliOptions::Command::Publish: {
             std::string error;
@@ -46,12 +49,16 @@ int main(int argc, char** argv) {
     std::string error;
     const std::optional<CliOptions> options = ParseCliOptions(argc, argv, error);
     if (!options) {
-        if (error.empty()) {
-            std::cout << CliUsage();
-            return 0;
-        }
         std::cerr << "tarvex-cli: " << error << "\n" << CliUsage();
         return usageStatus;
+    }
+    if (options->command == CliOptions::Command::Help) {
+        std::cout << CliUsage();
+        return 0;
+    }
+    if (options->command == CliOptions::Command::Version) {
+        std::cout << "tarvex-cli " << TARVEX_VERSION << "\n";
+        return 0;
     }
     try {
         return Operate(*options);

@@ -81,7 +81,7 @@ TEST_F(TarvexCliTest, CatalogueErrorsExitWithTen) {
 TEST_F(TarvexCliTest, FailuresPrintTheNetworkMessage) {
     ASSERT_EQ(RunCli("catalog init " + ProgramDir(), scratch).status, 0);
     RunResult r =
-        RunCli("update --yes --base-url " + server.BaseUrl() + " " + ProgramDir(), scratch);
+        RunCli("update --yes --base-url=" + server.BaseUrl() + " " + ProgramDir(), scratch);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "下载文件失败，请检查网络\n");
 }
@@ -91,6 +91,8 @@ TEST_F(TarvexCliTest, UsageErrors) {
     EXPECT_EQ(RunCli("update --yes --no", scratch).status, 64);
     EXPECT_EQ(RunCli("catalog drop", scratch).status, 64);
     EXPECT_EQ(RunCli("catalog list --base-url x", scratch).status, 64);
+    EXPECT_EQ(RunCli("publish site", scratch).status, 64);  // no --key
+    EXPECT_EQ(RunCli("--version", scratch).out, "tarvex-cli 1.0.0.1\n");
     const RunResult help = RunCli("--help", scratch);
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("10 catalogue error"), std::string::npos);

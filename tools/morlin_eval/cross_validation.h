@@ -1,0 +1,34 @@
+// Choosing from the gallery alone. The gallery holds the same number of
+// images per person (person after person); fold f holds out every person's
+// image at position f and trains on the rest, so each gallery image is held
+// out once and no probe ever takes part.
+#pragma once
+
+#include <vector>
+
+#include "face_dataset.h"
+#include "plugin/morlin.h"
+#include "verification.h"
+
+// Gallery positions of one fold.
+struct Fold {
+    std::vector<int> training;
+    std::vector<int> heldOut;
+};
+
+// One fold per image position; none when a person has fewer than two images.
+std::vector<Fold> GalleryFolds(const FaceDataset& dataset, int perPerson);
+
+// The faces of a list of gallery positions, as a recognizer takes them.
+std::vector<int*> FacePointers(FaceDataset& dataset, const std::vector<int>& positions);
+
+struct CrossValidation {
+    Comparisons comparisons;         // held-out images against each fold's training
+    std::vector<double> foldRank1;   // per fold
+    double meanRank1 = 0.0;
+};
+
+// Trains with param on every fold's training images and compares its held-out
+// images with them, through the recognizer as a host drives it.
+CrossValidation CrossValidate(FaceDataset& dataset, const std::vector<Fold>& folds,
+                              const PCAParameter& param);

@@ -1,0 +1,169 @@
+#include "plot.h"
+
+#include <QtCharts/QAreaSeries>
+#include <QtCharts/QChart>
+#include <QtCharts/QLegendMarker>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+#include <QGraphicsScene>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int binCount = 60;
+constexpr QSize chartSize(640, 480);
+
+// The share of values in each of binCount bins over [low, high), as a closed
+// outline for an area series.
+QLineSeries* Histogram(const std::vector<double>& values, double low, double high, double& tallest) {
+    std::vector<int> counts(binCount, 0);
+    const double width = (high - low) / binCount;
+    for (double v : values) {
+        if (!std::isfinite(v)) continue;
+        const int bin = std::clamp(static_cast<int>((v - low) / width), 0, binCount - 1);
+        ++counts[static_cast<size_t>(bin)];
+    }
+    auto* outline = new QLineSeries;
+    for (int b = 0; b < binCount; ++b) {
+        const double share = values.empty() ? 0.0 : counts[static_cast<size_t>(b)] / static_cast<double>(values.size());
+        tallest = std::max(tallest, share);
+        outline->append(low + b * width, share);
+        outline->append(low + (b + 1) * width, share);
+    }
+    return outline;
+}
+
+QChart* HistogramChart(const SortedComparisons& c, double threshold) {
+    auto* chart = new QChart;
+    chart->setTitle(QStringLiteral("Distances: genuine and impostor comparisons"));
+    std::vector<double> all(c.genuine);
+    all.insert(all.end(), c.impostor.begin(), c.impostor.end());
+    all.erase(std::remove_if(all.begin(), all.end(), [](double v) { return !std::isfinite(v); }), all.end());
+    double low = all.empty() ? 0.0 : *std::min_element(all.begin(), all.end());
+    double high = all.empty() ? 1.0 : *std::max_element(all.begin(), all.end());
+    if (std::isfinite(threshold)) {
+        low = std::min(low, threshold);
+        high = std::max(high, threshold);
+    }
+    if (high <= low) high = low + 1.0;
+    double tallest = 0.0;
+    const struct {
+        const std::vector<double>& values;
+        const char* name;
+        QColor colour;
+    } kinds[] = {{c.genuine, "genuine", QColor(30, 120, 200)}, {c.impostor, "impostor", QColor(220, 80, 40)}};
+    auto* x = new QValueAxis;
+    auto* y = new QValueAxis;
+    x->setTitleText(QStringLiteral("distance"));
+    y->setTitleText(QStringLiteral("share of comparisons"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    for (const auto& kind : kinds) {
+        QLineSeries* outline = Histogram(kind.values, low, high, tallest);
+        auto* area = new QAreaSeries(outline);
+        area->setName(QString::fromUtf8(kind.name) + QStringLiteral(" (%1)").arg(kind.values.size()));
+        QColor fill = kind.colour;
+        fill.setAlpha(110);
+        area->setBrush(fill);
+        area->setPen(QPen(kind.colour, 1.5));
+        chart->addSeries(area);
+        area->attachAxis(x);
+        area->attachAxis(y);
+    }
+    if (std::isfinite(threshold)) {
+        auto* line = new QLineSeries;
+        line->setName(QStringLiteral("threshold %1").arg(threshold, 0, 'g', 4));
+        line->append(threshold, 0.0);
+        line->append(threshold, tallest * 1.05);
+        line->setPen(QPen(Qt::black, 2, Qt::DashLine));
+        chart->addSeries(line);
+        line->attachAxis(x);
+        line->attachAxis(y);
+    }
+    x->setRange(low, high);
+    y->setRange(0.0, tallest * 1.1 + 1e-9);
+    return chart;
+}
+
+QChart* DetChart(const SortedComparisons& c, double threshold) {
+    auto* chart = new QChart;
+    chart->setTitle(QStringLiteral("DET curve"));
+    // FNMR against FMR at every distance; log axes show neither 0, so rates
+    // are kept at least one comparison's share.
+    const double floorFmr = 1.0 / std::max<size_t>(c.impostor.size(), 1);
+    const double floorFnmr = 1.0 / std::max<size_t>(c.genuine.size(), 1);
+    auto* curve = new QLineSeries;
+    curve->setName(QStringLiteral("FNMR against FMR"));
+    std::vector<double> thresholds(c.genuine);
+    thresholds.insert(thresholds.end(), c.impostor.begin(), c.impostor.end());
+    std::sort(thresholds.begin(), thresholds.end());
+    thresholds.erase(std::unique(thresholds.begin(), thresholds.end()), thresholds.end());
+    const size_t step = std::max<size_t>(1, thresholds.size() / 2000);
+    for (size_t i = 0; i < thresholds.size(); i += step) {
+        const ErrorRates r = c.At(thresholds[i]);
+        if (r.fmr && r.fnmr)
+            curve->append(std::max(*r.fmr, floorFmr), std::max(*r.fnmr, floorFnmr));
+    }
+    auto* x = new QLogValueAxis;
+    auto* y = new QLogValueAxis;
+    x->setTitleText(QStringLiteral("false-match rate (FMR)"));
+    y->setTitleText(QStringLiteral("false-non-match rate (FNMR)"));
+    x->setLabelFormat(QStringLiteral("%g"));
+    y->setLabelFormat(QStringLiteral("%g"));
+    x->setRange(floorFmr, 1.0);
+    y->setRange(floorFnmr, 1.0);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    curve->setPen(QPen(QColor(60, 60, 160), 2));
+    chart->addSeries(curve);
+    curve->attachAxis(x);
+    curve->attachAxis(y);
+    const ErrorRates at = c.At(threshold);
+    if (at.fmr && at.fnmr) {
+        auto* point = new QScatterSeries;
+        point->setName(QStringLiteral("operating point: FMR %1, FNMR %2")
+                           .arg(*at.fmr, 0, 'g', 3)
+                           .arg(*at.fnmr, 0, 'g', 3));
+        point->setMarkerSize(12);
+        point->setColor(QColor(220, 40, 40));
+        point->append(std::max(*at.fmr, floorFmr), std::max(*at.fnmr, floorFnmr));
+        chart->addSeries(point);
+        point->attachAxis(x);
+        point->attachAxis(y);
+    }
+    return chart;
+}
+
+}  // namespace
+
+bool WriteVerificationPlot(const QString& file, const SortedComparisons& comparisons,
+                           double threshold, std::string& error) {
+    QGraphicsScene scene;
+    QChart* histogram = HistogramChart(comparisons, threshold);
+    QChart* det = DetChart(comparisons, threshold);
+    for (QChart* chart : {histogram, det}) {
+        chart->legend()->setAlignment(Qt::AlignBottom);
+        chart->setBackgroundRoundness(0);
+        scene.addItem(chart);
+    }
+    histogram->setGeometry(QRectF(QPointF(0, 0), chartSize));
+    det->setGeometry(QRectF(QPointF(chartSize.width(), 0), chartSize));
+    QImage image(chartSize.width() * 2, chartSize.height(), QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        scene.render(&painter, QRectF(image.rect()), QRectF(0, 0, image.width(), image.height()));
+    }
+    if (!image.save(file, "PNG")) {
+        error = "cannot write " + file.toStdString();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,120 @@
+// Choosing a threshold and parameters from the gallery alone: verification
+// figures on hand-made distances, the gallery folds, the search, and the
+// command line that asks for them.
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "cross_validation.h"
+#include "parameter_search.h"
+#include "run_command.h"
+#include "verification.h"
+
+namespace {
+
+TEST(VerificationTest, RatesFromHandMadeDistances) {
+    const SortedComparisons c(Comparisons{{0.4, 0.1, 0.3, 0.2}, {0.7, 0.25, 0.6, 0.5}});
+    // A match needs a distance strictly below the threshold.
+    EXPECT_EQ(c.At(0.25).fmr, 0.0);
+    EXPECT_EQ(c.At(0.25).fnmr, 0.5);
+    EXPECT_EQ(c.At(0.4).fmr, 0.25);
+    EXPECT_EQ(c.At(0.4).fnmr, 0.25);
+    EXPECT_EQ(c.EqualErrorRate(), 0.25);
+    EXPECT_EQ(c.FnmrAtFmr(0.25), 0.0);   // up to 0.5: one impostor below, every genuine
+    EXPECT_EQ(c.FnmrAtFmr(0.3), 0.0);
+    EXPECT_FALSE(c.FnmrAtFmr(0.1));      // four impostors cannot resolve 10 %
+    EXPECT_EQ(c.ThresholdForFmr(0.5), 0.6);  // two of four impostors below 0.6
+    EXPECT_FALSE(c.ThresholdForFmr(0.2));
+    EXPECT_FALSE(SortedComparisons(Comparisons{{}, {1.0}}).EqualErrorRate());
+    EXPECT_FALSE(SortedComparisons(Comparisons{{}, {1.0}}).At(2.0).fnmr);
+}
+
+// Three people, each a base face with noise; images 1..perPerson are the gallery.
+FaceDataset Synthetic(int people, int perPerson, int probesPerPerson, unsigned seed) {
+    FaceDataset dataset;
+    dataset.rows = 8;
+    dataset.columns = 6;
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> level(0, 255), noise(-20, 20);
+    for (int p = 0; p < people; ++p) {
+        std::vector<int> base(48);
+        for (int& v : base) v = level(random);
+        for (int k = 0; k < perPerson + probesPerPerson; ++k) {
+            FaceImage image{"p" + std::to_string(p), "p" + std::to_string(p) + "/" + std::to_string(k), base};
+            for (int& v : image.grey) v = std::clamp(v + noise(random), 0, 255);
+            (k < perPerson ? dataset.gallery : dataset.probes).push_back(image);
+        }
+    }
+    return dataset;
+}
+
+TEST(GalleryFoldsTest, EachGalleryImageIsHeldOutOnceAndNoProbeTakesPart) {
+    FaceDataset dataset = Synthetic(4, 3, 2, 1);
+    const std::vector<Fold> folds = GalleryFolds(dataset, 3);
+    ASSERT_EQ(folds.size(), 3u);
+    std::vector<int> heldCount(dataset.gallery.size(), 0);
+    for (const Fold& fold : folds) {
+        EXPECT_EQ(fold.training.size(), 8u);
+        for (int i : fold.heldOut) ++heldCount[static_cast<size_t>(i)];
+    }
+    EXPECT_EQ(heldCount, std::vector<int>(12, 1));
+    EXPECT_TRUE(GalleryFolds(dataset, 1).empty());
+
+    // The probes change nothing: the same folds without them give the same
+    // distances to the last bit.
+    FaceDataset noProbes = dataset;
+    noProbes.probes.clear();
+    PCAParameter param;
+    param.componentNum = 5;
+    const CrossValidation with = CrossValidate(dataset, folds, param);
+    const CrossValidation without = CrossValidate(noProbes, folds, param);
+    EXPECT_EQ(with.comparisons.genuine, without.comparisons.genuine);
+    EXPECT_EQ(with.comparisons.impostor, without.comparisons.impostor);
+    EXPECT_EQ(with.comparisons.genuine.size(), 4u * 3u * 2u);
+}
+
+TEST(ParameterSearchTest, ScoresMatchTheRecognizerAndTiesGoToTheSimplest) {
+    FaceDataset dataset = Synthetic(5, 4, 1, 7);
+    const std::vector<Fold> folds = GalleryFolds(dataset, 4);
+    const SearchResult result = SearchParameters(dataset, folds, {});
+    ASSERT_EQ(result.top.size(), 5u);
+    // Faces this distinct are told apart by every setting: the tie rules pick
+    // the fewest components, plain PCA and the first measure.
+    EXPECT_EQ(result.chosen.meanRank1, 1.0);
+    EXPECT_FALSE(result.chosen.param.isKernel);
+    EXPECT_EQ(result.chosen.param.componentNum, 10);
+    EXPECT_EQ(result.chosen.param.distanceType, 0);
+    // The reused coordinates score each setting as the recognizer itself does.
+    for (const SearchScore& score : result.top)
+        EXPECT_EQ(score.foldRank1, CrossValidate(dataset, folds, score.param).foldRank1)
+            << DescribeSetting(score.param);
+}
+
+TEST(ParameterSearchTest, ComponentsKeepTheirShareOfTheTrainingImages) {
+    EXPECT_EQ(ScaledComponents(60, 160, 200), 75);
+    EXPECT_EQ(ScaledComponents(10, 8, 10), 10);
+    EXPECT_EQ(ScaledComponents(3, 0, 10), 3);
+}
+
+// --name=value and --name value, negative numbers included.
+TEST(MorlinEvalCommandLineTest, LongOptionsTakeTheirValueEitherWay) {
+    const std::string eval = MORLIN_EVAL_PATH;
+    const std::string orl = std::string(MORLIN_SOURCE_DIR) + "/data/faces/orl";
+    for (const std::string form : {"--threshold=-0.3 --components=4", "--threshold -0.3 --components 4"}) {
+        const CommandResult r = RunCommand(eval + " --json --train 2 " + form + " " + orl + " 2>&1");
+        ASSERT_EQ(r.status, 0) << r.out;
+        const QJsonObject params =
+            QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object()["params"].toObject();
+        EXPECT_EQ(params["threshold"].toDouble(), -0.3) << form;
+        EXPECT_EQ(params["components"].toInt(), 4) << form;
+    }
+    EXPECT_EQ(RunCommand(eval + " --version").status, 0);
+    EXPECT_EQ(RunCommand(eval + " --help").status, 0);
+    EXPECT_EQ(RunCommand(eval + " --calibrate=2 " + orl + " 2>&1").status, 2);
+    EXPECT_EQ(RunCommand(eval + " --no-such-option " + orl + " 2>&1").status, 2);
+}
+
+}  // namespace
