@@ -19,21 +19,32 @@ float CNolt_PCARecognition::kernel_linear(matrix* m, int i, int j) {
 }
 
 float CNolt_PCARecognition::kernel_poly(matrix* m, int i, int j) {
-    const float g = static_cast<float>(param.gamma);
-    const float c = static_cast<float>(param.coef0);
-    const float d = static_cast<float>(param.degree);
-    return static_cast<float>(std::pow(double{g * dot(m, i, j) + c}, double{d}));
+    return PolyOfDot(dot(m, i, j));
 }
 
 float CNolt_PCARecognition::kernel_rbf(matrix* m, int i, int j) {
-    return static_cast<float>(
-        std::exp(-param.gamma * SquaredDistanceDouble(m->col[i], m->col[j], pixelCount)));
+    return RbfOfDistance(SquaredDistanceDouble(m->col[i], m->col[j], pixelCount));
 }
 
 float CNolt_PCARecognition::kernel_sigmoid(matrix* m, int i, int j) {
+    return SigmoidOfDot(dot(m, i, j));
+}
+
+float CNolt_PCARecognition::PolyOfDot(float dotValue) const {
     const float g = static_cast<float>(param.gamma);
     const float c = static_cast<float>(param.coef0);
-    return static_cast<float>(std::tanh(double{g * dot(m, i, j) + c}));
+    const float d = static_cast<float>(param.degree);
+    return static_cast<float>(std::pow(double{g * dotValue + c}, double{d}));
+}
+
+float CNolt_PCARecognition::RbfOfDistance(double squaredDistance) const {
+    return static_cast<float>(std::exp(-param.gamma * squaredDistance));
+}
+
+float CNolt_PCARecognition::SigmoidOfDot(float dotValue) const {
+    const float g = static_cast<float>(param.gamma);
+    const float c = static_cast<float>(param.coef0);
+    return static_cast<float>(std::tanh(double{g * dotValue + c}));
 }
 
 // The kernel chosen by param.kernelType; 0 for a type outside 0..3, which
@@ -50,6 +61,37 @@ float CNolt_PCARecognition::Kernel(matrix* m, int i, int j) {
             return kernel_sigmoid(m, i, j);
     }
     return 0.0f;
+}
+
+// Kernel(m, i[s], j) for s < count (at most 4), the sums four at a time.
+void CNolt_PCARecognition::KernelsAgainst(matrix* m, const int* i, int count, int j, float* out) {
+    const float* x[4];
+    for (int s = 0; s < 4; ++s) x[s] = m->col[i[s < count ? s : 0]];
+    double sums[4];
+    const auto type = static_cast<KernelType>(param.kernelType);
+    if (type == KernelType::Rbf)
+        SquaredDistanceDouble4(x, m->col[j], pixelCount, sums);
+    else
+        DotDouble4(x, m->col[j], pixelCount, sums);
+    for (int s = 0; s < count; ++s) {
+        const float dotValue = static_cast<float>(sums[s]);
+        switch (type) {
+            case KernelType::Linear:
+                out[s] = dotValue;
+                break;
+            case KernelType::Polynomial:
+                out[s] = PolyOfDot(dotValue);
+                break;
+            case KernelType::Rbf:
+                out[s] = RbfOfDistance(sums[s]);
+                break;
+            case KernelType::Sigmoid:
+                out[s] = SigmoidOfDot(dotValue);
+                break;
+            default:
+                out[s] = 0.0f;
+        }
+    }
 }
 
 // Scales every row of m to unit length; a row of zeros is left as it is

@@ -5,7 +5,9 @@
 #include <cstdint>
 
 #include "distance/distance_weights.h"
+#include "kpca/centring.h"
 #include "kpca/refusal.h"
+#include "kpca/threads.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
 
@@ -55,11 +57,14 @@ void CNolt_PCARecognition::CopyFrom(const CNolt_PCARecognition& other) {
     kernelMatrix = CopyOrNull(other.kernelMatrix);
     projections = CopyOrNull(other.projections);
     usableComponents = other.usableComponents;
+    modelCentring = other.modelCentring ? std::make_unique<KernelCentring>(*other.modelCentring)
+                                        : nullptr;
     weights->Reset(usableComponents);
 }
 
 bool CNolt_PCARecognition::HoldsModel() const {
     return samples != nullptr && kernelMatrix != nullptr && centeredKernel != nullptr &&
+           modelCentring != nullptr &&
            projections != nullptr && eigen.eigenvectors != nullptr && eigen.eigenvalues != nullptr;
 }
 
@@ -82,6 +87,7 @@ void CNolt_PCARecognition::ReleaseModel() {
     eigen.eigenvalues = nullptr;
     eigen.componentCount = 0;
     usableComponents = 0;
+    modelCentring.reset();
     weights->Reset(0);
     trained = false;
 }
@@ -97,13 +103,16 @@ void CNolt_PCARecognition::SetSample(int** images, int count, int rows, int colu
     RefusedWithoutMemory([&] {
         const int pixelTotal = static_cast<int>(pixels);
         MatrixGuard gallery(MakeMatrix(pixelTotal, count + 1));
+        matrix* equalized = gallery.get();
+        // Each image is copied and equalized on its own, so they may go to
+        // both cores.
+#pragma omp parallel for schedule(static) if (WorthThreads(count, int64_t{count} * pixelTotal * 4))
         for (int j = 0; j < count; ++j) {
-            float* column = gallery->col[j];
+            float* column = equalized->col[j];
             const int* image = images[j];
             for (int i = 0; i < pixelTotal; ++i) column[i] = static_cast<float>(image[i]);
+            HistEq(equalized, j, j);
         }
-        matrix* equalized = gallery.get();
-        HistEq(equalized, 0, count - 1);
         MatrixGuard kernel(MakeMatrix(count, count));
 
         ReleaseSamples();

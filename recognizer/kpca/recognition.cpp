@@ -2,13 +2,16 @@
 // centring consistent with training, projection, distances, threshold and the
 // exchange sort of the caller's whole result vector.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <utility>
 
 #include "distance/distance_weights.h"
 #include "distance/measure_distance.h"
+#include "kpca/centring.h"
 #include "kpca/projection.h"
+#include "kpca/threads.h"
 #include "kpca/refusal.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
@@ -19,8 +22,21 @@ using namespace MatrixSpace;
 namespace {
 
 // Exchange sort, as the host expects it: equal distances are never swapped with
-// each other, but a swap over a distance may reorder them.
+// each other, but a swap over a distance may reorder them. When no two
+// distances are equal and none is NaN, its result is simply the ascending
+// order, which an O(n log n) sort gives at a fraction of the O(n^2) cost.
 void SortByDistance(std::vector<foundFace>& faces) {
+    const auto ascending = [](const foundFace& a, const foundFace& b) { return a.distance < b.distance; };
+    std::vector<foundFace> sorted(faces);
+    std::sort(sorted.begin(), sorted.end(), ascending);
+    bool distinct = true;
+    for (size_t i = 0; i < sorted.size() && distinct; ++i)
+        distinct = !std::isnan(sorted[i].distance) &&
+                   (i == 0 || sorted[i - 1].distance < sorted[i].distance);
+    if (distinct) {
+        faces.swap(sorted);
+        return;
+    }
     const size_t size = faces.size();
     for (size_t p = 0; p + 1 < size; ++p)
         for (size_t q = p + 1; q < size; ++q)
@@ -53,24 +69,23 @@ void CNolt_PCARecognition::Recognition(int** image, int rows, int columns,
 void CNolt_PCARecognition::RecognizeProbe(int** image, int columns, std::vector<foundFace>& faces) {
     const int n = sampleCount;
     float* probe = samples->col[n];
-    for (int t = 0; t < pixelCount; ++t)
-        probe[t] = static_cast<float>(image[t / columns][t % columns]);
+    for (int r = 0, t = 0; t < pixelCount; ++r)
+        for (int c = 0; c < columns; ++c, ++t) probe[t] = static_cast<float>(image[r][c]);
     HistEq(samples, n, n);
 
     MatrixGuard k(ZeroMatrix(n, 1));
-    for (int i = 0; i < n; ++i) k->col[0][i] = Kernel(samples, i, n);
+    float* column = k->col[0];
+    // Independent values: split across the cores when the gallery is large.
+    const int blocks = (n + 3) / 4;
+#pragma omp parallel for schedule(static) if (WorthThreads(blocks, int64_t{n} * pixelCount))
+    for (int b = 0; b < blocks; ++b) {
+        const int first = b * 4;
+        const int rows[4] = {first, first + 1, first + 2, first + 3};
+        KernelsAgainst(samples, rows, std::min(4, n - first), n, column + first);
+    }
 
-    const float share = static_cast<float>(-1.0 / n);
-    MatrixGuard bigQ(MakeMatrix(n, n));
-    std::fill(bigQ->data, bigQ->data + static_cast<size_t>(n) * n, share);
-    MatrixGuard q(MakeMatrix(n, 1));
-    std::fill(q->data, q->data + n, share);
-    MatrixGuard t1(MultiplyMatrix(kernelMatrix, q.get()));
-    MatrixGuard t2(MultiplyMatrix(bigQ.get(), k.get()));
-    MatrixGuard t3(MultiplyMatrix(bigQ.get(), t1.get()));
-    AddToMatrix(k.get(), t1.get());
-    AddToMatrix(k.get(), t2.get());
-    AddToMatrix(k.get(), t3.get());
+    // kc = k + Kq + Qk + QKq; Kq and QKq were summed at training.
+    CentreKernelColumn(column, n, *modelCentring);
 
     ProjectCentredColumns(eigen.eigenvectors, eigen.eigenvalues, usableComponents, k.get(),
                           projections, n);

@@ -11,7 +11,9 @@
 #include "distance/distance_weights.h"
 #include "eigen/eigen_decomposition.h"
 #include "kpca/refusal.h"
+#include "kpca/centring.h"
 #include "kpca/projection.h"
+#include "kpca/threads.h"
 #include "kpca/zero_eigenvalue.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
@@ -44,13 +46,26 @@ void CNolt_PCARecognition::TrainModel() {
     const int count = std::clamp(param.componentNum, 1, n);
 
     MatrixGuard kernel(MakeMatrix(n, n));
-    for (int tile = 0; tile < n; tile += kernelTileColumns) {
+    // Every value depends on its pair alone, so the tiles may go to both cores
+    // in any order and give the same matrix.
+    const int tiles = (n + kernelTileColumns - 1) / kernelTileColumns;
+    const bool parallel = WorthThreads(tiles, int64_t{n} * n / 2 * pixelCount);
+#pragma omp parallel for schedule(dynamic) if (parallel)
+    for (int t = 0; t < tiles; ++t) {
+        const int tile = t * kernelTileColumns;
         const int tileEnd = std::min(tile + kernelTileColumns, n);
-        for (int i = 0; i < tileEnd; ++i) {
+        // Four images of the rows at a time against each column of the tile;
+        // only pairs with i <= j are kept, as the rest mirror them.
+        for (int i = 0; i < tileEnd; i += 4) {
+            const int rows[4] = {i, i + 1, i + 2, i + 3};
+            const int available = std::min(4, tileEnd - i);
             for (int j = std::max(i, tile); j < tileEnd; ++j) {
-                const float value = Kernel(samples, i, j);
-                kernel->col[j][i] = value;
-                kernel->col[i][j] = value;
+                float values[4];
+                KernelsAgainst(samples, rows, std::min(available, j - i + 1), j, values);
+                for (int s = 0; s < available && i + s <= j; ++s) {
+                    kernel->col[j][i + s] = values[s];
+                    kernel->col[i + s][j] = values[s];
+                }
             }
         }
     }
@@ -62,14 +77,9 @@ void CNolt_PCARecognition::TrainModel() {
     }
 
     // Kc = K - 1K/n - K1/n + 1K1/n^2, evaluated in this order in single precision.
-    MatrixGuard q(MakeMatrix(n, n));
-    std::fill(q->data, q->data + static_cast<size_t>(n) * n, static_cast<float>(-1.0 / n));
-    MatrixGuard r1(MultiplyMatrix(q.get(), kernel.get()));
-    MatrixGuard r2(MultiplyMatrix(kernel.get(), q.get()));
-    MatrixGuard r3(MultiplyMatrix(r1.get(), q.get()));
-    MatrixGuard centered(AddMatrix(kernel.get(), r1.get()));
-    AddToMatrix(centered.get(), r2.get());
-    AddToMatrix(centered.get(), r3.get());
+    KernelCentring centring = CentringOf(kernel.get());
+    MatrixGuard centered(MakeMatrix(n, n));
+    CentreKernelMatrix(kernel.get(), centring, centered.get());
 
     EigenResult fresh;
     {
@@ -102,6 +112,8 @@ void CNolt_PCARecognition::TrainModel() {
     eigen.eigenvectors = vectors.release();
     eigen.eigenvalues = values.release();
     projections = coordinates.release();
+    // Kept for recognition, whose centring needs the same terms.
+    modelCentring = std::make_unique<KernelCentring>(std::move(centring));
     componentCount = count;
     usableComponents = usable;
     weights->Reset(usable);

@@ -5,3 +5,8 @@
 
 double DotDouble(const float* x, const float* y, int n);
 double SquaredDistanceDouble(const float* x, const float* y, int n);
+
+// The sums of four vectors x[0..3] with y, each bit for bit what the single
+// call gives; faster for its four independent chains of additions.
+void DotDouble4(const float* const* x, const float* y, int n, double* out);
+void SquaredDistanceDouble4(const float* const* x, const float* y, int n, double* out);

@@ -13,6 +13,7 @@
 #define MORLIN_API __attribute__((visibility("default")))
 
 class DistanceWeights;
+struct KernelCentring;
 
 // The recognizer object. State is the pair (hasSamples, trained):
 //   Empty   (false, false)  construction, ResetTrain, a second Train in a row
@@ -72,6 +73,10 @@ private:
     float kernel_rbf(MatrixSpace::matrix* m, int i, int j);
     float kernel_sigmoid(MatrixSpace::matrix* m, int i, int j);
     float Kernel(MatrixSpace::matrix* m, int i, int j);
+    float PolyOfDot(float dotValue) const;
+    float RbfOfDistance(double squaredDistance) const;
+    float SigmoidOfDot(float dotValue) const;
+    void KernelsAgainst(MatrixSpace::matrix* m, const int* i, int count, int j, float* out);
     void IdentityMatrix(MatrixSpace::matrix* m);
     void NormalizeColumns(MatrixSpace::matrix* m);
     void ApplyPCAPara(const PCAParameter& p, int count);
@@ -96,6 +101,8 @@ private:
     int usableComponents = 0;
     // Per-measure weight vectors of the held model, computed on first use.
     std::unique_ptr<DistanceWeights> weights;
+    // The held model's centring terms (Kq and QKq), which recognition reuses.
+    std::unique_ptr<KernelCentring> modelCentring;
 };
 
 extern "C" {
