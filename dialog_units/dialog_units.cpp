@@ -20,15 +20,19 @@ int MulDiv(int value, int numerator, int denominator) {
 
 DialogUnits::DialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int letters =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     baseX = (letters / 26 + 1) / 2;
     baseY = metrics.height();
 }
 
-int DialogUnits::X(int units) const { return MulDiv(units, baseX, 4); }
+int DialogUnits::X(int units) const {
+    return MulDiv(units, baseX, 4);
+}
 
-int DialogUnits::Y(int units) const { return MulDiv(units, baseY, 8); }
+int DialogUnits::Y(int units) const {
+    return MulDiv(units, baseY, 8);
+}
 
 QRect DialogUnits::Rect(int x, int y, int width, int height) const {
     return {X(x), Y(y), X(width), Y(height)};

@@ -6,7 +6,9 @@ using MatrixSpace::matrix;
 
 namespace {
 
-float Share(int n) { return static_cast<float>(-1.0 / n); }
+float Share(int n) {
+    return static_cast<float>(-1.0 / n);
+}
 
 }  // namespace
 

@@ -57,15 +57,15 @@ void CNolt_PCARecognition::CopyFrom(const CNolt_PCARecognition& other) {
     kernelMatrix = CopyOrNull(other.kernelMatrix);
     projections = CopyOrNull(other.projections);
     usableComponents = other.usableComponents;
-    modelCentring = other.modelCentring ? std::make_unique<KernelCentring>(*other.modelCentring)
-                                        : nullptr;
+    modelCentring =
+        other.modelCentring ? std::make_unique<KernelCentring>(*other.modelCentring) : nullptr;
     weights->Reset(usableComponents);
 }
 
 bool CNolt_PCARecognition::HoldsModel() const {
     return samples != nullptr && kernelMatrix != nullptr && centeredKernel != nullptr &&
-           modelCentring != nullptr &&
-           projections != nullptr && eigen.eigenvectors != nullptr && eigen.eigenvalues != nullptr;
+           modelCentring != nullptr && projections != nullptr && eigen.eigenvectors != nullptr &&
+           eigen.eigenvalues != nullptr;
 }
 
 void CNolt_PCARecognition::ReleaseSamples() {
@@ -135,8 +135,9 @@ void CNolt_PCARecognition::SetPCAPara(PCAParameter p) {
         return;
     }
     // Sized as Train will size it, never for more components than images.
-    RefusedWithoutMemory(
-        [&] { ApplyPCAPara(p, std::clamp(p.componentNum, std::min(1, sampleCount), sampleCount)); });
+    RefusedWithoutMemory([&] {
+        ApplyPCAPara(p, std::clamp(p.componentNum, std::min(1, sampleCount), sampleCount));
+    });
 }
 
 // Stores p and sizes projections for count components over the gallery and the

@@ -26,7 +26,9 @@ namespace {
 // distances are equal and none is NaN, its result is simply the ascending
 // order, which an O(n log n) sort gives at a fraction of the O(n^2) cost.
 void SortByDistance(std::vector<foundFace>& faces) {
-    const auto ascending = [](const foundFace& a, const foundFace& b) { return a.distance < b.distance; };
+    const auto ascending = [](const foundFace& a, const foundFace& b) {
+        return a.distance < b.distance;
+    };
     std::vector<foundFace> sorted(faces);
     std::sort(sorted.begin(), sorted.end(), ascending);
     bool distinct = true;
@@ -60,7 +62,8 @@ void CNolt_PCARecognition::Recognition(int** image, int rows, int columns,
     if (!std::all_of(image, image + rows, [](const int* row) { return row != nullptr; })) return;
     // An unknown measure would give every image distance 0, a match for anyone.
     if (param.distanceType < 0 || param.distanceType >= distanceMeasureCount) {
-        ReportRecognizerMessage("未知的距离测度 " + std::to_string(param.distanceType) + "，无法识别");
+        ReportRecognizerMessage("未知的距离测度 " + std::to_string(param.distanceType) +
+                                "，无法识别");
         return;
     }
     RefusedWithoutMemory([&] { RecognizeProbe(image, columns, faces); });

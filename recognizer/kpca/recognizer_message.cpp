@@ -18,4 +18,6 @@ void SetRecognizerMessageSink(RecognizerMessageSink sink) {
     currentSink = sink != nullptr ? sink : ToStandardError;
 }
 
-void ReportRecognizerMessage(const std::string& text) { currentSink(text); }
+void ReportRecognizerMessage(const std::string& text) {
+    currentSink(text);
+}

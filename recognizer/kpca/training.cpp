@@ -102,7 +102,8 @@ void CNolt_PCARecognition::TrainModel() {
     }
 
     MatrixGuard coordinates(MakeMatrix(count, n + 1));
-    ProjectCentredColumns(vectors.get(), values.get(), usable, centered.get(), coordinates.get(), 0);
+    ProjectCentredColumns(vectors.get(), values.get(), usable, centered.get(), coordinates.get(),
+                          0);
 
     ReleaseModel();
     FreeMatrix(kernelMatrix);

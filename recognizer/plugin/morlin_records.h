@@ -69,8 +69,8 @@ constexpr std::string_view MeasureName(int index) {
 }
 
 // Short names of the kernels by PCAParameter::kernelType, for command lines.
-inline constexpr std::array<std::string_view, kernelTypeCount> kernelNames = {"linear", "poly", "rbf",
-                                                                             "sigmoid"};
+inline constexpr std::array<std::string_view, kernelTypeCount> kernelNames = {"linear", "poly",
+                                                                              "rbf", "sigmoid"};
 
 // One reported match: 0-based gallery position and its distance to the probe.
 struct foundFace {
@@ -84,4 +84,3 @@ struct EigenResult {
     MatrixSpace::matrix* eigenvectors = nullptr;  // n x componentCount basis
     MatrixSpace::matrix* eigenvalues = nullptr;   // componentCount x 1, largest |value| first
 };
-

@@ -31,9 +31,11 @@ float ReferenceKernel(const matrix* m, int i, int j, const PCAParameter& p, int 
     const float c = static_cast<float>(p.coef0);
     switch (p.isKernel ? p.kernelType : 0) {
         case 1:
-            return static_cast<float>(std::pow(double{g * dot() + c}, double{static_cast<float>(p.degree)}));
+            return static_cast<float>(
+                std::pow(double{g * dot() + c}, double{static_cast<float>(p.degree)}));
         case 2:
-            return static_cast<float>(std::exp(-p.gamma * SquaredDistanceDouble(m->col[i], m->col[j], pixels)));
+            return static_cast<float>(
+                std::exp(-p.gamma * SquaredDistanceDouble(m->col[i], m->col[j], pixels)));
         case 3:
             return static_cast<float>(std::tanh(double{g * dot() + c}));
         default:
@@ -58,7 +60,8 @@ struct Reference {
         kernel = MatrixGuard(MakeMatrix(n, n));
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < n; ++i)
-                kernel->col[j][i] = ReferenceKernel(r.Samples(), std::min(i, j), std::max(i, j), p, r.PixelCount());
+                kernel->col[j][i] =
+                    ReferenceKernel(r.Samples(), std::min(i, j), std::max(i, j), p, r.PixelCount());
         MatrixGuard q(Constant(n, n, static_cast<float>(-1.0 / n)));
         MatrixGuard r1(MultiplyMatrix(q.get(), kernel.get()));
         MatrixGuard r2(MultiplyMatrix(kernel.get(), q.get()));
@@ -83,7 +86,8 @@ struct Reference {
         }
         usable = r.UsableComponents();
         coordinates = MatrixGuard(MakeMatrix(r.ComponentCount(), n + 1));
-        ProjectCentredColumns(vectors.get(), values.get(), usable, centred.get(), coordinates.get(), 0);
+        ProjectCentredColumns(vectors.get(), values.get(), usable, centred.get(), coordinates.get(),
+                              0);
     }
 
     // Distances of the probe (already equalized in the samples' last column).
@@ -91,7 +95,8 @@ struct Reference {
         const int n = r.SampleCount();
         const PCAParameter& p = r.Parameters();
         MatrixGuard k(ZeroMatrix(n, 1));
-        for (int i = 0; i < n; ++i) k->col[0][i] = ReferenceKernel(r.Samples(), i, n, p, r.PixelCount());
+        for (int i = 0; i < n; ++i)
+            k->col[0][i] = ReferenceKernel(r.Samples(), i, n, p, r.PixelCount());
         MatrixGuard bigQ(Constant(n, n, static_cast<float>(-1.0 / n)));
         MatrixGuard q(Constant(n, 1, static_cast<float>(-1.0 / n)));
         MatrixGuard t1(MultiplyMatrix(kernel.get(), q.get()));
@@ -105,14 +110,16 @@ struct Reference {
         weights.Reset(usable);
         std::vector<double> distances;
         for (int i = 0; i < n; ++i)
-            distances.push_back(MeasureDistance(coordinates.get(), i, n, values.get(), p.distanceType, weights));
+            distances.push_back(
+                MeasureDistance(coordinates.get(), i, n, values.get(), p.distanceType, weights));
         return distances;
     }
 };
 
 bool SameBits(const matrix* a, const matrix* b) {
     return a->rows == b->rows && a->cols == b->cols &&
-           std::memcmp(a->data, b->data, static_cast<size_t>(a->rows) * a->cols * sizeof(float)) == 0;
+           std::memcmp(a->data, b->data, static_cast<size_t>(a->rows) * a->cols * sizeof(float)) ==
+               0;
 }
 
 struct Case {

@@ -147,13 +147,17 @@ TEST_P(EmptyModelTest, TrainsNoModelAndRecognizesNobody) {
 
 const double inf = std::numeric_limits<double>::infinity();
 const double nan = std::numeric_limits<double>::quiet_NaN();
-Gallery Random() { return RandomGallery(6, 8, 6, 5); }
+Gallery Random() {
+    return RandomGallery(6, 8, 6, 5);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Galleries, EmptyModelTest,
     ::testing::Values(
         EmptyModelCase{"OneImage", [] { return RandomGallery(1, 8, 6, 1); }, {}},
-        EmptyModelCase{"IdenticalImages", [] { return Copies(RandomGallery(1, 8, 6, 3).Image(0), 7, 8, 6); }, {}},
+        EmptyModelCase{"IdenticalImages",
+                       [] { return Copies(RandomGallery(1, 8, 6, 3).Image(0), 7, 8, 6); },
+                       {}},
         EmptyModelCase{"FlatImages", [] { return Copies(std::vector<int>(48, 90), 7, 8, 6); }, {}},
         EmptyModelCase{"OnePixelImages", [] { return RandomGallery(4, 1, 1, 4); }, {}},
         EmptyModelCase{"ZeroPixelImages", [] { return Copies({}, 4, 0, 6); }, {}},

@@ -143,8 +143,9 @@ TEST(MatrixTest, FailedBlockAllocationReportsTheSizeAndThrows) {
         EXPECT_EQ(e.Bytes(), size_t{0x7fffffff} * 0x7fffffff * sizeof(float));
     }
     // A sanitizer's allocator may add its own warning before the line.
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("Matrix Size: 2147483647 X 2147483647\n"),
-              std::string::npos);
+    EXPECT_NE(
+        ::testing::internal::GetCapturedStderr().find("Matrix Size: 2147483647 X 2147483647\n"),
+        std::string::npos);
 }
 
 }  // namespace

@@ -38,8 +38,12 @@ T* Control(QWidget* dialog, const char* id) {
     return control;
 }
 
-void Ok(QWidget* dialog) { Control<QPushButton>(dialog, "1")->click(); }
-void Cancel(QWidget* dialog) { Control<QPushButton>(dialog, "2")->click(); }
+void Ok(QWidget* dialog) {
+    Control<QPushButton>(dialog, "1")->click();
+}
+void Cancel(QWidget* dialog) {
+    Control<QPushButton>(dialog, "2")->click();
+}
 
 class ParameterDialogTest : public ::testing::Test {
 protected:
@@ -130,7 +134,8 @@ struct EnablingCase {
     bool list, degree, gamma, coef0;
 };
 
-class EnablingTest : public ParameterDialogTest, public ::testing::WithParamInterface<EnablingCase> {};
+class EnablingTest : public ParameterDialogTest,
+                     public ::testing::WithParamInterface<EnablingCase> {};
 
 TEST_P(EnablingTest, KernelStateEnablesItsEdits) {
     const EnablingCase& c = GetParam();
@@ -189,7 +194,8 @@ TEST_F(ParameterDialogTest, NonNumberStopsTheExchangeAtItsEdit) {
 TEST(ParameterDialogHostTest, ExportShowsTheDesignedDialogAndKeepsTheEdits) {
     void* handle = dlopen(MORLIN_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle, nullptr) << dlerror();
-    auto setSample = reinterpret_cast<void (*)(int**, int, int, int)>(dlsym(handle, "Recognizer_SetSample"));
+    auto setSample =
+        reinterpret_cast<void (*)(int**, int, int, int)>(dlsym(handle, "Recognizer_SetSample"));
     auto train = reinterpret_cast<void (*)()>(dlsym(handle, "Recognizer_Train"));
     auto paraSet = reinterpret_cast<void (*)()>(dlsym(handle, "Recognizer_ParaSet"));
     auto recognize = reinterpret_cast<void (*)(int**, int, int, std::vector<foundFace>&)>(
@@ -210,7 +216,8 @@ TEST(ParameterDialogHostTest, ExportShowsTheDesignedDialogAndKeepsTheEdits) {
                                "YamborAngle", "YamborDistance", "MahL1", "MahL2", "LDASoft"}));
         EXPECT_EQ(Items(Control<QComboBox>(dialog, "1020")),
                   (QStringList{"0 --- linear:  u'*v", "1 --- polynomial (gamma*u'*v+coef0)^degree",
-                               "2 --- rbf exp(-gamma*|u-v|^2)", "3 --- sigmoid tanh(gamma*u'*v)+coef0)"}));
+                               "2 --- rbf exp(-gamma*|u-v|^2)",
+                               "3 --- sigmoid tanh(gamma*u'*v)+coef0)"}));
         Control<QLineEdit>(dialog, "1021")->setText("0");
         Ok(dialog);
     });

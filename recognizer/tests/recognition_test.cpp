@@ -216,6 +216,8 @@ TEST_P(MeasureTest, AllComponentsKeepEveryDistanceFinite) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Measures, MeasureTest, ::testing::Range(0, distanceMeasureCount),
-                         [](const auto& measure) { return std::string(MeasureName(measure.param)); });
+                         [](const auto& measure) {
+                             return std::string(MeasureName(measure.param));
+                         });
 
 }  // namespace

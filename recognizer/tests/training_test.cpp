@@ -143,7 +143,8 @@ TEST_F(TrainingTest, ProbeColumnIsNeitherWrittenNorReadByTraining) {
     for (int t = 0; t < marked.PixelCount(); ++t) ASSERT_EQ(probeSlot[t], 123.0f) << t;
     for (int j = 0; j < n; ++j)
         for (int c = 0; c < 6; ++c)
-            ASSERT_EQ(marked.Projections()->col[j][c], clean.Projections()->col[j][c]) << j << "," << c;
+            ASSERT_EQ(marked.Projections()->col[j][c], clean.Projections()->col[j][c])
+                << j << "," << c;
 }
 
 TEST_F(TrainingTest, ComponentCountIsClampedToTheGallery) {

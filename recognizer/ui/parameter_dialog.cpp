@@ -61,7 +61,8 @@ void ParameterDialog::BuildFromTemplate() {
     for (const QJsonValue& entry : dialog["controls"].toArray()) {
         const QJsonObject control = entry.toObject();
         const QJsonArray rect = control["rect"].toArray();
-        const int x = rect[0].toInt(), y = rect[1].toInt(), w = rect[2].toInt(), h = rect[3].toInt();
+        const int x = rect[0].toInt(), y = rect[1].toInt(), w = rect[2].toInt(),
+                  h = rect[3].toInt();
         const QString kind = control["kind"].toString();
         const QString text = control["text"].toString();
         QWidget* widget = nullptr;
@@ -102,7 +103,8 @@ void ParameterDialog::BuildFromTemplate() {
             widget = button;
             units.Place(widget, x, y, w, h);
         }
-        if (widget != nullptr && control.contains("id")) widget->setObjectName(control["id"].toString());
+        if (widget != nullptr && control.contains("id"))
+            widget->setObjectName(control["id"].toString());
     }
     const QJsonArray size = dialog["size"].toArray();
     setWindowTitle(dialog["title"].toString());

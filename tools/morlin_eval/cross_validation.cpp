@@ -37,28 +37,31 @@ CrossValidation CrossValidate(FaceDataset& dataset, const std::vector<Fold>& fol
         for (int held : fold.heldOut) {
             const FaceImage& probe = dataset.gallery[static_cast<size_t>(held)];
             for (int r = 0; r < dataset.rows; ++r)
-                rows[static_cast<size_t>(r)] =
-                    const_cast<int*>(probe.grey.data()) + static_cast<ptrdiff_t>(r) * dataset.columns;
+                rows[static_cast<size_t>(r)] = const_cast<int*>(probe.grey.data()) +
+                                               static_cast<ptrdiff_t>(r) * dataset.columns;
             std::vector<foundFace> ranked;
             recognizer.Recognition(rows.data(), dataset.rows, dataset.columns, ranked);
             for (const foundFace& face : ranked) {
-                const FaceImage& image =
-                    dataset.gallery[static_cast<size_t>(fold.training[static_cast<size_t>(face.index)])];
+                const FaceImage& image = dataset.gallery[static_cast<size_t>(
+                    fold.training[static_cast<size_t>(face.index)])];
                 (image.person == probe.person ? result.comparisons.genuine
                                               : result.comparisons.impostor)
                     .push_back(face.distance);
             }
             if (!ranked.empty() &&
-                dataset.gallery[static_cast<size_t>(fold.training[static_cast<size_t>(ranked.front().index)])]
+                dataset.gallery[static_cast<size_t>(
+                                    fold.training[static_cast<size_t>(ranked.front().index)])]
                         .person == probe.person)
                 ++correct;
         }
         result.foldRank1.push_back(fold.heldOut.empty()
                                        ? 0.0
-                                       : static_cast<double>(correct) / static_cast<double>(fold.heldOut.size()));
+                                       : static_cast<double>(correct) /
+                                             static_cast<double>(fold.heldOut.size()));
     }
     double sum = 0.0;
     for (double r : result.foldRank1) sum += r;
-    if (!result.foldRank1.empty()) result.meanRank1 = sum / static_cast<double>(result.foldRank1.size());
+    if (!result.foldRank1.empty())
+        result.meanRank1 = sum / static_cast<double>(result.foldRank1.size());
     return result;
 }

@@ -23,8 +23,8 @@ std::vector<Fold> GalleryFolds(const FaceDataset& dataset, int perPerson);
 std::vector<int*> FacePointers(FaceDataset& dataset, const std::vector<int>& positions);
 
 struct CrossValidation {
-    Comparisons comparisons;         // held-out images against each fold's training
-    std::vector<double> foldRank1;   // per fold
+    Comparisons comparisons;        // held-out images against each fold's training
+    std::vector<double> foldRank1;  // per fold
     double meanRank1 = 0.0;
 };
 

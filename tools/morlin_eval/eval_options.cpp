@@ -97,11 +97,13 @@ void Configure(QCommandLineParser& parser) {
     parser.addHelpOption();
     parser.addVersionOption();
     for (const OptionSpec& spec : optionSpecs) {
-        QCommandLineOption option(QString::fromLatin1(spec.name), QString::fromUtf8(spec.description));
+        QCommandLineOption option(QString::fromLatin1(spec.name),
+                                  QString::fromUtf8(spec.description));
         if (spec.valueName != nullptr) option.setValueName(QString::fromLatin1(spec.valueName));
         parser.addOption(option);
     }
-    parser.addPositionalArgument(QStringLiteral("DATASET"), QStringLiteral("The face database folder."));
+    parser.addPositionalArgument(QStringLiteral("DATASET"),
+                                 QStringLiteral("The face database folder."));
 }
 
 }  // namespace
@@ -185,7 +187,8 @@ std::optional<EvalOptions> ParseEvalOptions(const QStringList& arguments, std::s
         }
     }
     if ((options.search || options.calibrateFmr) && options.trainPerPerson < 2) {
-        error = "--search and --calibrate need --train 2 or more (one image per person is held out)";
+        error =
+            "--search and --calibrate need --train 2 or more (one image per person is held out)";
         return std::nullopt;
     }
     return options;

@@ -31,7 +31,8 @@ bool NaturalLess(const std::string& a, const std::string& b) {
             j = endB;
             continue;
         }
-        if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+        if (a[i] != b[j])
+            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
         ++i;
         ++j;
     }
@@ -46,10 +47,14 @@ size_t Utf8SequenceLength(const std::string& text, size_t i) {
     unsigned minimum = 0;
     unsigned code = 0;
     if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2, minimum = 0x80, code = lead & 0x1Fu;
-    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, minimum = 0x800, code = lead & 0x0Fu;
-    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, minimum = 0x10000, code = lead & 0x07u;
-    else return 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2, minimum = 0x80, code = lead & 0x1Fu;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3, minimum = 0x800, code = lead & 0x0Fu;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4, minimum = 0x10000, code = lead & 0x07u;
+    else
+        return 0;
     if (i + length > text.size()) return 0;
     for (size_t k = 1; k < length; ++k) {
         if ((byte(i + k) & 0xC0u) != 0x80u) return 0;
@@ -100,7 +105,8 @@ bool ReadGrey(const std::filesystem::path& path, const std::string& shownName, F
     std::ifstream file(path, std::ios::binary);
     QByteArray bytes;
     if (file) {
-        const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const std::string content((std::istreambuf_iterator<char>(file)),
+                                  std::istreambuf_iterator<char>());
         bytes = QByteArray(content.data(), static_cast<qsizetype>(content.size()));
     }
     QBuffer buffer(&bytes);

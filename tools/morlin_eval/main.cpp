@@ -101,19 +101,19 @@ void WriteJson(const EvalOptions& options, const PCAParameter& param, const Face
                               {"probe_ms", e.probeMs}};
     const SortedComparisons& v = report.verification;
     const ErrorRates at = v.At(param.threshold);
-    QJsonObject root{{"params", Params(param, options.trainPerPerson)},
-                     {"gallery", gallery},
-                     {"probes", probes},
-                     {"summary", summary},
-                     {"verification",
-                      QJsonObject{{"threshold", Number(param.threshold)},
-                                  {"fmr", Number(at.fmr)},
-                                  {"fnmr", Number(at.fnmr)},
-                                  {"eer", Number(v.EqualErrorRate())},
-                                  {"fnmr_at_fmr_1pct", Number(v.FnmrAtFmr(0.01))},
-                                  {"fnmr_at_fmr_01pct", Number(v.FnmrAtFmr(0.001))},
-                                  {"genuine", static_cast<qint64>(v.genuine.size())},
-                                  {"impostor", static_cast<qint64>(v.impostor.size())}}}};
+    QJsonObject root{
+        {"params", Params(param, options.trainPerPerson)},
+        {"gallery", gallery},
+        {"probes", probes},
+        {"summary", summary},
+        {"verification", QJsonObject{{"threshold", Number(param.threshold)},
+                                     {"fmr", Number(at.fmr)},
+                                     {"fnmr", Number(at.fnmr)},
+                                     {"eer", Number(v.EqualErrorRate())},
+                                     {"fnmr_at_fmr_1pct", Number(v.FnmrAtFmr(0.01))},
+                                     {"fnmr_at_fmr_01pct", Number(v.FnmrAtFmr(0.001))},
+                                     {"genuine", static_cast<qint64>(v.genuine.size())},
+                                     {"impostor", static_cast<qint64>(v.impostor.size())}}}};
     if (report.calibration) {
         const Report::Calibration& c = *report.calibration;
         root["calibration"] = QJsonObject{{"target_fmr", c.targetFmr},
@@ -131,10 +131,10 @@ void WriteJson(const EvalOptions& options, const PCAParameter& param, const Face
                                    {"mean_rank1", score.meanRank1},
                                    {"fold_rank1", folds}});
         }
-        root["search"] = QJsonObject{
-            {"chosen", Params(report.search->chosen.param, options.trainPerPerson)},
-            {"top", top},
-            {"seconds", report.search->seconds}};
+        root["search"] =
+            QJsonObject{{"chosen", Params(report.search->chosen.param, options.trainPerPerson)},
+                        {"top", top},
+                        {"seconds", report.search->seconds}};
     }
     std::cout << QJsonDocument(root).toJson(QJsonDocument::Compact).toStdString() << "\n";
 }
@@ -143,8 +143,9 @@ void WriteText(const PCAParameter& param, const FaceDataset& dataset, const Eval
                const Report& report) {
     if (report.search) {
         const SearchResult& s = *report.search;
-        std::printf("search                %zu settings on %zu gallery folds in %.1f s; the best:\n",
-                    s.settings, s.top.empty() ? 0 : s.top.front().foldRank1.size(), s.seconds);
+        std::printf(
+            "search                %zu settings on %zu gallery folds in %.1f s; the best:\n",
+            s.settings, s.top.empty() ? 0 : s.top.front().foldRank1.size(), s.seconds);
         for (size_t i = 0; i < s.top.size(); ++i) {
             std::string folds;
             for (double r : s.top[i].foldRank1) folds += " " + Rate(r).substr(0, 5);
@@ -155,10 +156,11 @@ void WriteText(const PCAParameter& param, const FaceDataset& dataset, const Eval
     if (report.calibration) {
         const Report::Calibration& c = *report.calibration;
         if (c.threshold)
-            std::printf("calibration           target FMR %g: threshold %.6g from the gallery folds;\n"
-                        "                      on the probes FMR %s, FNMR %s\n",
-                        c.targetFmr, *c.threshold, Rate(c.achieved.fmr).c_str(),
-                        Rate(c.achieved.fnmr).c_str());
+            std::printf(
+                "calibration           target FMR %g: threshold %.6g from the gallery folds;\n"
+                "                      on the probes FMR %s, FNMR %s\n",
+                c.targetFmr, *c.threshold, Rate(c.achieved.fmr).c_str(),
+                Rate(c.achieved.fnmr).c_str());
         else
             std::printf("calibration           target FMR %g: %s\n", c.targetFmr, c.note.c_str());
     }
@@ -192,8 +194,12 @@ SearchProgress TerminalProgress() {
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::string eta = "";
-        if (done > 0 && done < total) eta = ", about " + std::to_string(static_cast<int>(elapsed / done * (total - done) + 0.5)) + " s left";
-        std::fprintf(stderr, "\r\033[K[%s%s] %3d%% %s%s", std::string(static_cast<size_t>(filled), '#').c_str(),
+        if (done > 0 && done < total)
+            eta = ", about " +
+                  std::to_string(static_cast<int>(elapsed / done * (total - done) + 0.5)) +
+                  " s left";
+        std::fprintf(stderr, "\r\033[K[%s%s] %3d%% %s%s",
+                     std::string(static_cast<size_t>(filled), '#').c_str(),
                      std::string(static_cast<size_t>(width - filled), '.').c_str(),
                      total > 0 ? done * 100 / total : 100, what.c_str(), eta.c_str());
         if (done == total) std::fprintf(stderr, "\r\033[K");
@@ -230,9 +236,10 @@ int Evaluate(const EvalOptions& options) {
         if (calibration.threshold)
             param.threshold = *calibration.threshold;
         else
-            calibration.note = "the gallery folds give " + std::to_string(pooled.impostor.size()) +
-                               " impostor comparisons, too few to resolve this rate; the threshold stays " +
-                               Rate(param.threshold);
+            calibration.note =
+                "the gallery folds give " + std::to_string(pooled.impostor.size()) +
+                " impostor comparisons, too few to resolve this rate; the threshold stays " +
+                Rate(param.threshold);
         report.calibration = calibration;
     }
     const Evaluation evaluation = ::Evaluate(dataset, param);

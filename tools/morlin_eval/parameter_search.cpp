@@ -45,7 +45,8 @@ void ScoreFold(const CNolt_PCARecognition& model, const std::vector<std::vector<
                 int nearest = 0;
                 double nearestGenuine = std::numeric_limits<double>::infinity();
                 for (int j = 0; j < n; ++j) {
-                    const double d = MeasureDistance(coords.get(), j, n, lambda.get(), measure, weights);
+                    const double d =
+                        MeasureDistance(coords.get(), j, n, lambda.get(), measure, weights);
                     distances[static_cast<size_t>(j)] = d;
                     if (j == 0 || best > d) {
                         best = d;
@@ -121,7 +122,8 @@ std::string DescribeSetting(const PCAParameter& param) {
     char text[160];
     const std::string measure(MeasureName(param.distanceType));
     if (!param.isKernel)
-        std::snprintf(text, sizeof text, "PCA components=%d %s", param.componentNum, measure.c_str());
+        std::snprintf(text, sizeof text, "PCA components=%d %s", param.componentNum,
+                      measure.c_str());
     else if (param.kernelType == static_cast<int>(KernelType::Polynomial))
         std::snprintf(text, sizeof text, "poly degree=%g gamma=%.3g coef0=%g components=%d %s",
                       param.degree, param.gamma, param.coef0, param.componentNum, measure.c_str());
@@ -142,13 +144,15 @@ SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& fol
         SearchComponents(static_cast<int>(folds.front().training.size()));
     // correct[kernel][fold][component][measure], and the reciprocal ranks alike
     std::vector<std::vector<std::vector<std::vector<int>>>> correct(
-        kernels.size(), std::vector<std::vector<std::vector<int>>>(
-                            folds.size(), std::vector<std::vector<int>>(
-                                              components.size(), std::vector<int>(distanceMeasureCount, 0))));
+        kernels.size(),
+        std::vector<std::vector<std::vector<int>>>(
+            folds.size(), std::vector<std::vector<int>>(
+                              components.size(), std::vector<int>(distanceMeasureCount, 0))));
     std::vector<std::vector<std::vector<std::vector<double>>>> reciprocal(
-        kernels.size(), std::vector<std::vector<std::vector<double>>>(
-                            folds.size(), std::vector<std::vector<double>>(
-                                              components.size(), std::vector<double>(distanceMeasureCount, 0.0))));
+        kernels.size(),
+        std::vector<std::vector<std::vector<double>>>(
+            folds.size(), std::vector<std::vector<double>>(
+                              components.size(), std::vector<double>(distanceMeasureCount, 0.0))));
     std::vector<int*> rows(static_cast<size_t>(dataset.rows));
     const int total = static_cast<int>(kernels.size() * folds.size());
     int done = 0;
@@ -156,8 +160,9 @@ SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& fol
         for (size_t f = 0; f < folds.size(); ++f) {
             const Fold& fold = folds[f];
             if (progress)
-                progress(done, total, DescribeSetting(kernels[k].param).substr(0, 28) + ", fold " +
-                                          std::to_string(f + 1) + "/" + std::to_string(folds.size()));
+                progress(done, total,
+                         DescribeSetting(kernels[k].param).substr(0, 28) + ", fold " +
+                             std::to_string(f + 1) + "/" + std::to_string(folds.size()));
             std::vector<int*> training = FacePointers(dataset, fold.training);
             const int n = static_cast<int>(training.size());
             PCAParameter param = kernels[k].param;
@@ -175,13 +180,15 @@ SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& fol
             for (int held : fold.heldOut) {
                 FaceImage& probe = dataset.gallery[static_cast<size_t>(held)];
                 for (int r = 0; r < dataset.rows; ++r)
-                    rows[static_cast<size_t>(r)] = probe.grey.data() + static_cast<ptrdiff_t>(r) * dataset.columns;
+                    rows[static_cast<size_t>(r)] =
+                        probe.grey.data() + static_cast<ptrdiff_t>(r) * dataset.columns;
                 std::vector<foundFace> ignored;
                 model.Recognition(rows.data(), dataset.rows, dataset.columns, ignored);
                 const float* coordinates = model.Projections()->col[n];
                 heldOut.emplace_back(coordinates, coordinates + model.ComponentCount());
                 for (int j : fold.training)
-                    samePerson.push_back(dataset.gallery[static_cast<size_t>(j)].person == probe.person);
+                    samePerson.push_back(dataset.gallery[static_cast<size_t>(j)].person ==
+                                         probe.person);
             }
             ScoreFold(model, heldOut, samePerson, components, correct[k][f], reciprocal[k][f]);
         }
@@ -198,7 +205,8 @@ SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& fol
                 score.simplicity = kernels[k].simplicity;
                 for (size_t f = 0; f < folds.size(); ++f) {
                     const double held = static_cast<double>(folds[f].heldOut.size());
-                    score.foldRank1.push_back(held > 0 ? correct[k][f][c][static_cast<size_t>(measure)] / held : 0.0);
+                    score.foldRank1.push_back(
+                        held > 0 ? correct[k][f][c][static_cast<size_t>(measure)] / held : 0.0);
                     score.meanRank1 += score.foldRank1.back();
                     score.meanReciprocalRank += reciprocal[k][f][c][static_cast<size_t>(measure)];
                 }
@@ -209,8 +217,10 @@ SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& fol
     std::stable_sort(scores.begin(), scores.end(), Better);
     result.settings = scores.size();
     result.chosen = scores.front();
-    result.top.assign(scores.begin(), scores.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(5, scores.size())));
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.top.assign(scores.begin(), scores.begin() + static_cast<std::ptrdiff_t>(
+                                                           std::min<size_t>(5, scores.size())));
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (progress) progress(total, total, "done");
     return result;
 }

@@ -21,7 +21,8 @@ constexpr QSize chartSize(640, 480);
 
 // The share of values in each of binCount bins over [low, high), as a closed
 // outline for an area series.
-QLineSeries* Histogram(const std::vector<double>& values, double low, double high, double& tallest) {
+QLineSeries* Histogram(const std::vector<double>& values, double low, double high,
+                       double& tallest) {
     std::vector<int> counts(binCount, 0);
     const double width = (high - low) / binCount;
     for (double v : values) {
@@ -31,7 +32,9 @@ QLineSeries* Histogram(const std::vector<double>& values, double low, double hig
     }
     auto* outline = new QLineSeries;
     for (int b = 0; b < binCount; ++b) {
-        const double share = values.empty() ? 0.0 : counts[static_cast<size_t>(b)] / static_cast<double>(values.size());
+        const double share =
+            values.empty() ? 0.0
+                           : counts[static_cast<size_t>(b)] / static_cast<double>(values.size());
         tallest = std::max(tallest, share);
         outline->append(low + b * width, share);
         outline->append(low + (b + 1) * width, share);
@@ -44,7 +47,8 @@ QChart* HistogramChart(const SortedComparisons& c, double threshold) {
     chart->setTitle(QStringLiteral("Distances: genuine and impostor comparisons"));
     std::vector<double> all(c.genuine);
     all.insert(all.end(), c.impostor.begin(), c.impostor.end());
-    all.erase(std::remove_if(all.begin(), all.end(), [](double v) { return !std::isfinite(v); }), all.end());
+    all.erase(std::remove_if(all.begin(), all.end(), [](double v) { return !std::isfinite(v); }),
+              all.end());
     double low = all.empty() ? 0.0 : *std::min_element(all.begin(), all.end());
     double high = all.empty() ? 1.0 : *std::max_element(all.begin(), all.end());
     if (std::isfinite(threshold)) {
@@ -57,7 +61,8 @@ QChart* HistogramChart(const SortedComparisons& c, double threshold) {
         const std::vector<double>& values;
         const char* name;
         QColor colour;
-    } kinds[] = {{c.genuine, "genuine", QColor(30, 120, 200)}, {c.impostor, "impostor", QColor(220, 80, 40)}};
+    } kinds[] = {{c.genuine, "genuine", QColor(30, 120, 200)},
+                 {c.impostor, "impostor", QColor(220, 80, 40)}};
     auto* x = new QValueAxis;
     auto* y = new QValueAxis;
     x->setTitleText(QStringLiteral("distance"));
@@ -67,7 +72,8 @@ QChart* HistogramChart(const SortedComparisons& c, double threshold) {
     for (const auto& kind : kinds) {
         QLineSeries* outline = Histogram(kind.values, low, high, tallest);
         auto* area = new QAreaSeries(outline);
-        area->setName(QString::fromUtf8(kind.name) + QStringLiteral(" (%1)").arg(kind.values.size()));
+        area->setName(QString::fromUtf8(kind.name) +
+                      QStringLiteral(" (%1)").arg(kind.values.size()));
         QColor fill = kind.colour;
         fill.setAlpha(110);
         area->setBrush(fill);

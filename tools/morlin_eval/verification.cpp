@@ -56,7 +56,8 @@ std::optional<double> SortedComparisons::EqualErrorRate() const {
 }
 
 std::optional<double> SortedComparisons::FnmrAtFmr(double targetFmr) const {
-    if (genuine.empty() || static_cast<double>(impostor.size()) * targetFmr < 1.0) return std::nullopt;
+    if (genuine.empty() || static_cast<double>(impostor.size()) * targetFmr < 1.0)
+        return std::nullopt;
     std::optional<double> fnmr;
     for (double t : Thresholds()) {
         const ErrorRates rates = At(t);
@@ -67,7 +68,8 @@ std::optional<double> SortedComparisons::FnmrAtFmr(double targetFmr) const {
 }
 
 std::optional<double> SortedComparisons::ThresholdForFmr(double targetFmr) const {
-    const auto allowed = static_cast<size_t>(std::floor(targetFmr * static_cast<double>(impostor.size())));
+    const auto allowed =
+        static_cast<size_t>(std::floor(targetFmr * static_cast<double>(impostor.size())));
     if (allowed == 0 || allowed >= impostor.size()) return std::nullopt;
     return impostor[allowed];
 }

@@ -13,8 +13,10 @@ void SaveWindow(QWidget* window, const QString& file) {
     window->show();
     window->adjustSize();
     QApplication::processEvents();
-    if (!window->grab().save(file)) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-    else std::printf("%s\n", qPrintable(file));
+    if (!window->grab().save(file))
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+    else
+        std::printf("%s\n", qPrintable(file));
 }
 
 int main(int argc, char** argv) {
@@ -22,13 +24,15 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Writes a PNG of every window into FOLDER."));
     parser.addHelpOption();
-    const QCommandLineOption library(QStringLiteral("morlin"), QStringLiteral("Path of libmorlin.so."),
-                                     QStringLiteral("FILE"));
+    const QCommandLineOption library(
+        QStringLiteral("morlin"), QStringLiteral("Path of libmorlin.so."), QStringLiteral("FILE"));
     parser.addOption(library);
-    parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("Where the pictures go."));
+    parser.addPositionalArgument(QStringLiteral("FOLDER"),
+                                 QStringLiteral("Where the pictures go."));
     parser.process(app);
     if (parser.positionalArguments().size() != 1) {
-        std::fprintf(stderr, "ui-screenshots: give one output folder\n%s", qPrintable(parser.helpText()));
+        std::fprintf(stderr, "ui-screenshots: give one output folder\n%s",
+                     qPrintable(parser.helpText()));
         return 64;
     }
     const QString folder = parser.positionalArguments().first();

@@ -45,7 +45,8 @@ void RecognizerScreenshots(const QString& folder, const QString& library) {
     std::vector<std::vector<int>> images(40, std::vector<int>(64));
     std::vector<int*> rows;
     for (size_t i = 0; i < images.size(); ++i) {
-        for (size_t p = 0; p < images[i].size(); ++p) images[i][p] = static_cast<int>((i * 7 + p * 3) % 256);
+        for (size_t p = 0; p < images[i].size(); ++p)
+            images[i][p] = static_cast<int>((i * 7 + p * 3) % 256);
         rows.push_back(images[i].data());
     }
     setSample(rows.data(), static_cast<int>(rows.size()), 8, 8);

@@ -67,19 +67,24 @@ void ProgressSheet(const QString& folder) {
     ramp->SetBarColor(QColor(0, 0, 160), QColor(120, 220, 255));
     add("two-colour ramp", ramp);
     add("percent, half", StyledBar(&sheet, TextProgressCtrl::TPS_PERCENT, 50));
-    auto* stretched = StyledBar(&sheet, TextProgressCtrl::TPS_STRETCH | TextProgressCtrl::TPS_POSITION, 70);
+    auto* stretched =
+        StyledBar(&sheet, TextProgressCtrl::TPS_STRETCH | TextProgressCtrl::TPS_POSITION, 70);
     stretched->SetBarColor(QColor(200, 0, 0), QColor(255, 220, 0));
     add("stretched ramp, position", stretched);
-    auto* reversed = StyledBar(&sheet, TextProgressCtrl::TPS_REVERSED | TextProgressCtrl::TPS_PERCENT, 40);
+    auto* reversed =
+        StyledBar(&sheet, TextProgressCtrl::TPS_REVERSED | TextProgressCtrl::TPS_PERCENT, 40);
     reversed->SetBarColor(QColor(0, 120, 0), QColor(180, 255, 180));
     add("reversed", reversed);
     auto* snake = StyledBar(&sheet, TextProgressCtrl::TPS_SNAKE, 0);
     for (int i = 0; i < 8; ++i) snake->StepIt();
     add("snake", snake);
-    auto* tied = StyledBar(&sheet, TextProgressCtrl::TPS_TIEDTEXT | TextProgressCtrl::TPS_TEXTONLY |
-                                       TextProgressCtrl::TPS_ALIGNRIGHT, 65, "Progress1");
+    auto* tied = StyledBar(&sheet,
+                           TextProgressCtrl::TPS_TIEDTEXT | TextProgressCtrl::TPS_TEXTONLY |
+                               TextProgressCtrl::TPS_ALIGNRIGHT,
+                           65, "Progress1");
     add("tied text, right", tied);
-    auto* vertical = StyledBar(&sheet, TextProgressCtrl::PBS_VERTICAL | TextProgressCtrl::TPS_PERCENT, 75);
+    auto* vertical =
+        StyledBar(&sheet, TextProgressCtrl::PBS_VERTICAL | TextProgressCtrl::TPS_PERCENT, 75);
     vertical->SetBarColor(QColor(60, 0, 120), QColor(255, 160, 255));
     grid->addWidget(new QLabel("vertical", &sheet), 0, 2);
     grid->addWidget(vertical, 1, 2, row - 1, 1);
@@ -104,7 +109,8 @@ void UpdaterScreenshots(const QString& folder) {
         SaveWindow(&before, folder + "/update-dialog.png");
     }
     {
-        PhotographedDialog during(server.BaseUrl(), program, folder + "/update-dialog-transfer.png");
+        PhotographedDialog during(server.BaseUrl(), program,
+                                  folder + "/update-dialog-transfer.png");
         during.show();
         auto* close = during.findChild<QWidget*>("1005");
         static_cast<QAbstractButton*>(close)->setChecked(false);

@@ -65,7 +65,8 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     }
     const QString command = words.takeFirst();
     std::vector<const QCommandLineOption*> allowed{&programDir};
-    if (command == "catalog" && !words.isEmpty() && (words.front() == "init" || words.front() == "list")) {
+    if (command == "catalog" && !words.isEmpty() &&
+        (words.front() == "init" || words.front() == "list")) {
         options.command = words.takeFirst() == "init" ? CliOptions::Command::CatalogInit
                                                       : CliOptions::Command::CatalogList;
     } else if (command == "update") {
@@ -106,8 +107,10 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     }
     if (parser.isSet(yes)) options.answer = CliOptions::Answer::Yes;
     if (parser.isSet(no)) options.answer = CliOptions::Answer::No;
-    const QCommandLineOption& keyOption = options.command == CliOptions::Command::KeyGen ? out : key;
-    if (options.command == CliOptions::Command::KeyGen || options.command == CliOptions::Command::Publish) {
+    const QCommandLineOption& keyOption =
+        options.command == CliOptions::Command::KeyGen ? out : key;
+    if (options.command == CliOptions::Command::KeyGen ||
+        options.command == CliOptions::Command::Publish) {
         if (!parser.isSet(keyOption)) {
             error = command.toStdString() + " needs --" + keyOption.names().front().toStdString() +
                     " KEYFILE";

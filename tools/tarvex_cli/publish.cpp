@@ -128,7 +128,8 @@ bool PublishSite(const std::filesystem::path& site, const std::filesystem::path&
         const std::filesystem::path file = relative ? site / *relative : std::filesystem::path();
         std::error_code ec;
         const uintmax_t size = relative ? std::filesystem::file_size(file, ec) : 0;
-        const std::optional<std::string> sha256 = relative && !ec ? Sha256OfFile(file) : std::nullopt;
+        const std::optional<std::string> sha256 =
+            relative && !ec ? Sha256OfFile(file) : std::nullopt;
         if (!sha256) {
             error = "[" + section + "] filename=" + filename + ": no such file in " + site.string();
             return false;
@@ -150,7 +151,8 @@ bool PublishSite(const std::filesystem::path& site, const std::filesystem::path&
             const auto entries = added.find(section);
             if (entries != added.end()) {
                 const std::string ending = line.ending.empty() ? defaultEnding : line.ending;
-                for (const auto& [name, value] : entries->second) result += name + "=" + value + ending;
+                for (const auto& [name, value] : entries->second)
+                    result += name + "=" + value + ending;
                 mainSeen = mainSeen || section == "Main";
                 added.erase(entries);  // once, in the section's first header
             }

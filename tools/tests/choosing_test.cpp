@@ -23,9 +23,9 @@ TEST(VerificationTest, RatesFromHandMadeDistances) {
     EXPECT_EQ(c.At(0.4).fmr, 0.25);
     EXPECT_EQ(c.At(0.4).fnmr, 0.25);
     EXPECT_EQ(c.EqualErrorRate(), 0.25);
-    EXPECT_EQ(c.FnmrAtFmr(0.25), 0.0);   // up to 0.5: one impostor below, every genuine
+    EXPECT_EQ(c.FnmrAtFmr(0.25), 0.0);  // up to 0.5: one impostor below, every genuine
     EXPECT_EQ(c.FnmrAtFmr(0.3), 0.0);
-    EXPECT_FALSE(c.FnmrAtFmr(0.1));      // four impostors cannot resolve 10 %
+    EXPECT_FALSE(c.FnmrAtFmr(0.1));          // four impostors cannot resolve 10 %
     EXPECT_EQ(c.ThresholdForFmr(0.5), 0.6);  // two of four impostors below 0.6
     EXPECT_FALSE(c.ThresholdForFmr(0.2));
     EXPECT_FALSE(SortedComparisons(Comparisons{{}, {1.0}}).EqualErrorRate());
@@ -43,7 +43,8 @@ FaceDataset Synthetic(int people, int perPerson, int probesPerPerson, unsigned s
         std::vector<int> base(48);
         for (int& v : base) v = level(random);
         for (int k = 0; k < perPerson + probesPerPerson; ++k) {
-            FaceImage image{"p" + std::to_string(p), "p" + std::to_string(p) + "/" + std::to_string(k), base};
+            FaceImage image{"p" + std::to_string(p),
+                            "p" + std::to_string(p) + "/" + std::to_string(k), base};
             for (int& v : image.grey) v = std::clamp(v + noise(random), 0, 255);
             (k < perPerson ? dataset.gallery : dataset.probes).push_back(image);
         }
@@ -103,8 +104,10 @@ TEST(ParameterSearchTest, ComponentsKeepTheirShareOfTheTrainingImages) {
 TEST(MorlinEvalCommandLineTest, LongOptionsTakeTheirValueEitherWay) {
     const std::string eval = MORLIN_EVAL_PATH;
     const std::string orl = std::string(MORLIN_SOURCE_DIR) + "/data/faces/orl";
-    for (const std::string form : {"--threshold=-0.3 --components=4", "--threshold -0.3 --components 4"}) {
-        const CommandResult r = RunCommand(eval + " --json --train 2 " + form + " " + orl + " 2>&1");
+    for (const std::string form :
+         {"--threshold=-0.3 --components=4", "--threshold -0.3 --components 4"}) {
+        const CommandResult r =
+            RunCommand(eval + " --json --train 2 " + form + " " + orl + " 2>&1");
         ASSERT_EQ(r.status, 0) << r.out;
         const QJsonObject params =
             QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object()["params"].toObject();

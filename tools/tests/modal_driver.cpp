@@ -10,17 +10,18 @@ std::shared_ptr<bool> WhenModal(std::function<void(QWidget* window)> act, int ti
     auto done = std::make_shared<bool>(false);
     auto* timer = new QTimer(qApp);
     auto waited = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, waited, done, act = std::move(act), timeoutMs] {
-        QWidget* window = QApplication::activePopupWidget();
-        if (window == nullptr) window = QApplication::activeModalWidget();
-        *waited += timer->interval();
-        if (window == nullptr && *waited < timeoutMs) return;
-        timer->stop();
-        timer->deleteLater();
-        if (window == nullptr) return;
-        *done = true;
-        act(window);
-    });
+    QObject::connect(timer, &QTimer::timeout,
+                     [timer, waited, done, act = std::move(act), timeoutMs] {
+                         QWidget* window = QApplication::activePopupWidget();
+                         if (window == nullptr) window = QApplication::activeModalWidget();
+                         *waited += timer->interval();
+                         if (window == nullptr && *waited < timeoutMs) return;
+                         timer->stop();
+                         timer->deleteLater();
+                         if (window == nullptr) return;
+                         *done = true;
+                         act(window);
+                     });
     timer->start(10);
     return done;
 }

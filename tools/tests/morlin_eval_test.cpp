@@ -152,7 +152,9 @@ TEST_F(MorlinEvalTest, NamesThatAreNotUtf8AreReadAndShownEscaped) {
 
 TEST(DisplayNameTest, KeepsUtf8AndEscapesEveryOtherByte) {
     EXPECT_EQ(DisplayName("人脸/s1"), "人脸/s1");
-    EXPECT_EQ(DisplayName("a\xff" "b\xc3"), "a\\xffb\\xc3");
+    EXPECT_EQ(DisplayName("a\xff"
+                          "b\xc3"),
+              "a\\xffb\\xc3");
     EXPECT_EQ(DisplayName("\xed\xa0\x80"), "\\xed\\xa0\\x80");  // an encoded surrogate
 }
 

@@ -12,8 +12,9 @@ constexpr const char* createTable =
 
 std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& programFolder) {
     SqlCipherDatabase database(CatalogPath(programFolder));
-    Statement exists(database,
-                     "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'updatestate'");
+    Statement exists(
+        database,
+        "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'updatestate'");
     if (!exists.Step() || exists.Integer(0) == 0) return std::nullopt;
     Statement read(database, "SELECT value FROM [updatestate] WHERE name = 'serial'");
     if (!read.Step()) return std::nullopt;
@@ -22,7 +23,8 @@ std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& program
 
 void WriteAcceptedSerial(SqlCipherDatabase& database, long long serial) {
     database.Execute(createTable);
-    Statement write(database, "INSERT OR REPLACE INTO [updatestate] (name, value) VALUES ('serial', ?1)");
+    Statement write(database,
+                    "INSERT OR REPLACE INTO [updatestate] (name, value) VALUES ('serial', ?1)");
     write.Bind(1, std::to_string(serial));
     write.Step();
 }

@@ -13,7 +13,8 @@ std::optional<CatalogLock> CatalogLock::Acquire(const std::filesystem::path& fil
     if (!descriptor.IsOpen()) return CatalogLock(FileDescriptor());
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
-        if (::flock(descriptor.Get(), LOCK_EX | LOCK_NB) == 0) return CatalogLock(std::move(descriptor));
+        if (::flock(descriptor.Get(), LOCK_EX | LOCK_NB) == 0)
+            return CatalogLock(std::move(descriptor));
         if (errno != EWOULDBLOCK && errno != EINTR) return CatalogLock(FileDescriptor());
         if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -40,8 +40,8 @@ std::unique_ptr<HttpRequest> UpdateEngine::OpenUrl(const std::string& url) {
     if (internetHandle.Handle() == nullptr) return nullptr;
     const std::optional<std::string> canonical = CanonicalizeUrl(url);
     if (!canonical) return nullptr;
-    std::unique_ptr<HttpRequest> request = HttpRequest::Start(
-        internetHandle.Handle(), *canonical, environment.limits.headerTimeout);
+    std::unique_ptr<HttpRequest> request =
+        HttpRequest::Start(internetHandle.Handle(), *canonical, environment.limits.headerTimeout);
     if (!request) return nullptr;
     // A server that never finishes its headers has failed the transfer;
     // DownloadToFile reports it.

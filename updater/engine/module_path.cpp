@@ -37,7 +37,8 @@ bool NamesCatalogue(const std::filesystem::path& programFolder,
     const std::string catalogue =
         std::filesystem::weakly_canonical(CatalogPath(programFolder), ec).string();
     if (ec) return false;
-    const std::string target = std::filesystem::weakly_canonical(programFolder / relative, ec).string();
+    const std::string target =
+        std::filesystem::weakly_canonical(programFolder / relative, ec).string();
     if (ec) return false;
     // The file itself and its journals ("-journal", "-wal", "-shm").
     return target == catalogue || target.rfind(catalogue + "-", 0) == 0;

@@ -96,7 +96,9 @@ UpdateEngine::UpdateEngine(EngineEnvironment env)
 
 UpdateEngine::~UpdateEngine() = default;
 
-std::filesystem::path UpdateEngine::GetModulePath() const { return ProgramPath(); }
+std::filesystem::path UpdateEngine::GetModulePath() const {
+    return ProgramPath();
+}
 
 std::filesystem::path UpdateEngine::ProgramFolder() const {
     return ResolvedProgramFolder(environment);
@@ -273,10 +275,9 @@ int UpdateEngine::CheckPass(IniFile& manifest, int count) {
         }
         // The same destination listed twice: the newer entry stands.
         const std::string identity = ModuleIdentity(item.filename);
-        const auto listed = std::find_if(pendingItems.begin(), pendingItems.end(),
-                                         [&](const UpdateItem& other) {
-                                             return ModuleIdentity(other.filename) == identity;
-                                         });
+        const auto listed = std::find_if(
+            pendingItems.begin(), pendingItems.end(),
+            [&](const UpdateItem& other) { return ModuleIdentity(other.filename) == identity; });
         if (listed == pendingItems.end())
             pendingItems.push_back(std::move(item));
         else if (CompareVersions(item.version, listed->version) == 1)
@@ -335,7 +336,8 @@ void UpdateEngine::Record(const UpdateItem& item, bool storeSerial) {
     }
     if (storeSerial && acceptedSerial) {
         const long long serial = *acceptedSerial;
-        table.set.UpdateWith([serial](SqlCipherDatabase& database) { WriteAcceptedSerial(database, serial); });
+        table.set.UpdateWith(
+            [serial](SqlCipherDatabase& database) { WriteAcceptedSerial(database, serial); });
     } else {
         table.set.Update();
     }
@@ -345,8 +347,8 @@ bool UpdateEngine::MatchesManifest(const UpdateItem& item, const std::filesystem
     std::error_code ec;
     const uintmax_t size = std::filesystem::file_size(file, ec);
     if (item.size && (ec || size != *item.size)) {
-        Complain(item.filename + ": received " + std::to_string(size) + " bytes, the manifest says " +
-                 std::to_string(*item.size));
+        Complain(item.filename + ": received " + std::to_string(size) +
+                 " bytes, the manifest says " + std::to_string(*item.size));
         return false;
     }
     if (!item.sha256.empty()) {

@@ -113,8 +113,7 @@ public:
     bool DownloadToFile(HttpRequest& request, const std::filesystem::path& path);
     // The same with a size limit: a larger announced length, or one larger
     // than the free space beside path, is refused before any byte is read.
-    bool DownloadToFile(HttpRequest& request, const std::filesystem::path& path,
-                        uint64_t maxBytes);
+    bool DownloadToFile(HttpRequest& request, const std::filesystem::path& path, uint64_t maxBytes);
 
 private:
     int CheckPass(class IniFile& manifest, int count);

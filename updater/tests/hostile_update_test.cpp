@@ -109,9 +109,10 @@ INSTANTIATE_TEST_SUITE_P(
     Replies, BadReplyTest,
     ::testing::Values(
         // Only 200 is a whole file when no range was asked for.
-        BadReply{"PartialContent",
-                 "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-2/100\r\nContent-Length: 3",
-                 "new", 2},
+        BadReply{
+            "PartialContent",
+            "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-2/100\r\nContent-Length: 3",
+            "new", 2},
         BadReply{"TwoContentLengths", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Length: 5",
                  "new", 4},
         // Over the 1 GiB limit: refused before a byte is read.
@@ -175,15 +176,14 @@ TEST_P(SpellingTest, SameDestinationNeverGoesBack) {
     EXPECT_EQ(recorded.substr(recorded.size() - 4), "|5.0");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Spellings, SpellingTest,
-    ::testing::Values(Spelling{"DotSlash", "x.so", 2, "./x.so", 2},
-                      Spelling{"TrailingDot", "x.so", 2, "x.so/.", 2},
-                      Spelling{"DoubleSlash", "sub/y.so", 2, "sub//y.so", 2},
-                      Spelling{"Backslash", "sub/y.so", 2, "sub\\y.so", 2},
-                      Spelling{"OtherType", "x.so", 2, "x.so", 1},
-                      Spelling{"SystemAndDetector", "x.so", 0, "./X.SO", 1}),
-    [](const auto& spelling) { return std::string(spelling.param.name); });
+INSTANTIATE_TEST_SUITE_P(Spellings, SpellingTest,
+                         ::testing::Values(Spelling{"DotSlash", "x.so", 2, "./x.so", 2},
+                                           Spelling{"TrailingDot", "x.so", 2, "x.so/.", 2},
+                                           Spelling{"DoubleSlash", "sub/y.so", 2, "sub//y.so", 2},
+                                           Spelling{"Backslash", "sub/y.so", 2, "sub\\y.so", 2},
+                                           Spelling{"OtherType", "x.so", 2, "x.so", 1},
+                                           Spelling{"SystemAndDetector", "x.so", 0, "./X.SO", 1}),
+                         [](const auto& spelling) { return std::string(spelling.param.name); });
 
 TEST_F(HostileUpdateTest, DestinationListedTwiceInstallsTheNewerOnce) {
     server.Put("autoupdate.txt", Manifest({{"x.so", "6.0", 1}, {"./x.so", "5.5", 1}}));

@@ -149,7 +149,8 @@ namespace {
 TEST_F(IniFileTest, ManySectionsLoadAndKeepTheirOrder) {
     std::string text;
     const int count = 300000;
-    for (int i = 0; i < count; ++i) text += "[F" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
+    for (int i = 0; i < count; ++i)
+        text += "[F" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
     text += "[F7]\nk=last\n";
     IniFile& f = Loaded(text);
     ASSERT_EQ(f.SectionNames().size(), static_cast<size_t>(count));

@@ -66,7 +66,8 @@ void ScriptedServer::Accept() {
 bool ScriptedServer::Send(int connection, const std::string& bytes) {
     size_t sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n = ::send(connection, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(connection, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n <= 0) return false;
         sent += static_cast<size_t>(n);
     }
@@ -94,7 +95,8 @@ void ScriptedServer::Serve(int connection) {
         requests.push_back(name);
         const auto found = replies.find(name);
         if (found == replies.end()) {
-            Send(connection, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+            Send(connection,
+                 "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
             return;
         }
         reply = found->second;

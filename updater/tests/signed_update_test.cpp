@@ -25,8 +25,9 @@ public:
         const std::filesystem::path dir = site.Path() / version;
         site.Write(version + "/x.so", module);
         site.Write(version + "/autoupdate.txt",
-                   "[Main]\r\nfilecount=1\r\n" + mainExtra + "[File1]\r\nfilename=x.so\r\nversion=" +
-                       version + "\r\nmoduletype=1\r\nauthor=Dorsk\r\nmodulename=x\r\n");
+                   "[Main]\r\nfilecount=1\r\n" + mainExtra +
+                       "[File1]\r\nfilename=x.so\r\nversion=" + version +
+                       "\r\nmoduletype=1\r\nauthor=Dorsk\r\nmodulename=x\r\n");
         std::ostringstream said;
         std::string error;
         EXPECT_TRUE(PublishSite(dir, key.empty() ? keyFile() : key, said, error)) << error;
@@ -89,7 +90,8 @@ TEST_P(TamperingTest, IsRefusedAndChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Attacks, TamperingTest,
     ::testing::Values(
-        Tampering{"FlippedByteInModule", [](Served& s, SignedUpdateTest&) { s["x.so"][3] ^= 1; }, 4},
+        Tampering{"FlippedByteInModule", [](Served& s, SignedUpdateTest&) { s["x.so"][3] ^= 1; },
+                  4},
         Tampering{"ModuleOneByteLonger", [](Served& s, SignedUpdateTest&) { s["x.so"] += "!"; }, 4},
         Tampering{"ManifestEditedAfterSigning",
                   [](Served& s, SignedUpdateTest&) {
@@ -97,8 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
                                                   "version=2.1");
                   },
                   3},
-        Tampering{"SignatureMissing", [](Served& s, SignedUpdateTest&) { s.erase("autoupdate.txt.sig"); },
-                  3},
+        Tampering{"SignatureMissing",
+                  [](Served& s, SignedUpdateTest&) { s.erase("autoupdate.txt.sig"); }, 3},
         Tampering{"SignedByAnotherKey",
                   [](Served& s, SignedUpdateTest& test) {
                       std::ostringstream said;
@@ -164,9 +166,10 @@ TEST(PublishTest, KeepsEveryOtherByteAndRaisesTheSerial) {
     std::string error;
     ASSERT_TRUE(GenerateKeyPair(keys.Path() / "k", said, error)) << error;
     site.Write("a.so", "aaa");
-    site.Write("autoupdate.txt",
-               "[Main]\nserial=41\nfilecount=1\n\n[File1]\r\nsize=1\r\nfilename=a.so\r\nnote=kept\r\n"
-               "[File2]\nsize=9\n");
+    site.Write(
+        "autoupdate.txt",
+        "[Main]\nserial=41\nfilecount=1\n\n[File1]\r\nsize=1\r\nfilename=a.so\r\nnote=kept\r\n"
+        "[File2]\nsize=9\n");
     ASSERT_TRUE(PublishSite(site.Path(), keys.Path() / "k", said, error)) << error;
     EXPECT_EQ(TempFolder::Read(site.Path() / "autoupdate.txt"),
               "[Main]\nserial=42\nfilecount=1\n\n[File1]\r\nsize=3\r\nsha256="

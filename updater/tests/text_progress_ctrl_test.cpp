@@ -43,12 +43,16 @@ struct RampCase {
     QRgb (*expected)(int d);
 };
 
-QRgb Flat(int) { return qRgb(10, 200, 30); }
+QRgb Flat(int) {
+    return qRgb(10, 200, 30);
+}
 QRgb BlackToWhite(int d) {
     const int level = static_cast<int>(static_cast<float>(d) * (255.0f / 100.0f));
     return qRgb(level, level, level);
 }
-QRgb BlackToDarkRed(int d) { return qRgb(d / 2, 0, 0); }
+QRgb BlackToDarkRed(int d) {
+    return qRgb(d / 2, 0, 0);
+}
 
 class RampTest : public TextProgressCtrlTest, public ::testing::WithParamInterface<RampCase> {};
 
@@ -71,13 +75,14 @@ TEST_P(RampTest, BandsFollowTheDesignedArithmetic) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ramps, RampTest,
-    ::testing::Values(RampCase{"OneBand", QColor(10, 200, 30), QColor(10, 200, 30), 0, Flat},
-                      RampCase{"BlackToWhite", Qt::black, Qt::white, 0, BlackToWhite},
-                      RampCase{"BlackToDarkRed", Qt::black, QColor(50, 0, 0), 0, BlackToDarkRed},
-                      RampCase{"Reversed", Qt::black, QColor(50, 0, 0), Ctrl::TPS_REVERSED, BlackToDarkRed},
-                      RampCase{"Vertical", Qt::black, QColor(50, 0, 0), Ctrl::PBS_VERTICAL, BlackToDarkRed},
-                      RampCase{"VerticalReversed", Qt::black, Qt::white,
-                               Ctrl::PBS_VERTICAL | Ctrl::TPS_REVERSED, BlackToWhite}),
+    ::testing::Values(
+        RampCase{"OneBand", QColor(10, 200, 30), QColor(10, 200, 30), 0, Flat},
+        RampCase{"BlackToWhite", Qt::black, Qt::white, 0, BlackToWhite},
+        RampCase{"BlackToDarkRed", Qt::black, QColor(50, 0, 0), 0, BlackToDarkRed},
+        RampCase{"Reversed", Qt::black, QColor(50, 0, 0), Ctrl::TPS_REVERSED, BlackToDarkRed},
+        RampCase{"Vertical", Qt::black, QColor(50, 0, 0), Ctrl::PBS_VERTICAL, BlackToDarkRed},
+        RampCase{"VerticalReversed", Qt::black, Qt::white, Ctrl::PBS_VERTICAL | Ctrl::TPS_REVERSED,
+                 BlackToWhite}),
     [](const auto& ramp) { return std::string(ramp.param.name); });
 
 TEST_F(TextProgressCtrlTest, OnlyBackgroundWhenThePositionLeavesTheRangeOrTheRangeIsEmpty) {
@@ -136,7 +141,7 @@ TEST_F(TextProgressCtrlTest, SnakeTravelsThenComesBackReversed) {
         int step, tail, pos;
     };
     // Head 100 holds the position while the tail catches up, then restarts.
-    const Expect path[] = {{1, 0, 10}, {4, 0, 40}, {5, 10, 50}, {10, 60, 100},
+    const Expect path[] = {{1, 0, 10},    {4, 0, 40},     {5, 10, 50}, {10, 60, 100},
                            {11, 70, 100}, {14, 100, 100}, {15, 0, 10}};
     int step = 0;
     for (const Expect& e : path) {
@@ -146,7 +151,8 @@ TEST_F(TextProgressCtrlTest, SnakeTravelsThenComesBackReversed) {
         }
         EXPECT_EQ(bar.TailPos(), e.tail) << "step " << e.step;
         EXPECT_EQ(bar.Pos(), e.pos) << "step " << e.step;
-        EXPECT_EQ((bar.ControlStyle() & Ctrl::TPS_REVERSED) != 0, e.step == 15) << "step " << e.step;
+        EXPECT_EQ((bar.ControlStyle() & Ctrl::TPS_REVERSED) != 0, e.step == 15)
+            << "step " << e.step;
     }
     // Coming back reversed: the segment [0, 10) is drawn at the right end.
     const QImage image = Render();

@@ -35,9 +35,7 @@ protected:
 
     std::filesystem::path program() const { return folder.Path() / "program"; }
 
-    void Click(UpdateDialog& dialog) {
-        dialog.findChild<QPushButton*>("1000")->click();
-    }
+    void Click(UpdateDialog& dialog) { dialog.findChild<QPushButton*>("1000")->click(); }
 
     TempFolder folder;
     UpdateServer server;
@@ -112,7 +110,8 @@ TEST_F(UpdateDialogTest, AboutBoxFromContextMenuAndF1) {
         menu->actions()[0]->trigger();
         menu->close();
     });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), dialog.mapToGlobal(QPoint(5, 5)));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            dialog.mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(&dialog, &event);
     QTRY_VERIFY_WITH_TIMEOUT(*opened, 5000);
     EXPECT_EQ(seen, (QStringList{"人脸检测识别系统自动升级", "人脸检测识别系统自动升级"}));

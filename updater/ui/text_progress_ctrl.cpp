@@ -93,9 +93,9 @@ int TextProgressCtrl::SetPos(int newPosition) {
 
 int TextProgressCtrl::DeltaPos(int increment) {
     if (const std::optional<int> previous = AdvanceSnake(increment, true)) return *previous;
-    return SetClampedPos(static_cast<int>(std::clamp<long long>(
-        static_cast<long long>(position) + increment, std::numeric_limits<int>::min(),
-        std::numeric_limits<int>::max())));
+    return SetClampedPos(static_cast<int>(
+        std::clamp<long long>(static_cast<long long>(position) + increment,
+                              std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
 }
 
 int TextProgressCtrl::StepIt() {
@@ -117,7 +117,9 @@ void TextProgressCtrl::SetBarColor(const QColor& from, const std::optional<QColo
     gradientColors = {from, to.value_or(from)};
 }
 
-void TextProgressCtrl::SetBkColor(const QColor& color) { backgroundColor = color; }
+void TextProgressCtrl::SetBkColor(const QColor& color) {
+    backgroundColor = color;
+}
 
 void TextProgressCtrl::SetGradientColors(std::vector<QColor> stops) {
     gradientColors = std::move(stops);
@@ -167,8 +169,8 @@ std::optional<int> TextProgressCtrl::AdvanceSnake(int value, bool incremental) {
     // At or past the upper end the clamped position stays while the tail
     // moves; update() below repaints the whole control in either case.
     tailPos = static_cast<int>(std::max<long long>(head - tailSize, lower));
-    return SetClampedPos(static_cast<int>(
-        std::clamp<long long>(head, std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
+    return SetClampedPos(static_cast<int>(std::clamp<long long>(
+        head, std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
 }
 
 int TextProgressCtrl::BarLength(const PaintContext& context) {
@@ -180,12 +182,12 @@ QRect TextProgressCtrl::MapToClient(const PaintContext& context, Segment segment
     const bool reversed = (context.style & TPS_REVERSED) != 0;
     if (context.style & PBS_VERTICAL) {
         // Client bottom as an exclusive edge: top + height.
-        const int top = reversed ? client.top() + segment.left
-                                 : client.top() + client.height() - segment.right;
+        const int top =
+            reversed ? client.top() + segment.left : client.top() + client.height() - segment.right;
         return {client.left(), top, client.width(), segment.Length()};
     }
-    const int left = reversed ? client.left() + client.width() - segment.right
-                              : client.left() + segment.left;
+    const int left =
+        reversed ? client.left() + client.width() - segment.right : client.left() + segment.left;
     return {left, client.top(), segment.Length(), client.height()};
 }
 
@@ -212,7 +214,8 @@ void TextProgressCtrl::paintEvent(QPaintEvent*) {
             const int length = BarLength(context);
             const double span = static_cast<double>(upper) - lower;
             const Segment full{0, length};
-            Segment filled{0, TruncateToInt(length * (static_cast<double>(position) - lower) / span)};
+            Segment filled{0,
+                           TruncateToInt(length * (static_cast<double>(position) - lower) / span)};
             if (style & TPS_SNAKE)
                 filled.left = TruncateToInt(length * (static_cast<double>(tailPos) - lower) / span);
             if (barBrush)
@@ -226,7 +229,8 @@ void TextProgressCtrl::paintEvent(QPaintEvent*) {
     screen.drawPixmap(0, 0, buffer);
 }
 
-void TextProgressCtrl::PaintBarSegments(const PaintContext& context, Segment ramp, Segment visible) {
+void TextProgressCtrl::PaintBarSegments(const PaintContext& context, Segment ramp,
+                                        Segment visible) {
     const int sections = static_cast<int>(gradientColors.size()) - 1;
     if (sections < 1) return;
     const float width = static_cast<float>(ramp.right - ramp.left) / static_cast<float>(sections);
@@ -251,8 +255,8 @@ void TextProgressCtrl::PaintColorRamp(const PaintContext& context, Segment secti
 
     float increment[3];
     for (int c = 0; c < 3; ++c)
-        increment[c] = static_cast<float>(Component(to, c) - Component(from, c)) /
-                       static_cast<float>(bands);
+        increment[c] =
+            static_cast<float>(Component(to, c) - Component(from, c)) / static_cast<float>(bands);
     const float bandWidth = static_cast<float>(section.Length()) / static_cast<float>(bands);
 
     for (int i = 0; i < bands; ++i) {
@@ -263,9 +267,11 @@ void TextProgressCtrl::PaintColorRamp(const PaintContext& context, Segment secti
         const Segment visible{std::max(band.left, cut.left), std::min(band.right, cut.right)};
         int rgb[3];
         for (int c = 0; c < 3; ++c)
-            rgb[c] = (Component(from, c) + static_cast<int>(static_cast<float>(i) * increment[c])) & 0xFF;
+            rgb[c] = (Component(from, c) + static_cast<int>(static_cast<float>(i) * increment[c])) &
+                     0xFF;
         if (visible.Length() > 0)
-            context.painter->fillRect(MapToClient(context, visible), QColor(rgb[0], rgb[1], rgb[2]));
+            context.painter->fillRect(MapToClient(context, visible),
+                                      QColor(rgb[0], rgb[1], rgb[2]));
         if (visible.right >= cut.right) break;
     }
 }

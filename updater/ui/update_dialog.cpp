@@ -29,12 +29,8 @@ int ToBarUnits(uint64_t kib) {
 
 }  // namespace
 
-UpdateDialog::UpdateDialog(std::string updateSite, std::filesystem::path folder,
-                           QWidget* parent)
-    : QDialog(parent),
-      icon(),
-      baseUrl(std::move(updateSite)),
-      programFolder(std::move(folder)) {
+UpdateDialog::UpdateDialog(std::string updateSite, std::filesystem::path folder, QWidget* parent)
+    : QDialog(parent), icon(), baseUrl(std::move(updateSite)), programFolder(std::move(folder)) {
     icon.addFile(programIconPath);
     icon.addFile(smallProgramIconPath);
     const DialogUnits units(font());
@@ -96,13 +92,17 @@ void UpdateDialog::SetStatusText(const std::string& text) {
     statusText = QString::fromStdString(text);
 }
 
-void UpdateDialog::SetSizeText(const std::string& text) { sizeText = QString::fromStdString(text); }
+void UpdateDialog::SetSizeText(const std::string& text) {
+    sizeText = QString::fromStdString(text);
+}
 
 void UpdateDialog::SetProgressRange(uint64_t lower, uint64_t upper) {
     progress->SetRange(ToBarUnits(lower), ToBarUnits(upper));
 }
 
-void UpdateDialog::SetProgressPos(uint64_t position) { progress->SetPos(ToBarUnits(position)); }
+void UpdateDialog::SetProgressPos(uint64_t position) {
+    progress->SetPos(ToBarUnits(position));
+}
 
 void UpdateDialog::Refresh() {
     UpdateData(false);

@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Updates the modules of the face detection and recognition system."));
+    parser.setApplicationDescription(
+        QStringLiteral("Updates the modules of the face detection and recognition system."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption baseUrl(QStringLiteral("base-url"),
@@ -23,7 +24,8 @@ int main(int argc, char** argv) {
                                      QStringLiteral("URL"), QStringLiteral(TARVEX_UPDATE_URL));
     const QCommandLineOption programDir(
         QStringLiteral("program-dir"),
-        QStringLiteral("The program folder holding the modules and data/module.dat (default: the folder of tarvex)."),
+        QStringLiteral("The program folder holding the modules and data/module.dat (default: the "
+                       "folder of tarvex)."),
         QStringLiteral("DIR"));
     parser.addOption(baseUrl);
     parser.addOption(programDir);
@@ -36,17 +38,19 @@ int main(int argc, char** argv) {
     if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "tarvex: unexpected argument %s\n%s",
-                     qPrintable(parser.positionalArguments().first()), qPrintable(parser.helpText()));
+                     qPrintable(parser.positionalArguments().first()),
+                     qPrintable(parser.helpText()));
         return 64;
     }
-    if (parser.value(baseUrl).isEmpty() || (parser.isSet(programDir) && parser.value(programDir).isEmpty())) {
+    if (parser.value(baseUrl).isEmpty() ||
+        (parser.isSet(programDir) && parser.value(programDir).isEmpty())) {
         std::fprintf(stderr, "tarvex: an option needs a value\n%s", qPrintable(parser.helpText()));
         return 64;
     }
 
-    const std::filesystem::path folder = parser.isSet(programDir)
-                                             ? std::filesystem::path(parser.value(programDir).toStdString())
-                                             : ProgramFolder();
+    const std::filesystem::path folder =
+        parser.isSet(programDir) ? std::filesystem::path(parser.value(programDir).toStdString())
+                                 : ProgramFolder();
     UpdateDialog dialog(parser.value(baseUrl).toStdString(), folder);
     dialog.exec();
     return 0;
