@@ -3,6 +3,7 @@
 // installed, nothing partial stays, nothing hangs. Limits are shortened
 // through the environment so the slow cases take seconds, not minutes.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -128,6 +129,27 @@ TEST_F(HostileUpdateTest, SizeLimitsEndTheRunAndLeaveNothing) {
     server.Put("autoupdate.txt", std::string((1 << 20) + 1, '\n'));
     EXPECT_EQ(Run(), 3);
     EXPECT_TRUE(TempRootEmpty());
+}
+
+// A temporary folder on a 64 KiB file system: a 200 KB module is refused from
+// its Content-Length before any byte is written. Needs the right to mount.
+TEST_F(HostileUpdateTest, ModuleLargerThanTheFreeTemporarySpaceIsRefused) {
+    const std::filesystem::path small = folder.Path() / "small";
+    std::filesystem::create_directories(small);
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    struct Unmount {
+        std::filesystem::path at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{small};
+    environment.tempRoot = small;
+    server.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
+    server.Put("x.so", std::string(200000, 'x'));
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(), 4);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("do not fit"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(small));
+    EXPECT_EQ(server.Requests(), (std::vector<std::string>{"autoupdate.txt", "x.so"}));
 }
 
 TEST_F(HostileUpdateTest, PlantedFileInTheOldSharedPlaceIsNeverWritten) {
