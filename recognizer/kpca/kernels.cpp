@@ -50,15 +50,23 @@ float CNolt_PCARecognition::SigmoidOfDot(float dotValue) const {
 // The kernel chosen by param.kernelType; 0 for a type outside 0..3, which
 // Train refuses before it gets here.
 float CNolt_PCARecognition::Kernel(matrix* m, int i, int j) {
+    const bool distance = static_cast<KernelType>(param.kernelType) == KernelType::Rbf;
+    return KernelOfSum(distance ? SquaredDistanceDouble(m->col[i], m->col[j], pixelCount)
+                                : DotDouble(m->col[i], m->col[j], pixelCount));
+}
+
+// The kernel value from its sum: the dot product, or for rbf the squared
+// distance; each as the kernel_* function above computes it.
+float CNolt_PCARecognition::KernelOfSum(double sum) const {
     switch (static_cast<KernelType>(param.kernelType)) {
         case KernelType::Linear:
-            return kernel_linear(m, i, j);
+            return static_cast<float>(sum);
         case KernelType::Polynomial:
-            return kernel_poly(m, i, j);
+            return PolyOfDot(static_cast<float>(sum));
         case KernelType::Rbf:
-            return kernel_rbf(m, i, j);
+            return RbfOfDistance(sum);
         case KernelType::Sigmoid:
-            return kernel_sigmoid(m, i, j);
+            return SigmoidOfDot(static_cast<float>(sum));
     }
     return 0.0f;
 }
@@ -68,30 +76,11 @@ void CNolt_PCARecognition::KernelsAgainst(matrix* m, const int* i, int count, in
     const float* x[4];
     for (int s = 0; s < 4; ++s) x[s] = m->col[i[s < count ? s : 0]];
     double sums[4];
-    const auto type = static_cast<KernelType>(param.kernelType);
-    if (type == KernelType::Rbf)
+    if (static_cast<KernelType>(param.kernelType) == KernelType::Rbf)
         SquaredDistanceDouble4(x, m->col[j], pixelCount, sums);
     else
         DotDouble4(x, m->col[j], pixelCount, sums);
-    for (int s = 0; s < count; ++s) {
-        const float dotValue = static_cast<float>(sums[s]);
-        switch (type) {
-            case KernelType::Linear:
-                out[s] = dotValue;
-                break;
-            case KernelType::Polynomial:
-                out[s] = PolyOfDot(dotValue);
-                break;
-            case KernelType::Rbf:
-                out[s] = RbfOfDistance(sums[s]);
-                break;
-            case KernelType::Sigmoid:
-                out[s] = SigmoidOfDot(dotValue);
-                break;
-            default:
-                out[s] = 0.0f;
-        }
-    }
+    for (int s = 0; s < count; ++s) out[s] = KernelOfSum(sums[s]);
 }
 
 // Scales every row of m to unit length; a row of zeros is left as it is

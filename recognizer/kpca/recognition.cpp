@@ -11,11 +11,11 @@
 #include "distance/measure_distance.h"
 #include "kpca/centring.h"
 #include "kpca/projection.h"
-#include "kpca/threads.h"
+#include "kpca/recognizer_message.h"
 #include "kpca/refusal.h"
+#include "kpca/threads.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
-#include "kpca/recognizer_message.h"
 
 using namespace MatrixSpace;
 

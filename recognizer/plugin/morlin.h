@@ -73,6 +73,7 @@ private:
     float kernel_rbf(MatrixSpace::matrix* m, int i, int j);
     float kernel_sigmoid(MatrixSpace::matrix* m, int i, int j);
     float Kernel(MatrixSpace::matrix* m, int i, int j);
+    float KernelOfSum(double sum) const;
     float PolyOfDot(float dotValue) const;
     float RbfOfDistance(double squaredDistance) const;
     float SigmoidOfDot(float dotValue) const;

@@ -14,6 +14,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <iterator>
 
 #include "dialog_units.h"
 #include "plugin/morlin_records.h"
@@ -156,37 +157,27 @@ bool ParameterDialog::UpdateData(bool saveAndValidate, bool report) {
 }
 
 void ParameterDialog::UpdateControls() {
+    // Which kernel edits each kernel uses: degree, gamma, coef0.
+    struct Edits {
+        bool degree, gamma, coef0;
+    };
+    static constexpr Edits byKernel[] = {
+        {false, false, false},  // linear
+        {true, true, true},     // polynomial
+        {false, true, false},   // rbf
+        {false, true, true},    // sigmoid
+    };
     kernelCombo->setEnabled(kernelOn);
     if (!kernelOn) {
-        degreeEdit->setEnabled(false);
-        gammaEdit->setEnabled(false);
-        coef0Edit->setEnabled(false);
+        for (QLineEdit* edit : {degreeEdit, gammaEdit, coef0Edit}) edit->setEnabled(false);
+    } else if (kernelIndex >= 0 && kernelIndex < static_cast<int>(std::size(byKernel))) {
+        const Edits& edits = byKernel[kernelIndex];
+        degreeEdit->setEnabled(edits.degree);
+        gammaEdit->setEnabled(edits.gamma);
+        coef0Edit->setEnabled(edits.coef0);
     } else {
-        switch (kernelIndex) {
-            case 0:  // linear
-                degreeEdit->setEnabled(false);
-                gammaEdit->setEnabled(false);
-                coef0Edit->setEnabled(false);
-                break;
-            case 1:  // polynomial
-                degreeEdit->setEnabled(true);
-                gammaEdit->setEnabled(true);
-                coef0Edit->setEnabled(true);
-                break;
-            case 2:  // rbf
-                degreeEdit->setEnabled(false);
-                gammaEdit->setEnabled(true);
-                coef0Edit->setEnabled(false);
-                break;
-            case 3:  // sigmoid
-                degreeEdit->setEnabled(false);
-                gammaEdit->setEnabled(true);
-                coef0Edit->setEnabled(true);
-                break;
-            default:  // no kernel selected: gamma and coef0 stay as they are
-                degreeEdit->setEnabled(false);
-                break;
-        }
+        // No kernel selected: gamma and coef0 stay as they are.
+        degreeEdit->setEnabled(false);
     }
     UpdateData(false);
 }

@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
@@ -17,12 +15,6 @@
 #include "manifest/ini_file.h"
 
 namespace {
-
-std::optional<std::string> ReadAll(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Writes bytes to file through a new file beside it renamed over it.
 bool WriteReplacing(const std::filesystem::path& file, const std::string& bytes, mode_t mode) {
@@ -98,7 +90,7 @@ bool GenerateKeyPair(const std::filesystem::path& keyFile, std::ostream& out, st
 
 bool PublishSite(const std::filesystem::path& site, const std::filesystem::path& keyFile,
                  std::ostream& out, std::string& error) {
-    const std::optional<std::string> keyText = ReadAll(keyFile);
+    const std::optional<std::string> keyText = ReadWholeFile(keyFile);
     const auto keyBytes = keyText ? FromBase64(*keyText, SecretKey{}.size()) : std::nullopt;
     if (!keyBytes) {
         error = keyFile.string() + " holds no secret key";
@@ -108,7 +100,7 @@ bool PublishSite(const std::filesystem::path& site, const std::filesystem::path&
     std::copy(keyBytes->begin(), keyBytes->end(), secretKey.begin());
 
     const std::filesystem::path manifestFile = site / "autoupdate.txt";
-    const std::optional<std::string> manifestText = ReadAll(manifestFile);
+    const std::optional<std::string> manifestText = ReadWholeFile(manifestFile);
     IniFile manifest(manifestFile.string());
     if (!manifestText || !manifest.Load()) {
         error = "cannot read " + manifestFile.string();

@@ -144,13 +144,8 @@ void Recordset::CheckWritable() {
 
 void Recordset::UpdateWith(const std::function<void(SqlCipherDatabase&)>& alongside) {
     if (!IsOpen()) throw CatalogError("recordset is not open");
-    database->Execute("BEGIN IMMEDIATE");
-    try {
+    database->InTransaction([&] {
         Update();
         alongside(*database);
-        database->Execute("COMMIT");
-    } catch (...) {
-        database->Execute("ROLLBACK");
-        throw;
-    }
+    });
 }

@@ -35,6 +35,17 @@ void SqlCipherDatabase::Execute(const std::string& sql) {
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Fail("catalogue");
 }
 
+void SqlCipherDatabase::InTransaction(const std::function<void()>& work) {
+    Execute("BEGIN IMMEDIATE");
+    try {
+        work();
+        Execute("COMMIT");
+    } catch (...) {
+        Execute("ROLLBACK");
+        throw;
+    }
+}
+
 void SqlCipherDatabase::Fail(const std::string& what) const {
     throw CatalogError(what + ": " + sqlite3_errmsg(db));
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 struct sqlite3;
@@ -26,6 +27,9 @@ public:
 
     // Runs statements that return no rows.
     void Execute(const std::string& sql);
+    // Runs work inside BEGIN IMMEDIATE ... COMMIT; anything it throws rolls
+    // the transaction back and passes on.
+    void InTransaction(const std::function<void()>& work);
     sqlite3* Handle() const { return db; }
     // SQLCipher's message for the last failure, prefixed by what was attempted.
     [[noreturn]] void Fail(const std::string& what) const;

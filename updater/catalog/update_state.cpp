@@ -31,12 +31,5 @@ void WriteAcceptedSerial(SqlCipherDatabase& database, long long serial) {
 
 void StoreAcceptedSerial(const std::filesystem::path& programFolder, long long serial) {
     SqlCipherDatabase database(CatalogPath(programFolder));
-    database.Execute("BEGIN IMMEDIATE");
-    try {
-        WriteAcceptedSerial(database, serial);
-        database.Execute("COMMIT");
-    } catch (...) {
-        database.Execute("ROLLBACK");
-        throw;
-    }
+    database.InTransaction([&] { WriteAcceptedSerial(database, serial); });
 }

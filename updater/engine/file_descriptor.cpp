@@ -3,6 +3,8 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <fstream>
+#include <iterator>
 
 bool FileDescriptor::WriteAll(const char* data, size_t size) {
     while (size > 0) {
@@ -21,12 +23,15 @@ bool FileDescriptor::Close() {
     return descriptor < 0 || ::close(descriptor) == 0;
 }
 
-FileDescriptor CreateFileNoFollow(const std::filesystem::path& file, unsigned mode) {
-    return FileDescriptor(
-        ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
-}
-
 FileDescriptor CreateNewFileNoFollow(const std::filesystem::path& file, unsigned mode) {
     return FileDescriptor(
         ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+}
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return bytes;
 }

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 class FileDescriptor {
 public:
@@ -37,10 +39,9 @@ private:
     int fd;
 };
 
-// Creates or truncates file for writing without following a symlink at its
-// last component; closed when it cannot.
-FileDescriptor CreateFileNoFollow(const std::filesystem::path& file, unsigned mode = 0600);
-
 // Creates file for writing; fails when anything, a symlink included, is
 // already there.
 FileDescriptor CreateNewFileNoFollow(const std::filesystem::path& file, unsigned mode = 0600);
+
+// The bytes of a whole file, or nothing when it cannot be read.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& file);

@@ -17,13 +17,12 @@ std::unique_ptr<HttpRequest> HttpRequest::Start(CURL* easy, const std::string& u
     if (curl_multi_add_handle(multi, easy) != CURLM_OK) return nullptr;
     const auto deadline = std::chrono::steady_clock::now() + headerTimeout;
     request->Drive([&r = *request, deadline] {
-        if (r.bodyWaiting) return true;
-        r.timedOut = std::chrono::steady_clock::now() >= deadline;
-        return r.timedOut;
+        return r.bodyWaiting || std::chrono::steady_clock::now() >= deadline;
     });
-    // A body that ends before the first byte (an empty file) leaves the
-    // headers complete as well.
-    if (request->finished) request->timedOut = false;
+    // Stopped before the first body byte of a transfer still running: the
+    // headers did not come in time. (A finished transfer, an empty body
+    // included, had its headers.)
+    request->timedOut = !request->bodyWaiting && !request->finished;
     if (request->timedOut) return request;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &request->status);
     if (request->status == 0) return nullptr;

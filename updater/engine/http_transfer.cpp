@@ -3,9 +3,6 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <sys/statvfs.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "engine/canonical_url.h"

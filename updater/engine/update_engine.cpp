@@ -6,15 +6,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 
 #include "catalog/program_folder.h"
 #include "catalog/sqlcipher_database.h"
 #include "catalog/update_state.h"
+#include "engine/catalog_lock.h"
+#include "engine/file_descriptor.h"
 #include "engine/http_request.h"
 #include "engine/module_path.h"
-#include "engine/catalog_lock.h"
 #include "engine/private_temp_folder.h"
 #include "engine/update_owner.h"
 #include "manifest/ini_file.h"
@@ -24,6 +23,10 @@ namespace {
 constexpr const char* manifestName = "autoupdate.txt";
 constexpr const char* signatureName = "autoupdate.txt.sig";
 constexpr uint64_t maxSignatureBytes = 4096;
+
+constexpr const char* questionText = "人脸检测识别系统升级程序检测到新版本，是否升级?";
+constexpr const char* questionCaption = "人脸检测识别系统在线升级";
+constexpr const char* downloadingPrefix = "正在下载文件:";
 
 // "YYYY-MM-DDTHH:MM:SSZ" as seconds since the epoch.
 std::optional<std::time_t> ParseUtcTime(const std::string& text) {
@@ -42,9 +45,6 @@ std::optional<std::time_t> ParseUtcTime(const std::string& text) {
     if (seconds == -1) return std::nullopt;
     return seconds;
 }
-constexpr const char* questionText = "人脸检测识别系统升级程序检测到新版本，是否升级?";
-constexpr const char* questionCaption = "人脸检测识别系统在线升级";
-constexpr const char* downloadingPrefix = "正在下载文件:";
 
 std::filesystem::path ResolvedProgramFolder(const EngineEnvironment& environment) {
     return environment.programFolder.empty() ? ::ProgramFolder() : environment.programFolder;
@@ -270,8 +270,9 @@ int UpdateEngine::CheckPass(IniFile& manifest, int count) {
         // The recorded row, under any spelling or type, decides; a stored
         // version that is not dotted digits counts as older than any.
         if (FindRecordedRow(item)) {
-            const int order = CompareVersions(item.version, TableFor(*item.recordedIn).version);
-            if (order != 1 && order != -22) continue;
+            const std::string& stored = TableFor(*item.recordedIn).version;
+            const bool storedMalformed = !IsDottedDigits(stored);
+            if (!storedMalformed && CompareVersions(item.version, stored) != 1) continue;
         }
         // The same destination listed twice: the newer entry stands.
         const std::string identity = ModuleIdentity(item.filename);
@@ -323,11 +324,12 @@ void UpdateEngine::Record(const UpdateItem& item, bool storeSerial) {
     const CatalogTable table = TableFor(type);
     table.set.MoveFirst();
     const bool found = item.recordedIn && table.set.FindFirst(table.keyColumn, item.recordedKey);
-    if (found)
+    if (found) {
         table.set.Edit();
-    else
+    } else {
         table.set.AddNew();
-    if (!found) table.key = item.filename;
+        table.key = item.filename;
+    }
     table.version = item.version;
     if (type != ModuleType::System) {
         ModuleSet& set = static_cast<ModuleSet&>(table.set);
@@ -372,11 +374,9 @@ int UpdateEngine::CheckSignature(const std::string& baseUrl,
         return UpdateManifestFailed;
     }
     request.reset();
-    const auto slurp = [](const std::filesystem::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    };
-    if (!VerifySignature(slurp(manifestCopy), slurp(signatureCopy), trustedKeys)) {
+    const std::optional<std::string> manifest = ReadWholeFile(manifestCopy);
+    const std::optional<std::string> signature = ReadWholeFile(signatureCopy);
+    if (!manifest || !signature || !VerifySignature(*manifest, *signature, trustedKeys)) {
         Complain("the manifest's signature is not valid for any trusted key");
         return UpdateManifestFailed;
     }
