@@ -105,12 +105,14 @@ void UpdateDialog::SetProgressPos(uint64_t position) {
 }
 
 void UpdateDialog::Refresh() {
+    // The lines follow the bar at every refresh, so the window never holds a
+    // bar and a size line from different moments.
+    UpdateData(false);
     // No events are handled during a run, so the whole window is painted here,
     // which also mends what the question box covered. Coalesced, but a file's
-    // last values are always shown; the lines go to their controls only then.
+    // last values are always shown.
     const bool fileDone = progress->Pos() >= progress->Upper();
     if (!fileDone && sinceRepaint.isValid() && sinceRepaint.elapsed() < repaintIntervalMs) return;
-    UpdateData(false);
     repaint();
     sinceRepaint.start();
 }
