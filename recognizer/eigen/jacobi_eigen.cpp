@@ -6,9 +6,13 @@
 // when thr/n no longer exceeds eps*f0/n.
 #include "eigen/jacobi_eigen.h"
 
+#include <omp.h>
+
 #include <cmath>
 #include <cstring>
+#include <memory>
 
+#include "eigen/rotation_queue.h"
 #include "matrix/matrix.h"
 
 namespace {
@@ -20,8 +24,11 @@ using MatrixSpace::matrix;
 // host. No ordinary matrix comes near it.
 constexpr int maxSweepsPerStage = 500;
 
-// Rotates the pair (p, q), p < q, to zero a(q, p).
-__attribute__((always_inline)) inline void Rotate(matrix* a, matrix* v, int n, int p, int q) {
+// Rotates the pair (p, q), p < q, of a to zero a(q, p), except for the
+// elements of rows p and q left of column p, and returns the rotation. Those
+// elements, like the eigenvectors, depend on the rotations alone and are not
+// read again until the sweep ends (RotateLeftPart).
+__attribute__((always_inline)) inline PlaneRotation RotatePair(matrix* a, int n, int p, int q) {
     float* colP = a->col[p];
     float* colQ = a->col[q];
     const double apq = colP[q];
@@ -37,39 +44,39 @@ __attribute__((always_inline)) inline void Rotate(matrix* a, matrix* v, int n, i
     const double cn2 = cn * cn;
     const double cross = 2.0 * apq * sn * cn;
 
-    // Pair (p, k) and pair (q, k) as stored in the lower triangle.
-    auto rotate = [&](float& x, float& z) {
-        const double xv = x, zv = z;
-        x = static_cast<float>(xv * cn - zv * sn);
-        z = static_cast<float>(xv * sn + zv * cn);
-    };
+    const PlaneRotation r{p, q, cn, sn};
     float** col = a->col;
-    for (int k = 0; k < p; ++k) rotate(col[k][p], col[k][q]);
-    for (int k = p + 1; k < q; ++k) rotate(colP[k], col[k][q]);
-    for (int k = q + 1; k < n; ++k) rotate(colP[k], colQ[k]);
-
-    float* vp = v->col[p];
-    float* vq = v->col[q];
-    for (int k = 0; k < n; ++k) {
-        const double xv = vp[k], zv = vq[k];
-        vp[k] = static_cast<float>(xv * cn - zv * sn);
-        vq[k] = static_cast<float>(xv * sn + zv * cn);
-    }
+    for (int k = p + 1; k < q; ++k) r.Apply(colP[k], col[k][q]);
+    for (int k = q + 1; k < n; ++k) r.Apply(colP[k], colQ[k]);
 
     colP[p] = static_cast<float>(app * cn2 + aqq * sn2 - cross);
     colQ[q] = static_cast<float>(aqq * cn2 + app * sn2 + cross);
     colP[q] = 0.0f;
     colQ[p] = 0.0f;
+    return r;
 }
 
-// One pass over all pairs; returns whether any pair was rotated.
-__attribute__((always_inline)) inline bool Sweep(matrix* a, matrix* v, int n, double thr) {
+// The rest of a rotation: pairs (p, k) and (q, k) for k < p, stored in the
+// lower triangle's columns k, and columns p and q of the eigenvectors.
+__attribute__((always_inline)) inline void RotateLeftPart(matrix* a, matrix* v, int n,
+                                                          const PlaneRotation& r) {
+    float** col = a->col;
+    for (int k = 0; k < r.p; ++k) r.Apply(col[k][r.p], col[k][r.q]);
+    float* vp = v->col[r.p];
+    float* vq = v->col[r.q];
+    for (int k = 0; k < n; ++k) r.Apply(vp[k], vq[k]);
+}
+
+// One pass over all pairs, handing each rotation to rest (which applies its
+// left part at once or queues it); returns whether any pair was rotated.
+template <class Rest>
+__attribute__((always_inline)) inline bool Sweep(matrix* a, int n, double thr, Rest& rest) {
     bool rotated = false;
     for (int p = 0; p < n - 1; ++p) {
         for (int q = p + 1; q < n; ++q) {
             // A NaN never passes this test, so it is never rotated.
             if (std::fabs(double{a->col[p][q]}) >= thr) {
-                Rotate(a, v, n, p, q);
+                rest(RotatePair(a, n, p, q));
                 rotated = true;
             }
         }
@@ -77,13 +84,71 @@ __attribute__((always_inline)) inline bool Sweep(matrix* a, matrix* v, int n, do
     return rotated;
 }
 
-// The sweep built for AVX2 and for the baseline: the same operations on
-// every element, so both give the same bits; AVX2 does four at a time.
-__attribute__((target("avx2"))) bool SweepAvx2(matrix* a, matrix* v, int n, double thr) {
-    return Sweep(a, v, n, thr);
+struct RestAtOnce {
+    matrix* a;
+    matrix* v;
+    int n;
+    __attribute__((always_inline)) void operator()(const PlaneRotation& r) const {
+        RotateLeftPart(a, v, n, r);
+    }
+};
+
+struct RestQueued {
+    RotationQueue& queue;
+    __attribute__((always_inline)) void operator()(const PlaneRotation& r) const { queue.Push(r); }
+};
+
+// The loops built for AVX-512, AVX2 and the baseline: the same operations on
+// every element, so all give the same bits; the wider builds do eight or four
+// at a time.
+struct Build {
+    bool (*sweep)(matrix* a, matrix* v, int n, double thr);
+    bool (*sweepQueued)(matrix* a, RotationQueue& queue, int n, double thr);
+    void (*rotateLeftPart)(matrix* a, matrix* v, int n, const PlaneRotation& r);
+};
+
+#define JACOBI_BUILD(name, isa)                                                          \
+    isa bool Sweep##name(matrix* a, matrix* v, int n, double thr) {                      \
+        RestAtOnce rest{a, v, n};                                                        \
+        return Sweep(a, n, thr, rest);                                                   \
+    }                                                                                    \
+    isa bool SweepQueued##name(matrix* a, RotationQueue& queue, int n, double thr) {     \
+        RestQueued rest{queue};                                                          \
+        return Sweep(a, n, thr, rest);                                                   \
+    }                                                                                    \
+    isa void RotateLeftPart##name(matrix* a, matrix* v, int n, const PlaneRotation& r) { \
+        RotateLeftPart(a, v, n, r);                                                      \
+    }                                                                                    \
+    constexpr Build build##name{&Sweep##name, &SweepQueued##name, &RotateLeftPart##name};
+
+JACOBI_BUILD(Avx512, __attribute__((target("avx512f"))))
+JACOBI_BUILD(Avx2, __attribute__((target("avx2"))))
+JACOBI_BUILD(Baseline, )
+#undef JACOBI_BUILD
+
+const Build& BuildForThisProcessor() {
+    if (__builtin_cpu_supports("avx512f")) return buildAvx512;
+    if (__builtin_cpu_supports("avx2")) return buildAvx2;
+    return buildBaseline;
 }
 
-bool SweepBaseline(matrix* a, matrix* v, int n, double thr) { return Sweep(a, v, n, thr); }
+// Threshold stages until the threshold falls to the stop value, each stage
+// sweeping until a sweep rotates nothing.
+template <class SweepAt>
+void RunStages(double f0, double stop, int n, SweepAt sweep) {
+    double thr = f0 / n;
+    for (;;) {
+        for (int sweeps = 0; sweeps < maxSweepsPerStage && sweep(thr); ++sweeps) {
+        }
+        const double t = thr / n;
+        if (!(t > stop)) break;
+        thr = t / n;
+    }
+}
+
+// Below this order a rotation's left part is too small for a second thread to
+// pay for the hand-over.
+constexpr int minimumOrderForTwoThreads = 64;
 
 void SortByMagnitude(matrix* v, matrix* e, int n) {
     float* values = e->col[0];
@@ -119,14 +184,26 @@ int JacobiEigen(MatrixSpace::matrix* a, MatrixSpace::matrix* v, MatrixSpace::mat
     const double stop = eps * f0 / n;
 
     if (!(f0 <= stop)) {
-        auto* sweep = __builtin_cpu_supports("avx2") ? &SweepAvx2 : &SweepBaseline;
-        double thr = f0 / n;
-        for (;;) {
-            for (int sweeps = 0; sweeps < maxSweepsPerStage && sweep(a, v, n, thr); ++sweeps) {
+        const Build& build = BuildForThisProcessor();
+        // Within a sweep the left parts of the rotations and the eigenvectors
+        // are written by nothing else and read by nothing but later left
+        // parts: a second thread applies them, in the same order, while this
+        // one finds the next rotations, and catches up before the next sweep.
+        auto queue = std::make_unique<RotationQueue>();
+#pragma omp parallel num_threads(2) if (n >= minimumOrderForTwoThreads)
+        {
+            if (omp_get_num_threads() < 2) {
+                RunStages(f0, stop, n, [&](double thr) { return build.sweep(a, v, n, thr); });
+            } else if (omp_get_thread_num() == 0) {
+                RunStages(f0, stop, n, [&](double thr) {
+                    const bool rotated = build.sweepQueued(a, *queue, n, thr);
+                    queue->WaitUntilApplied();
+                    return rotated;
+                });
+                queue->Close();
+            } else {
+                queue->Drain([&](const PlaneRotation& r) { build.rotateLeftPart(a, v, n, r); });
             }
-            const double t = thr / n;
-            if (!(t > stop)) break;
-            thr = t / n;
         }
     }
 
