@@ -189,8 +189,10 @@ int JacobiEigen(MatrixSpace::matrix* a, MatrixSpace::matrix* v, MatrixSpace::mat
         // are written by nothing else and read by nothing but later left
         // parts: a second thread applies them, in the same order, while this
         // one finds the next rotations, and catches up before the next sweep.
+        // Only where the host's thread limit allows a second thread.
+        const bool twoThreads = n >= minimumOrderForTwoThreads && omp_get_max_threads() >= 2;
         auto queue = std::make_unique<RotationQueue>();
-#pragma omp parallel num_threads(2) if (n >= minimumOrderForTwoThreads)
+#pragma omp parallel num_threads(2) if (twoThreads)
         {
             if (omp_get_num_threads() < 2) {
                 RunStages(f0, stop, n, [&](double thr) { return build.sweep(a, v, n, thr); });

@@ -85,6 +85,8 @@ const OptionSpec optionSpecs[] = {
     {"search", "Choose kernel, components and measure by cross-validation on the gallery.",
      nullptr},
     {"plot", "Write genuine/impostor histograms and the DET curve to FILE (PNG).", "FILE"},
+    {"repeat",
+     "Train and recognize N times in this process and report the median times (default 1).", "N"},
     {"json", "One JSON object on standard output.", nullptr},
 };
 
@@ -178,6 +180,8 @@ std::optional<EvalOptions> ParseEvalOptions(const QStringList& arguments, std::s
             double fmr = 0.0;
             ok = ParseDouble(value, fmr) && fmr > 0.0 && fmr < 1.0;
             if (ok) options.calibrateFmr = fmr;
+        } else if (arg == "--repeat") {
+            ok = ParseInt(value, options.repeat) && options.repeat >= 1;
         } else if (arg == "--plot") {
             ok = !value.empty();
         }

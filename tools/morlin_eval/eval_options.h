@@ -16,6 +16,7 @@ struct EvalOptions {
     std::optional<double> calibrateFmr;  // --calibrate: the target false-match rate
     bool search = false;                 // --search
     std::string plotFile;                // --plot, empty: none
+    int repeat = 1;                      // --repeat: evaluations timed, median reported
 };
 
 enum class EvalRequest { Run, Help, Version };

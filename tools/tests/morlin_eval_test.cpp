@@ -87,7 +87,8 @@ TEST_F(MorlinEvalTest, JsonReportsEveryProbeRankedAndSummarised) {
 
 TEST_F(MorlinEvalTest, TextReportCountsGalleryAndProbes) {
     for (int p = 1; p <= 3; ++p) AddPerson("p" + std::to_string(p), 4, static_cast<unsigned>(p));
-    const RunResult r = RunEval("--train 2 --kernel rbf --gamma 1e-3 " + root.string());
+    // Repeated runs report median times and the same results.
+    const RunResult r = RunEval("--train 2 --kernel rbf --gamma 1e-3 --repeat 3 " + root.string());
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("gallery images        6"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("probe images          6"), std::string::npos) << r.out;
@@ -110,6 +111,7 @@ TEST_F(MorlinEvalTest, UnusableInputExitsWithTwo) {
     EXPECT_EQ(RunEval("--kernel cubic " + root.string()).status, 2);
     EXPECT_EQ(RunEval("--distance 10 " + root.string()).status, 2);
     EXPECT_EQ(RunEval("--components x " + root.string()).status, 2);
+    EXPECT_EQ(RunEval("--repeat 0 " + root.string()).status, 2);
     EXPECT_EQ(RunEval("").status, 2);
 
     std::FILE* junk = std::fopen((root / "a" / "9.png").c_str(), "w");
