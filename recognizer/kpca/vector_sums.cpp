@@ -42,6 +42,22 @@ __attribute__((always_inline, target("avx512f"))) inline double Lanes8(Double8 v
     return Lanes(a + b);
 }
 
+// sum plus the products (or squared differences) of the elements from k on,
+// one at a time: the tail that does not fill eight lanes.
+template <bool Distance>
+__attribute__((always_inline)) inline double AddTail(double sum, const float* x, const float* y,
+                                                     int k, int n) {
+    for (; k < n; ++k) {
+        if constexpr (Distance) {
+            const double d = double{x[k]} - double{y[k]};
+            sum += d * d;
+        } else {
+            sum += double{x[k]} * y[k];
+        }
+    }
+    return sum;
+}
+
 __attribute__((always_inline)) inline double Dot(const float* x, const float* y, int n) {
     Double4 a{}, b{};
     int k = 0;
@@ -49,9 +65,7 @@ __attribute__((always_inline)) inline double Dot(const float* x, const float* y,
         a += Load(x + k) * Load(y + k);
         b += Load(x + k + 4) * Load(y + k + 4);
     }
-    double sum = Lanes(a + b);
-    for (; k < n; ++k) sum += double{x[k]} * y[k];
-    return sum;
+    return AddTail<false>(Lanes(a + b), x, y, k, n);
 }
 
 __attribute__((always_inline)) inline double SquaredDistance(const float* x, const float* y,
@@ -64,12 +78,7 @@ __attribute__((always_inline)) inline double SquaredDistance(const float* x, con
         a += d0 * d0;
         b += d1 * d1;
     }
-    double sum = Lanes(a + b);
-    for (; k < n; ++k) {
-        const double d = double{x[k]} - double{y[k]};
-        sum += d * d;
-    }
-    return sum;
+    return AddTail<true>(Lanes(a + b), x, y, k, n);
 }
 
 // Four sums against one vector at once: each sum takes exactly the steps of
@@ -96,16 +105,7 @@ __attribute__((always_inline)) inline void Sums4(const float* const* x, const fl
         }
     }
     for (int s = 0; s < 4; ++s) {
-        double sum = Lanes(a[s] + b[s]);
-        for (int t = k; t < n; ++t) {
-            if constexpr (Distance) {
-                const double d = double{x[s][t]} - double{y[t]};
-                sum += d * d;
-            } else {
-                sum += double{x[s][t]} * y[t];
-            }
-        }
-        out[s] = sum;
+        out[s] = AddTail<Distance>(Lanes(a[s] + b[s]), x[s], y, k, n);
     }
 }
 
@@ -128,16 +128,7 @@ __attribute__((always_inline, target("avx512f"))) inline void Sums4Wide(const fl
         }
     }
     for (int s = 0; s < 4; ++s) {
-        double sum = Lanes8(a[s]);
-        for (int t = k; t < n; ++t) {
-            if constexpr (Distance) {
-                const double d = double{x[s][t]} - double{y[t]};
-                sum += d * d;
-            } else {
-                sum += double{x[s][t]} * y[t];
-            }
-        }
-        out[s] = sum;
+        out[s] = AddTail<Distance>(Lanes8(a[s]), x[s], y, k, n);
     }
 }
 
