@@ -20,8 +20,8 @@
 #include "eigen/jacobi_eigen.h"
 #include "gallery.h"
 #include "kpca/projection.h"
-#include "matrix/matrix.h"
 #include "kpca/vector_sums.h"
+#include "matrix/matrix.h"
 #include "plugin/morlin.h"
 #include "reference.h"
 
