@@ -4,6 +4,13 @@
 // The threshold starts at f0/n, f0 being the off-diagonal Frobenius norm, and
 // each stage that ends without a rotation divides it by n twice; the run stops
 // when thr/n no longer exceeds eps*f0/n.
+//
+// The rotations are the designed ones in the designed order, and every element
+// takes its rotations in that order; only which element is rotated when
+// differs. Rotations of consecutive rows q of one pass go in runs, so that the
+// rows they share in a column are read once (rotation_runs.h), and from order
+// 64 a second thread applies the parts of each rotation that the solver does
+// not read again before the sweep ends.
 #include "eigen/jacobi_eigen.h"
 
 #include <omp.h>
@@ -13,6 +20,7 @@
 #include <memory>
 
 #include "eigen/rotation_queue.h"
+#include "eigen/rotation_runs.h"
 #include "matrix/matrix.h"
 
 namespace {
@@ -24,11 +32,13 @@ using MatrixSpace::matrix;
 // host. No ordinary matrix comes near it.
 constexpr int maxSweepsPerStage = 500;
 
-// Rotates the pair (p, q), p < q, of a to zero a(q, p), except for the
-// elements of rows p and q left of column p, and returns the rotation. Those
-// elements, like the eigenvectors, depend on the rotations alone and are not
-// read again until the sweep ends (RotateLeftPart).
-__attribute__((always_inline)) inline PlaneRotation RotatePair(matrix* a, int n, int p, int q) {
+// Rotates the pair (p, q), p < q, of a to zero a(q, p), and returns the
+// rotation. q continues a run of rotated rows that began at q0; the pairs left
+// of row q0 are left to the run (ApplyRun), those left of column p to
+// RotateLeftPart: neither is read until the run ends, nor the second until the
+// sweep ends.
+__attribute__((always_inline)) inline PlaneRotation RotatePair(matrix* a, int n, int p, int q,
+                                                               int q0) {
     float* colP = a->col[p];
     float* colQ = a->col[q];
     const double apq = colP[q];
@@ -46,7 +56,7 @@ __attribute__((always_inline)) inline PlaneRotation RotatePair(matrix* a, int n,
 
     const PlaneRotation r{p, q, cn, sn};
     float** col = a->col;
-    for (int k = p + 1; k < q; ++k) r.Apply(colP[k], col[k][q]);
+    for (int k = q0; k < q; ++k) r.Apply(colP[k], col[k][q]);
     for (int k = q + 1; k < n; ++k) r.Apply(colP[k], colQ[k]);
 
     colP[p] = static_cast<float>(app * cn2 + aqq * sn2 - cross);
@@ -56,74 +66,96 @@ __attribute__((always_inline)) inline PlaneRotation RotatePair(matrix* a, int n,
     return r;
 }
 
-// The rest of a rotation: pairs (p, k) and (q, k) for k < p, stored in the
-// lower triangle's columns k, and columns p and q of the eigenvectors.
+// The rest of a run of rotations (one p, consecutive q): pairs (p, k) and
+// (q, k) for k < p, stored in the lower triangle's columns k, and columns p
+// and q of the eigenvectors.
+template <bool Tiles>
 __attribute__((always_inline)) inline void RotateLeftPart(matrix* a, matrix* v, int n,
-                                                          const PlaneRotation& r) {
-    float** col = a->col;
-    for (int k = 0; k < r.p; ++k) r.Apply(col[k][r.p], col[k][r.q]);
-    float* vp = v->col[r.p];
-    float* vq = v->col[r.q];
-    for (int k = 0; k < n; ++k) r.Apply(vp[k], vq[k]);
+                                                          const PlaneRotation* run, int count) {
+    const int p = run[0].p;
+    // Row p of column k is a->col[0][p + k * n]: the columns are contiguous.
+    ApplyRun<Tiles>(run, count, a->col[0] + p, n, a->col, run[0].q, 0, p);
+    float* vp = v->col[p];
+    for (int b = 0; b < count; ++b) {
+        float* vq = v->col[run[b].q];
+        for (int k = 0; k < n; ++k) run[b].Apply(vp[k], vq[k]);
+    }
 }
 
-// One pass over all pairs, handing each rotation to rest (which applies its
-// left part at once or queues it); returns whether any pair was rotated.
-template <class Rest>
+// One pass over all pairs, in runs of up to eight consecutive rotated rows,
+// handing each run to rest (which applies its left part at once or queues it);
+// returns whether any pair was rotated.
+template <bool Tiles, class Rest>
 __attribute__((always_inline)) inline bool Sweep(matrix* a, int n, double thr, Rest& rest) {
     bool rotated = false;
     for (int p = 0; p < n - 1; ++p) {
-        for (int q = p + 1; q < n; ++q) {
+        float* colP = a->col[p];
+        for (int q = p + 1; q < n;) {
             // A NaN never passes this test, so it is never rotated.
-            if (std::fabs(double{a->col[p][q]}) >= thr) {
-                rest(RotatePair(a, n, p, q));
-                rotated = true;
+            if (!(std::fabs(double{colP[q]}) >= thr)) {
+                ++q;
+                continue;
             }
+            PlaneRotation run[maxRunLength];
+            const int q0 = q;
+            int count = 0;
+            do {
+                run[count++] = RotatePair(a, n, p, q, q0);
+                ++q;
+            } while (count < maxRunLength && q < n && std::fabs(double{colP[q]}) >= thr);
+            // The run's pairs between column p and row q0.
+            ApplyRun<Tiles>(run, count, colP, 1, a->col, q0, p + 1, q0);
+            rest(run, count);
+            rotated = true;
         }
     }
     return rotated;
 }
 
+template <bool Tiles>
 struct RestAtOnce {
     matrix* a;
     matrix* v;
     int n;
-    __attribute__((always_inline)) void operator()(const PlaneRotation& r) const {
-        RotateLeftPart(a, v, n, r);
+    __attribute__((always_inline)) void operator()(const PlaneRotation* run, int count) const {
+        RotateLeftPart<Tiles>(a, v, n, run, count);
     }
 };
 
 struct RestQueued {
     RotationQueue& queue;
-    __attribute__((always_inline)) void operator()(const PlaneRotation& r) const { queue.Push(r); }
+    __attribute__((always_inline)) void operator()(const PlaneRotation* run, int count) const {
+        for (int b = 0; b < count; ++b) queue.Push(run[b]);
+    }
 };
 
-// The loops built for AVX-512, AVX2 and the baseline: the same operations on
-// every element, so all give the same bits; the wider builds do eight or four
-// at a time.
+// The loops built for AVX-512 (with tiles), AVX2 and the baseline: the same
+// operations on every element, so all give the same bits; the wider builds do
+// eight or four at a time.
 struct Build {
     bool (*sweep)(matrix* a, matrix* v, int n, double thr);
     bool (*sweepQueued)(matrix* a, RotationQueue& queue, int n, double thr);
-    void (*rotateLeftPart)(matrix* a, matrix* v, int n, const PlaneRotation& r);
+    void (*rotateLeftPart)(matrix* a, matrix* v, int n, const PlaneRotation* run, int count);
 };
 
-#define JACOBI_BUILD(name, isa)                                                          \
+#define JACOBI_BUILD(name, isa, tiles)                                                   \
     isa bool Sweep##name(matrix* a, matrix* v, int n, double thr) {                      \
-        RestAtOnce rest{a, v, n};                                                        \
-        return Sweep(a, n, thr, rest);                                                   \
+        RestAtOnce<tiles> rest{a, v, n};                                                 \
+        return Sweep<tiles>(a, n, thr, rest);                                            \
     }                                                                                    \
     isa bool SweepQueued##name(matrix* a, RotationQueue& queue, int n, double thr) {     \
         RestQueued rest{queue};                                                          \
-        return Sweep(a, n, thr, rest);                                                   \
+        return Sweep<tiles>(a, n, thr, rest);                                            \
     }                                                                                    \
-    isa void RotateLeftPart##name(matrix* a, matrix* v, int n, const PlaneRotation& r) { \
-        RotateLeftPart(a, v, n, r);                                                      \
+    isa void RotateLeftPart##name(matrix* a, matrix* v, int n, const PlaneRotation* run, \
+                                  int count) {                                           \
+        RotateLeftPart<tiles>(a, v, n, run, count);                                      \
     }                                                                                    \
     constexpr Build build##name{&Sweep##name, &SweepQueued##name, &RotateLeftPart##name};
 
-JACOBI_BUILD(Avx512, __attribute__((target("avx512f"))))
-JACOBI_BUILD(Avx2, __attribute__((target("avx2"))))
-JACOBI_BUILD(Baseline, )
+JACOBI_BUILD(Avx512, __attribute__((target("avx512f"))), true)
+JACOBI_BUILD(Avx2, __attribute__((target("avx2"))), false)
+JACOBI_BUILD(Baseline, , false)
 #undef JACOBI_BUILD
 
 const Build& BuildForThisProcessor() {
@@ -204,7 +236,18 @@ int JacobiEigen(MatrixSpace::matrix* a, MatrixSpace::matrix* v, MatrixSpace::mat
                 });
                 queue->Close();
             } else {
-                queue->Drain([&](const PlaneRotation& r) { build.rotateLeftPart(a, v, n, r); });
+                // Consecutive rotations of one p and consecutive q, as the
+                // solver made them, go as runs.
+                queue->Drain([&](const PlaneRotation* r, size_t count) {
+                    for (size_t i = 0; i < count;) {
+                        int length = 1;
+                        while (length < maxRunLength && i + length < count &&
+                               r[i + length].p == r[i].p && r[i + length].q == r[i].q + length)
+                            ++length;
+                        build.rotateLeftPart(a, v, n, r + i, length);
+                        i += static_cast<size_t>(length);
+                    }
+                });
             }
         }
     }

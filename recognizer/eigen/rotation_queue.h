@@ -3,9 +3,9 @@
 // same order, to the elements the solver does not read until a sweep ends.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
-#include <thread>
 
 struct PlaneRotation {
     int p = 0, q = 0;
@@ -19,71 +19,113 @@ struct PlaneRotation {
     }
 };
 
+// One side's wake-up call. The other side spins a little while it finds
+// nothing to do and then sleeps: when the two share a core (a loaded machine,
+// a thread limit of the host's), spinning would take the time the side it
+// waits for needs. Ringing costs one fence and a load while nobody sleeps.
+class Doorbell {
+public:
+    // Waiter: returns once ready() holds.
+    template <class Ready>
+    void WaitUntil(Ready ready) {
+        for (int spins = 0; spins < spinLimit; ++spins) {
+            if (ready()) return;
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+        }
+        while (!ready()) {
+            const unsigned seen = rings.load(std::memory_order_seq_cst);
+            sleeping.store(true, std::memory_order_seq_cst);
+            // Either the ringer sees sleeping, or this sees what it changed.
+            if (!ready()) rings.wait(seen, std::memory_order_seq_cst);
+            sleeping.store(false, std::memory_order_relaxed);
+        }
+    }
+
+    // Ringer: after a change that may make the waiter ready.
+    void Ring() {
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        if (!sleeping.load(std::memory_order_seq_cst)) return;
+        rings.fetch_add(1, std::memory_order_seq_cst);
+        rings.notify_one();
+    }
+
+private:
+    static constexpr int spinLimit = 4096;
+
+    std::atomic<unsigned> rings{0};
+    std::atomic<bool> sleeping{false};
+};
+
 class RotationQueue {
 public:
     // Producer: appends one rotation, waiting while the ring is full. The
     // consumer sees rotations a batch at a time, so the shared counter's cache
     // line does not travel once per rotation.
     void Push(const PlaneRotation& rotation) {
-        for (int spins = 0; head - consumed.load(std::memory_order_acquire) >= capacity;)
-            Relax(spins);
+        if (head - consumed.load(std::memory_order_acquire) >= capacity)
+            toProducer.WaitUntil(
+                [&] { return head - consumed.load(std::memory_order_acquire) < capacity; });
         ring[head & mask] = rotation;
         if (++head % batch == 0) Flush();
     }
 
     // Producer: makes every rotation pushed so far visible.
-    void Flush() { published.store(head, std::memory_order_release); }
+    void Flush() {
+        published.store(head, std::memory_order_release);
+        toConsumer.Ring();
+    }
 
     // Producer: returns once every rotation pushed so far has been applied.
     void WaitUntilApplied() {
         Flush();
-        for (int spins = 0; consumed.load(std::memory_order_acquire) != head;) Relax(spins);
+        toProducer.WaitUntil([&] { return consumed.load(std::memory_order_acquire) == head; });
     }
 
     // Producer: no rotation follows.
     void Close() {
-        Flush();
+        published.store(head, std::memory_order_release);
         closed.store(true, std::memory_order_release);
+        toConsumer.Ring();
     }
 
-    // Consumer: calls apply on every rotation in order until the producer has
-    // closed the queue and all are applied.
+    // Consumer: calls apply(first, count) on the rotations in order, as many
+    // at once as are published and contiguous in the ring, until the producer
+    // has closed the queue and all are applied.
     template <class Apply>
     void Drain(Apply&& apply) {
         size_t tail = 0;
-        for (int spins = 0;;) {
-            const bool last = closed.load(std::memory_order_acquire);
-            const size_t end = published.load(std::memory_order_acquire);
-            if (end == tail) {
-                if (last) return;
-                Relax(spins);
-                continue;
+        for (;;) {
+            bool last = false;
+            size_t end = tail;
+            toConsumer.WaitUntil([&] {
+                last = closed.load(std::memory_order_acquire);
+                end = published.load(std::memory_order_acquire);
+                return last || end != tail;
+            });
+            if (end == tail) return;  // closed, and everything applied
+            while (tail != end) {
+                const size_t start = tail & mask;
+                const size_t count = std::min(end - tail, capacity - start);
+                apply(static_cast<const PlaneRotation*>(ring + start), count);
+                tail += count;
             }
-            spins = 0;
-            for (; tail != end; ++tail) apply(ring[tail & mask]);
             consumed.store(tail, std::memory_order_release);
+            toProducer.Ring();
         }
     }
 
 private:
     static constexpr size_t capacity = 1024;  // a power of two
     static constexpr size_t mask = capacity - 1;
-    static constexpr size_t batch = 16;  // divides capacity
-
-    // Spins briefly, then gives the core away: the other side may share it.
-    static void Relax(int& spins) {
-        if (++spins < 4096) {
-#if defined(__x86_64__) || defined(__i386__)
-            __builtin_ia32_pause();
-#endif
-        } else {
-            std::this_thread::yield();
-        }
-    }
+    static constexpr size_t batch = 64;  // divides capacity
 
     PlaneRotation ring[capacity];
     size_t head = 0;  // the producer's own count
     alignas(64) std::atomic<size_t> published{0};
     alignas(64) std::atomic<size_t> consumed{0};
     alignas(64) std::atomic<bool> closed{false};
+    alignas(64) Doorbell toConsumer;
+    alignas(64) Doorbell toProducer;
 };
