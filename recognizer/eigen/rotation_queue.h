@@ -37,7 +37,9 @@ public:
         while (!ready()) {
             const unsigned seen = rings.load(std::memory_order_seq_cst);
             sleeping.store(true, std::memory_order_seq_cst);
-            // Either the ringer sees sleeping, or this sees what it changed.
+            // With the ringer's fence: either the ringer sees sleeping, or
+            // ready() sees what the ringer changed.
+            std::atomic_thread_fence(std::memory_order_seq_cst);
             if (!ready()) rings.wait(seen, std::memory_order_seq_cst);
             sleeping.store(false, std::memory_order_relaxed);
         }
