@@ -10,6 +10,7 @@
 #include "distance/distance_weights.h"
 #include "distance/measure_distance.h"
 #include "kpca/centring.h"
+#include "kpca/grey_levels.h"
 #include "kpca/projection.h"
 #include "kpca/recognizer_message.h"
 #include "kpca/refusal.h"
@@ -71,10 +72,11 @@ void CNolt_PCARecognition::Recognition(int** image, int rows, int columns,
 
 void CNolt_PCARecognition::RecognizeProbe(int** image, int columns, std::vector<foundFace>& faces) {
     const int n = sampleCount;
-    float* probe = samples->col[n];
-    for (int r = 0, t = 0; t < pixelCount; ++r)
-        for (int c = 0; c < columns; ++c, ++t) probe[t] = static_cast<float>(image[r][c]);
-    HistEq(samples, n, n);
+    // The probe's levels straight from the host's rows, equalized into the
+    // probe column: what copying the pixels there and HistEq give.
+    std::vector<uint8_t> levels(static_cast<size_t>(pixelCount));
+    LevelsOfRows(image, pixelCount / columns, columns, levels.data());
+    EqualizeLevels(levels.data(), pixelCount, samples->col[n]);
 
     MatrixGuard k(ZeroMatrix(n, 1));
     float* column = k->col[0];

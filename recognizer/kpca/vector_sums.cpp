@@ -115,12 +115,16 @@ __attribute__((always_inline, target("avx512f"))) inline void Sums4Wide(const fl
                                                                         const float* y, int n,
                                                                         double* out) {
     Double8 a[4] = {};
+    [[maybe_unused]] const Double8 minusOne = _mm512_set1_pd(-1.0);
     int k = 0;
     for (; k + 8 <= n; k += 8) {
         const Double8 y8 = Load8(y + k);
         for (int s = 0; s < 4; ++s) {
             if constexpr (Distance) {
-                const Double8 d = Load8(x[s] + k) - y8;
+                // x - y as -1 * y + x: one rounding of the same exact value,
+                // so the same bits, but on the multiplying units, which the
+                // additions leave idle.
+                const Double8 d = _mm512_fmadd_pd(minusOne, y8, Load8(x[s] + k));
                 a[s] += d * d;
             } else {
                 a[s] += Load8(x[s] + k) * y8;

@@ -1,0 +1,20 @@
+// The grey levels of histogram equalization and the equalization of a list of
+// levels: shared by the equalization of image columns and of a probe read
+// straight from the host's rows.
+#pragma once
+
+#include <cstdint>
+
+// The level of a pixel value: 0..255, values outside clamped (NaN to 0)
+// before the conversion, since converting a huge float or a NaN to int is
+// undefined. Written without branches, so that loops over it vectorise.
+inline uint8_t GreyLevel(float value) {
+    const float clamped = value >= 0.0f ? (value < 255.0f ? value : 255.0f) : 0.0f;
+    return static_cast<uint8_t>(static_cast<int>(clamped));
+}
+
+// out[i] = the fraction of the count levels strictly below levels[i].
+void EqualizeLevels(const uint8_t* levels, int count, float* out);
+
+// levels[r * columns + c] = GreyLevel(rows[r][c]) for the rows x columns image.
+void LevelsOfRows(const int* const* rows, int rowCount, int columns, uint8_t* levels);
