@@ -122,8 +122,8 @@ __attribute__((always_inline, target("avx512f"))) inline void Sums4Wide(const fl
         for (int s = 0; s < 4; ++s) {
             if constexpr (Distance) {
                 // x - y as -1 * y + x: one rounding of the same exact value,
-                // so the same bits, but on the multiplying units, which the
-                // additions leave idle.
+                // so the same bits, but on the multiply units rather than the
+                // busier add units.
                 const Double8 d = _mm512_fmadd_pd(minusOne, y8, Load8(x[s] + k));
                 a[s] += d * d;
             } else {
