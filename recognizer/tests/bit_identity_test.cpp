@@ -12,6 +12,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <ostream>
 #include <random>
 #include <vector>
 
@@ -205,6 +206,11 @@ struct Case {
     const char* name;
     PCAParameter param;
 };
+
+// By name: the default printer would show the structure's padding bytes.
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
 
 PCAParameter Kernel(int type, double gamma, double coef0, double degree, int measure) {
     PCAParameter p;
