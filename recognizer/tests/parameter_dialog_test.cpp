@@ -150,6 +150,8 @@ TEST_P(EnablingTest, KernelStateEnablesItsEdits) {
         emit kernels->activated(c.kernel);
         if (!c.kernelOn) check->click();
         EXPECT_EQ(kernels->isEnabled(), c.list);
+        // The box cuts the longer kernel texts; the tool tip has them whole.
+        EXPECT_EQ(kernels->toolTip(), kernels->itemText(c.kernel));
         EXPECT_EQ(Control<QLineEdit>(dialog, "1014")->isEnabled(), c.degree);
         EXPECT_EQ(Control<QLineEdit>(dialog, "1015")->isEnabled(), c.gamma);
         EXPECT_EQ(Control<QLineEdit>(dialog, "1002")->isEnabled(), c.coef0);

@@ -89,8 +89,11 @@ void ParameterDialog::BuildFromTemplate() {
                                                static_cast<qsizetype>(measure.listText.size()));
             if (control["sorted"].toBool()) std::sort(items.begin(), items.end());
             combo->addItems(items);
-            // The dropped list shows whole texts even where the box cuts them.
+            // The dropped list shows whole texts even where the box cuts them,
+            // and so does the box's tool tip for the chosen one.
             combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + 8);
+            combo->setToolTip(combo->currentText());
+            connect(combo, &QComboBox::currentTextChanged, combo, &QComboBox::setToolTip);
             widget = combo;
             // The template's height is that of the dropped list.
             widget->setGeometry(units.X(x), units.Y(y), units.X(w), combo->sizeHint().height());
