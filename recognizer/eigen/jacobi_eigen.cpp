@@ -223,7 +223,7 @@ int JacobiEigen(MatrixSpace::matrix* a, MatrixSpace::matrix* v, MatrixSpace::mat
         // one finds the next rotations, and catches up before the next sweep.
         // Only where the host's thread limit allows a second thread.
         const bool twoThreads = n >= minimumOrderForTwoThreads && omp_get_max_threads() >= 2;
-        auto queue = std::make_unique<RotationQueue>();
+        const auto queue = twoThreads ? std::make_unique<RotationQueue>() : nullptr;
 #pragma omp parallel num_threads(2) if (twoThreads)
         {
             if (omp_get_num_threads() < 2) {

@@ -136,24 +136,16 @@ __attribute__((always_inline, target("avx512f"))) inline void Sums4Wide(const fl
     }
 }
 
-__attribute__((target("avx512f"))) void Dot4Avx512(const float* const* x, const float* y, int n,
-                                                   double* out) {
-    Sums4Wide<false>(x, y, n, out);
+template <bool Distance>
+__attribute__((target("avx512f"))) void Sums4Avx512(const float* const* x, const float* y, int n,
+                                                    double* out) {
+    Sums4Wide<Distance>(x, y, n, out);
 }
 
-__attribute__((target("avx512f"))) void SquaredDistance4Avx512(const float* const* x,
-                                                               const float* y, int n, double* out) {
-    Sums4Wide<true>(x, y, n, out);
-}
-
-__attribute__((target("avx2"))) void Dot4Avx2(const float* const* x, const float* y, int n,
-                                              double* out) {
-    Sums4<false>(x, y, n, out);
-}
-
-__attribute__((target("avx2"))) void SquaredDistance4Avx2(const float* const* x, const float* y,
-                                                          int n, double* out) {
-    Sums4<true>(x, y, n, out);
+template <bool Distance>
+__attribute__((target("avx2"))) void Sums4Avx2(const float* const* x, const float* y, int n,
+                                               double* out) {
+    Sums4<Distance>(x, y, n, out);
 }
 
 __attribute__((target("avx2"))) double DotAvx2(const float* x, const float* y, int n) {
@@ -172,6 +164,16 @@ bool HasAvx512() {
     return __builtin_cpu_supports("avx512f");
 }
 
+template <bool Distance>
+void Sums4ForThisProcessor(const float* const* x, const float* y, int n, double* out) {
+    if (HasAvx512())
+        Sums4Avx512<Distance>(x, y, n, out);
+    else if (HasAvx2())
+        Sums4Avx2<Distance>(x, y, n, out);
+    else
+        Sums4<Distance>(x, y, n, out);
+}
+
 }  // namespace
 
 double DotDouble(const float* x, const float* y, int n) {
@@ -183,19 +185,9 @@ double SquaredDistanceDouble(const float* x, const float* y, int n) {
 }
 
 void DotDouble4(const float* const* x, const float* y, int n, double* out) {
-    if (HasAvx512())
-        Dot4Avx512(x, y, n, out);
-    else if (HasAvx2())
-        Dot4Avx2(x, y, n, out);
-    else
-        Sums4<false>(x, y, n, out);
+    Sums4ForThisProcessor<false>(x, y, n, out);
 }
 
 void SquaredDistanceDouble4(const float* const* x, const float* y, int n, double* out) {
-    if (HasAvx512())
-        SquaredDistance4Avx512(x, y, n, out);
-    else if (HasAvx2())
-        SquaredDistance4Avx2(x, y, n, out);
-    else
-        Sums4<true>(x, y, n, out);
+    Sums4ForThisProcessor<true>(x, y, n, out);
 }
