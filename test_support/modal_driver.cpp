@@ -36,6 +36,7 @@ void MessageBoxAnswerer::Poll() {
     if (box == nullptr || !box->isVisible()) return;
     captions << box->windowTitle();
     texts << box->text();
+    informativeTexts << box->informativeText();
     QAbstractButton* press = box->button(button);
     if (press == nullptr) press = box->defaultButton();
     if (press == nullptr) press = box->escapeButton();

@@ -18,7 +18,7 @@ std::shared_ptr<bool> WhenModal(std::function<void(QWidget* window)> act, int ti
 
 // Answers every message box that opens while it lives, with `button` when the
 // box has it and with its default (else escape) button otherwise, and keeps
-// each box's caption and text.
+// each box's caption, text and informative text.
 class MessageBoxAnswerer : public QObject {
     Q_OBJECT
 
@@ -27,6 +27,7 @@ public:
 
     const QStringList& Captions() const { return captions; }
     const QStringList& Texts() const { return texts; }
+    const QStringList& InformativeTexts() const { return informativeTexts; }
 
 private:
     void Poll();
@@ -35,4 +36,5 @@ private:
     QTimer timer;
     QStringList captions;
     QStringList texts;
+    QStringList informativeTexts;
 };

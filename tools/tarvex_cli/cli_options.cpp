@@ -7,28 +7,42 @@
 #include <algorithm>
 #include <vector>
 
+#include "publish/publish.h"
+#include "trust/manifest_stamp.h"
+
 std::string CliUsage() {
     return "usage: tarvex-cli catalog init [--program-dir DIR]\n"
            "       tarvex-cli catalog list [--program-dir DIR]\n"
            "       tarvex-cli update [--base-url URL] [--program-dir DIR] [--yes | --no]\n"
+           "       tarvex-cli verify [--base-url URL] [--program-dir DIR] [--key PUBFILE]\n"
            "       tarvex-cli keygen --out KEYFILE\n"
-           "       tarvex-cli publish SITE_FOLDER --key KEYFILE\n"
+           "       tarvex-cli publish SITE_FOLDER --key KEYFILE [--serial N] [--valid-for TIME]\n"
            "  catalog init   create an empty module catalogue DIR/data/module.dat\n"
            "  catalog list   print every row of the catalogue's three tables\n"
            "  update         one update run from the server's manifest\n"
+           "  verify         a dry run: fetch and check the site's manifest, signature and every\n"
+           "                 listed file as update would, changing nothing; with --program-dir\n"
+           "                 against that folder's keys and catalogue, with --key against the\n"
+           "                 public key PUBFILE\n"
            "  keygen         a new publisher key pair: KEYFILE (secret, mode 0600) and\n"
            "                 KEYFILE.pub (the line a program folder's data/update-keys takes)\n"
            "  publish        fill in size and sha256 of every file in SITE_FOLDER/autoupdate.txt,\n"
-           "                 raise its serial and sign it into autoupdate.txt.sig\n"
+           "                 set its serial and sign it into autoupdate.txt.sig; refuses a\n"
+           "                 manifest clients would refuse or read differently\n"
            "  --program-dir  the program folder (default: the folder of tarvex-cli)\n"
-           "  --base-url     the update server's base URL, ending in /\n"
+           "  --base-url     the update server's base URL (a final / is added when missing)\n"
            "  --yes, --no    answer the upgrade question (default: ask on the terminal,\n"
            "                 no without a terminal)\n"
+           "  --serial N     the serial to publish, above the manifest's (default: the larger\n"
+           "                 of the manifest's + 1 and the time in seconds since 1970)\n"
+           "  --valid-for TIME  write [Main] expires TIME from now: 30d, 12h, 90m, 2w, 3600s\n"
            "  --help, --version; every --name value may also be given as --name=value\n"
-           "exit status of update: the run's result code: 0 updated, 1 no connection,\n"
-           "  2 a file cannot be requested, 3 manifest failed, 4 bad entry or module\n"
-           "  transfer failed, 6 up to date, 7 declined or not installed;\n"
-           "  10 catalogue error, 64 usage error\n";
+           "exit status of update and verify: the run's result code: 0 updated (verify: the\n"
+           "  site would be accepted), 1 no connection, 2 a file cannot be requested,\n"
+           "  3 manifest failed or not trusted, 4 bad entry or module transfer failed,\n"
+           "  6 up to date, 7 declined or not installed;\n"
+           "  of keygen and publish: 0 done, 1 refused (the reason is on standard error);\n"
+           "  10 catalogue error, 64 usage error, 70 unexpected error\n";
 }
 
 std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& error) {
@@ -43,8 +57,12 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     const QCommandLineOption yes("yes", "Answer the upgrade question with yes.");
     const QCommandLineOption no("no", "Answer the upgrade question with no.");
     const QCommandLineOption out("out", "The new secret key file.", "KEYFILE");
-    const QCommandLineOption key("key", "The secret key file.", "KEYFILE");
-    parser.addOptions({help, version, programDir, baseUrl, yes, no, out, key});
+    const QCommandLineOption key("key", "The key file.", "KEYFILE");
+    const QCommandLineOption serial("serial", "The serial to publish.", "N");
+    const QCommandLineOption validFor("valid-for", "How long the manifest is good for.", "TIME");
+    const std::vector<const QCommandLineOption*> all{&programDir, &baseUrl, &yes,    &no,
+                                                     &out,        &key,     &serial, &validFor};
+    parser.addOptions({help, version, programDir, baseUrl, yes, no, out, key, serial, validFor});
     if (!parser.parse(arguments)) {
         error = parser.errorText().toStdString();
         return std::nullopt;
@@ -72,22 +90,26 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     } else if (command == "update") {
         options.command = CliOptions::Command::Update;
         allowed = {&programDir, &baseUrl, &yes, &no};
+    } else if (command == "verify") {
+        options.command = CliOptions::Command::Verify;
+        allowed = {&programDir, &baseUrl, &key};
     } else if (command == "keygen") {
         options.command = CliOptions::Command::KeyGen;
         allowed = {&out};
     } else if (command == "publish" && !words.isEmpty()) {
         options.command = CliOptions::Command::Publish;
         options.site = QFile::encodeName(words.takeFirst()).toStdString();
-        allowed = {&key};
+        allowed = {&key, &serial, &validFor};
     } else {
-        error = "unknown command: " + command.toStdString();
+        error = command == "publish" ? "publish needs the site folder"
+                                     : "unknown command: " + command.toStdString();
         return std::nullopt;
     }
     if (!words.isEmpty()) {
         error = "unexpected argument " + words.front().toStdString();
         return std::nullopt;
     }
-    for (const QCommandLineOption* option : {&programDir, &baseUrl, &yes, &no, &out, &key}) {
+    for (const QCommandLineOption* option : all) {
         const QString name = option->names().front();
         if (!parser.isSet(*option)) continue;
         if (std::find(allowed.begin(), allowed.end(), option) == allowed.end()) {
@@ -107,6 +129,20 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     }
     if (parser.isSet(yes)) options.answer = CliOptions::Answer::Yes;
     if (parser.isSet(no)) options.answer = CliOptions::Answer::No;
+    if (parser.isSet(serial)) {
+        options.serial = ParseSerial(parser.value(serial).toStdString());
+        if (!options.serial) {
+            error = "--serial needs a number of 1 to 18 digits";
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(validFor)) {
+        options.validFor = ParseDuration(parser.value(validFor).toStdString());
+        if (!options.validFor) {
+            error = "--valid-for needs a time such as 30d, 12h, 90m, 2w or 3600s";
+            return std::nullopt;
+        }
+    }
     const QCommandLineOption& keyOption =
         options.command == CliOptions::Command::KeyGen ? out : key;
     if (options.command == CliOptions::Command::KeyGen ||
@@ -116,7 +152,7 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
                     " KEYFILE";
             return std::nullopt;
         }
-        options.keyFile = QFile::encodeName(parser.value(keyOption)).toStdString();
     }
+    options.keyFile = QFile::encodeName(parser.value(keyOption)).toStdString();
     return options;
 }

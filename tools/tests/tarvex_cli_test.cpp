@@ -1,12 +1,16 @@
 // tarvex-cli run as a process against a real server and catalogue.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "run_command.h"
+#include "trust/signature.h"
 #include "temp_folder.h"
 #include "update_server.h"
 
@@ -28,10 +32,11 @@ RunResult RunCli(const std::string& arguments, const TempFolder& scratch) {
 }
 
 class TarvexCliTest : public ::testing::Test {
-protected:
+public:
     std::string ProgramDir() const {
         return "--program-dir " + (folder.Path() / "program").string();
     }
+    void InitCatalogue() { ASSERT_EQ(RunCli("catalog init " + ProgramDir(), scratch).status, 0); }
 
     TempFolder folder;
     TempFolder scratch;
@@ -74,7 +79,7 @@ TEST_F(TarvexCliTest, CatalogueErrorsExitWithTen) {
     RunResult r =
         RunCli("update --no --base-url " + server.BaseUrl() + " " + ProgramDir(), scratch);
     EXPECT_EQ(r.status, 10);
-    EXPECT_NE(r.err.find("cannot open catalogue"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("tarvex-cli catalog init"), std::string::npos) << r.err;
     EXPECT_EQ(RunCli("catalog list " + ProgramDir(), scratch).status, 10);
 }
 
@@ -84,6 +89,187 @@ TEST_F(TarvexCliTest, FailuresPrintTheNetworkMessage) {
         RunCli("update --yes --base-url=" + server.BaseUrl() + " " + ProgramDir(), scratch);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "下载文件失败，请检查网络\n");
+}
+
+// What an administrator sees when something is set up wrong: the exit
+// status, and on standard error what is wrong and where.
+struct Mistake {
+    const char* name;
+    // Sets the scene; returns the arguments after "update --yes".
+    std::function<std::string(TarvexCliTest&)> setUp;
+    int status;
+    const char* told;
+};
+
+void PrintTo(const Mistake& mistake, std::ostream* out) {
+    *out << mistake.name;
+}
+
+class CliMistakeTest : public TarvexCliTest, public ::testing::WithParamInterface<Mistake> {};
+
+TEST_P(CliMistakeTest, EndsWithItsStatusAndSaysWhatIsWrong) {
+    const std::string arguments = GetParam().setUp(*this);
+    const RunResult r = RunCli("update --yes " + arguments, scratch);
+    EXPECT_EQ(r.status, GetParam().status) << r.err;
+    EXPECT_NE(r.err.find(GetParam().told), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mistakes, CliMistakeTest,
+    ::testing::Values(
+        Mistake{"WrongBaseUrl",
+                [](TarvexCliTest& test) {
+                    test.InitCatalogue();
+                    return "--base-url " + test.server.BaseUrl() + "nope/ " + test.ProgramDir();
+                },
+                2, "nope/autoupdate.txt: HTTP status 404 (not found"},
+        Mistake{"ServerDown",
+                [](TarvexCliTest& test) {
+                    test.InitCatalogue();
+                    return "--base-url http://127.0.0.1:9/update/ " + test.ProgramDir();
+                },
+                2, "http://127.0.0.1:9/update/autoupdate.txt: no answer"},
+        Mistake{"NoCatalogue",
+                [](TarvexCliTest& test) {
+                    return "--base-url " + test.server.BaseUrl() + " " + test.ProgramDir();
+                },
+                10, "create one with `tarvex-cli catalog init --program-dir"},
+        Mistake{"UnknownModuleType",
+                [](TarvexCliTest& test) {
+                    test.InitCatalogue();
+                    test.server.Put("autoupdate.txt",
+                                    "[Main]\nfilecount=1\n[File1]\nfilename=a.so\nversion=1\n"
+                                    "moduletype=3\n");
+                    return "--base-url " + test.server.BaseUrl() + " " + test.ProgramDir();
+                },
+                4, "[File1] moduletype 3 is none of 0 (system component)"},
+        Mistake{"BrokenKeyFile",
+                [](TarvexCliTest& test) {
+                    test.InitCatalogue();
+                    test.folder.Write("program/data/update-keys",
+                                      "# publisher\npublisher.key.pub\n");
+                    test.server.Put("autoupdate.txt", "[Main]\nfilecount=0\n");
+                    return "--base-url " + test.server.BaseUrl() + " " + test.ProgramDir();
+                },
+                3, "data/update-keys:2: is not a public key"}),
+    [](const auto& mistake) { return std::string(mistake.param.name); });
+
+TEST_F(TarvexCliTest, BaseUrlWithoutItsFinalSlashNamesTheFolder) {
+    InitCatalogue();
+    server.Put("autoupdate.txt", "[Main]\nfilecount=0\n");
+    std::string base = server.BaseUrl();
+    base.pop_back();
+    EXPECT_EQ(RunCli("update --base-url " + base + " " + ProgramDir(), scratch).status, 6);
+    EXPECT_EQ(server.Requests(), std::vector<std::string>{"/update/autoupdate.txt"});
+}
+
+TEST_F(TarvexCliTest, ReaderThatGoesAwayDoesNotKillTheRun) {
+    InitCatalogue();
+    server.Put("autoupdate.txt",
+               "[Main]\nfilecount=1\n[File1]\nfilename=a.so\nversion=1\nmoduletype=1\n");
+    server.Put("a.so", "module");
+    const std::filesystem::path tmp = scratch.Path() / "tmp";
+    std::filesystem::create_directories(tmp);
+    // Standard output is a pipe nobody reads any more: writing to it raises SIGPIPE.
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    ::close(pipeEnds[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const std::string base = server.BaseUrl();
+    const std::string programDir = (folder.Path() / "program").string();
+    const std::string tmpdir = "TMPDIR=" + tmp.string();
+    std::vector<const char*> argv{TARVEX_CLI_PATH,    "update",     "--yes",
+                                  "--base-url",       base.c_str(), "--program-dir",
+                                  programDir.c_str(), nullptr};
+    std::vector<const char*> env{tmpdir.c_str(), nullptr};
+    // As a shell starts it: SIGPIPE at its default (the test's server ignores it).
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    pid_t child = 0;
+    ASSERT_EQ(
+        posix_spawn(&child, TARVEX_CLI_PATH, &actions, &attributes,
+                    const_cast<char* const*>(argv.data()), const_cast<char* const*>(env.data())),
+        0);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(pipeEnds[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(TempFolder::Read(folder.Path() / "program" / "a.so"), "module");
+    EXPECT_TRUE(std::filesystem::is_empty(tmp));
+}
+
+// A publisher's dry run: the same checks a client makes, and nothing changes.
+class VerifyTest : public TarvexCliTest {
+protected:
+    VerifyTest() {
+        InitCatalogue();
+        keys = RunCli("keygen --out " + KeyFile(), scratch);
+        site.Write("x.so", "version 2.0");
+        site.Write("autoupdate.txt",
+                   "[Main]\nfilecount=1\n[File1]\nfilename=x.so\nversion=2.0\nmoduletype=1\n");
+        published = RunCli("publish " + site.Path().string() + " --key " + KeyFile(), scratch);
+        for (const char* name : {"autoupdate.txt", "autoupdate.txt.sig", "x.so"})
+            server.Put(name, TempFolder::Read(site.Path() / name));
+        folder.Write("program/data/update-keys", TempFolder::Read(KeyFile() + ".pub"));
+        catalogue = TempFolder::Read(folder.Path() / "program/data/module.dat");
+    }
+
+    std::string KeyFile() const { return (scratch.Path() / "publisher.key").string(); }
+    RunResult Verify(const std::string& trust) {
+        return RunCli("verify --base-url " + server.BaseUrl() + " " + trust, scratch);
+    }
+    void ExpectProgramFolderUnchanged() {
+        EXPECT_EQ(TempFolder::Read(folder.Path() / "program/data/module.dat"), catalogue);
+        EXPECT_FALSE(std::filesystem::exists(folder.Path() / "program/x.so"));
+    }
+
+    TempFolder site;
+    RunResult keys;
+    RunResult published;
+    std::string catalogue;
+};
+
+TEST_F(VerifyTest, GoodSiteIsAcceptedFileByFile) {
+    EXPECT_NE(keys.out.find("key ed25519:"), std::string::npos) << keys.out;
+    EXPECT_NE(published.out.find("signed with key ed25519:"), std::string::npos) << published.out;
+    const std::string line =
+        "x.so\t2.0\t11 bytes\tsha256:" + *Sha256OfFile(site.Path() / "x.so") + "\t";
+    const RunResult withKey = Verify("--key " + KeyFile() + ".pub");
+    EXPECT_EQ(withKey.status, 0) << withKey.err;
+    EXPECT_EQ(withKey.out, line + "verified\nsite accepted: 1 file checked\n");
+    const RunResult withFolder = Verify(ProgramDir());
+    EXPECT_EQ(withFolder.status, 0) << withFolder.err;
+    EXPECT_EQ(withFolder.out, line + "would install\nsite accepted: 1 file checked\n");
+    ExpectProgramFolderUnchanged();
+}
+
+TEST_F(VerifyTest, TamperedModuleFails) {
+    server.Put("x.so", "version 2.1");
+    const RunResult r = Verify(ProgramDir());
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(r.out.find("FAILS: x.so: its SHA-256 differs"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("site refused"), std::string::npos) << r.out;
+    ExpectProgramFolderUnchanged();
+}
+
+TEST_F(VerifyTest, UnsignedSiteIsRefusedWhereAKeyIsTrusted) {
+    server.Put("autoupdate.txt.sig", "");
+    server.Fail("autoupdate.txt.sig", 404);
+    const RunResult r = Verify(ProgramDir());
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.out.find("site refused: the manifest's signature"), std::string::npos) << r.out;
+    ExpectProgramFolderUnchanged();
 }
 
 TEST_F(TarvexCliTest, UsageErrors) {

@@ -1,5 +1,7 @@
 #include "catalog/program_folder.h"
 
+#include "catalog/catalog_error.h"
+
 std::filesystem::path ProgramPath() {
     std::error_code ec;
     const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -12,4 +14,14 @@ std::filesystem::path ProgramFolder() {
 
 std::filesystem::path CatalogPath(const std::filesystem::path& programFolder) {
     return programFolder / "data" / "module.dat";
+}
+
+void RequireCatalog(const std::filesystem::path& programFolder) {
+    std::error_code ec;
+    const std::filesystem::path file = CatalogPath(programFolder);
+    if (std::filesystem::symlink_status(file, ec).type() != std::filesystem::file_type::not_found)
+        return;
+    throw CatalogError("there is no module catalogue " + file.string() +
+                       ": create one with `tarvex-cli catalog init --program-dir " +
+                       programFolder.string() + "`");
 }

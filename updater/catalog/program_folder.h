@@ -9,3 +9,6 @@ std::filesystem::path ProgramPath();
 std::filesystem::path ProgramFolder();
 // The catalogue file under a program folder: data/module.dat.
 std::filesystem::path CatalogPath(const std::filesystem::path& programFolder);
+// Raises CatalogError, saying how to make one, when programFolder has no
+// catalogue file at all (a link counts as one: what it is, opening tells).
+void RequireCatalog(const std::filesystem::path& programFolder);

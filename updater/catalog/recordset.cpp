@@ -141,11 +141,3 @@ void Recordset::CheckWritable() {
     database->Execute("BEGIN IMMEDIATE");
     database->Execute("ROLLBACK");
 }
-
-void Recordset::UpdateWith(const std::function<void(SqlCipherDatabase&)>& alongside) {
-    if (!IsOpen()) throw CatalogError("recordset is not open");
-    database->InTransaction([&] {
-        Update();
-        alongside(*database);
-    });
-}

@@ -47,9 +47,6 @@ public:
     void Edit();
     // Writes the pending AddNew or Edit.
     void Update();
-    // The same, with alongside writing more through this recordset's
-    // connection in the same transaction: both are stored or neither.
-    void UpdateWith(const std::function<void(SqlCipherDatabase&)>& alongside);
     void Close();
     // Raises CatalogError unless the catalogue can be written now (not
     // read-only, not locked by another connection past the busy timeout).

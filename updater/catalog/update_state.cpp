@@ -1,5 +1,8 @@
 #include "catalog/update_state.h"
 
+#include <charconv>
+
+#include "catalog/catalog_error.h"
 #include "catalog/program_folder.h"
 #include "catalog/sqlcipher_database.h"
 
@@ -18,7 +21,16 @@ std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& program
     if (!exists.Step() || exists.Integer(0) == 0) return std::nullopt;
     Statement read(database, "SELECT value FROM [updatestate] WHERE name = 'serial'");
     if (!read.Step()) return std::nullopt;
-    return std::stoll(read.Text(0));
+    const std::string text = read.Text(0);
+    long long serial = -1;
+    const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), serial);
+    // Only this program writes it; anything else there means the catalogue
+    // was damaged or tampered with, and replays could no longer be told.
+    if (fault != std::errc() || end != text.data() + text.size() || serial < 0)
+        throw CatalogError("the catalogue " + CatalogPath(programFolder).string() +
+                           " holds a damaged update serial \"" + text +
+                           "\": restore the catalogue from a backup");
+    return serial;
 }
 
 void WriteAcceptedSerial(SqlCipherDatabase& database, long long serial) {

@@ -11,7 +11,7 @@
 class SqlCipherDatabase;
 
 // The stored serial, or nothing when none was ever stored. Raises CatalogError
-// as opening the catalogue does.
+// as opening the catalogue does, and for a stored value that is not a serial.
 std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& programFolder);
 // Stores serial through database, inside whatever transaction it has open.
 void WriteAcceptedSerial(SqlCipherDatabase& database, long long serial);

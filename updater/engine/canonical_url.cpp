@@ -33,3 +33,7 @@ std::optional<std::string> CanonicalizeUrl(const std::string& url) {
     if (!canonical || canonical->size() > maxCanonicalUrlBytes) return std::nullopt;
     return canonical;
 }
+
+std::string FolderUrl(const std::string& baseUrl) {
+    return baseUrl.empty() || baseUrl.back() == '/' ? baseUrl : baseUrl + "/";
+}

@@ -11,3 +11,7 @@ inline constexpr size_t maxCanonicalUrlBytes = 1023;
 // Nothing when url does not parse as an http or https URL or its canonical
 // form is longer than maxCanonicalUrlBytes.
 std::optional<std::string> CanonicalizeUrl(const std::string& url);
+
+// The update site's folder: baseUrl with a final "/" when it has none, since
+// file names are appended to it.
+std::string FolderUrl(const std::string& baseUrl);

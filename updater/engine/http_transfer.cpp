@@ -34,18 +34,36 @@ bool UpdateEngine::IsConnected() {
 }
 
 std::unique_ptr<HttpRequest> UpdateEngine::OpenUrl(const std::string& url) {
-    if (internetHandle.Handle() == nullptr) return nullptr;
+    if (internetHandle.Handle() == nullptr) {
+        Complain("the HTTP library could not start");
+        return nullptr;
+    }
     const std::optional<std::string> canonical = CanonicalizeUrl(url);
-    if (!canonical) return nullptr;
+    if (!canonical) {
+        Complain(url + ": not an http or https URL of at most " +
+                 std::to_string(maxCanonicalUrlBytes) + " bytes; check the base URL");
+        return nullptr;
+    }
     std::unique_ptr<HttpRequest> request =
         HttpRequest::Start(internetHandle.Handle(), *canonical, environment.limits.headerTimeout);
-    if (!request) return nullptr;
+    if (!request) {
+        const std::string detail = internetHandle.ErrorText();
+        Complain(*canonical + ": no answer (" + (detail.empty() ? "no response" : detail) +
+                 "); check the base URL and that the update server is running");
+        return nullptr;
+    }
     // A server that never finishes its headers has failed the transfer;
     // DownloadToFile reports it.
     if (request->HeadersTimedOut()) return request;
     // No range was asked for, so only 200 is the whole file: an error page or
     // a partial reply must never be installed.
-    if (request->Status() != 200) return nullptr;
+    if (request->Status() != 200) {
+        Complain(*canonical + ": HTTP status " + std::to_string(request->Status()) +
+                 (request->Status() == 404 ? " (not found; check the base URL and that the file "
+                                             "is on the site)"
+                                           : ""));
+        return nullptr;
+    }
     return request;
 }
 
@@ -66,10 +84,13 @@ bool UpdateEngine::DownloadToFile(HttpRequest& request, const std::filesystem::p
         return false;
     }
     const std::optional<uint64_t> length = request.ContentLength();
-    if (!length) return false;
+    if (!length) {
+        Complain(name + ": the reply has no Content-Length");
+        return false;
+    }
     if (*length > maxBytes) {
-        Complain(name + ": " + std::to_string(*length) + " bytes is over the limit of " +
-                 std::to_string(maxBytes));
+        Complain(name + ": the server sends " + std::to_string(*length) + " bytes, more than the " +
+                 std::to_string(maxBytes) + " this run accepts");
         return false;
     }
     struct statvfs space {};
@@ -81,11 +102,18 @@ bool UpdateEngine::DownloadToFile(HttpRequest& request, const std::filesystem::p
     }
     // Created new in the run's own folder: nothing planted there is written.
     FileDescriptor file = CreateNewFileNoFollow(path);
-    if (!file.IsOpen()) return false;
+    if (!file.IsOpen()) {
+        Complain(name + ": cannot create " + path.string());
+        return false;
+    }
     if (!Receive(request, file, *length)) {
         file.Close();
         ::unlink(path.c_str());
-        if (request.TimedOutSlow()) Complain(name + ": the transfer was too slow");
+        Complain(name + (request.TimedOutSlow()
+                             ? ": the transfer was too slow"
+                             : ": the transfer broke off, or the body differs from its "
+                               "Content-Length of " +
+                                   std::to_string(*length) + " bytes"));
         return false;
     }
     return true;
@@ -108,8 +136,4 @@ bool UpdateEngine::Receive(HttpRequest& request, FileDescriptor& file, uint64_t 
     });
     const bool closed = file.Close();
     return transferred && !refused && closed && received == length;
-}
-
-void UpdateEngine::Complain(const std::string& text) {
-    std::fprintf(stderr, "tarvex: %s\n", text.c_str());
 }

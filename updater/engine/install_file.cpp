@@ -1,7 +1,9 @@
 // Putting a downloaded file in place. The new bytes go to a temporary file in
 // the destination's own folder, are flushed to disk and then renamed over the
 // destination, so a crash or a full disk never leaves a half-written module:
-// the destination is either the old file or the new one.
+// the destination is either the old file or the new one. The folder is
+// flushed after the rename, before the caller records the new version, so
+// after a power loss the catalogue never names a version the disk lost.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -55,6 +57,14 @@ std::filesystem::path StageCopy(const std::filesystem::path& source,
     return staged;
 }
 
+// Flushes folder's entries (the rename) to disk. A file system that cannot
+// flush a folder (EINVAL) keeps its entries by other means.
+bool SyncFolder(const std::filesystem::path& folder) {
+    FileDescriptor descriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!descriptor.IsOpen()) return false;
+    return ::fsync(descriptor.Get()) == 0 || errno == EINVAL;
+}
+
 }  // namespace
 
 bool UpdateEngine::InstallFile(const std::filesystem::path& destination,
@@ -66,6 +76,9 @@ bool UpdateEngine::InstallFile(const std::filesystem::path& destination,
     if (!staged.empty()) {
         installed = ::rename(staged.c_str(), destination.c_str()) == 0;
         if (!installed) ::unlink(staged.c_str());
+        // Not durable yet: the row is not written, so a later run offers the
+        // file again.
+        installed = installed && SyncFolder(destination.parent_path());
     }
     std::filesystem::remove(temporary, ec);
     return installed;
@@ -74,12 +87,15 @@ bool UpdateEngine::InstallFile(const std::filesystem::path& destination,
 void UpdateEngine::RemoveStagedCopies(const std::filesystem::path& destination) {
     const std::string prefix = destination.filename().string() + std::string(stagedSuffix);
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(destination.parent_path(), ec)) {
-        const std::string name = entry.path().filename().string();
+    // Stepped with error codes: a folder that cannot be read ends the
+    // clean-up, never the run.
+    for (std::filesystem::directory_iterator entry(destination.parent_path(), ec), end;
+         !ec && entry != end; entry.increment(ec)) {
+        const std::string name = entry->path().filename().string();
         struct stat info {};
         if (name.size() == prefix.size() + 6 && name.rfind(prefix, 0) == 0 &&
-            ::lstat(entry.path().c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            ::lstat(entry->path().c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
             info.st_uid == ::geteuid())
-            ::unlink(entry.path().c_str());
+            ::unlink(entry->path().c_str());
     }
 }

@@ -9,7 +9,8 @@
 
 class PrivateTempFolder {
 public:
-    // root/"tarvex-XXXXXX"; nothing, with error saying why, when root is
+    // root/"tarvex-XXXXXX", an empty root meaning the system temporary path
+    // (TMPDIR); nothing, with error saying why, when root is unusable,
     // missing, not a folder, or the folder cannot be made.
     static std::optional<PrivateTempFolder> Make(const std::filesystem::path& root,
                                                  std::string& error);

@@ -6,6 +6,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 IniFile::IniFile(std::string filePath) : path(std::move(filePath)) {}
 
@@ -21,6 +22,17 @@ bool IniFile::Load() {
         lastError = "Unable to open ini file.";
         return false;
     }
+    ReadLines(stream);
+    return true;
+}
+
+bool IniFile::LoadText(const std::string& bytes) {
+    std::istringstream stream(bytes);
+    ReadLines(stream);
+    return true;
+}
+
+void IniFile::ReadLines(std::istream& stream) {
     std::string section;
     std::string line;
     while (ReadLine(stream, line)) {
@@ -42,7 +54,6 @@ bool IniFile::Load() {
             line.substr(name.size() + 1 <= line.size() ? name.size() + 1 : line.size());
         SetValue(section, name, value);
     }
-    return true;
 }
 
 std::istream& IniFile::ReadLine(std::istream& stream, std::string& text) const {

@@ -29,6 +29,9 @@ public:
     // or cannot be opened ("Unable to open ini file."); the arrays are then
     // unchanged. A second Load adds to what is held.
     bool Load();
+    // The same rules over bytes already in memory, such as a manifest whose
+    // signature was checked on exactly these bytes. Always true.
+    bool LoadText(const std::string& bytes);
     // The value of name in section, or "" with lastError set: "Unable to locate
     // specified key." (no such section) or "Unable to locate specified value.".
     std::string GetValue(std::string section, std::string name);
@@ -50,6 +53,9 @@ public:
     const std::vector<IniSection>& Sections() const { return sections; }
 
 private:
+    // Takes every line of stream as a header or an entry.
+    void ReadLines(std::istream& stream);
+
     std::string path;
     std::vector<IniSection> sections;
     std::vector<std::string> sectionNames;

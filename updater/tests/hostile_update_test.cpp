@@ -14,7 +14,7 @@
 #include "catalog/sqlcipher_database.h"
 #include "catalogue_fixture.h"
 #include "engine/catalog_lock.h"
-#include "engine/module_path.h"
+#include "trust/module_path.h"
 #include "scripted_server.h"
 
 namespace {
@@ -217,14 +217,23 @@ TEST_F(HostileUpdateTest, DestinationListedTwiceInstallsTheNewerOnce) {
     EXPECT_EQ(Row(1, "x.so"), "Dorsk|x.so|module|6.0");
 }
 
-TEST_F(HostileUpdateTest, VersionsThatAreNotDottedDigitsEndTheCheckPass) {
-    for (const char* version : {"1.0 ", "v1", "", "1.0-beta"}) {
-        server.Put("autoupdate.txt", Manifest({{"fine.so", "1", 1}, {"x.so", version, 1}}));
-        RecordingOwner owner;
-        EXPECT_EQ(Run(owner), 4) << version;
-        EXPECT_TRUE(owner.questions.empty()) << version;
+TEST_F(HostileUpdateTest, MalformedVersionLeavesJustThatFileOutAndIsNeverRecorded) {
+    int release = 0;
+    for (const char* version : {"1.0 ", "v1", "", "1.0-beta", "1.2.3.4"}) {
+        const std::string fine = std::to_string(++release);
+        server.Put("autoupdate.txt", Manifest({{"x.so", version, 1}, {"fine.so", fine, 1}}));
+        server.Put("fine.so", "fine " + fine);
+        server.Put("x.so", "malformed");
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(Run(), 0) << version;
+        EXPECT_NE(::testing::internal::GetCapturedStderr().find("x.so is left out"),
+                  std::string::npos)
+            << version;
+        EXPECT_EQ(TempFolder::Read(program() / "fine.so"), "fine " + fine);
     }
-    EXPECT_EQ(server.Requests(), std::vector<std::string>(4, "autoupdate.txt"));
+    EXPECT_FALSE(std::filesystem::exists(program() / "x.so"));
+    EXPECT_EQ(Row(1, "x.so"), "");
+    EXPECT_EQ(Row(1, "fine.so"), "Dorsk|fine.so|module|5");
 }
 
 TEST_F(HostileUpdateTest, LockedCatalogueIsFoundBeforeAnyModuleIsReplaced) {

@@ -74,6 +74,20 @@ TEST_F(UpdateDialogTest, ClearedBoxShowsTheResultAndStaysForAnotherRun) {
     EXPECT_EQ(answerer.Captions().last(), "在线升级");
 }
 
+TEST_F(UpdateDialogTest, FailedRunShowsTheReasonBelowTheDesignedText) {
+    CreateCatalog(program());
+    UpdateDialog dialog(server.BaseUrl() + "moved/", program());
+    dialog.show();
+    dialog.findChild<QCheckBox*>("1005")->setChecked(false);
+    MessageBoxAnswerer answerer(QMessageBox::Ok);
+    Click(dialog);
+    ASSERT_EQ(answerer.Texts(), QStringList{"下载文件失败，请检查网络"});
+    EXPECT_TRUE(answerer.InformativeTexts()[0].endsWith(
+        "moved/autoupdate.txt: HTTP status 404 (not found; check the base URL and that the file "
+        "is on the site)"))
+        << answerer.InformativeTexts()[0].toStdString();
+}
+
 TEST_F(UpdateDialogTest, CatalogueErrorIsReportedAndTheDialogStays) {
     UpdateDialog dialog(server.BaseUrl(), program());  // no catalogue made
     dialog.show();

@@ -7,7 +7,7 @@
 #include "catalog/catalog_error.h"
 #include "catalog/catalog_file.h"
 #include "engine/connectivity.h"
-#include "engine/module_path.h"
+#include "trust/module_path.h"
 #include "catalogue_fixture.h"
 #include "recording_owner.h"
 #include "temp_folder.h"
@@ -78,21 +78,28 @@ TEST_F(UpdateEngineTest, VersionsDecideWhatIsPending) {
 }
 
 TEST_F(UpdateEngineTest, EmptyManifestsEndWithSixWithoutTouchingTheCatalogue) {
-    std::filesystem::remove(CatalogPath(program()));
+    const std::string catalogue = TempFolder::Read(CatalogPath(program()));
     RecordingOwner owner;
     server.Put("autoupdate.txt", "[Main]\nfilecount=0\n");
     EXPECT_EQ(Run(owner), 6);
     server.Put("autoupdate.txt", "[Other]\nx=1\n");
     EXPECT_EQ(Run(owner), 6);
     EXPECT_TRUE(owner.questions.empty());
-    EXPECT_FALSE(std::filesystem::exists(CatalogPath(program())));
+    EXPECT_EQ(TempFolder::Read(CatalogPath(program())), catalogue);
 }
 
-TEST_F(UpdateEngineTest, MissingCatalogueRaisesCatalogError) {
+TEST_F(UpdateEngineTest, MissingCatalogueIsNamedBeforeAnythingIsFetched) {
     std::filesystem::remove(CatalogPath(program()));
     server.Put("autoupdate.txt", Manifest({{"a.so", "1", 1}}));
     RecordingOwner owner;
-    EXPECT_THROW(Run(owner), CatalogError);
+    try {
+        Run(owner);
+        ADD_FAILURE() << "no CatalogError";
+    } catch (const CatalogError& error) {
+        EXPECT_NE(std::string(error.what()).find("tarvex-cli catalog init"), std::string::npos)
+            << error.what();
+    }
+    EXPECT_TRUE(server.Requests().empty());
     EXPECT_FALSE(std::filesystem::exists(CatalogPath(program())));
 }
 

@@ -131,14 +131,17 @@ bool UpdateDialog::AskYesNo(const std::string& text, const std::string& caption)
 void UpdateDialog::OnCheckLatest() {
     UpdateData(true);
     int result = UpdateSucceeded;
+    std::string reason;
     try {
         EngineEnvironment environment;
         environment.programFolder = programFolder;
         UpdateEngine engine(environment);
         engine.AttachDialog(this);
         result = engine.RunUpdate(baseUrl);
-    } catch (const CatalogError& error) {
-        // Reported as an unhandled error in a command would be; the dialog stays.
+        reason = engine.FailureReason();
+    } catch (const std::exception& error) {
+        // Reported as an unhandled error in a command would be; the dialog
+        // stays. The run released everything it held on the way out.
         QMessageBox box(QMessageBox::Critical, windowTitle(), QString::fromStdString(error.what()),
                         QMessageBox::Ok, this);
         box.setObjectName("catalogError");
@@ -151,6 +154,10 @@ void UpdateDialog::OnCheckLatest() {
     }
     QMessageBox box(QMessageBox::Information, QString::fromUtf8(resultCaption),
                     QString::fromStdString(ResultMessage(result)), QMessageBox::Ok, this);
+    // The designed text first; below it what went wrong, so that a network
+    // fault and an untrusted update read differently.
+    if (result != UpdateSucceeded && !reason.empty())
+        box.setInformativeText(QString::fromStdString(reason));
     box.setObjectName("resultMessage");
     box.exec();
 }

@@ -1,9 +1,10 @@
-#include "engine/module_path.h"
+// Where a manifest file name may go, and which names are one destination.
+#include "trust/module_path.h"
 
 #include <algorithm>
 
 #include "catalog/program_folder.h"
-#include "engine/text_pieces.h"
+#include "manifest/text_pieces.h"
 
 std::optional<std::filesystem::path> ModuleRelativePath(const std::string& filename) {
     std::string name = filename;
@@ -25,10 +26,21 @@ std::optional<std::filesystem::path> ModuleRelativePath(const std::string& filen
 std::string ModuleIdentity(const std::string& filename) {
     const std::optional<std::filesystem::path> relative = ModuleRelativePath(filename);
     if (!relative) return {};
-    std::string identity = relative->generic_string();
-    for (char& c : identity)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return identity;
+    return AsciiLower(relative->generic_string());
+}
+
+namespace {
+
+// The file itself and its journals ("-journal", "-wal", "-shm").
+bool IsCatalogueOrJournal(const std::string& target, const std::string& catalogue) {
+    return target == catalogue || target.rfind(catalogue + "-", 0) == 0;
+}
+
+}  // namespace
+
+bool NamesCatalogueByName(const std::filesystem::path& relative) {
+    return IsCatalogueOrJournal(relative.lexically_normal().generic_string(),
+                                CatalogPath({}).lexically_normal().generic_string());
 }
 
 bool NamesCatalogue(const std::filesystem::path& programFolder,
@@ -40,6 +52,5 @@ bool NamesCatalogue(const std::filesystem::path& programFolder,
     const std::string target =
         std::filesystem::weakly_canonical(programFolder / relative, ec).string();
     if (ec) return false;
-    // The file itself and its journals ("-journal", "-wal", "-shm").
-    return target == catalogue || target.rfind(catalogue + "-", 0) == 0;
+    return IsCatalogueOrJournal(target, catalogue);
 }

@@ -17,6 +17,10 @@ std::optional<std::filesystem::path> ModuleRelativePath(const std::string& filen
 // Empty for a name ModuleRelativePath refuses.
 std::string ModuleIdentity(const std::string& filename);
 
+// Whether relative is, by its spelling alone, the catalogue (data/module.dat)
+// or one of its journal files: what publish can tell without a program folder.
+bool NamesCatalogueByName(const std::filesystem::path& relative);
+
 // Whether relative, inside programFolder, resolves (through any symlinked
 // folder) to the catalogue file or one of its journal files, which a module
 // must never replace.

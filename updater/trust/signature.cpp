@@ -1,21 +1,19 @@
-#include "engine/signature.h"
+// Ed25519, base64 and SHA-256 through libsodium, which is initialised once
+// before its first use.
+#include "trust/signature.h"
 
 #include <sodium.h>
 
-#include <cstdio>
+#include <cctype>
 #include <fstream>
+
+#include "manifest/text_pieces.h"
 
 namespace {
 
 bool SodiumReady() {
     static const bool ready = sodium_init() >= 0;
     return ready;
-}
-
-std::string Trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 }  // namespace
@@ -39,30 +37,6 @@ std::optional<std::vector<unsigned char>> FromBase64(const std::string& text, si
     return bytes;
 }
 
-std::vector<PublicKey> TrustedUpdateKeys(const std::filesystem::path& programFolder,
-                                         const std::string& builtIn) {
-    std::vector<PublicKey> keys;
-    const auto add = [&keys](const std::string& text, const std::string& where) {
-        const auto bytes = FromBase64(text, PublicKey{}.size());
-        if (!bytes) {
-            std::fprintf(stderr, "tarvex: %s: not a public key, ignored\n", where.c_str());
-            return;
-        }
-        PublicKey key;
-        std::copy(bytes->begin(), bytes->end(), key.begin());
-        keys.push_back(key);
-    };
-    if (!Trimmed(builtIn).empty()) add(builtIn, "built-in key");
-    const std::filesystem::path file = programFolder / "data" / "update-keys";
-    std::ifstream in(file);
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        line = Trimmed(line.substr(0, line.find('#')));
-        if (!line.empty()) add(line, file.string() + ":" + std::to_string(number));
-    }
-    return keys;
-}
-
 bool VerifySignature(const std::string& message, const std::string& signatureText,
                      const std::vector<PublicKey>& keys) {
     if (!SodiumReady()) return false;
@@ -83,6 +57,23 @@ std::string Sign(const std::string& message, const SecretKey& key) {
                          reinterpret_cast<const unsigned char*>(message.data()), message.size(),
                          key.data());
     return ToBase64(signature.data(), signature.size());
+}
+
+PublicKey PublicHalf(const SecretKey& key) {
+    PublicKey half{};
+    crypto_sign_ed25519_sk_to_pk(half.data(), key.data());
+    return half;
+}
+
+std::string Fingerprint(const PublicKey& key) {
+    constexpr size_t shownBytes = 8;
+    SodiumReady();
+    std::array<unsigned char, crypto_hash_sha256_BYTES> digest{};
+    crypto_hash_sha256(digest.data(), key.data(), key.size());
+    std::string hex(shownBytes * 2 + 1, '\0');
+    sodium_bin2hex(hex.data(), hex.size(), digest.data(), shownBytes);
+    hex.pop_back();
+    return "ed25519:" + hex;
 }
 
 std::pair<PublicKey, SecretKey> NewKeyPair() {

@@ -1,0 +1,100 @@
+// The dry run: a site fetched and checked as a run would check it, each listed
+// file downloaded into the run's own folder and measured, and nothing asked,
+// installed or written, in the program folder or anywhere else.
+#include "catalog/program_folder.h"
+#include "engine/canonical_url.h"
+#include "engine/private_temp_folder.h"
+#include "engine/update_engine.h"
+#include "engine/update_owner.h"
+#include "manifest/ini_file.h"
+#include "trust/module_path.h"
+
+namespace {
+
+constexpr const char* checkingPrefix = "正在下载文件:";
+
+}  // namespace
+
+int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& options,
+                            std::vector<SiteFileReport>& files) {
+    files.clear();
+    pendingItems.clear();
+    failureReason.clear();
+    manifestSerial.reset();
+    struct Closer {
+        UpdateEngine& engine;
+        ~Closer() { engine.CloseRecordsets(); }
+    } closer{*this};
+    if (owner == nullptr) return UpdateManifestFailed;
+    const std::string baseUrl = FolderUrl(siteUrl);
+    connectivityUrl = baseUrl;
+    if (!IsConnected()) {
+        Complain("no network connection to reach " + baseUrl);
+        return UpdateNoConnection;
+    }
+    if (options.useProgramFolder) RequireCatalog(ProgramFolder());
+    if (const int failed = LoadTrust(options)) return failed;
+    std::string error;
+    const std::optional<PrivateTempFolder> tempFolder =
+        PrivateTempFolder::Make(environment.tempRoot, error);
+    if (!tempFolder) {
+        Complain(error);
+        return UpdateManifestFailed;
+    }
+    std::string bytes;
+    if (const int failed = FetchManifest(baseUrl, *tempFolder, bytes)) return failed;
+    IniFile manifest("");
+    manifest.LoadText(bytes);
+    const bool signedSite = !trustedKeys.empty();
+    if (signedSite) {
+        if (const int failed = CheckSignedManifest(baseUrl, tempFolder->Path(), bytes, manifest))
+            return failed;
+    } else {
+        Warn(
+            "no publisher key to check against: checked as an unsigned site, which only program "
+            "folders without data/update-keys accept");
+    }
+    if (options.useProgramFolder) OpenRecordsets();
+
+    int result = UpdateSucceeded;
+    const auto fail = [&result](int code) {
+        if (result == UpdateSucceeded) result = code;
+    };
+    const int count = manifest.GetValueInt("Main", "filecount");
+    for (int i = 1; i <= count; ++i) {
+        const ManifestEntry entry = ReadEntry(manifest, i);
+        SiteFileReport& report = files.emplace_back();
+        report.filename = entry.filename;
+        report.version = entry.version;
+        const EntryVerdict verdict = CheckEntry(entry, signedSite);
+        std::optional<std::filesystem::path> relative = ModuleRelativePath(entry.filename);
+        if (verdict.fault == EntryFault::None && options.useProgramFolder &&
+            NamesCatalogue(ProgramFolder(), *relative))
+            report.reason = "[" + entry.section + "] filename leads to the module catalogue";
+        if (verdict.fault != EntryFault::None) report.reason = verdict.reason;
+        if (!report.reason.empty()) {
+            report.verdict = verdict.fault == EntryFault::Version ? SiteFileReport::Verdict::LeftOut
+                                                                  : SiteFileReport::Verdict::Fails;
+            fail(UpdateModuleFailed);
+            continue;
+        }
+        UpdateItem item = ItemOf(entry);
+        const std::filesystem::path temporary = tempFolder->Path() / relative->filename();
+        owner->SetStatusText(checkingPrefix + item.filename);
+        if (const int failed = Fetch(item, baseUrl, temporary)) {
+            report.reason = failureReason;
+            fail(failed);
+            continue;
+        }
+        std::error_code ec;
+        report.size = std::to_string(std::filesystem::file_size(temporary, ec));
+        report.sha256 = Sha256OfFile(temporary).value_or("");
+        std::filesystem::remove(temporary, ec);
+        if (!options.useProgramFolder)
+            report.verdict = SiteFileReport::Verdict::Verified;
+        else
+            report.verdict = IsNewer(item) ? SiteFileReport::Verdict::Installs
+                                           : SiteFileReport::Verdict::UpToDate;
+    }
+    return result;
+}

@@ -1,0 +1,292 @@
+#include "publish/publish.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+#include <set>
+#include <vector>
+
+#include "engine/file_descriptor.h"
+#include "manifest/ini_file.h"
+#include "trust/file_text.h"
+#include "trust/key_files.h"
+#include "trust/manifest_rules.h"
+#include "trust/manifest_stamp.h"
+#include "trust/module_path.h"
+#include "trust/signature.h"
+
+namespace {
+
+constexpr const char* manifestName = "autoupdate.txt";
+constexpr const char* signatureName = "autoupdate.txt.sig";
+// A manifest this large is no manifest; the client refuses it too.
+constexpr size_t maxManifestBytes = size_t{1} << 20;
+
+// Writes bytes to file through a new file beside it renamed over it.
+bool WriteReplacing(const std::filesystem::path& file, const std::string& bytes, mode_t mode) {
+    const std::filesystem::path staged = file.string() + ".new";
+    ::unlink(staged.c_str());
+    FileDescriptor out = CreateNewFileNoFollow(staged, mode);
+    const bool written = out.IsOpen() && out.WriteAll(bytes.data(), bytes.size()) && out.Close();
+    if (!written || ::rename(staged.c_str(), file.c_str()) != 0) {
+        ::unlink(staged.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool Exists(const std::filesystem::path& file) {
+    struct stat info {};
+    return ::lstat(file.c_str(), &info) == 0;
+}
+
+// One line of the manifest with its own line ending, as read.
+struct Line {
+    std::string text;
+    std::string ending;
+};
+
+std::vector<Line> SplitLines(const std::string& bytes) {
+    std::vector<Line> lines;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        const size_t feed = bytes.find('\n', start);
+        if (feed == std::string::npos) {
+            lines.push_back({bytes.substr(start), ""});
+            break;
+        }
+        const bool crlf = feed > start && bytes[feed - 1] == '\r';
+        lines.push_back({bytes.substr(start, feed - start - (crlf ? 1 : 0)), crlf ? "\r\n" : "\n"});
+        start = feed + 1;
+    }
+    return lines;
+}
+
+// The section a header line opens, as the reader names it; nothing for other lines.
+std::optional<std::string> HeaderName(const std::string& line) {
+    if (line.size() < 2 || line.front() != '[' || line.back() != ']') return std::nullopt;
+    const size_t first = line.find_first_not_of('[');
+    const size_t last = line.find_last_not_of(']');
+    if (first == std::string::npos || last < first) return std::string();
+    return line.substr(first, last - first + 1);
+}
+
+std::string EntryName(const std::string& line) {
+    const size_t equals = line.find('=');
+    return equals == std::string::npos ? std::string() : line.substr(0, equals);
+}
+
+// What publish writes: per section, the entries it sets (replacing any
+// earlier value of the same name).
+using Settings = std::map<std::string, std::vector<std::pair<std::string, std::string>>>;
+
+// The manifest with every setting in place: each goes right below the
+// section's first header, lines of the same name elsewhere in the section
+// are dropped, and every other byte stays as it was.
+std::string Rewrite(const std::string& manifest, Settings settings) {
+    const std::string defaultEnding = manifest.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    std::map<std::string, std::set<std::string>> replaced;
+    for (const auto& [section, entries] : settings)
+        for (const auto& entry : entries) replaced[section].insert(entry.first);
+    std::string result;
+    std::string section;
+    for (const Line& line : SplitLines(manifest)) {
+        if (const std::optional<std::string> header = HeaderName(line.text)) {
+            section = *header;
+            const std::string ending = line.ending.empty() ? defaultEnding : line.ending;
+            result += line.text + ending;
+            const auto entries = settings.find(section);
+            if (entries != settings.end()) {
+                for (const auto& [name, value] : entries->second)
+                    result += name + "=" + value + ending;
+                settings.erase(entries);  // once, below the section's first header
+            }
+            continue;
+        }
+        const auto names = replaced.find(section);
+        if (names == replaced.end() || names->second.count(EntryName(line.text)) == 0)
+            result += line.text + line.ending;
+    }
+    return result;
+}
+
+// A listed file as the site holds it.
+struct SiteFile {
+    std::string size;
+    std::string sha256;
+};
+
+// Reads the rules a client applies back from the manifest publish is about to
+// sign: whatever publish meant must be what a client reads. Empty when it is.
+std::string ClientReadingProblem(const std::string& manifest, long long serial, std::time_t now,
+                                 const std::map<std::string, SiteFile>& files) {
+    if (const int line = FirstOverlongLine(manifest))
+        return "line " + std::to_string(line) + " is longer than " +
+               std::to_string(IniFile::maxLineBytes) + " bytes; clients cut it there";
+    IniFile reread("");
+    reread.LoadText(manifest);
+    std::string problem;
+    const std::optional<ManifestStamp> stamp = ReadStamp(reread, now, problem);
+    if (!stamp) return problem;
+    if (stamp->serial != serial)
+        return "[Main] serial does not read back as " + std::to_string(serial);
+    const int count = reread.GetValueInt("Main", "filecount");
+    if (count != static_cast<int>(files.size()))
+        return "[Main] filecount does not read back as " + std::to_string(files.size());
+    for (int i = 1; i <= count; ++i) {
+        const ManifestEntry entry = ReadEntry(reread, i);
+        const EntryVerdict verdict = CheckEntry(entry, true);
+        if (verdict.fault != EntryFault::None) return verdict.reason;
+        const SiteFile& file = files.at(entry.section);
+        if (entry.size != file.size || entry.sha256 != file.sha256)
+            return "[" + entry.section + "] size and sha256 do not read back as written";
+    }
+    return {};
+}
+
+}  // namespace
+
+bool GenerateKeyPair(const std::filesystem::path& keyFile, std::ostream& out, std::string& error) {
+    const std::filesystem::path publicFile = keyFile.string() + ".pub";
+    for (const std::filesystem::path& file : {keyFile, publicFile}) {
+        if (Exists(file)) {
+            error = file.string() +
+                    " already exists; keygen never replaces a key: choose another "
+                    "name, or move the old files away first";
+            return false;
+        }
+    }
+    const auto [publicKey, secretKey] = NewKeyPair();
+    const std::string secretText = ToBase64(secretKey.data(), secretKey.size()) + "\n";
+    const std::string publicText = ToBase64(publicKey.data(), publicKey.size());
+    FileDescriptor secret = CreateNewFileNoFollow(keyFile, 0600);
+    FileDescriptor open =
+        secret.IsOpen() ? CreateNewFileNoFollow(publicFile, 0644) : FileDescriptor();
+    const std::string publicLine = publicText + "\n";
+    const bool written = secret.IsOpen() && open.IsOpen() &&
+                         secret.WriteAll(secretText.data(), secretText.size()) && secret.Close() &&
+                         open.WriteAll(publicLine.data(), publicLine.size()) && open.Close();
+    if (!written) {
+        ::unlink(keyFile.c_str());
+        ::unlink(publicFile.c_str());
+        error = "cannot write " + keyFile.string() + " and " + publicFile.string();
+        return false;
+    }
+    out << publicText << "\n"
+        << "key " << Fingerprint(publicKey) << ": secret key in " << keyFile.string()
+        << ", public key in " << publicFile.string()
+        << "; append the .pub file's line to a program folder's data/update-keys to trust it\n";
+    return true;
+}
+
+bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& error) {
+    const std::time_t now = options.now != 0 ? options.now : std::time(nullptr);
+    const std::optional<SecretKey> secretKey = ReadSecretKeyFile(options.keyFile, error);
+    if (!secretKey) return false;
+
+    const std::filesystem::path manifestFile = options.site / manifestName;
+    std::string problem;
+    const std::optional<std::string> manifestText = ReadRegularFile(manifestFile, problem);
+    const auto refuse = [&](const std::string& why) {
+        error = manifestFile.string() + ": " + why + "; nothing was signed";
+        return false;
+    };
+    if (!manifestText) return refuse(problem);
+    if (manifestText->size() > maxManifestBytes) return refuse("is over 1 MiB");
+    if (const int line = FirstOverlongLine(*manifestText))
+        return refuse("line " + std::to_string(line) + " is longer than " +
+                      std::to_string(IniFile::maxLineBytes) +
+                      " bytes, where clients cut it and would read another manifest");
+    IniFile manifest(manifestFile.string());
+    manifest.LoadText(*manifestText);
+    if (manifest.FindSection("Main") < 0) return refuse("has no [Main] section");
+
+    const std::string countText = manifest.GetValue("Main", "filecount");
+    if (!countText.empty() && !AllDigits(countText))
+        return refuse("[Main] filecount \"" + countText + "\" is not a plain number");
+    const int count = manifest.GetValueInt("Main", "filecount");
+    for (const std::string& section : UnreadFileSections(manifest, count))
+        return refuse("[" + section + "] is not among File1 to File" + std::to_string(count) +
+                      " (filecount=" + std::to_string(count) +
+                      "): clients would never read it; raise filecount or remove it");
+
+    Settings settings;
+    std::map<std::string, SiteFile> files;
+    for (int i = 1; i <= count; ++i) {
+        const ManifestEntry entry = ReadEntry(manifest, i);
+        const EntryVerdict verdict = CheckEntry(entry, false);
+        // Size and hash are publish's to write; everything else is the author's.
+        if (verdict.fault != EntryFault::None && verdict.fault != EntryFault::Size &&
+            verdict.fault != EntryFault::Sha256)
+            return refuse(verdict.reason);
+        const std::filesystem::path file = options.site / *ModuleRelativePath(entry.filename);
+        std::string unreadable;
+        const std::optional<std::string> sha256 =
+            ReadRegularFile(file, unreadable) ? Sha256OfFile(file) : std::nullopt;
+        if (!sha256)
+            return refuse("[" + entry.section + "] filename=" + entry.filename + ": " +
+                          file.string() + " " +
+                          (unreadable.empty() ? "cannot be read" : unreadable));
+        SiteFile& site = files[entry.section];
+        site = {std::to_string(std::filesystem::file_size(file)), *sha256};
+        settings[entry.section] = {{"size", site.size}, {"sha256", site.sha256}};
+    }
+
+    const std::string serialText = manifest.GetValue("Main", "serial");
+    const std::optional<long long> oldSerial =
+        serialText.empty() ? std::optional<long long>(0) : ParseSerial(serialText);
+    if (!oldSerial)
+        return refuse("[Main] serial \"" + serialText +
+                      "\" is not a number of 1 to 18 digits; correct it or remove the line");
+    long long serial = std::max(*oldSerial + 1, static_cast<long long>(now));
+    if (options.serial) {
+        if (*options.serial <= *oldSerial)
+            return refuse("--serial " + std::to_string(*options.serial) +
+                          " is not above the manifest's serial " + std::to_string(*oldSerial) +
+                          ": clients that accepted it would refuse the new one as a replay");
+        serial = *options.serial;
+    }
+    if (serial > maxSerial)
+        return refuse("the next serial would pass " + std::to_string(maxSerial) +
+                      ", the largest a client accepts");
+    settings["Main"] = {{"serial", std::to_string(serial)}};
+    if (options.validFor)
+        settings["Main"].push_back({"expires", FormatExpiry(now + options.validFor->count())});
+
+    const std::string signedText = Rewrite(*manifestText, settings);
+    if (const std::string misread = ClientReadingProblem(signedText, serial, now, files);
+        !misread.empty())
+        return refuse(misread);
+    const std::string signature = Sign(signedText, *secretKey);
+    const PublicKey publicKey = PublicHalf(*secretKey);
+    if (!VerifySignature(signedText, signature, {publicKey})) {
+        error = options.keyFile.string() + " is damaged: its signatures do not verify";
+        return false;
+    }
+    if (!WriteReplacing(manifestFile, signedText, 0644) ||
+        !WriteReplacing(options.site / signatureName, signature + "\n", 0644)) {
+        error = "cannot write the manifest or its signature in " + options.site.string();
+        return false;
+    }
+    IniFile published("");
+    published.LoadText(signedText);
+    const std::string expires = published.GetValue("Main", "expires");
+    out << "published " << manifestFile.string() << ": serial " << serial << ", " << count
+        << (count == 1 ? " file" : " files") << (expires.empty() ? "" : ", expires " + expires)
+        << ", signed with key " << Fingerprint(publicKey) << "\n";
+    return true;
+}
+
+std::optional<std::chrono::seconds> ParseDuration(std::string_view text) {
+    static const std::map<char, long long> unitSeconds{
+        {'s', 1}, {'m', 60}, {'h', 3600}, {'d', 86400}, {'w', 604800}};
+    constexpr size_t maxDigits = 9;
+    if (text.size() < 2 || text.size() > maxDigits + 1) return std::nullopt;
+    const auto unit = unitSeconds.find(text.back());
+    const std::string_view number = text.substr(0, text.size() - 1);
+    if (unit == unitSeconds.end() || !AllDigits(number)) return std::nullopt;
+    const long long count = std::stoll(std::string(number));
+    if (count == 0) return std::nullopt;
+    return std::chrono::seconds(count * unit->second);
+}

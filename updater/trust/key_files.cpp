@@ -1,0 +1,151 @@
+#include "trust/key_files.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "manifest/text_pieces.h"
+#include "trust/file_text.h"
+
+namespace {
+
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+
+// What a key line that is not a public key is instead, for the message.
+std::string LineProblem(const std::string& line) {
+    if (line.rfind(byteOrderMark, 0) == 0)
+        return "starts with a byte-order mark: save the file as plain ASCII text";
+    if (line.find('\0') != std::string::npos || line.rfind("\xFF\xFE", 0) == 0 ||
+        line.rfind("\xFE\xFF", 0) == 0)
+        return "is UTF-16 text: save the file as plain ASCII text";
+    if (FromBase64(line, SecretKey{}.size()))
+        return "is a secret key: put the public key (the line of the .pub file) here, and keep "
+               "the secret key off program folders";
+    return "is not a public key: each line must be one key as tarvex-cli keygen writes it into "
+           "KEYFILE.pub (44 base64 characters)";
+}
+
+std::optional<PublicKey> ParsePublicKeyLine(const std::string& line) {
+    const auto bytes = FromBase64(line, PublicKey{}.size());
+    if (!bytes) return std::nullopt;
+    PublicKey key{};
+    std::copy(bytes->begin(), bytes->end(), key.begin());
+    return key;
+}
+
+// Appends the keys of file to keys; false with error naming the file and,
+// for a bad line, its number.
+bool ReadKeyLines(const std::filesystem::path& file, std::vector<PublicKey>& keys,
+                  std::string& error) {
+    std::string problem;
+    const std::optional<std::string> text = ReadRegularFile(file, problem);
+    if (!text) {
+        error = file.string() + " " + problem;
+        return false;
+    }
+    const size_t before = keys.size();
+    size_t start = 0;
+    for (int number = 1; start < text->size(); ++number) {
+        size_t end = text->find('\n', start);
+        if (end == std::string::npos) end = text->size();
+        const std::string line = text->substr(start, end - start);
+        start = end + 1;
+        const std::string key = Trimmed(std::string_view(line).substr(0, line.find('#')));
+        if (key.empty()) continue;
+        const std::optional<PublicKey> parsed = ParsePublicKeyLine(key);
+        if (!parsed) {
+            error = file.string() + ":" + std::to_string(number) + ": " + LineProblem(key);
+            return false;
+        }
+        keys.push_back(*parsed);
+    }
+    if (keys.size() == before) {
+        error = file.string() + " holds no key";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::filesystem::path UpdateKeysPath(const std::filesystem::path& programFolder) {
+    return programFolder / "data" / "update-keys";
+}
+
+std::optional<std::vector<PublicKey>> ReadBuiltInKey(const std::string& builtIn,
+                                                     std::string& error) {
+    const std::string text = Trimmed(builtIn);
+    if (text.empty()) return std::vector<PublicKey>{};
+    const std::optional<PublicKey> key = ParsePublicKeyLine(text);
+    if (!key) {
+        error = "the built-in update key " + LineProblem(text) +
+                "; rebuild with a valid TARVEX_UPDATE_PUBLIC_KEY";
+        return std::nullopt;
+    }
+    return std::vector<PublicKey>{*key};
+}
+
+std::optional<TrustedKeys> LoadTrustedKeys(const std::filesystem::path& programFolder,
+                                           const std::string& builtIn, std::string& error) {
+    const std::optional<std::vector<PublicKey>> builtInKeys = ReadBuiltInKey(builtIn, error);
+    if (!builtInKeys) return std::nullopt;
+    TrustedKeys trusted;
+    trusted.keys = *builtInKeys;
+    const std::filesystem::path file = UpdateKeysPath(programFolder);
+    struct stat link {};
+    if (::lstat(file.c_str(), &link) != 0) {
+        if (errno == ENOENT) return trusted;
+        error = "cannot look at " + file.string() + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    trusted.keyFilePresent = true;
+    std::string problem;
+    if (!ReadKeyLines(file, trusted.keys, problem)) {
+        error = problem + "; this program folder accepts only signed updates until it is mended";
+        return std::nullopt;
+    }
+    return trusted;
+}
+
+std::optional<PublicKey> ReadPublicKeyFile(const std::filesystem::path& file, std::string& error) {
+    std::vector<PublicKey> keys;
+    if (!ReadKeyLines(file, keys, error)) return std::nullopt;
+    if (keys.size() != 1) {
+        error = file.string() + " holds " + std::to_string(keys.size()) + " keys, not one";
+        return std::nullopt;
+    }
+    return keys.front();
+}
+
+std::optional<SecretKey> ReadSecretKeyFile(const std::filesystem::path& file, std::string& error) {
+    std::string problem;
+    const std::optional<std::string> text = ReadRegularFile(file, problem);
+    if (!text) {
+        error = file.string() + " " + problem;
+        return std::nullopt;
+    }
+    const std::string key = Trimmed(*text);
+    if (key.empty()) {
+        error = file.string() + " is empty: give the secret key file tarvex-cli keygen wrote";
+        return std::nullopt;
+    }
+    if (ParsePublicKeyLine(key)) {
+        error = file.string() + " is a public key: give the secret key file (the one without .pub)";
+        return std::nullopt;
+    }
+    const auto bytes = FromBase64(key, SecretKey{}.size());
+    if (!bytes) {
+        error = file.string() + " is not a secret key written by tarvex-cli keygen";
+        return std::nullopt;
+    }
+    SecretKey secret{};
+    std::copy(bytes->begin(), bytes->end(), secret.begin());
+    return secret;
+}
+
+std::string Fingerprints(const std::vector<PublicKey>& keys) {
+    std::string text;
+    for (const PublicKey& key : keys) text += (text.empty() ? "" : ", ") + Fingerprint(key);
+    return text.empty() ? "none" : text;
+}

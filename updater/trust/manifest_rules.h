@@ -1,0 +1,69 @@
+// The rules a manifest keeps so that every reader takes it the same way and a
+// client accepts it: what a file entry, a version, a module type, a size and
+// a hash may be, which lines the reader would cut, and which sections it never
+// reads. The update run applies them to what it receives; publish refuses to
+// sign anything that breaks them. They live here once, so the two can never
+// read one manifest differently.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class IniFile;
+
+// The manifest's "moduletype": which catalogue table records the file.
+enum class ModuleType : int { System = 0, Detector = 1, Recognizer = 2 };
+
+// Every byte is 0-9 (true for "").
+bool AllDigits(std::string_view text);
+
+// One to three decimal pieces separated by dots; empty pieces are skipped,
+// missing ones count as 0, pieces saturate at 10^18. Nothing when malformed
+// (no piece, a fourth piece, any byte but digits and dots).
+std::optional<std::array<long long, 3>> ParseVersion(std::string_view text);
+bool IsWellFormedVersion(std::string_view text);
+
+// 0, 1 or 2; nothing for any other number.
+std::optional<ModuleType> ToModuleType(int number);
+
+// The number (from 1) of the first line the manifest reader would cut because
+// it is longer than IniFile::maxLineBytes, or 0 when there is none.
+int FirstOverlongLine(std::string_view bytes);
+
+// What a manifest says of one file, read exactly as the update run reads it.
+struct ManifestEntry {
+    std::string section;  // "File1", "File2", ...
+    std::string filename;
+    std::string version;
+    std::string savedpath;
+    int moduletype = 0;      // as GetValueInt reads it: missing is 0
+    std::string author;      // types 1 and 2 only
+    std::string modulename;  // types 1 and 2 only
+    std::string size;        // as written; empty when not given
+    std::string sha256;
+};
+
+// Section "File<number>" of manifest.
+ManifestEntry ReadEntry(IniFile& manifest, int number);
+
+// How an entry breaks the rules. The update run decides what each means:
+// a malformed version leaves just that entry out, as the design does; every
+// other fault ends the check pass. Publish refuses them all.
+enum class EntryFault { None, ModuleType, FileName, Version, Size, Sha256, NotVouched };
+struct EntryVerdict {
+    EntryFault fault = EntryFault::None;
+    std::string reason;  // names the section and the value; empty with None
+};
+// signedManifest: size and sha256 must both be given.
+EntryVerdict CheckEntry(const ManifestEntry& entry, bool signedManifest);
+// The entry's size when given as a number; nothing otherwise.
+std::optional<uint64_t> EntrySize(const ManifestEntry& entry);
+
+// Sections that look like file sections ("File" and digits) but are not one of
+// "File1" to "File<count>" as the reader formats them: a reader never reads
+// them, so whatever they hold is never checked, installed or vouched for.
+std::vector<std::string> UnreadFileSections(const IniFile& manifest, int count);
