@@ -1,13 +1,17 @@
 // Speed of the recognizer's heavy parts: the Jacobi solver beside LAPACK's
 // ssyevd on the same matrices, a whole training and one recognition on ORL
-// faces.
+// faces, also beside a busy core.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <lapacke.h>
+#include <omp.h>
 
+#include <atomic>
 #include <random>
+#include <thread>
 #include <vector>
 
+#include "compute/workers.h"
 #include "eigen/jacobi_eigen.h"
 #include "gallery.h"
 #include "reference.h"
@@ -22,11 +26,12 @@ void JacobiEigenBench(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     MatrixGuard input(RandomSymmetric(n, static_cast<unsigned>(n)));
     MatrixGuard v(MakeMatrix(n, n)), e(MakeMatrix(n, 1));
+    Workers workers;
     for (auto _ : state) {
         state.PauseTiming();
         MatrixGuard a(CopyMatrix(input.get()));
         state.ResumeTiming();
-        JacobiEigen(a.get(), v.get(), e.get(), n, 0.001f);
+        JacobiEigen(a.get(), v.get(), e.get(), n, 0.001f, &workers);
         benchmark::DoNotOptimize(e->data);
     }
 }
@@ -96,6 +101,41 @@ void RecognitionBench(benchmark::State& state) {
     }
 }
 BENCHMARK(RecognitionBench)->Arg(200)->Arg(400)->Unit(benchmark::kMicrosecond);
+
+// One recognition while another thread of the host keeps a core busy, as a
+// host's capture or detection threads do: with the threads the host allows
+// (second argument 0) and on one thread (1), side by side.
+void RecognitionBesideABusyCoreBench(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const int previousLimit = omp_get_max_threads();
+    if (state.range(1) == 1) omp_set_num_threads(1);
+    Gallery gallery = n <= 200 ? Faces(n, 5) : Faces(n, 10);
+    Gallery probe(112, 92);
+    probe.Add(LoadOrlFace(40, 10));
+    CNolt_PCARecognition r;
+    r.SetSample(gallery.Pointers(), gallery.Count(), 112, 92);
+    r.Train();
+    std::atomic<bool> stop{false};
+    std::thread busy([&stop] {
+        unsigned spins = 0;
+        while (!stop.load(std::memory_order_relaxed)) benchmark::DoNotOptimize(++spins);
+    });
+    std::vector<foundFace> faces;
+    for (auto _ : state) {
+        faces.clear();
+        r.Recognition(probe.RowPointers(0), 112, 92, faces);
+        benchmark::DoNotOptimize(faces.data());
+    }
+    stop.store(true);
+    busy.join();
+    omp_set_num_threads(previousLimit);
+}
+BENCHMARK(RecognitionBesideABusyCoreBench)
+    ->Args({200, 0})
+    ->Args({200, 1})
+    ->Args({400, 0})
+    ->Args({400, 1})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

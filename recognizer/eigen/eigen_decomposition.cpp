@@ -25,14 +25,14 @@ void EigenDecompositionImpl::Release() {
     hasResult = false;
 }
 
-void EigenDecompositionImpl::Decompose(matrix* a, int m) {
+void EigenDecompositionImpl::Decompose(matrix* a, int m, Workers* workers) {
     Release();
     const int n = a->rows;
     if (m > n) m = n;
     if (m < 1) m = 1;
     MatrixGuard v(MakeMatrix(n, n));
     MatrixGuard e(MakeMatrix(n, 1));
-    JacobiEigen(a, v.get(), e.get(), n, decompositionTolerance);
+    JacobiEigen(a, v.get(), e.get(), n, decompositionTolerance, workers);
     result->eigenvectors = ColumnRange(v.get(), 1, m);
     result->eigenvalues = RowRange(e.get(), 1, m);
     result->componentCount = m;

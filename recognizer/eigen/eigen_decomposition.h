@@ -10,6 +10,8 @@
 
 #include "plugin/morlin_records.h"
 
+class Workers;
+
 class EigenDecompositionImpl {
 public:
     EigenDecompositionImpl();
@@ -17,7 +19,7 @@ public:
     EigenDecompositionImpl(const EigenDecompositionImpl&) = delete;
     EigenDecompositionImpl& operator=(const EigenDecompositionImpl&) = delete;
 
-    void Decompose(MatrixSpace::matrix* a, int m);
+    void Decompose(MatrixSpace::matrix* a, int m, Workers* workers = nullptr);
     void GetResult(EigenResult& receiver) const;
 
 private:
@@ -34,7 +36,10 @@ public:
 
     // Decomposes the square symmetric matrix a (overwritten, still the caller's)
     // and keeps m leading components; m outside 1..order is clamped to it.
-    void Decompose(MatrixSpace::matrix* a, int m) { impl.Decompose(a, m); }
+    // workers, when given, may share the solver's work.
+    void Decompose(MatrixSpace::matrix* a, int m, Workers* workers = nullptr) {
+        impl.Decompose(a, m, workers);
+    }
     // Sets receiver's count and new copies of the basis and eigenvalue column;
     // whatever receiver held before is not released here.
     void GetResult(EigenResult& receiver) const { impl.GetResult(receiver); }

@@ -13,12 +13,11 @@
 // not read again before the sweep ends.
 #include "eigen/jacobi_eigen.h"
 
-#include <omp.h>
-
 #include <cmath>
 #include <cstring>
 #include <memory>
 
+#include "compute/workers.h"
 #include "eigen/rotation_queue.h"
 #include "eigen/rotation_runs.h"
 #include "matrix/matrix.h"
@@ -203,7 +202,7 @@ void SortByMagnitude(matrix* v, matrix* e, int n) {
 }  // namespace
 
 int JacobiEigen(MatrixSpace::matrix* a, MatrixSpace::matrix* v, MatrixSpace::matrix* e, int n,
-                float eps) {
+                float eps, Workers* workers) {
     if (eps < 1e-7f) eps = 1e-7f;
 
     std::memset(v->data, 0, static_cast<size_t>(n) * n * sizeof(float));
@@ -222,34 +221,33 @@ int JacobiEigen(MatrixSpace::matrix* a, MatrixSpace::matrix* v, MatrixSpace::mat
         // parts: a second thread applies them, in the same order, while this
         // one finds the next rotations, and catches up before the next sweep.
         // Only where the host's thread limit allows a second thread.
-        const bool twoThreads = n >= minimumOrderForTwoThreads && omp_get_max_threads() >= 2;
+        const bool twoThreads =
+            workers != nullptr && n >= minimumOrderForTwoThreads && workers->Slots() >= 2;
         const auto queue = twoThreads ? std::make_unique<RotationQueue>() : nullptr;
-#pragma omp parallel num_threads(2) if (twoThreads)
-        {
-            if (omp_get_num_threads() < 2) {
-                RunStages(f0, stop, n, [&](double thr) { return build.sweep(a, v, n, thr); });
-            } else if (omp_get_thread_num() == 0) {
-                RunStages(f0, stop, n, [&](double thr) {
-                    const bool rotated = build.sweepQueued(a, *queue, n, thr);
-                    queue->WaitUntilApplied();
-                    return rotated;
-                });
-                queue->Close();
-            } else {
-                // Consecutive rotations of one p and consecutive q, as the
-                // solver made them, go as runs.
-                queue->Drain([&](const PlaneRotation* r, size_t count) {
-                    for (size_t i = 0; i < count;) {
-                        int length = 1;
-                        while (length < maxRunLength && i + length < count &&
-                               r[i + length].p == r[i].p && r[i + length].q == r[i].q + length)
-                            ++length;
-                        build.rotateLeftPart(a, v, n, r + i, length);
-                        i += static_cast<size_t>(length);
-                    }
-                });
-            }
-        }
+        const auto solve = [&] {
+            RunStages(f0, stop, n, [&](double thr) {
+                const bool rotated = build.sweepQueued(a, *queue, n, thr);
+                queue->WaitUntilApplied();
+                return rotated;
+            });
+            queue->Close();
+        };
+        // Consecutive rotations of one p and consecutive q, as the solver
+        // made them, go as runs.
+        const auto applyLeftParts = [&] {
+            queue->Drain([&](const PlaneRotation* r, size_t count) {
+                for (size_t i = 0; i < count;) {
+                    int length = 1;
+                    while (length < maxRunLength && i + length < count &&
+                           r[i + length].p == r[i].p && r[i + length].q == r[i].q + length)
+                        ++length;
+                    build.rotateLeftPart(a, v, n, r + i, length);
+                    i += static_cast<size_t>(length);
+                }
+            });
+        };
+        if (!twoThreads || !workers->RunPair(solve, applyLeftParts))
+            RunStages(f0, stop, n, [&](double thr) { return build.sweep(a, v, n, thr); });
     }
 
     for (int k = 0; k < n; ++k) e->col[0][k] = a->col[k][k];

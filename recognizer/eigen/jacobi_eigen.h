@@ -1,6 +1,8 @@
 // Cyclic threshold Jacobi eigen solver for symmetric float matrices.
 #pragma once
 
+class Workers;
+
 namespace MatrixSpace {
 struct matrix;
 }
@@ -11,8 +13,8 @@ struct matrix;
 // is the unit eigenvector of the eigenvalue e(k, 0), ordered by descending
 // absolute value; of equal absolute values the earlier stays first. v (n x n)
 // and e (n x 1) are made by the caller; their contents are ignored. eps below
-// 1e-7 is raised to 1e-7. Always returns 0. From order 64, where the OpenMP
-// thread limit allows, a second thread shares the work; the result is the same
-// bit for bit.
+// 1e-7 is raised to 1e-7. Always returns 0. From order 64, when workers are
+// given and have a helper to spare, a second thread shares the work; the
+// result is the same bit for bit.
 int JacobiEigen(MatrixSpace::matrix* a, MatrixSpace::matrix* v, MatrixSpace::matrix* e, int n,
-                float eps);
+                float eps, Workers* workers = nullptr);

@@ -3,9 +3,12 @@
 // their own.
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "distance/distance_weights.h"
+#include "compute/workers.h"
 #include "kpca/centring.h"
+#include "kpca/grey_levels.h"
 #include "kpca/refusal.h"
 #include "kpca/threads.h"
 #include "matrix/matrix.h"
@@ -21,10 +24,12 @@ matrix* CopyOrNull(const matrix* m) {
 
 }  // namespace
 
-CNolt_PCARecognition::CNolt_PCARecognition() : weights(std::make_unique<DistanceWeights>()) {}
+CNolt_PCARecognition::CNolt_PCARecognition()
+    : weights(std::make_unique<DistanceWeights>()), workers(std::make_unique<Workers>()) {}
 
+// A copy has helper threads of its own, started when it first needs them.
 CNolt_PCARecognition::CNolt_PCARecognition(const CNolt_PCARecognition& other)
-    : weights(std::make_unique<DistanceWeights>()) {
+    : weights(std::make_unique<DistanceWeights>()), workers(std::make_unique<Workers>()) {
     CopyFrom(other);
 }
 
@@ -103,17 +108,22 @@ void CNolt_PCARecognition::SetSample(int** images, int count, int rows, int colu
     RefusedWithoutMemory([&] {
         const int pixelTotal = static_cast<int>(pixels);
         MatrixGuard gallery(MakeMatrix(pixelTotal, count + 1));
-        matrix* equalized = gallery.get();
-        // Each image is copied and equalized on its own, so they may go to
-        // both cores.
-#pragma omp parallel for schedule(static) if (WorthThreads(count, int64_t{count} * pixelTotal * 4))
-        for (int j = 0; j < count; ++j) {
-            float* column = equalized->col[j];
-            const int* image = images[j];
-            for (int i = 0; i < pixelTotal; ++i) column[i] = static_cast<float>(image[i]);
-            HistEq(equalized, j, j);
-        }
         MatrixGuard kernel(MakeMatrix(count, count));
+        matrix* equalized = gallery.get();
+        // Each image is equalized on its own, so they may go to several
+        // threads; each thread's levels are made before, as nothing may be
+        // allocated inside the region. The column is what copying the pixels
+        // and HistEq give.
+        const int slots = workers->Slots();
+        std::vector<uint8_t> levels(static_cast<size_t>(slots) * static_cast<size_t>(pixelTotal));
+        workers->ForEach(count, WorthThreads(count, int64_t{count} * pixelTotal * 4),
+                         [&](int j, int slot) {
+                             uint8_t* mine = levels.data() + static_cast<size_t>(slot) * pixelTotal;
+                             const int* image = images[j];
+                             for (int i = 0; i < pixelTotal; ++i)
+                                 mine[i] = GreyLevel(static_cast<float>(image[i]));
+                             EqualizeLevels(mine, pixelTotal, equalized->col[j]);
+                         });
 
         ReleaseSamples();
         ReleaseModel();

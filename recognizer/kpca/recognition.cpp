@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "compute/workers.h"
 #include "distance/distance_weights.h"
 #include "distance/measure_distance.h"
 #include "kpca/centring.h"
@@ -82,12 +83,11 @@ void CNolt_PCARecognition::RecognizeProbe(int** image, int columns, std::vector<
     float* column = k->col[0];
     // Independent values: split across the cores when the gallery is large.
     const int blocks = (n + 3) / 4;
-#pragma omp parallel for schedule(static) if (WorthThreads(blocks, int64_t{n} * pixelCount))
-    for (int b = 0; b < blocks; ++b) {
+    workers->ForEach(blocks, WorthThreads(blocks, int64_t{n} * pixelCount), [&](int b, int) {
         const int first = b * 4;
         const int rows[4] = {first, first + 1, first + 2, first + 3};
         KernelsAgainst(samples, rows, std::min(4, n - first), n, column + first);
-    }
+    });
 
     // kc = k + Kq + Qk + QKq; Kq and QKq were summed at training.
     CentreKernelColumn(column, n, *modelCentring);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "compute/workers.h"
 #include "distance/distance_weights.h"
 #include "eigen/eigen_decomposition.h"
 #include "kpca/refusal.h"
@@ -46,13 +47,13 @@ void CNolt_PCARecognition::TrainModel() {
     const int count = std::clamp(param.componentNum, 1, n);
 
     MatrixGuard kernel(MakeMatrix(n, n));
-    // Every value depends on its pair alone, so the tiles may go to both cores
-    // in any order and give the same matrix.
+    // Every value depends on its pair alone, so the tiles may go to several
+    // threads in any order and give the same matrix. The last tiles hold the
+    // most pairs: handed out first, so no thread is left with a large one.
     const int tiles = (n + kernelTileColumns - 1) / kernelTileColumns;
     const bool parallel = WorthThreads(tiles, int64_t{n} * n / 2 * pixelCount);
-#pragma omp parallel for schedule(dynamic) if (parallel)
-    for (int t = 0; t < tiles; ++t) {
-        const int tile = t * kernelTileColumns;
+    workers->ForEach(tiles, parallel, [&](int piece, int) {
+        const int tile = (tiles - 1 - piece) * kernelTileColumns;
         const int tileEnd = std::min(tile + kernelTileColumns, n);
         // Four images of the rows at a time against each column of the tile;
         // only pairs with i <= j are kept, as the rest mirror them.
@@ -68,7 +69,7 @@ void CNolt_PCARecognition::TrainModel() {
                 }
             }
         }
-    }
+    });
     const float* kernelEnd = kernel->data + static_cast<size_t>(n) * n;
     const float* kernelBegin = kernel->data;
     if (!std::all_of(kernelBegin, kernelEnd, [](float v) { return std::isfinite(v); })) {
@@ -85,7 +86,7 @@ void CNolt_PCARecognition::TrainModel() {
     {
         MatrixGuard scratch(CopyMatrix(centered.get()));
         EigenDecomposition decomposition;
-        decomposition.Decompose(scratch.get(), count);
+        decomposition.Decompose(scratch.get(), count, workers.get());
         decomposition.GetResult(fresh);
     }
     MatrixGuard vectors(fresh.eigenvectors);

@@ -1,10 +1,17 @@
 // The six exported functions. Each acts on the module's single recognizer
-// object, made when the library is loaded and destroyed when it is unloaded.
-// No C++ exception may cross into the host: each export catches at the
-// boundary, leaving the object as the failed call left it (every member
-// function keeps the object's invariants when an allocation throws).
+// object, made when the library is loaded and destroyed when it is unloaded
+// (which joins its helper threads). No C++ exception may cross into the host:
+// each export catches at the boundary, leaving the object as the failed call
+// left it (every member function keeps the object's invariants when an
+// allocation throws). The exports take turns on the object, whatever thread
+// calls them; a process forked meanwhile gets the object between two calls.
+#include <pthread.h>
+
+#include <atomic>
 #include <cstdio>
 #include <exception>
+#include <mutex>
+#include <thread>
 
 #include "kpca/recognizer_message.h"
 #include "plugin/module_record.h"
@@ -19,10 +26,54 @@ const bool messageSinkInstalled = (SetRecognizerMessageSink(ShowRecognizerMessag
 
 CNolt_PCARecognition theRecognizer;
 
+// One export at a time on the object. The thread inside may call again (a
+// host's callback during the modal parameter dialog): it goes straight through.
+class ExportGate {
+public:
+    template <typename Call>
+    void Through(Call call) {
+        if (holder.load() == std::this_thread::get_id()) {
+            call();
+            return;
+        }
+        std::lock_guard<std::mutex> held(lock);
+        holder.store(std::this_thread::get_id());
+        struct Leave {
+            std::atomic<std::thread::id>& holder;
+            ~Leave() { holder.store(std::thread::id()); }
+        } leave{holder};
+        call();
+    }
+
+    // fork() waits for the export in progress, so the child's copy of the
+    // object is whole and its gate open. A thread forking from inside an
+    // export already holds the object.
+    void BeforeFork() {
+        if (holder.load() == std::this_thread::get_id()) return;
+        lock.lock();
+        heldForFork = true;
+    }
+    void AfterFork() {
+        if (!heldForFork) return;
+        heldForFork = false;
+        lock.unlock();
+    }
+
+private:
+    std::mutex lock;
+    std::atomic<std::thread::id> holder;
+    bool heldForFork = false;
+};
+
+ExportGate gate;
+const bool forkHandlersInstalled =
+    pthread_atfork([] { gate.BeforeFork(); }, [] { gate.AfterFork(); }, [] { gate.AfterFork(); }) ==
+    0;
+
 template <typename Call>
 void Guarded(const char* name, Call call) noexcept {
     try {
-        call();
+        gate.Through(call);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", name, e.what());
     } catch (...) {

@@ -13,6 +13,7 @@
 #define MORLIN_API __attribute__((visibility("default")))
 
 class DistanceWeights;
+class Workers;
 struct KernelCentring;
 
 // The recognizer object. State is the pair (hasSamples, trained):
@@ -104,6 +105,8 @@ private:
     std::unique_ptr<DistanceWeights> weights;
     // The held model's centring terms (Kq and QKq), which recognition reuses.
     std::unique_ptr<KernelCentring> modelCentring;
+    // The object's own helper threads, started on first use, joined with it.
+    std::unique_ptr<Workers> workers;
 };
 
 extern "C" {

@@ -1,7 +1,10 @@
 // ParaSet: the parameter dialog over the recognizer's parameters. The dialog
-// opens inside the host's QApplication, owned by its active window; a host
-// without one gets the reason on the message channel and nothing changes.
+// opens inside the host's QApplication, owned by its active window, on the
+// thread that runs it (Qt builds widgets nowhere else); a host without one,
+// or a call from another thread, gets the reason on the message channel and
+// nothing changes.
 #include <QApplication>
+#include <QThread>
 
 #include <cmath>
 #include <limits>
@@ -23,6 +26,11 @@ int TruncatedDegree(double degree) {
 void CNolt_PCARecognition::ParaSet() {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
         ReportRecognizerMessage("识别算法参数设置需要宿主程序的 QApplication；参数未改变。");
+        return;
+    }
+    if (QThread::currentThread() != QCoreApplication::instance()->thread()) {
+        ReportRecognizerMessage(
+            "识别算法参数设置只能在运行 QApplication 的线程上打开；参数未改变。");
         return;
     }
     ParameterDialog dialog(QApplication::activeWindow());

@@ -16,6 +16,7 @@
 #include <random>
 #include <vector>
 
+#include "compute/workers.h"
 #include "distance/distance_weights.h"
 #include "distance/measure_distance.h"
 #include "eigen/jacobi_eigen.h"
@@ -29,6 +30,20 @@
 namespace {
 
 using namespace MatrixSpace;
+
+// The host's thread limit for one scope, restored however the scope ends.
+class ThreadLimit {
+public:
+    explicit ThreadLimit(int threads) : previous(omp_get_max_threads()) {
+        omp_set_num_threads(threads);
+    }
+    ~ThreadLimit() { omp_set_num_threads(previous); }
+    ThreadLimit(const ThreadLimit&) = delete;
+    ThreadLimit& operator=(const ThreadLimit&) = delete;
+
+private:
+    int previous;
+};
 
 // The sum over k of x[k] * y[k], or of (x[k] - y[k])^2, in double: element k
 // adds into lane k mod 8, the lanes are combined pairwise, the tail adds last.
@@ -229,7 +244,7 @@ class BitIdentityTest : public ::testing::TestWithParam<std::tuple<Case, int>> {
 
 TEST_P(BitIdentityTest, TrainingAndRecognitionMatchTheReference) {
     const auto& [c, threads] = GetParam();
-    omp_set_num_threads(threads);
+    const ThreadLimit limit(threads);
     for (bool faces : {true, false}) {
         // Galleries large enough for the solver's second thread.
         Gallery gallery = faces ? OrlGallery(20, 1, 4) : RandomGallery(72, 112, 92, 5);
@@ -257,7 +272,6 @@ TEST_P(BitIdentityTest, TrainingAndRecognitionMatchTheReference) {
         for (const foundFace& f : found)
             EXPECT_EQ(f.distance, expected[static_cast<size_t>(f.index)]) << "image " << f.index;
     }
-    omp_set_num_threads(2);
 }
 
 // The double sums themselves, before any rounding to a float kernel value could
@@ -286,8 +300,9 @@ TEST(SumBitIdentityTest, FourAtATimeMatchTheReference) {
 // Random matrices, dense and with half the pairs already zero (left alone by
 // every sweep), across the order where the solver starts its second thread.
 TEST(JacobiBitIdentityTest, EveryOrderAndThreadCountMatchesTheReference) {
+    Workers workers;
     for (int threads : {1, 2}) {
-        omp_set_num_threads(threads);
+        const ThreadLimit limit(threads);
         for (int n : {5, 63, 64, 150})
             for (bool sparse : {false, true}) {
                 MatrixGuard input(RandomSymmetric(n, static_cast<unsigned>(n)));
@@ -296,7 +311,7 @@ TEST(JacobiBitIdentityTest, EveryOrderAndThreadCountMatchesTheReference) {
                         for (int i = j + 1; i < n; i += 2) input->col[j][i] = input->col[i][j] = 0;
                 MatrixGuard a(CopyMatrix(input.get())), v(MakeMatrix(n, n)), e(MakeMatrix(n, 1));
                 MatrixGuard ra(CopyMatrix(input.get())), rv(MakeMatrix(n, n)), re(MakeMatrix(n, 1));
-                JacobiEigen(a.get(), v.get(), e.get(), n, 0.001f);
+                JacobiEigen(a.get(), v.get(), e.get(), n, 0.001f, &workers);
                 ReferenceJacobi(ra.get(), rv.get(), re.get(), n, 0.001f);
                 const auto where = ::testing::Message()
                                    << n << (sparse ? " sparse, " : " dense, ") << threads;
@@ -305,7 +320,6 @@ TEST(JacobiBitIdentityTest, EveryOrderAndThreadCountMatchesTheReference) {
                 EXPECT_TRUE(SameBits(a.get(), ra.get())) << where;
             }
     }
-    omp_set_num_threads(2);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -3,7 +3,6 @@
 // exports looked up with dlopen, and the exported class for what only it
 // offers (parameters). This host has no QApplication, so the recognizer's
 // messages arrive on standard error.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -12,6 +11,7 @@
 #include <limits>
 
 #include "gallery.h"
+#include "library_exports.h"
 #include "plugin/morlin.h"
 
 namespace {
@@ -19,28 +19,7 @@ namespace {
 using ::testing::internal::CaptureStderr;
 using ::testing::internal::GetCapturedStderr;
 
-class Exports {
-public:
-    Exports() : handle(dlopen(MORLIN_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL)) {}
-    ~Exports() {
-        if (handle != nullptr) dlclose(handle);
-    }
-    void SetSample(int** images, int count, int rows, int columns) {
-        Get<void (*)(int**, int, int, int)>("Recognizer_SetSample")(images, count, rows, columns);
-    }
-    void Train() { Get<void (*)()>("Recognizer_Train")(); }
-    void Recognize(int** image, int rows, int columns, std::vector<foundFace>& faces) {
-        Get<void (*)(int**, int, int, std::vector<foundFace>&)>("Recognizer_Recognize")(
-            image, rows, columns, faces);
-    }
-
-private:
-    template <typename Fn>
-    Fn Get(const char* name) {
-        return reinterpret_cast<Fn>(dlsym(handle, name));
-    }
-    void* handle;
-};
+using Exports = LibraryExports;
 
 // A trained module: 6 random 8 x 6 images.
 class HostileProbeTest : public ::testing::Test {

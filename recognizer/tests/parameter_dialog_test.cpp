@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 
 #include "gallery.h"
 #include "modal_driver.h"
@@ -228,6 +229,21 @@ TEST(ParameterDialogHostTest, ExportShowsTheDesignedDialogAndKeepsTheEdits) {
     recognize(gallery.RowPointers(0), 8, 6, matches);
     EXPECT_TRUE(matches.empty());
     dlclose(handle);
+}
+
+TEST_F(ParameterDialogTest, OtherThreadsGetNoDialogAndTheReasonOnStandardError) {
+    Load(10);
+    const PCAParameter before = recognizer.Parameters();
+    auto opened = WhenModal([](QWidget* window) { window->close(); }, 500);
+    ::testing::internal::CaptureStderr();
+    std::thread worker([this] { recognizer.ParaSet(); });
+    worker.join();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    QTest::qWait(600);
+    EXPECT_FALSE(*opened);
+    EXPECT_NE(said.find("只能在运行 QApplication 的线程上打开"), std::string::npos) << said;
+    EXPECT_EQ(recognizer.Parameters().threshold, before.threshold);
+    EXPECT_FALSE(recognizer.IsTrained());
 }
 
 }  // namespace
