@@ -1,14 +1,56 @@
 // Public interface of libmorlin.so, the (K)PCA face recognizer module: the six
 // exported functions, the records that cross the library boundary and the
-// exported recognizer class. A host needs this header (with the records header
-// beside it) and the library only.
+// exported recognizer class. A host needs this header, morlin_records.h beside
+// it, and the library; C++17 or later; no Qt.
+//
+// Images. Grey levels as int, 0 (black) to 255 (white); a value outside is
+// taken as the nearest of the two, so a host may pass 16-bit or signed pixels
+// only after scaling them itself. The gallery and the probe are laid out
+// differently; both are the host's and stay the host's (the recognizer copies
+// the values during the call and keeps no pointer):
+//
+//   gallery, Recognizer_SetSample(images, count, rows, columns):
+//     images[j] --> one image, rows * columns ints, row after row:
+//                   [ r0c0 r0c1 ... r0c(columns-1) r1c0 ... ]
+//   probe, Recognizer_Recognize(image, rows, columns, result):
+//     image[r]  --> row r of the probe, columns ints:
+//                   image[0] -> [ r0c0 r0c1 ... ]
+//                   image[1] -> [ r1c0 r1c1 ... ]
+//
+// A probe passed like a gallery image (one pointer to all its pixels) is read
+// as rows pointers, which is wrong and reads past the host's array: pass
+// &rowPointers[0], one pointer per row. The probe must have the gallery's
+// rows * columns pixels; otherwise the recognizer says so and returns nothing.
+//
+// Calls. Recognizer_Init does nothing (the object exists once the library is
+// loaded) and may be left out. Then Recognizer_SetSample with the whole
+// gallery, Recognizer_Train once, Recognizer_Recognize per probe. A second
+// Recognizer_Train in a row empties the recognizer (set the gallery again);
+// accepting Recognizer_ParaSet's dialog marks the model out of date, and the
+// old model recognizes until the next Recognizer_Train. Results are appended
+// to the host's vector, which is then sorted by distance as a whole.
+//
+// Threads. The six exports act on the library's one object and take turns
+// on it: any thread may call them, and a call waits for the one in progress
+// (a thread inside an export, such as the modal dialog's event loop, may
+// call again). fork() waits for an export in progress; the child can go on
+// using the library, on one thread. The recognizer runs helper threads of
+// its own within a call, never more than the host's OpenMP thread limit
+// (omp_set_num_threads, OMP_NUM_THREADS) allows; unloading the library joins
+// them. An object of the class serves one thread at a time: a host that
+// shares one between threads serializes its calls itself.
+//
+// Messages. What the recognizer has to tell the user (a probe of the wrong
+// size, an operation refused for lack of memory, parameters it cannot use)
+// is a message box when the host runs a QApplication and the call comes from
+// its thread, and a line on standard error otherwise. Calls return nothing.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "plugin/morlin_records.h"
+#include "morlin_records.h"
 
 #define MORLIN_API __attribute__((visibility("default")))
 
@@ -110,13 +152,17 @@ private:
 };
 
 extern "C" {
+// Does nothing; the object is ready once the library is loaded.
 MORLIN_API void Recognizer_Init();
 // Writes author, module name, library file name, version and contact into
 // slots 0..4 of the five consecutive strings at record.
 MORLIN_API void Recognizer_Version(std::string* record);
+// Shows the modal parameter dialog, owned by the host's active window.
 MORLIN_API void Recognizer_ParaSet();
+// count images of rows x columns, one pointer per image (see Images above).
 MORLIN_API void Recognizer_SetSample(int** images, int count, int rows, int columns);
 MORLIN_API void Recognizer_Train();
+// The probe, one pointer per row (see Images above); appends the matches.
 MORLIN_API void Recognizer_Recognize(int** image, int rows, int columns,
                                      std::vector<foundFace>& result);
 }
