@@ -1,4 +1,5 @@
-// Option parsing of morlin-eval: every number must be whole and in range.
+// Option parsing of morlin-eval: every value parsed whole (no trailing
+// characters) and checked against its range.
 #include "eval_options.h"
 
 #include <cerrno>
@@ -29,33 +30,38 @@ bool ParseInt(const std::string& text, int& value) {
     return true;
 }
 
-std::string Trimmed(std::string_view s) {
-    const size_t first = s.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    const size_t last = s.find_last_not_of(' ');
-    return std::string(s.substr(first, last - first + 1));
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-// A measure index 0-9, or a measure's list name with blanks trimmed.
+// A measure index 0-9, or a measure's list name, blanks around it and case
+// not counting.
 bool ParseDistance(const std::string& text, int& index) {
     if (ParseInt(text, index)) return index >= 0 && index < distanceMeasureCount;
-    const std::string wanted = Trimmed(text);
+    const QString wanted = QString::fromStdString(text).trimmed();
     for (int i = 0; i < distanceMeasureCount; ++i) {
-        if (EqualIgnoringCase(std::string(MeasureName(i)), wanted)) {
+        const std::string_view name = MeasureName(i);
+        if (QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()))
+                .compare(wanted, Qt::CaseInsensitive) == 0) {
             index = i;
             return true;
         }
     }
     return false;
+}
+
+// A rate strictly between 0 and 1.
+bool ParseRate(const std::string& text, std::optional<double>& rate) {
+    double value = 0.0;
+    if (!ParseDouble(text, value) || !(value > 0.0 && value < 1.0)) return false;
+    rate = value;
+    return true;
+}
+
+// The switches that take an optional value only as --name=value (a value
+// after a blank would be the DATASET): given bare, they get their default.
+QStringList WithOptionalValues(QStringList arguments) {
+    for (QString& argument : arguments) {
+        if (argument == QStringLiteral("--open-set")) argument = QStringLiteral("--open-set=even");
+        if (argument == QStringLiteral("--search")) argument = QStringLiteral("--search=rank1");
+    }
+    return arguments;
 }
 
 }  // namespace
@@ -80,11 +86,27 @@ const OptionSpec optionSpecs[] = {
      "YamborAngle, YamborDistance, MahL1, MahL2, LDASoft (default CityBlock).",
      "M"},
     {"threshold", "Match threshold (default 3).", "T"},
-    {"calibrate", "Choose the threshold whose false-match rate on the gallery folds is FMR.",
+    {"calibrate",
+     "Verification: choose the threshold whose false-match rate per comparison is FMR, from "
+     "the gallery folds.",
      "FMR"},
-    {"search", "Choose kernel, components and measure by cross-validation on the gallery.",
-     nullptr},
-    {"plot", "Write genuine/impostor histograms and the DET curve to FILE (PNG).", "FILE"},
+    {"calibrate-fpir",
+     "Identification: choose the threshold at which a share FPIR of strangers get a name, "
+     "from the gallery (each enrolled person left out in turn).",
+     "FPIR"},
+    {"search",
+     "Choose kernel, components and measure on the gallery: --search by rank-1 over the "
+     "gallery folds, --search=identification by FNIR at the FPIR target (5 % unless "
+     "--calibrate-fpir).",
+     "GOAL"},
+    {"open-set",
+     "Enrol every other person (--open-set or =even: the first, third, ...; =odd: the "
+     "others); the rest are strangers whose every image is a probe. Reports FPIR and FNIR.",
+     "HALF"},
+    {"plot",
+     "Write the distance histograms and the DET curve (with --open-set also the FNIR/FPIR "
+     "curve) to FILE (PNG).",
+     "FILE"},
     {"repeat",
      "Train and recognize N times in this process and report the median times (default 1).", "N"},
     {"json", "One JSON object on standard output.", nullptr},
@@ -94,8 +116,8 @@ void Configure(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Measures the recognizer module on a face database. DATASET holds one folder per\n"
         "person; the first --train images of each person (in natural name order) form the\n"
-        "gallery, the rest are probes. --calibrate and --search use the gallery alone.\n"
-        "Exit status: 0 done, 2 wrong options or unusable data."));
+        "gallery, the rest are probes. --calibrate, --calibrate-fpir and --search use the\n"
+        "gallery alone. Exit status: 0 done, 2 wrong options or unusable data."));
     parser.addHelpOption();
     parser.addVersionOption();
     for (const OptionSpec& spec : optionSpecs) {
@@ -122,7 +144,7 @@ std::optional<EvalOptions> ParseEvalOptions(const QStringList& arguments, std::s
     Configure(parser);
     error.clear();
     request = EvalRequest::Run;
-    if (!parser.parse(arguments)) {
+    if (!parser.parse(WithOptionalValues(arguments))) {
         error = parser.errorText().toStdString();
         return std::nullopt;
     }
@@ -144,7 +166,6 @@ std::optional<EvalOptions> ParseEvalOptions(const QStringList& arguments, std::s
     // The file system's own bytes, whatever their encoding.
     options.dataset = QFile::encodeName(positional.front()).toStdString();
     options.json = parser.isSet(QStringLiteral("json"));
-    options.search = parser.isSet(QStringLiteral("search"));
     options.plotFile = parser.value(QStringLiteral("plot")).toStdString();
 
     PCAParameter& p = options.param;
@@ -177,9 +198,16 @@ std::optional<EvalOptions> ParseEvalOptions(const QStringList& arguments, std::s
         } else if (arg == "--threshold") {
             ok = ParseDouble(value, p.threshold);
         } else if (arg == "--calibrate") {
-            double fmr = 0.0;
-            ok = ParseDouble(value, fmr) && fmr > 0.0 && fmr < 1.0;
-            if (ok) options.calibrateFmr = fmr;
+            ok = ParseRate(value, options.calibrateFmr);
+        } else if (arg == "--calibrate-fpir") {
+            ok = ParseRate(value, options.calibrateFpir);
+        } else if (arg == "--search") {
+            ok = value == "rank1" || value == "identification";
+            options.search =
+                value == "identification" ? SearchGoal::Identification : SearchGoal::Rank1;
+        } else if (arg == "--open-set") {
+            ok = value == "even" || value == "odd";
+            options.openSet = value == "odd" ? OpenSetHalf::Odd : OpenSetHalf::Even;
         } else if (arg == "--repeat") {
             ok = ParseInt(value, options.repeat) && options.repeat >= 1;
         } else if (arg == "--plot") {
@@ -189,6 +217,10 @@ std::optional<EvalOptions> ParseEvalOptions(const QStringList& arguments, std::s
             error = "invalid value for " + arg + ": " + value;
             return std::nullopt;
         }
+    }
+    if (options.calibrateFmr && options.calibrateFpir) {
+        error = "--calibrate and --calibrate-fpir both choose the threshold: give one";
+        return std::nullopt;
     }
     if ((options.search || options.calibrateFmr) && options.trainPerPerson < 2) {
         error =

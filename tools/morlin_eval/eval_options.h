@@ -6,18 +6,30 @@
 #include <optional>
 #include <string>
 
+#include "face_dataset.h"
 #include "plugin/morlin.h"
+
+// What --search ranks settings by.
+enum class SearchGoal {
+    Rank1,           // closed-set rank-1 over the gallery folds
+    Identification,  // FNIR at the FPIR target, people left out one at a time
+};
 
 struct EvalOptions {
     std::string dataset;  // as the file system's bytes
     int trainPerPerson = 5;
     PCAParameter param;  // componentNum 30 and threshold 3.0 unless given
     bool json = false;
-    std::optional<double> calibrateFmr;  // --calibrate: the target false-match rate
-    bool search = false;                 // --search
-    std::string plotFile;                // --plot, empty: none
-    int repeat = 1;                      // --repeat: evaluations timed, median reported
+    std::optional<double> calibrateFmr;   // --calibrate: the target false-match rate
+    std::optional<double> calibrateFpir;  // --calibrate-fpir: the target FPIR
+    std::optional<SearchGoal> search;     // --search[=identification]
+    std::optional<OpenSetHalf> openSet;   // --open-set[=even|odd]
+    std::string plotFile;                 // --plot, empty: none
+    int repeat = 1;                       // --repeat: evaluations timed, median reported
 };
+
+// The FPIR --search=identification aims at without --calibrate-fpir.
+inline constexpr double defaultSearchFpir = 0.05;
 
 enum class EvalRequest { Run, Help, Version };
 

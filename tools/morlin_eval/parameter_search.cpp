@@ -6,25 +6,43 @@
 #include <cstdio>
 #include <limits>
 
+#include "calibration.h"
 #include "distance/distance_weights.h"
 #include "distance/measure_distance.h"
+#include "identification.h"
 #include "matrix/matrix.h"
 
 using namespace MatrixSpace;
 
 namespace {
 
-// Rank-1 of one fold for every (component count, measure), from the model's
+// What one model tells of every setting it serves: for each component count
+// and measure, each held-out image's nearest gallery image.
+struct Nearest {
+    double distance = 0.0;
+    bool isMate = false;
+};
+struct ModelScores {
+    // [component][measure][held-out image]
+    std::vector<std::vector<std::vector<Nearest>>> nearest;
+    // [component][measure]: mean of 1 / (rank of the person's nearest image)
+    std::vector<std::vector<double>> reciprocalRank;
+};
+
+// Scores one trained model for every (component count, measure) from its
 // coordinates: gallery in columns 0..n-1, one held-out image after another
-// in column n.
-void ScoreFold(const CNolt_PCARecognition& model, const std::vector<std::vector<float>>& heldOut,
-               const std::vector<bool>& samePerson, const std::vector<int>& components,
-               std::vector<std::vector<int>>& correct,
-               std::vector<std::vector<double>>& reciprocalRanks) {
+// in column n. samePerson[h * n + j]: held-out h and gallery j are one person.
+ModelScores ScoreModel(const CNolt_PCARecognition& model,
+                       const std::vector<std::vector<float>>& heldOut,
+                       const std::vector<bool>& samePerson, const std::vector<int>& components) {
     const matrix* projections = model.Projections();
     const matrix* eigenvalues = model.Eigen().eigenvalues;
     const int n = model.SampleCount();
     const int held = static_cast<int>(heldOut.size());
+    ModelScores scores;
+    scores.nearest.assign(components.size(),
+                          std::vector<std::vector<Nearest>>(distanceMeasureCount));
+    scores.reciprocalRank.assign(components.size(), std::vector<double>(distanceMeasureCount));
     for (size_t k = 0; k < components.size(); ++k) {
         const int c = std::min(components[k], model.ComponentCount());
         MatrixGuard coords(MakeMatrix(c, n + 1));
@@ -34,15 +52,15 @@ void ScoreFold(const CNolt_PCARecognition& model, const std::vector<std::vector<
         for (int measure = 0; measure < distanceMeasureCount; ++measure) {
             DistanceWeights weights;
             weights.Reset(std::min(model.UsableComponents(), c));
-            int hits = 0;
             double reciprocal = 0.0;
             std::vector<double> distances(static_cast<size_t>(n));
+            std::vector<Nearest>& nearest = scores.nearest[k][static_cast<size_t>(measure)];
             for (int h = 0; h < held; ++h) {
                 std::copy_n(heldOut[static_cast<size_t>(h)].data(), c, coords->col[n]);
                 const auto same = samePerson.begin() + static_cast<std::ptrdiff_t>(h) * n;
                 // The first nearest image, as the recognizer's ranking puts it first.
                 double best = 0.0;
-                int nearest = 0;
+                int first = 0;
                 double nearestGenuine = std::numeric_limits<double>::infinity();
                 for (int j = 0; j < n; ++j) {
                     const double d =
@@ -50,26 +68,60 @@ void ScoreFold(const CNolt_PCARecognition& model, const std::vector<std::vector<
                     distances[static_cast<size_t>(j)] = d;
                     if (j == 0 || best > d) {
                         best = d;
-                        nearest = j;
+                        first = j;
                     }
                     if (same[j] && d < nearestGenuine) nearestGenuine = d;
                 }
-                if (same[nearest]) ++hits;
+                nearest.push_back({best, static_cast<bool>(same[first])});
                 // Where the person's nearest image ranks: a finer score for ties.
                 int closer = 0;
                 for (int j = 0; j < n; ++j)
                     if (!same[j] && distances[static_cast<size_t>(j)] < nearestGenuine) ++closer;
                 reciprocal += 1.0 / (closer + 1);
             }
-            correct[k][static_cast<size_t>(measure)] = hits;
-            reciprocalRanks[k][static_cast<size_t>(measure)] = held > 0 ? reciprocal / held : 0.0;
+            scores.reciprocalRank[k][static_cast<size_t>(measure)] =
+                held > 0 ? reciprocal / held : 0.0;
         }
     }
+    return scores;
 }
 
-// Better first: higher mean rank-1, then fewer components, the simpler kernel,
-// then how near each person's closest image ranks, then the lower measure.
+// Trains param (every component of the grid) on the gallery images at
+// training, projects those at heldOut, and scores the model; nothing when it
+// cannot be trained (a kernel without information scores nothing).
+std::optional<ModelScores> TrainAndScore(FaceDataset& dataset, const std::vector<int>& training,
+                                         const std::vector<int>& heldOut, PCAParameter param,
+                                         const std::vector<int>& components) {
+    std::vector<int*> faces = FacePointers(dataset, training);
+    const int n = static_cast<int>(faces.size());
+    param.componentNum = components.back();
+    param.threshold = std::numeric_limits<double>::infinity();
+    CNolt_PCARecognition model;
+    model.SetSample(faces.data(), n, dataset.rows, dataset.columns);
+    model.SetPCAPara(param);
+    model.Train();
+    if (!model.IsTrained()) return std::nullopt;
+    std::vector<std::vector<float>> projected;
+    std::vector<bool> samePerson;
+    for (int held : heldOut) {
+        FaceImage& probe = dataset.gallery[static_cast<size_t>(held)];
+        std::vector<foundFace> ignored;
+        model.Recognition(RowPointers(dataset, probe).data(), dataset.rows, dataset.columns,
+                          ignored);
+        const float* coordinates = model.Projections()->col[n];
+        projected.emplace_back(coordinates, coordinates + model.ComponentCount());
+        for (int j : training)
+            samePerson.push_back(dataset.gallery[static_cast<size_t>(j)].person == probe.person);
+    }
+    return ScoreModel(model, projected, samePerson, components);
+}
+
+// Better first: by identification the lower FNIR (an unresolved one last);
+// then higher mean rank-1, fewer components, the simpler kernel, how near
+// each person's closest image ranks, the lower measure.
 bool Better(const SearchScore& a, const SearchScore& b) {
+    if (a.fnirAtFpir.has_value() != b.fnirAtFpir.has_value()) return a.fnirAtFpir.has_value();
+    if (a.fnirAtFpir && *a.fnirAtFpir != *b.fnirAtFpir) return *a.fnirAtFpir < *b.fnirAtFpir;
     if (a.meanRank1 != b.meanRank1) return a.meanRank1 > b.meanRank1;
     if (a.param.componentNum != b.param.componentNum)
         return a.param.componentNum < b.param.componentNum;
@@ -134,86 +186,87 @@ std::string DescribeSetting(const PCAParameter& param) {
     return text;
 }
 
-SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& folds,
-                              const SearchProgress& progress) {
+SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& folds, SearchGoal goal,
+                              double fpirTarget, const Progress& progress) {
     const auto start = std::chrono::steady_clock::now();
     SearchResult result;
+    result.goal = goal;
+    result.fpirTarget = fpirTarget;
     if (folds.empty()) return result;
     const std::vector<SearchKernel> kernels = SearchKernels(dataset.rows * dataset.columns);
     const std::vector<int> components =
         SearchComponents(static_cast<int>(folds.front().training.size()));
-    // correct[kernel][fold][component][measure], and the reciprocal ranks alike
-    std::vector<std::vector<std::vector<std::vector<int>>>> correct(
-        kernels.size(),
-        std::vector<std::vector<std::vector<int>>>(
-            folds.size(), std::vector<std::vector<int>>(
-                              components.size(), std::vector<int>(distanceMeasureCount, 0))));
-    std::vector<std::vector<std::vector<std::vector<double>>>> reciprocal(
-        kernels.size(),
-        std::vector<std::vector<std::vector<double>>>(
-            folds.size(), std::vector<std::vector<double>>(
-                              components.size(), std::vector<double>(distanceMeasureCount, 0.0))));
-    std::vector<int*> rows(static_cast<size_t>(dataset.rows));
-    const int total = static_cast<int>(kernels.size() * folds.size());
+    const size_t galleryImages = dataset.gallery.size();
+    const int people =
+        goal == SearchGoal::Identification ? static_cast<int>(dataset.enrolled.size()) : 0;
+    const int total = static_cast<int>(kernels.size()) * (static_cast<int>(folds.size()) + people);
     int done = 0;
-    for (size_t k = 0; k < kernels.size(); ++k) {
-        for (size_t f = 0; f < folds.size(); ++f) {
-            const Fold& fold = folds[f];
-            if (progress)
-                progress(done, total,
-                         DescribeSetting(kernels[k].param).substr(0, 28) + ", fold " +
-                             std::to_string(f + 1) + "/" + std::to_string(folds.size()));
-            std::vector<int*> training = FacePointers(dataset, fold.training);
-            const int n = static_cast<int>(training.size());
-            PCAParameter param = kernels[k].param;
-            param.componentNum = components.back();
-            param.threshold = std::numeric_limits<double>::infinity();
-            CNolt_PCARecognition model;
-            model.SetSample(training.data(), n, dataset.rows, dataset.columns);
-            model.SetPCAPara(param);
-            model.Train();
-            ++done;
-            if (!model.IsTrained()) continue;  // a kernel without information scores 0
-
-            std::vector<std::vector<float>> heldOut;
-            std::vector<bool> samePerson;
-            for (int held : fold.heldOut) {
-                FaceImage& probe = dataset.gallery[static_cast<size_t>(held)];
-                for (int r = 0; r < dataset.rows; ++r)
-                    rows[static_cast<size_t>(r)] =
-                        probe.grey.data() + static_cast<ptrdiff_t>(r) * dataset.columns;
-                std::vector<foundFace> ignored;
-                model.Recognition(rows.data(), dataset.rows, dataset.columns, ignored);
-                const float* coordinates = model.Projections()->col[n];
-                heldOut.emplace_back(coordinates, coordinates + model.ComponentCount());
-                for (int j : fold.training)
-                    samePerson.push_back(dataset.gallery[static_cast<size_t>(j)].person ==
-                                         probe.person);
-            }
-            ScoreFold(model, heldOut, samePerson, components, correct[k][f], reciprocal[k][f]);
-        }
-    }
+    const auto tell = [&](const SearchKernel& kernel, const std::string& model) {
+        if (progress)
+            progress(done, total, DescribeSetting(kernel.param).substr(0, 28) + ", " + model);
+        ++done;
+    };
 
     std::vector<SearchScore> scores;
-    for (size_t k = 0; k < kernels.size(); ++k)
+    for (const SearchKernel& kernel : kernels) {
+        // [fold] scores of the held-out images, and the folds' training sizes
+        std::vector<std::optional<ModelScores>> foldScores;
+        for (size_t f = 0; f < folds.size(); ++f) {
+            tell(kernel, "fold " + std::to_string(f + 1) + "/" + std::to_string(folds.size()));
+            foldScores.push_back(TrainAndScore(dataset, folds[f].training, folds[f].heldOut,
+                                               kernel.param, components));
+        }
+        // Strangers: each enrolled person against a model of everybody else.
+        std::vector<std::optional<ModelScores>> strangerScores;
+        size_t strangerTraining = 0;
+        for (int person = 0; person < people && people >= 2; ++person) {
+            tell(kernel,
+                 "leaving out " + DisplayName(dataset.enrolled[static_cast<size_t>(person)]));
+            std::vector<int> training, heldOut;
+            for (int i = 0; i < static_cast<int>(galleryImages); ++i)
+                (i / dataset.perPerson == person ? heldOut : training).push_back(i);
+            strangerTraining = training.size();
+            strangerScores.push_back(
+                TrainAndScore(dataset, training, heldOut, kernel.param, components));
+        }
+
         for (size_t c = 0; c < components.size(); ++c)
             for (int measure = 0; measure < distanceMeasureCount; ++measure) {
+                const size_t m = static_cast<size_t>(measure);
                 SearchScore score;
-                score.param = kernels[k].param;
+                score.param = kernel.param;
                 score.param.componentNum = components[c];
                 score.param.distanceType = measure;
-                score.simplicity = kernels[k].simplicity;
+                score.simplicity = kernel.simplicity;
+                std::vector<Search> searches;
                 for (size_t f = 0; f < folds.size(); ++f) {
                     const double held = static_cast<double>(folds[f].heldOut.size());
-                    score.foldRank1.push_back(
-                        held > 0 ? correct[k][f][c][static_cast<size_t>(measure)] / held : 0.0);
+                    int hits = 0;
+                    if (foldScores[f]) {
+                        const double factor =
+                            ModelSizeFactor(measure, folds[f].training.size(), galleryImages);
+                        for (const Nearest& nearest : foldScores[f]->nearest[c][m]) {
+                            hits += nearest.isMate ? 1 : 0;
+                            searches.push_back({nearest.distance * factor, true, nearest.isMate});
+                        }
+                        score.meanReciprocalRank += foldScores[f]->reciprocalRank[c][m];
+                    }
+                    score.foldRank1.push_back(held > 0 ? hits / held : 0.0);
                     score.meanRank1 += score.foldRank1.back();
-                    score.meanReciprocalRank += reciprocal[k][f][c][static_cast<size_t>(measure)];
                 }
                 score.meanRank1 /= static_cast<double>(folds.size());
                 score.meanReciprocalRank /= static_cast<double>(folds.size());
+                if (goal == SearchGoal::Identification) {
+                    const double factor = ModelSizeFactor(measure, strangerTraining, galleryImages);
+                    for (const std::optional<ModelScores>& stranger : strangerScores)
+                        if (stranger)
+                            for (const Nearest& nearest : stranger->nearest[c][m])
+                                searches.push_back({nearest.distance * factor, false, false});
+                    score.fnirAtFpir = OpenSetSearches(searches).FnirAtFpir(fpirTarget);
+                }
                 scores.push_back(std::move(score));
             }
+    }
     std::stable_sort(scores.begin(), scores.end(), Better);
     result.settings = scores.size();
     result.chosen = scores.front();

@@ -1,17 +1,22 @@
 // The parameter search: every setting of a grid (kernel and its parameters,
-// component count, distance measure) scored by its mean rank-1 over the
-// gallery folds, the best chosen. Work that does not change between settings
-// is done once: each kernel is trained once per fold with every component
-// it allows, each held-out image projected once, and the fewer components and
-// every measure are read from those coordinates (the leading components of a
-// model are those of a model with fewer, value for value).
+// component count, distance measure) scored on the gallery alone, the best
+// chosen. By rank-1: the mean over the gallery folds. By identification: the
+// FNIR at an FPIR target, strangers made by leaving each enrolled person out
+// in turn and mated searches from the folds, both scaled to a model of the
+// whole gallery. Work that does not change between settings is done once:
+// each kernel is trained once per model with every component it allows, each
+// held-out image projected once, and the fewer components and every measure
+// are read from those coordinates (the leading components of a model are
+// those of a model with fewer, value for value).
 #pragma once
 
-#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "cross_validation.h"
+#include "eval_options.h"
+#include "folds.h"
+#include "progress.h"
 
 struct SearchScore {
     PCAParameter param;
@@ -21,9 +26,14 @@ struct SearchScore {
     // finer than rank-1, it decides between settings tied on everything else.
     double meanReciprocalRank = 0.0;
     int simplicity = 0;  // kernel rank for ties: plain PCA first
+    // By identification: FNIR at the FPIR target; nothing when the gallery
+    // cannot resolve the target.
+    std::optional<double> fnirAtFpir;
 };
 
 struct SearchResult {
+    SearchGoal goal = SearchGoal::Rank1;
+    double fpirTarget = 0.0;  // by identification
     SearchScore chosen;
     std::vector<SearchScore> top;  // best first, at most five
     size_t settings = 0;
@@ -44,14 +54,12 @@ std::vector<SearchKernel> SearchKernels(int pixels);
 // Component counts from 10 up to what a fold's training images allow.
 std::vector<int> SearchComponents(int foldTraining);
 
-// progress(done, total, what) after each kernel and fold.
-using SearchProgress = std::function<void(int done, int total, const std::string& what)>;
-
-// Scores every setting; ties go to fewer components, then the simpler kernel,
+// Scores every setting by goal; by identification the lower FNIR wins, then
+// the higher rank-1. Ties go to fewer components, then the simpler kernel,
 // then the better mean reciprocal rank, then the lower measure. Nothing is
-// chosen (empty top) without folds.
-SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& folds,
-                              const SearchProgress& progress);
+// chosen (empty top) without folds. progress is told after each model.
+SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& folds, SearchGoal goal,
+                              double fpirTarget, const Progress& progress);
 
 // "rbf gamma=0.00058 components=30 MahCosine" and the like.
 std::string DescribeSetting(const PCAParameter& param);

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -146,21 +147,65 @@ QChart* DetChart(const SortedComparisons& c, double threshold) {
     return chart;
 }
 
+QChart* IdentificationChart(const OpenSetSearches& s, double threshold) {
+    auto* chart = new QChart;
+    chart->setTitle(QStringLiteral("Open-set identification"));
+    // Log axes show neither 0: rates are kept at least one search's share.
+    const double floorFpir = 1.0 / std::max<size_t>(s.NonMated(), 1);
+    const double floorFnir = 1.0 / std::max<size_t>(s.Mated(), 1);
+    auto* curve = new QLineSeries;
+    curve->setName(
+        QStringLiteral("%1 mated, %2 stranger searches").arg(s.Mated()).arg(s.NonMated()));
+    for (const auto& [fpir, fnir] : s.Curve())
+        curve->append(std::max(fpir, floorFpir), std::max(fnir, floorFnir));
+    auto* x = new QLogValueAxis;
+    auto* y = new QLogValueAxis;
+    x->setTitleText(QStringLiteral("strangers named: FPIR"));
+    y->setTitleText(QStringLiteral("enrolled missed or misnamed: FNIR"));
+    x->setLabelFormat(QStringLiteral("%g"));
+    y->setLabelFormat(QStringLiteral("%g"));
+    x->setRange(floorFpir, 1.0);
+    y->setRange(floorFnir, 1.0);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    curve->setPen(QPen(QColor(30, 130, 70), 2));
+    chart->addSeries(curve);
+    curve->attachAxis(x);
+    curve->attachAxis(y);
+    const IdentificationRates at = s.At(threshold);
+    if (at.fpir && at.fnir) {
+        auto* point = new QScatterSeries;
+        point->setName(QStringLiteral("at %1: FPIR %2, FNIR %3")
+                           .arg(threshold, 0, 'g', 4)
+                           .arg(*at.fpir, 0, 'g', 3)
+                           .arg(*at.fnir, 0, 'g', 3));
+        point->setMarkerSize(12);
+        point->setColor(QColor(220, 40, 40));
+        point->append(std::max(*at.fpir, floorFpir), std::max(*at.fnir, floorFnir));
+        chart->addSeries(point);
+        point->attachAxis(x);
+        point->attachAxis(y);
+    }
+    return chart;
+}
+
 }  // namespace
 
-bool WriteVerificationPlot(const QString& file, const SortedComparisons& comparisons,
-                           double threshold, std::string& error) {
+bool WritePlot(const QString& file, const Report& report, std::string& error) {
     QGraphicsScene scene;
-    QChart* histogram = HistogramChart(comparisons, threshold);
-    QChart* det = DetChart(comparisons, threshold);
-    for (QChart* chart : {histogram, det}) {
-        chart->legend()->setAlignment(Qt::AlignBottom);
-        chart->setBackgroundRoundness(0);
-        scene.addItem(chart);
+    std::vector<QChart*> charts{HistogramChart(report.verification, report.param.threshold),
+                                DetChart(report.verification, report.param.threshold)};
+    if (report.openSet)
+        charts.push_back(IdentificationChart(report.identification, report.param.threshold));
+    for (size_t i = 0; i < charts.size(); ++i) {
+        charts[i]->legend()->setAlignment(Qt::AlignBottom);
+        charts[i]->setBackgroundRoundness(0);
+        scene.addItem(charts[i]);
+        charts[i]->setGeometry(
+            QRectF(QPointF(chartSize.width() * static_cast<int>(i), 0), chartSize));
     }
-    histogram->setGeometry(QRectF(QPointF(0, 0), chartSize));
-    det->setGeometry(QRectF(QPointF(chartSize.width(), 0), chartSize));
-    QImage image(chartSize.width() * 2, chartSize.height(), QImage::Format_ARGB32);
+    QImage image(chartSize.width() * static_cast<int>(charts.size()), chartSize.height(),
+                 QImage::Format_ARGB32);
     image.fill(Qt::white);
     {
         QPainter painter(&image);

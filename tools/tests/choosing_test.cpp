@@ -8,9 +8,10 @@
 
 #include <random>
 
-#include "cross_validation.h"
+#include "folds.h"
 #include "parameter_search.h"
 #include "run_command.h"
+#include "synthetic_faces.h"
 #include "verification.h"
 
 namespace {
@@ -25,31 +26,12 @@ TEST(VerificationTest, RatesFromHandMadeDistances) {
     EXPECT_EQ(c.EqualErrorRate(), 0.25);
     EXPECT_EQ(c.FnmrAtFmr(0.25), 0.0);  // up to 0.5: one impostor below, every genuine
     EXPECT_EQ(c.FnmrAtFmr(0.3), 0.0);
-    EXPECT_FALSE(c.FnmrAtFmr(0.1));          // four impostors cannot resolve 10 %
-    EXPECT_EQ(c.ThresholdForFmr(0.5), 0.6);  // two of four impostors below 0.6
-    EXPECT_FALSE(c.ThresholdForFmr(0.2));
+    EXPECT_FALSE(c.FnmrAtFmr(0.1));  // four impostors cannot resolve 10 %
+    // The order statistic at 0.5 * (4 + 1) = 2.5: halfway from 0.5 to 0.6.
+    EXPECT_DOUBLE_EQ(*c.ThresholdForFmr(0.5), 0.55);
+    EXPECT_FALSE(c.ThresholdForFmr(0.1));  // position 0.5: before the first impostor
     EXPECT_FALSE(SortedComparisons(Comparisons{{}, {1.0}}).EqualErrorRate());
     EXPECT_FALSE(SortedComparisons(Comparisons{{}, {1.0}}).At(2.0).fnmr);
-}
-
-// Three people, each a base face with noise; images 1..perPerson are the gallery.
-FaceDataset Synthetic(int people, int perPerson, int probesPerPerson, unsigned seed) {
-    FaceDataset dataset;
-    dataset.rows = 8;
-    dataset.columns = 6;
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> level(0, 255), noise(-20, 20);
-    for (int p = 0; p < people; ++p) {
-        std::vector<int> base(48);
-        for (int& v : base) v = level(random);
-        for (int k = 0; k < perPerson + probesPerPerson; ++k) {
-            FaceImage image{"p" + std::to_string(p),
-                            "p" + std::to_string(p) + "/" + std::to_string(k), base};
-            for (int& v : image.grey) v = std::clamp(v + noise(random), 0, 255);
-            (k < perPerson ? dataset.gallery : dataset.probes).push_back(image);
-        }
-    }
-    return dataset;
 }
 
 TEST(GalleryFoldsTest, EachGalleryImageIsHeldOutOnceAndNoProbeTakesPart) {
@@ -80,7 +62,7 @@ TEST(GalleryFoldsTest, EachGalleryImageIsHeldOutOnceAndNoProbeTakesPart) {
 TEST(ParameterSearchTest, ScoresMatchTheRecognizerAndTiesGoToTheSimplest) {
     FaceDataset dataset = Synthetic(5, 4, 1, 7);
     const std::vector<Fold> folds = GalleryFolds(dataset, 4);
-    const SearchResult result = SearchParameters(dataset, folds, {});
+    const SearchResult result = SearchParameters(dataset, folds, SearchGoal::Rank1, 0.05, {});
     ASSERT_EQ(result.top.size(), 5u);
     // Faces this distinct are told apart by every setting: the tie rules pick
     // the fewest components, plain PCA and the first measure.

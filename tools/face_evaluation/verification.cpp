@@ -1,28 +1,15 @@
+// Verification rates from sorted genuine and impostor distances.
 #include "verification.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-namespace {
-
-// Share of sorted values strictly below threshold.
-double ShareBelow(const std::vector<double>& sorted, double threshold) {
-    const auto below = std::lower_bound(sorted.begin(), sorted.end(), threshold) - sorted.begin();
-    return static_cast<double>(below) / static_cast<double>(sorted.size());
-}
-
-}  // namespace
+#include "sorted_scores.h"
 
 SortedComparisons::SortedComparisons(Comparisons comparisons)
-    : genuine(std::move(comparisons.genuine)), impostor(std::move(comparisons.impostor)) {
-    // Distances that are not numbers match nothing; they sort last as +inf.
-    for (std::vector<double>* list : {&genuine, &impostor}) {
-        for (double& d : *list)
-            if (std::isnan(d)) d = std::numeric_limits<double>::infinity();
-        std::sort(list->begin(), list->end());
-    }
-}
+    : genuine(SortedDistances(std::move(comparisons.genuine))),
+      impostor(SortedDistances(std::move(comparisons.impostor))) {}
 
 ErrorRates SortedComparisons::At(double threshold) const {
     ErrorRates rates;
@@ -68,8 +55,5 @@ std::optional<double> SortedComparisons::FnmrAtFmr(double targetFmr) const {
 }
 
 std::optional<double> SortedComparisons::ThresholdForFmr(double targetFmr) const {
-    const auto allowed =
-        static_cast<size_t>(std::floor(targetFmr * static_cast<double>(impostor.size())));
-    if (allowed == 0 || allowed >= impostor.size()) return std::nullopt;
-    return impostor[allowed];
+    return ThresholdForShare(impostor, targetFmr);
 }

@@ -1,4 +1,5 @@
-// One evaluation run of the recognizer on a face dataset, as a host drives it.
+// One evaluation run of the recognizer on a face dataset: trained on the
+// gallery, every probe ranked against it through the recognizer's public class.
 #pragma once
 
 #include <vector>
@@ -14,7 +15,7 @@ struct ProbeResult {
 
 struct Evaluation {
     std::vector<ProbeResult> probes;
-    double rank1 = 0.0;             // share of probes whose nearest image is their person
+    double rank1 = 0.0;             // share of mated probes whose nearest image is their person
     double correctMatchRate = 0.0;  // share with at least one correct match
     double falseMatchRate = 0.0;    // share with at least one wrong match
     double trainMs = 0.0;

@@ -138,35 +138,66 @@ bool ReadGrey(const std::filesystem::path& path, const std::string& shownName, F
 
 }  // namespace
 
+bool FaceDataset::IsEnrolled(const std::string& person) const {
+    return std::find(enrolled.begin(), enrolled.end(), person) != enrolled.end();
+}
+
 bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset& dataset,
-                     std::string& error) {
+                     std::string& error, std::optional<OpenSetHalf> openSet) {
     const std::filesystem::path root(folder);
     std::error_code ec;
     if (!std::filesystem::is_directory(root, ec)) {
         error = "no such folder: " + DisplayName(folder);
         return false;
     }
+    dataset = FaceDataset{};
+    dataset.perPerson = trainPerPerson;
+    dataset.people = SortedEntries(root, true);
+    if (openSet && dataset.people.size() < 2) {
+        error = "an open set needs at least two people in " + DisplayName(folder);
+        return false;
+    }
+    const size_t firstEnrolled = openSet == OpenSetHalf::Odd ? 1 : 0;
     QSize size;
-    for (const std::string& person : SortedEntries(root, true)) {
+    std::vector<FaceImage> strangers;
+    for (size_t position = 0; position < dataset.people.size(); ++position) {
+        const std::string& person = dataset.people[position];
+        const bool enrolled = !openSet || position % 2 == firstEnrolled;
         const std::vector<std::string> files = SortedEntries(root / person, false);
-        if (static_cast<int>(files.size()) < trainPerPerson) {
+        if (enrolled && static_cast<int>(files.size()) < trainPerPerson) {
             error = "person " + DisplayName(person) + " has " + std::to_string(files.size()) +
                     " images, fewer than --train " + std::to_string(trainPerPerson);
             return false;
         }
+        if (enrolled) dataset.enrolled.push_back(person);
         for (size_t k = 0; k < files.size(); ++k) {
             FaceImage image{person, person + "/" + files[k], {}};
             if (!ReadGrey(root / person / files[k], DisplayName(image.file), image, size, error))
                 return false;
-            (static_cast<int>(k) < trainPerPerson ? dataset.gallery : dataset.probes)
-                .push_back(std::move(image));
+            if (!enrolled)
+                strangers.push_back(std::move(image));
+            else
+                (static_cast<int>(k) < trainPerPerson ? dataset.gallery : dataset.probes)
+                    .push_back(std::move(image));
         }
     }
     if (dataset.gallery.empty()) {
         error = "no person folders with images in " + DisplayName(folder);
         return false;
     }
+    for (FaceImage& stranger : strangers) dataset.probes.push_back(std::move(stranger));
     dataset.rows = size.height();
     dataset.columns = size.width();
+    return true;
+}
+
+bool ReadGreyImage(const std::string& file, int& rows, int& columns, std::vector<int>& grey,
+                   std::string& error) {
+    QSize size(columns, rows);
+    FaceImage image;
+    if (!ReadGrey(std::filesystem::path(file), DisplayName(file), image, size, error)) return false;
+    rows = size.height();
+    columns = size.width();
+    grey = std::move(image.grey);
     return true;
 }

@@ -4,6 +4,7 @@
 // out once and no probe ever takes part.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "face_dataset.h"
@@ -21,6 +22,19 @@ std::vector<Fold> GalleryFolds(const FaceDataset& dataset, int perPerson);
 
 // The faces of a list of gallery positions, as a recognizer takes them.
 std::vector<int*> FacePointers(FaceDataset& dataset, const std::vector<int>& positions);
+// One pointer per row of image, as a recognizer takes a probe.
+std::vector<int*> RowPointers(const FaceDataset& dataset, FaceImage& image);
+// The person of the gallery image at positions[index].
+const std::string& PersonAt(const FaceDataset& dataset, const std::vector<int>& positions,
+                            int index);
+
+// Trains a model with param on the gallery images at training and ranks every
+// gallery image at heldOut against it, with no threshold: take(held, ranked)
+// gets each one's ranked list, nearest first, whose indices are positions in
+// training. Nothing is taken when the model cannot be trained.
+void RankHeldOut(FaceDataset& dataset, const std::vector<int>& training,
+                 const std::vector<int>& heldOut, const PCAParameter& param,
+                 const std::function<void(int held, const std::vector<foundFace>& ranked)>& take);
 
 struct CrossValidation {
     Comparisons comparisons;        // held-out images against each fold's training

@@ -32,7 +32,7 @@ Evaluation Evaluate(FaceDataset& dataset, const PCAParameter& param) {
     recognizer.Train();
     evaluation.trainMs = MillisecondsSince(trainStart);
 
-    int rank1 = 0, withCorrect = 0, withFalse = 0;
+    int rank1 = 0, mated = 0, withCorrect = 0, withFalse = 0;
     double probeMs = 0.0;
     std::vector<int*> rows(static_cast<size_t>(dataset.rows));
     for (FaceImage& probe : dataset.probes) {
@@ -53,7 +53,10 @@ Evaluation Evaluate(FaceDataset& dataset, const PCAParameter& param) {
             correct = correct || same;
             wrong = wrong || !same;
         }
-        if (!result.ranked.empty() &&
+        // A stranger has no right answer: rank-1 counts the enrolled people's probes.
+        const bool isMated = dataset.IsEnrolled(probe.person);
+        mated += isMated ? 1 : 0;
+        if (isMated && !result.ranked.empty() &&
             dataset.gallery[static_cast<size_t>(result.ranked.front().index)].person ==
                 probe.person)
             ++rank1;
@@ -63,7 +66,7 @@ Evaluation Evaluate(FaceDataset& dataset, const PCAParameter& param) {
     }
     const double count = static_cast<double>(dataset.probes.size());
     if (count > 0) {
-        evaluation.rank1 = rank1 / count;
+        evaluation.rank1 = mated > 0 ? static_cast<double>(rank1) / mated : 0.0;
         evaluation.correctMatchRate = withCorrect / count;
         evaluation.falseMatchRate = withFalse / count;
         evaluation.probeMs = probeMs / count;

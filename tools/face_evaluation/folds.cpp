@@ -1,0 +1,86 @@
+// Gallery folds and models trained on part of the gallery.
+#include "folds.h"
+
+#include <limits>
+
+std::vector<Fold> GalleryFolds(const FaceDataset& dataset, int perPerson) {
+    std::vector<Fold> folds;
+    if (perPerson < 2) return folds;
+    folds.resize(static_cast<size_t>(perPerson));
+    for (int i = 0; i < static_cast<int>(dataset.gallery.size()); ++i)
+        for (int f = 0; f < perPerson; ++f)
+            (i % perPerson == f ? folds[static_cast<size_t>(f)].heldOut
+                                : folds[static_cast<size_t>(f)].training)
+                .push_back(i);
+    return folds;
+}
+
+std::vector<int*> FacePointers(FaceDataset& dataset, const std::vector<int>& positions) {
+    std::vector<int*> faces;
+    for (int i : positions) faces.push_back(dataset.gallery[static_cast<size_t>(i)].grey.data());
+    return faces;
+}
+
+void RankHeldOut(FaceDataset& dataset, const std::vector<int>& training,
+                 const std::vector<int>& heldOut, const PCAParameter& param,
+                 const std::function<void(int held, const std::vector<foundFace>& ranked)>& take) {
+    PCAParameter ranking = param;
+    ranking.threshold = std::numeric_limits<double>::infinity();
+    std::vector<int*> faces = FacePointers(dataset, training);
+    CNolt_PCARecognition recognizer;
+    recognizer.SetSample(faces.data(), static_cast<int>(faces.size()), dataset.rows,
+                         dataset.columns);
+    recognizer.SetPCAPara(ranking);
+    recognizer.Train();
+    if (!recognizer.IsTrained()) return;
+    for (int held : heldOut) {
+        FaceImage& probe = dataset.gallery[static_cast<size_t>(held)];
+        std::vector<foundFace> ranked;
+        recognizer.Recognition(RowPointers(dataset, probe).data(), dataset.rows, dataset.columns,
+                               ranked);
+        take(held, ranked);
+    }
+}
+
+CrossValidation CrossValidate(FaceDataset& dataset, const std::vector<Fold>& folds,
+                              const PCAParameter& param) {
+    CrossValidation result;
+    for (const Fold& fold : folds) {
+        int correct = 0;
+        RankHeldOut(dataset, fold.training, fold.heldOut, param,
+                    [&](int held, const std::vector<foundFace>& ranked) {
+                        const std::string& person =
+                            dataset.gallery[static_cast<size_t>(held)].person;
+                        for (const foundFace& face : ranked)
+                            (PersonAt(dataset, fold.training, face.index) == person
+                                 ? result.comparisons.genuine
+                                 : result.comparisons.impostor)
+                                .push_back(face.distance);
+                        if (!ranked.empty() &&
+                            PersonAt(dataset, fold.training, ranked.front().index) == person)
+                            ++correct;
+                    });
+        result.foldRank1.push_back(fold.heldOut.empty()
+                                       ? 0.0
+                                       : static_cast<double>(correct) /
+                                             static_cast<double>(fold.heldOut.size()));
+    }
+    double sum = 0.0;
+    for (double r : result.foldRank1) sum += r;
+    if (!result.foldRank1.empty())
+        result.meanRank1 = sum / static_cast<double>(result.foldRank1.size());
+    return result;
+}
+
+const std::string& PersonAt(const FaceDataset& dataset, const std::vector<int>& positions,
+                            int index) {
+    return dataset.gallery[static_cast<size_t>(positions[static_cast<size_t>(index)])].person;
+}
+
+std::vector<int*> RowPointers(const FaceDataset& dataset, FaceImage& image) {
+    std::vector<int*> rows(static_cast<size_t>(dataset.rows));
+    for (int r = 0; r < dataset.rows; ++r)
+        rows[static_cast<size_t>(r)] =
+            image.grey.data() + static_cast<ptrdiff_t>(r) * dataset.columns;
+    return rows;
+}
