@@ -146,6 +146,10 @@ bool ParameterDialog::UpdateData(bool saveAndValidate, bool report) {
         WriteIndex(componentCombo, componentIndex);
         gammaEdit->setText(QString::number(gammaValue, 'g', 15));
         thresholdEdit->setText(QString::number(thresholdValue, 'g', 15));
+        // A number longer than its edit shows its beginning, as the edits of
+        // the original dialog do, not its last digits.
+        for (QLineEdit* edit : {coef0Edit, degreeEdit, gammaEdit, thresholdEdit})
+            edit->setCursorPosition(0);
         return true;
     }
     kernelOn = kernelCheck->isChecked();

@@ -79,10 +79,8 @@ FmrCalibration CalibrateFmr(FaceDataset& dataset, const std::vector<Fold>& folds
 
 GallerySearches SearchGallery(FaceDataset& dataset, const PCAParameter& param,
                               const Progress& progress) {
-    const int perPerson = dataset.perPerson;
     const int people = static_cast<int>(dataset.enrolled.size());
-    const int galleryImages = static_cast<int>(dataset.gallery.size());
-    const std::vector<Fold> folds = GalleryFolds(dataset, perPerson);
+    const std::vector<Fold> folds = GalleryFolds(dataset);
     const bool leaveTwo = people >= 3;
     const int total = people * (leaveTwo ? 2 : 1) + static_cast<int>(folds.size());
     int done = 0;
@@ -100,13 +98,14 @@ GallerySearches SearchGallery(FaceDataset& dataset, const PCAParameter& param,
                 progress(
                     done++, total,
                     "leaving out " + DisplayName(dataset.enrolled[static_cast<size_t>(person)]));
-            std::vector<int> training, heldOut;
-            for (int i = 0; i < galleryImages; ++i) {
-                const int owner = i / perPerson;
-                if (owner == person)
-                    heldOut.push_back(i);
-                else if (without == 1 || owner != other)
-                    training.push_back(i);
+            std::vector<int> heldOut, training;
+            SplitByPerson(dataset, dataset.enrolled[static_cast<size_t>(person)], heldOut,
+                          training);
+            if (without == 2) {
+                const std::string& next = dataset.enrolled[static_cast<size_t>(other)];
+                std::erase_if(training, [&](int i) {
+                    return dataset.gallery[static_cast<size_t>(i)].person == next;
+                });
             }
             std::vector<Search>& into = without == 1 ? result.strangers : result.strangersFewer;
             (without == 1 ? result.strangerModelImages : result.fewerModelImages) = training.size();

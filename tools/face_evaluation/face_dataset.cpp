@@ -143,7 +143,8 @@ bool FaceDataset::IsEnrolled(const std::string& person) const {
 }
 
 bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset& dataset,
-                     std::string& error, std::optional<OpenSetHalf> openSet) {
+                     std::string& error, std::optional<OpenSetHalf> openSet,
+                     const ReadingStep& step) {
     const std::filesystem::path root(folder);
     std::error_code ec;
     if (!std::filesystem::is_directory(root, ec)) {
@@ -158,13 +159,20 @@ bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset&
         return false;
     }
     const size_t firstEnrolled = openSet == OpenSetHalf::Odd ? 1 : 0;
+    std::vector<std::vector<std::string>> filesOf;
+    int total = 0;
+    for (const std::string& person : dataset.people) {
+        filesOf.push_back(SortedEntries(root / person, false));
+        total += static_cast<int>(filesOf.back().size());
+    }
+    int read = 0;
     QSize size;
     std::vector<FaceImage> strangers;
     for (size_t position = 0; position < dataset.people.size(); ++position) {
         const std::string& person = dataset.people[position];
         const bool enrolled = !openSet || position % 2 == firstEnrolled;
-        const std::vector<std::string> files = SortedEntries(root / person, false);
-        if (enrolled && static_cast<int>(files.size()) < trainPerPerson) {
+        const std::vector<std::string>& files = filesOf[position];
+        if (enrolled && (static_cast<int>(files.size()) < trainPerPerson || files.empty())) {
             error = "person " + DisplayName(person) + " has " + std::to_string(files.size()) +
                     " images, fewer than --train " + std::to_string(trainPerPerson);
             return false;
@@ -174,10 +182,15 @@ bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset&
             FaceImage image{person, person + "/" + files[k], {}};
             if (!ReadGrey(root / person / files[k], DisplayName(image.file), image, size, error))
                 return false;
+            if (step && !step(++read, total)) {
+                error = "stopped";
+                return false;
+            }
             if (!enrolled)
                 strangers.push_back(std::move(image));
             else
-                (static_cast<int>(k) < trainPerPerson ? dataset.gallery : dataset.probes)
+                (trainPerPerson <= 0 || static_cast<int>(k) < trainPerPerson ? dataset.gallery
+                                                                             : dataset.probes)
                     .push_back(std::move(image));
         }
     }

@@ -4,6 +4,7 @@
 // others are strangers, all of whose images are probes that should match no one.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,14 +34,20 @@ struct FaceDataset {
     bool IsEnrolled(const std::string& person) const;
 };
 
+// Told after each image read, with how many there are; returning false
+// stops the reading.
+using ReadingStep = std::function<bool(int read, int total)>;
+
 // Reads every person's images (PGM, PNG, JPEG, ...) as 8-bit grey. Without
-// openSet every person is enrolled with the first trainPerPerson images;
+// openSet every person is enrolled with the first trainPerPerson images (0:
+// all of them, leaving no probes);
 // with it, only the people of that half, and every image of the others is a
 // probe. Returns false with error set when the folder is missing, an image
 // cannot be read, sizes differ, an enrolled person has fewer images than
-// trainPerPerson, or an open set has fewer than two people.
+// trainPerPerson, an open set has fewer than two people, or step stopped it.
 bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset& dataset,
-                     std::string& error, std::optional<OpenSetHalf> openSet = std::nullopt);
+                     std::string& error, std::optional<OpenSetHalf> openSet = std::nullopt,
+                     const ReadingStep& step = {});
 
 // One image read as 8-bit grey, row after row; false with error set when it
 // cannot be read or is not rows x columns (both 0: any size, set on return).

@@ -1,18 +1,35 @@
 // Gallery folds and models trained on part of the gallery.
 #include "folds.h"
 
+#include <algorithm>
 #include <limits>
+#include <map>
 
-std::vector<Fold> GalleryFolds(const FaceDataset& dataset, int perPerson) {
+std::vector<Fold> GalleryFolds(const FaceDataset& dataset) {
+    // Each image's place among its person's, and the fewest any person has.
+    std::vector<int> place(dataset.gallery.size());
+    std::map<std::string, int> count;
+    for (size_t i = 0; i < dataset.gallery.size(); ++i)
+        place[i] = count[dataset.gallery[i].person]++;
+    int fewest = count.empty() ? 0 : std::numeric_limits<int>::max();
+    for (const auto& [person, images] : count) fewest = std::min(fewest, images);
     std::vector<Fold> folds;
-    if (perPerson < 2) return folds;
-    folds.resize(static_cast<size_t>(perPerson));
+    if (fewest < 2) return folds;
+    folds.resize(static_cast<size_t>(fewest));
     for (int i = 0; i < static_cast<int>(dataset.gallery.size()); ++i)
-        for (int f = 0; f < perPerson; ++f)
-            (i % perPerson == f ? folds[static_cast<size_t>(f)].heldOut
-                                : folds[static_cast<size_t>(f)].training)
+        for (int f = 0; f < fewest; ++f)
+            (place[static_cast<size_t>(i)] == f ? folds[static_cast<size_t>(f)].heldOut
+                                                : folds[static_cast<size_t>(f)].training)
                 .push_back(i);
     return folds;
+}
+
+void SplitByPerson(const FaceDataset& dataset, const std::string& person, std::vector<int>& own,
+                   std::vector<int>& others) {
+    own.clear();
+    others.clear();
+    for (int i = 0; i < static_cast<int>(dataset.gallery.size()); ++i)
+        (dataset.gallery[static_cast<size_t>(i)].person == person ? own : others).push_back(i);
 }
 
 std::vector<int*> FacePointers(FaceDataset& dataset, const std::vector<int>& positions) {
@@ -24,6 +41,15 @@ std::vector<int*> FacePointers(FaceDataset& dataset, const std::vector<int>& pos
 void RankHeldOut(FaceDataset& dataset, const std::vector<int>& training,
                  const std::vector<int>& heldOut, const PCAParameter& param,
                  const std::function<void(int held, const std::vector<foundFace>& ranked)>& take) {
+    std::vector<FaceImage*> images;
+    for (int held : heldOut) images.push_back(&dataset.gallery[static_cast<size_t>(held)]);
+    RankImages(dataset, training, images, param,
+               [&](size_t k, const std::vector<foundFace>& ranked) { take(heldOut[k], ranked); });
+}
+
+void RankImages(FaceDataset& dataset, const std::vector<int>& training,
+                const std::vector<FaceImage*>& images, const PCAParameter& param,
+                const std::function<void(size_t k, const std::vector<foundFace>& ranked)>& take) {
     PCAParameter ranking = param;
     ranking.threshold = std::numeric_limits<double>::infinity();
     std::vector<int*> faces = FacePointers(dataset, training);
@@ -33,12 +59,11 @@ void RankHeldOut(FaceDataset& dataset, const std::vector<int>& training,
     recognizer.SetPCAPara(ranking);
     recognizer.Train();
     if (!recognizer.IsTrained()) return;
-    for (int held : heldOut) {
-        FaceImage& probe = dataset.gallery[static_cast<size_t>(held)];
+    for (size_t k = 0; k < images.size(); ++k) {
         std::vector<foundFace> ranked;
-        recognizer.Recognition(RowPointers(dataset, probe).data(), dataset.rows, dataset.columns,
-                               ranked);
-        take(held, ranked);
+        recognizer.Recognition(RowPointers(dataset, *images[k]).data(), dataset.rows,
+                               dataset.columns, ranked);
+        take(k, ranked);
     }
 }
 

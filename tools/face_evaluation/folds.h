@@ -1,6 +1,6 @@
-// Choosing from the gallery alone. The gallery holds the same number of
-// images per person (person after person); fold f holds out every person's
-// image at position f and trains on the rest, so each gallery image is held
+// Choosing from the gallery alone. The gallery holds its images person after
+// person; fold f holds out every person's f-th image and trains on the rest,
+// for f below the fewest images any person has, so each such image is held
 // out once and no probe ever takes part.
 #pragma once
 
@@ -18,7 +18,11 @@ struct Fold {
 };
 
 // One fold per image position; none when a person has fewer than two images.
-std::vector<Fold> GalleryFolds(const FaceDataset& dataset, int perPerson);
+std::vector<Fold> GalleryFolds(const FaceDataset& dataset);
+
+// The gallery positions of person's images, and of everybody else's.
+void SplitByPerson(const FaceDataset& dataset, const std::string& person, std::vector<int>& own,
+                   std::vector<int>& others);
 
 // The faces of a list of gallery positions, as a recognizer takes them.
 std::vector<int*> FacePointers(FaceDataset& dataset, const std::vector<int>& positions);
@@ -35,6 +39,10 @@ const std::string& PersonAt(const FaceDataset& dataset, const std::vector<int>& 
 void RankHeldOut(FaceDataset& dataset, const std::vector<int>& training,
                  const std::vector<int>& heldOut, const PCAParameter& param,
                  const std::function<void(int held, const std::vector<foundFace>& ranked)>& take);
+// The same for any images of the dataset's size: take(k, ranked) for images[k].
+void RankImages(FaceDataset& dataset, const std::vector<int>& training,
+                const std::vector<FaceImage*>& images, const PCAParameter& param,
+                const std::function<void(size_t k, const std::vector<foundFace>& ranked)>& take);
 
 struct CrossValidation {
     Comparisons comparisons;        // held-out images against each fold's training

@@ -6,6 +6,7 @@
 
 #include "evaluation.h"
 #include "face_dataset.h"
+#include "folds.h"
 #include "sorted_scores.h"
 
 OpenSetSearches::OpenSetSearches(const std::vector<Search>& searches) {
@@ -80,5 +81,30 @@ std::vector<Search> SearchesOf(const FaceDataset& dataset, const Evaluation& eva
             dataset.gallery[static_cast<size_t>(ranked.front().index)].person == probe.person;
         searches.push_back(s);
     }
+    return searches;
+}
+
+std::vector<Search> LeftOutProbeSearches(FaceDataset& dataset, const PCAParameter& param,
+                                         const Progress& progress) {
+    std::vector<Search> searches;
+    const int people = static_cast<int>(dataset.enrolled.size());
+    for (int person = 0; person < people && people >= 2; ++person) {
+        const std::string& name = dataset.enrolled[static_cast<size_t>(person)];
+        if (progress) progress(person, people, "leaving out " + DisplayName(name));
+        std::vector<int> training;
+        for (int i = 0; i < static_cast<int>(dataset.gallery.size()); ++i)
+            if (dataset.gallery[static_cast<size_t>(i)].person != name) training.push_back(i);
+        std::vector<FaceImage*> own;
+        for (FaceImage& probe : dataset.probes)
+            if (probe.person == name) own.push_back(&probe);
+        RankImages(dataset, training, own, param,
+                   [&](size_t, const std::vector<foundFace>& ranked) {
+                       Search s;
+                       s.nearest = ranked.empty() ? std::numeric_limits<double>::infinity()
+                                                  : ranked.front().distance;
+                       searches.push_back(s);
+                   });
+    }
+    if (progress) progress(people, people, "done");
     return searches;
 }

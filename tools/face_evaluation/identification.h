@@ -15,6 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "plugin/morlin.h"
+#include "progress.h"
+
 struct FaceDataset;
 struct Evaluation;
 
@@ -57,3 +60,10 @@ private:
 
 // Each probe of an evaluation as a search of the gallery.
 std::vector<Search> SearchesOf(const FaceDataset& dataset, const Evaluation& evaluation);
+
+// Each enrolled person's probes searched as a stranger's would be: against a
+// model of everybody else's gallery images (param's threshold ignored). With
+// the mated searches of an evaluation, an identification curve for a gallery
+// where everybody is enrolled. One model per person.
+std::vector<Search> LeftOutProbeSearches(FaceDataset& dataset, const PCAParameter& param,
+                                         const Progress& progress = {});

@@ -10,6 +10,7 @@
 #include "distance/distance_weights.h"
 #include "distance/measure_distance.h"
 #include "identification.h"
+#include "setting_text.h"
 #include "matrix/matrix.h"
 
 using namespace MatrixSpace;
@@ -170,22 +171,6 @@ std::vector<int> SearchComponents(int foldTraining) {
     return counts;
 }
 
-std::string DescribeSetting(const PCAParameter& param) {
-    char text[160];
-    const std::string measure(MeasureName(param.distanceType));
-    if (!param.isKernel)
-        std::snprintf(text, sizeof text, "PCA components=%d %s", param.componentNum,
-                      measure.c_str());
-    else if (param.kernelType == static_cast<int>(KernelType::Polynomial))
-        std::snprintf(text, sizeof text, "poly degree=%g gamma=%.3g coef0=%g components=%d %s",
-                      param.degree, param.gamma, param.coef0, param.componentNum, measure.c_str());
-    else
-        std::snprintf(text, sizeof text, "%s gamma=%.3g components=%d %s",
-                      std::string(kernelNames[static_cast<size_t>(param.kernelType)]).c_str(),
-                      param.gamma, param.componentNum, measure.c_str());
-    return text;
-}
-
 SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& folds, SearchGoal goal,
                               double fpirTarget, const Progress& progress) {
     const auto start = std::chrono::steady_clock::now();
@@ -222,9 +207,9 @@ SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& fol
         for (int person = 0; person < people && people >= 2; ++person) {
             tell(kernel,
                  "leaving out " + DisplayName(dataset.enrolled[static_cast<size_t>(person)]));
-            std::vector<int> training, heldOut;
-            for (int i = 0; i < static_cast<int>(galleryImages); ++i)
-                (i / dataset.perPerson == person ? heldOut : training).push_back(i);
+            std::vector<int> heldOut, training;
+            SplitByPerson(dataset, dataset.enrolled[static_cast<size_t>(person)], heldOut,
+                          training);
             strangerTraining = training.size();
             strangerScores.push_back(
                 TrainAndScore(dataset, training, heldOut, kernel.param, components));

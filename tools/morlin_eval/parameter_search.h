@@ -17,6 +17,7 @@
 #include "eval_options.h"
 #include "folds.h"
 #include "progress.h"
+#include "setting_text.h"
 
 struct SearchScore {
     PCAParameter param;
@@ -60,9 +61,6 @@ std::vector<int> SearchComponents(int foldTraining);
 // chosen (empty top) without folds. progress is told after each model.
 SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& folds, SearchGoal goal,
                               double fpirTarget, const Progress& progress);
-
-// "rbf gamma=0.00058 components=30 MahCosine" and the like.
-std::string DescribeSetting(const PCAParameter& param);
 
 // A component count chosen on folds of foldTraining images, for a model of
 // training images: the same share, rounded, at least 1 and at most training.

@@ -22,7 +22,7 @@ bool RunEvaluation(const EvalOptions& options, Report& report, std::string& erro
     if (!LoadFaceDataset(options.dataset, options.trainPerPerson, dataset, error, options.openSet))
         return false;
     report.openSet = options.openSet.has_value();
-    const std::vector<Fold> folds = GalleryFolds(dataset, options.trainPerPerson);
+    const std::vector<Fold> folds = GalleryFolds(dataset);
     PCAParameter param = options.param;
     if (options.search) {
         report.search =

@@ -27,6 +27,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption library(
         QStringLiteral("morlin"), QStringLiteral("Path of libmorlin.so."), QStringLiteral("FILE"));
     parser.addOption(library);
+    const QCommandLineOption faces(QStringLiteral("orl"),
+                                   QStringLiteral("The ORL faces, for morlin-studio's pictures."),
+                                   QStringLiteral("FOLDER"));
+    parser.addOption(faces);
     parser.addPositionalArgument(QStringLiteral("FOLDER"),
                                  QStringLiteral("Where the pictures go."));
     parser.process(app);
@@ -39,5 +43,6 @@ int main(int argc, char** argv) {
     QDir().mkpath(folder);
     UpdaterScreenshots(folder);
     if (parser.isSet(library)) RecognizerScreenshots(folder, parser.value(library));
+    if (parser.isSet(faces)) StudioScreenshots(folder, parser.value(faces));
     return 0;
 }

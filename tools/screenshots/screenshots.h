@@ -11,3 +11,5 @@ void SaveWindow(QWidget* window, const QString& file);
 void UpdaterScreenshots(const QString& folder);
 // Opens the recognizer's parameter dialog through libmorlin.so as a host would.
 void RecognizerScreenshots(const QString& folder, const QString& library);
+// morlin-studio on the ORL faces in folder orl.
+void StudioScreenshots(const QString& folder, const QString& orl);

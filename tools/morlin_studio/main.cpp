@@ -1,0 +1,76 @@
+// morlin-studio: a desktop host of the recognizer. Set up, show the window,
+// enrol the gallery named on the command line (or the last one), run.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QSettings>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "settings_keys.h"
+#include "studio_window.h"
+
+namespace {
+
+constexpr int usageStatus = 64;
+constexpr int defaultPerPerson = 5;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Morlin"));
+    QApplication::setApplicationName(QStringLiteral("morlin-studio"));
+    QApplication::setApplicationVersion(QStringLiteral(MORLIN_STUDIO_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Enrol a gallery of faces, recognize images, tune and calibrate the recognizer.\n"
+        "GALLERY holds one folder of images per person (the layout morlin-eval reads)."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption train(
+        QStringLiteral("train"),
+        QStringLiteral("Images enrolled per person, in name order; 0: all (default: as last time, "
+                       "else 5)."),
+        QStringLiteral("K"));
+    parser.addOption(train);
+    parser.addPositionalArgument(QStringLiteral("GALLERY"),
+                                 QStringLiteral("The folder to enrol (default: the last one)."),
+                                 QStringLiteral("[GALLERY]"));
+    if (!parser.parse(QApplication::arguments())) {
+        std::fprintf(stderr, "morlin-studio: %s\n%s", qPrintable(parser.errorText()),
+                     qPrintable(parser.helpText()));
+        return usageStatus;
+    }
+    if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
+    const QSettings settings;
+    int perPerson = settings.value(settings::perPerson, defaultPerPerson).toInt();
+    if (parser.isSet(train)) {
+        bool ok = false;
+        perPerson = parser.value(train).toInt(&ok);
+        if (!ok || perPerson < 0) {
+            std::fprintf(stderr, "morlin-studio: --train needs a whole number, 0 or more\n%s",
+                         qPrintable(parser.helpText()));
+            return usageStatus;
+        }
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1) {
+        std::fprintf(stderr, "morlin-studio: one GALLERY at most\n%s",
+                     qPrintable(parser.helpText()));
+        return usageStatus;
+    }
+    const QString gallery = positional.isEmpty()
+                                ? settings.value(settings::galleryFolder).toString()
+                                : QDir(positional.front()).absolutePath();
+
+    StudioWindow window;
+    window.show();
+    if (!gallery.isEmpty() && QDir(gallery).exists())
+        QTimer::singleShot(0, &window,
+                           [&window, gallery, perPerson] { window.Enrol(gallery, perPerson); });
+    return app.exec();
+}

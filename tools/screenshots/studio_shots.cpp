@@ -1,0 +1,90 @@
+// Pictures of morlin-studio: ORL enrolled but for five people, a recognized
+// probe, one of the five shown as unknown at a calibrated threshold, the
+// parameter dialog over the window, and the evaluation tab.
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+#include <cstdio>
+
+#include "modal_driver.h"
+#include "screenshots.h"
+#include "studio_window.h"
+
+namespace {
+
+// Waits for the window's background task to end.
+bool WaitForTask(StudioWindow& window) {
+    QEventLoop loop;
+    bool succeeded = false;
+    QObject::connect(&window, &StudioWindow::TaskFinished, &loop, [&](bool done) {
+        succeeded = done;
+        loop.quit();
+    });
+    if (window.Busy()) loop.exec();
+    return succeeded;
+}
+
+// The window at the size it was given.
+void SaveStudio(QWidget& window, const QString& file) {
+    QApplication::processEvents();
+    if (window.grab().save(file))
+        std::printf("%s\n", qPrintable(file));
+    else
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+}
+
+}  // namespace
+
+void StudioScreenshots(const QString& folder, const QString& orlFolder) {
+    const QString orl = QDir(orlFolder).absolutePath();
+    // ORL but for its last five people, who stay strangers.
+    const QString gallery = QDir::tempPath() + "/morlin-studio-shots";
+    QDir(gallery).removeRecursively();
+    QDir().mkpath(gallery);
+    for (int person = 1; person <= 35; ++person)
+        QFile::link(QStringLiteral("%1/s%2").arg(orl).arg(person),
+                    QStringLiteral("%1/s%2").arg(gallery).arg(person));
+
+    StudioWindow window;
+    window.resize(1100, 760);
+    window.show();
+    window.Enrol(gallery, 5);
+    if (!WaitForTask(window)) {
+        std::fprintf(stderr, "morlin-studio could not enrol %s: %s\n", qPrintable(gallery),
+                     qPrintable(window.findChild<QLabel*>("message")->text()));
+        return;
+    }
+    window.RecognizeFile(orl + "/s12/8.pgm");
+    SaveStudio(window, folder + "/studio-recognized.png");
+
+    window.CalibrateForStrangers(0.05);
+    WaitForTask(window);
+    window.RecognizeFile(orl + "/s38/1.pgm");
+    SaveStudio(window, folder + "/studio-stranger.png");
+
+    // The parameter dialog drawn over the window, where a window manager
+    // would centre it.
+    WhenModal([&](QWidget* dialog) {
+        QPixmap picture = window.grab();
+        {
+            QPainter painter(&picture);
+            const QPixmap box = dialog->grab();
+            painter.drawPixmap((picture.width() - box.width()) / 2,
+                               (picture.height() - box.height()) / 2, box);
+        }
+        const QString file = folder + "/studio-parameters.png";
+        if (picture.save(file)) std::printf("%s\n", qPrintable(file));
+        dialog->findChild<QPushButton*>("2")->click();
+    });
+    window.EditParameters();
+
+    window.EvaluateHeldOut();
+    WaitForTask(window);
+    SaveStudio(window, folder + "/studio-evaluation.png");
+    QDir(gallery).removeRecursively();
+}
