@@ -85,8 +85,8 @@ void TrainBench(benchmark::State& state) {
 }
 BENCHMARK(TrainBench)->Arg(200)->Arg(800)->Arg(1600)->Unit(benchmark::kMillisecond);
 
-void RecognitionBench(benchmark::State& state) {
-    const int n = static_cast<int>(state.range(0));
+// Trains on n faces, then times recognitions of one face of the last person.
+void TimeRecognitions(benchmark::State& state, int n) {
     Gallery gallery = n <= 200 ? Faces(n, 5) : Faces(n, 10);
     Gallery probe(112, 92);
     probe.Add(LoadOrlFace(40, 10));
@@ -100,32 +100,24 @@ void RecognitionBench(benchmark::State& state) {
         benchmark::DoNotOptimize(faces.data());
     }
 }
+
+void RecognitionBench(benchmark::State& state) {
+    TimeRecognitions(state, static_cast<int>(state.range(0)));
+}
 BENCHMARK(RecognitionBench)->Arg(200)->Arg(400)->Unit(benchmark::kMicrosecond);
 
 // One recognition while another thread of the host keeps a core busy, as a
 // host's capture or detection threads do: with the threads the host allows
 // (second argument 0) and on one thread (1), side by side.
 void RecognitionBesideABusyCoreBench(benchmark::State& state) {
-    const int n = static_cast<int>(state.range(0));
     const int previousLimit = omp_get_max_threads();
     if (state.range(1) == 1) omp_set_num_threads(1);
-    Gallery gallery = n <= 200 ? Faces(n, 5) : Faces(n, 10);
-    Gallery probe(112, 92);
-    probe.Add(LoadOrlFace(40, 10));
-    CNolt_PCARecognition r;
-    r.SetSample(gallery.Pointers(), gallery.Count(), 112, 92);
-    r.Train();
     std::atomic<bool> stop{false};
     std::thread busy([&stop] {
         unsigned spins = 0;
         while (!stop.load(std::memory_order_relaxed)) benchmark::DoNotOptimize(++spins);
     });
-    std::vector<foundFace> faces;
-    for (auto _ : state) {
-        faces.clear();
-        r.Recognition(probe.RowPointers(0), 112, 92, faces);
-        benchmark::DoNotOptimize(faces.data());
-    }
+    TimeRecognitions(state, static_cast<int>(state.range(0)));
     stop.store(true);
     busy.join();
     omp_set_num_threads(previousLimit);

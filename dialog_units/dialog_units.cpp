@@ -1,3 +1,4 @@
+// Dialog units to pixels, from the font's average character size.
 #include "dialog_units.h"
 
 #include <QFont>

@@ -1,3 +1,4 @@
+// Acting on modal windows and answering message boxes from inside their event loops.
 #include "modal_driver.h"
 
 #include <QAbstractButton>

@@ -1,3 +1,4 @@
+// The scripted server: raw replies written as a test asks, one thread per connection.
 #include "scripted_server.h"
 
 #include <arpa/inet.h>

@@ -1,3 +1,4 @@
+// A fresh folder per test under the system temporary path, removed afterwards.
 #include "temp_folder.h"
 
 #include <stdlib.h>

@@ -1,3 +1,4 @@
+// The file server of the tests on cpp-httplib, with failures on demand.
 #include "update_server.h"
 
 #include <httplib.h>

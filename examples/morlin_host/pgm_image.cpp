@@ -1,3 +1,4 @@
+// The PGM reader of the example host: header, then 8-bit pixels.
 #include "pgm_image.h"
 
 #include <cctype>

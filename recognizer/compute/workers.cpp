@@ -1,3 +1,4 @@
+// The recognizer's helper threads and the hand-over of a region's pieces.
 #include "compute/workers.h"
 
 #include <omp.h>

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <memory>
 
+#include "compute/cpu_level.h"
 #include "compute/workers.h"
 #include "eigen/rotation_queue.h"
 #include "eigen/rotation_runs.h"
@@ -30,6 +31,9 @@ using MatrixSpace::matrix;
 // pathological input (values that rounding keeps re-creating) from hanging the
 // host. No ordinary matrix comes near it.
 constexpr int maxSweepsPerStage = 500;
+
+// A tolerance below this would ask for more than single precision can give.
+constexpr float smallestTolerance = 1e-7f;
 
 // Rotates the pair (p, q), p < q, of a to zero a(q, p), and returns the
 // rotation. q continues a run of rotated rows that began at q0; the pairs left
@@ -112,7 +116,7 @@ __attribute__((always_inline)) inline bool Sweep(matrix* a, int n, double thr, R
 }
 
 template <bool Tiles>
-struct RestAtOnce {
+struct LeftPartsNow {
     matrix* a;
     matrix* v;
     int n;
@@ -121,17 +125,17 @@ struct RestAtOnce {
     }
 };
 
-struct RestQueued {
+struct LeftPartsQueued {
     RotationQueue& queue;
     __attribute__((always_inline)) void operator()(const PlaneRotation* run, int count) const {
         for (int b = 0; b < count; ++b) queue.Push(run[b]);
     }
 };
 
-// The loops built for AVX-512 (with tiles), AVX2 and the baseline: the same
-// operations on every element, so all give the same bits; the wider builds do
-// eight or four at a time.
-struct Build {
+// The sweep's loops for one processor level: AVX-512 (with tiles), AVX2 and
+// the baseline do the same operations on every element, so all give the
+// same bits; the wider builds do eight or four at a time.
+struct SweepKernels {
     bool (*sweep)(matrix* a, matrix* v, int n, double thr);
     bool (*sweepQueued)(matrix* a, RotationQueue& queue, int n, double thr);
     void (*rotateLeftPart)(matrix* a, matrix* v, int n, const PlaneRotation* run, int count);
@@ -139,29 +143,26 @@ struct Build {
 
 #define JACOBI_BUILD(name, isa, tiles)                                                   \
     isa bool Sweep##name(matrix* a, matrix* v, int n, double thr) {                      \
-        RestAtOnce<tiles> rest{a, v, n};                                                 \
+        LeftPartsNow<tiles> rest{a, v, n};                                               \
         return Sweep<tiles>(a, n, thr, rest);                                            \
     }                                                                                    \
     isa bool SweepQueued##name(matrix* a, RotationQueue& queue, int n, double thr) {     \
-        RestQueued rest{queue};                                                          \
+        LeftPartsQueued rest{queue};                                                     \
         return Sweep<tiles>(a, n, thr, rest);                                            \
     }                                                                                    \
     isa void RotateLeftPart##name(matrix* a, matrix* v, int n, const PlaneRotation* run, \
                                   int count) {                                           \
         RotateLeftPart<tiles>(a, v, n, run, count);                                      \
     }                                                                                    \
-    constexpr Build build##name{&Sweep##name, &SweepQueued##name, &RotateLeftPart##name};
+    constexpr SweepKernels kernels##name{&Sweep##name, &SweepQueued##name, &RotateLeftPart##name};
 
 JACOBI_BUILD(Avx512, __attribute__((target("avx512f"))), true)
 JACOBI_BUILD(Avx2, __attribute__((target("avx2"))), false)
 JACOBI_BUILD(Baseline, , false)
 #undef JACOBI_BUILD
 
-const Build& BuildForThisProcessor() {
-    if (__builtin_cpu_supports("avx512f")) return buildAvx512;
-    if (__builtin_cpu_supports("avx2")) return buildAvx2;
-    return buildBaseline;
-}
+constexpr PerCpuLevel<const SweepKernels*> sweepKernels{&kernelsBaseline, &kernelsAvx2,
+                                                        &kernelsAvx512};
 
 // Threshold stages until the threshold falls to the stop value, each stage
 // sweeping until a sweep rotates nothing.
@@ -203,7 +204,7 @@ void SortByMagnitude(matrix* v, matrix* e, int n) {
 
 int JacobiEigen(MatrixSpace::matrix* a, MatrixSpace::matrix* v, MatrixSpace::matrix* e, int n,
                 float eps, Workers* workers) {
-    if (eps < 1e-7f) eps = 1e-7f;
+    if (eps < smallestTolerance) eps = smallestTolerance;
 
     std::memset(v->data, 0, static_cast<size_t>(n) * n * sizeof(float));
     for (int k = 0; k < n; ++k) v->col[k][k] = 1.0f;
@@ -215,7 +216,7 @@ int JacobiEigen(MatrixSpace::matrix* a, MatrixSpace::matrix* v, MatrixSpace::mat
     const double stop = eps * f0 / n;
 
     if (!(f0 <= stop)) {
-        const Build& build = BuildForThisProcessor();
+        const SweepKernels& kernels = *sweepKernels.Active();
         // Within a sweep the left parts of the rotations and the eigenvectors
         // are written by nothing else and read by nothing but later left
         // parts: a second thread applies them, in the same order, while this
@@ -226,7 +227,7 @@ int JacobiEigen(MatrixSpace::matrix* a, MatrixSpace::matrix* v, MatrixSpace::mat
         const auto queue = twoThreads ? std::make_unique<RotationQueue>() : nullptr;
         const auto solve = [&] {
             RunStages(f0, stop, n, [&](double thr) {
-                const bool rotated = build.sweepQueued(a, *queue, n, thr);
+                const bool rotated = kernels.sweepQueued(a, *queue, n, thr);
                 queue->WaitUntilApplied();
                 return rotated;
             });
@@ -241,13 +242,13 @@ int JacobiEigen(MatrixSpace::matrix* a, MatrixSpace::matrix* v, MatrixSpace::mat
                     while (length < maxRunLength && i + length < count &&
                            r[i + length].p == r[i].p && r[i + length].q == r[i].q + length)
                         ++length;
-                    build.rotateLeftPart(a, v, n, r + i, length);
+                    kernels.rotateLeftPart(a, v, n, r + i, length);
                     i += static_cast<size_t>(length);
                 }
             });
         };
         if (!twoThreads || !workers->RunPair(solve, applyLeftParts))
-            RunStages(f0, stop, n, [&](double thr) { return build.sweep(a, v, n, thr); });
+            RunStages(f0, stop, n, [&](double thr) { return kernels.sweep(a, v, n, thr); });
     }
 
     for (int k = 0; k < n; ++k) e->col[0][k] = a->col[k][k];

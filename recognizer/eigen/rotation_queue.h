@@ -22,7 +22,13 @@ struct PlaneRotation {
 // One side's wake-up call. The other side spins a little while it finds
 // nothing to do and then sleeps: when the two share a core (a loaded machine,
 // a thread limit of the host's), spinning would take the time the side it
-// waits for needs. Ringing costs one fence and a load while nobody sleeps.
+// waits for needs. Ringing costs one read-modify-write while nobody sleeps.
+//
+// Both sides meet on `sleeping` with read-modify-writes: if the ringer's
+// comes first, the waiter's, reading it, sees everything the ringer changed
+// before (and ready() holds); if the waiter's comes first, the ringer reads
+// that it sleeps and wakes it. (Read-modify-writes rather than fences, which
+// the thread sanitizer cannot follow.)
 class Doorbell {
 public:
     // Waiter: returns once ready() holds.
@@ -35,21 +41,17 @@ public:
 #endif
         }
         while (!ready()) {
-            const unsigned seen = rings.load(std::memory_order_seq_cst);
-            sleeping.store(true, std::memory_order_seq_cst);
-            // With the ringer's fence: either the ringer sees sleeping, or
-            // ready() sees what the ringer changed.
-            std::atomic_thread_fence(std::memory_order_seq_cst);
-            if (!ready()) rings.wait(seen, std::memory_order_seq_cst);
-            sleeping.store(false, std::memory_order_relaxed);
+            const unsigned seen = rings.load(std::memory_order_acquire);
+            sleeping.exchange(1, std::memory_order_acq_rel);
+            if (!ready()) rings.wait(seen, std::memory_order_acquire);
+            sleeping.store(0, std::memory_order_relaxed);
         }
     }
 
     // Ringer: after a change that may make the waiter ready.
     void Ring() {
-        std::atomic_thread_fence(std::memory_order_seq_cst);
-        if (!sleeping.load(std::memory_order_seq_cst)) return;
-        rings.fetch_add(1, std::memory_order_seq_cst);
+        if (sleeping.fetch_add(0, std::memory_order_acq_rel) == 0) return;
+        rings.fetch_add(1, std::memory_order_release);
         rings.notify_one();
     }
 
@@ -57,11 +59,14 @@ private:
     static constexpr int spinLimit = 4096;
 
     std::atomic<unsigned> rings{0};
-    std::atomic<bool> sleeping{false};
+    std::atomic<int> sleeping{0};
 };
 
 class RotationQueue {
 public:
+    // Rotations the ring holds before the producer waits for the consumer.
+    static constexpr size_t capacity = 1024;  // a power of two
+
     // Producer: appends one rotation, waiting while the ring is full. The
     // consumer sees rotations a batch at a time, so the shared counter's cache
     // line does not travel once per rotation.
@@ -119,7 +124,6 @@ public:
     }
 
 private:
-    static constexpr size_t capacity = 1024;  // a power of two
     static constexpr size_t mask = capacity - 1;
     static constexpr size_t batch = 64;  // divides capacity
 

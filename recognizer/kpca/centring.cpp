@@ -1,3 +1,4 @@
+// Centring in feature space: the terms of Q = -1/n everywhere, summed once.
 #include "kpca/centring.h"
 
 #include "matrix/matrix.h"
@@ -6,7 +7,7 @@ using MatrixSpace::matrix;
 
 namespace {
 
-float Share(int n) {
+float MinusOneOver(int n) {
     return static_cast<float>(-1.0 / n);
 }
 
@@ -14,18 +15,18 @@ float Share(int n) {
 
 KernelCentring CentringOf(const matrix* kernel) {
     const int n = kernel->rows;
-    const float share = Share(n);
+    const float q = MinusOneOver(n);
     KernelCentring centring;
     centring.rowShare.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         // K(i, k) read as K(k, i), the same value, along a contiguous column.
         const float* column = kernel->col[i];
         float sum = 0.0f;
-        for (int k = 0; k < n; ++k) sum += column[k] * share;
+        for (int k = 0; k < n; ++k) sum += column[k] * q;
         centring.rowShare[static_cast<size_t>(i)] = sum;
     }
     float all = 0.0f;
-    for (int k = 0; k < n; ++k) all += centring.rowShare[static_cast<size_t>(k)] * share;
+    for (int k = 0; k < n; ++k) all += centring.rowShare[static_cast<size_t>(k)] * q;
     centring.allShare = all;
     return centring;
 }
@@ -46,9 +47,9 @@ void CentreKernelMatrix(const matrix* kernel, const KernelCentring& centring, ma
 }
 
 void CentreKernelColumn(float* k, int n, const KernelCentring& centring) {
-    const float share = Share(n);
+    const float q = MinusOneOver(n);
     float probeShare = 0.0f;
-    for (int i = 0; i < n; ++i) probeShare += share * k[i];
+    for (int i = 0; i < n; ++i) probeShare += q * k[i];
     for (int i = 0; i < n; ++i) {
         float value = k[i] + centring.rowShare[static_cast<size_t>(i)];
         value += probeShare;

@@ -3,13 +3,18 @@
 // straight from the host's rows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+// Equalization works on this many grey levels, 0 to the brightest.
+inline constexpr size_t greyLevelCount = 256;
+inline constexpr float brightestLevel = 255.0f;
 
 // The level of a pixel value: 0..255, values outside clamped (NaN to 0)
 // before the conversion, since converting a huge float or a NaN to int is
 // undefined. Written without branches, so that loops over it vectorise.
 inline uint8_t GreyLevel(float value) {
-    const float clamped = value >= 0.0f ? (value < 255.0f ? value : 255.0f) : 0.0f;
+    const float clamped = value >= 0.0f ? (value < brightestLevel ? value : brightestLevel) : 0.0f;
     return static_cast<uint8_t>(static_cast<int>(clamped));
 }
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "kpca/vector_sums.h"
+#include "compute/vector_sums.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
 

@@ -10,7 +10,7 @@
 #include "kpca/centring.h"
 #include "kpca/grey_levels.h"
 #include "kpca/refusal.h"
-#include "kpca/threads.h"
+#include "compute/threads.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
 

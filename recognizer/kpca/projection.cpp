@@ -1,3 +1,4 @@
+// Coordinates of centred kernel columns in the component space.
 #include "kpca/projection.h"
 
 #include "matrix/matrix.h"

@@ -15,7 +15,7 @@
 #include "kpca/projection.h"
 #include "kpca/recognizer_message.h"
 #include "kpca/refusal.h"
-#include "kpca/threads.h"
+#include "compute/threads.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
 

@@ -1,3 +1,4 @@
+// The recognizer's message channel: the installed sink, else standard error.
 #include "kpca/recognizer_message.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// The message for an operation refused for lack of memory.
 #include "kpca/refusal.h"
 
 #include <cstdio>

@@ -14,7 +14,7 @@
 #include "kpca/refusal.h"
 #include "kpca/centring.h"
 #include "kpca/projection.h"
-#include "kpca/threads.h"
+#include "compute/threads.h"
 #include "kpca/zero_eigenvalue.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"

@@ -1,3 +1,4 @@
+// How many leading components carry information: eigenvalues not zero up to rounding.
 #include "kpca/zero_eigenvalue.h"
 
 #include <cmath>

@@ -4,7 +4,8 @@
 // centring by full products with the n x n matrix Q, the Jacobi solver rotating
 // everything at once on one thread, recognition with the same products for
 // every probe. Checked for every kernel, on ORL faces and on random images and
-// matrices, on one thread and on two.
+// matrices, on one thread and on two, at every processor level this machine
+// runs (AVX-512, AVX2, the baseline).
 #include <gtest/gtest.h>
 #include <omp.h>
 
@@ -16,13 +17,14 @@
 #include <random>
 #include <vector>
 
+#include "compute/cpu_level.h"
 #include "compute/workers.h"
 #include "distance/distance_weights.h"
 #include "distance/measure_distance.h"
 #include "eigen/jacobi_eigen.h"
 #include "gallery.h"
 #include "kpca/projection.h"
-#include "kpca/vector_sums.h"
+#include "compute/vector_sums.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
 #include "reference.h"
@@ -240,11 +242,29 @@ PCAParameter Kernel(int type, double gamma, double coef0, double degree, int mea
     return p;
 }
 
-class BitIdentityTest : public ::testing::TestWithParam<std::tuple<Case, int>> {};
+// Every processor level this machine runs, narrowest first; the wider ones
+// it lacks are skipped by name.
+constexpr CpuLevel levels[] = {CpuLevel::Baseline, CpuLevel::Avx2, CpuLevel::Avx512};
+
+const char* LevelName(CpuLevel level) {
+    switch (level) {
+        case CpuLevel::Avx512:
+            return "Avx512";
+        case CpuLevel::Avx2:
+            return "Avx2";
+        case CpuLevel::Baseline:
+            break;
+    }
+    return "Baseline";
+}
+
+class BitIdentityTest : public ::testing::TestWithParam<std::tuple<Case, int, CpuLevel>> {};
 
 TEST_P(BitIdentityTest, TrainingAndRecognitionMatchTheReference) {
-    const auto& [c, threads] = GetParam();
+    const auto& [c, threads, level] = GetParam();
+    if (level > SupportedCpuLevel()) GTEST_SKIP() << "this processor lacks " << LevelName(level);
     const ThreadLimit limit(threads);
+    const ScopedCpuLevel cpu(level);
     for (bool faces : {true, false}) {
         // Galleries large enough for the solver's second thread.
         Gallery gallery = faces ? OrlGallery(20, 1, 4) : RandomGallery(72, 112, 92, 5);
@@ -276,7 +296,11 @@ TEST_P(BitIdentityTest, TrainingAndRecognitionMatchTheReference) {
 
 // The double sums themselves, before any rounding to a float kernel value could
 // hide a difference; lengths with and without a tail.
-TEST(SumBitIdentityTest, FourAtATimeMatchTheReference) {
+class SumBitIdentityTest : public ::testing::TestWithParam<CpuLevel> {};
+
+TEST_P(SumBitIdentityTest, FourAtATimeMatchTheReference) {
+    if (GetParam() > SupportedCpuLevel()) GTEST_SKIP() << "this processor lacks it";
+    const ScopedCpuLevel cpu(GetParam());
     std::mt19937 random(7);
     std::uniform_real_distribution<float> value(0.0f, 1.0f);
     for (int n : {3, 8, 1001, 10304}) {
@@ -299,7 +323,11 @@ TEST(SumBitIdentityTest, FourAtATimeMatchTheReference) {
 
 // Random matrices, dense and with half the pairs already zero (left alone by
 // every sweep), across the order where the solver starts its second thread.
-TEST(JacobiBitIdentityTest, EveryOrderAndThreadCountMatchesTheReference) {
+class JacobiBitIdentityTest : public ::testing::TestWithParam<CpuLevel> {};
+
+TEST_P(JacobiBitIdentityTest, EveryOrderAndThreadCountMatchesTheReference) {
+    if (GetParam() > SupportedCpuLevel()) GTEST_SKIP() << "this processor lacks it";
+    const ScopedCpuLevel cpu(GetParam());
     Workers workers;
     for (int threads : {1, 2}) {
         const ThreadLimit limit(threads);
@@ -329,10 +357,15 @@ INSTANTIATE_TEST_SUITE_P(
                                          Case{"Polynomial", Kernel(1, 4e-4, 1, 3, 2)},
                                          Case{"Rbf", Kernel(2, 6e-4, 0, 2, 8)},
                                          Case{"Sigmoid", Kernel(3, 4e-4, 0.1, 2, 5)}),
-                       ::testing::Values(1, 2)),
+                       ::testing::Values(1, 2), ::testing::ValuesIn(levels)),
     [](const auto& test) {
         return std::string(std::get<0>(test.param).name) + "_" +
-               std::to_string(std::get<1>(test.param)) + "Threads";
+               std::to_string(std::get<1>(test.param)) + "Threads_" +
+               LevelName(std::get<2>(test.param));
     });
+
+const auto levelName = [](const auto& test) { return std::string(LevelName(test.param)); };
+INSTANTIATE_TEST_SUITE_P(Levels, SumBitIdentityTest, ::testing::ValuesIn(levels), levelName);
+INSTANTIATE_TEST_SUITE_P(Levels, JacobiBitIdentityTest, ::testing::ValuesIn(levels), levelName);
 
 }  // namespace

@@ -1,3 +1,4 @@
+// Test galleries: random images and the ORL faces read from data/.
 #include "gallery.h"
 
 #include <fstream>

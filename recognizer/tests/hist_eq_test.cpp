@@ -1,3 +1,4 @@
+// Histogram equalization of matrix columns: the designed fractions, levels and ranges.
 #include <gtest/gtest.h>
 
 #include <vector>

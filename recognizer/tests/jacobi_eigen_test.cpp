@@ -1,3 +1,4 @@
+// The Jacobi solver: the designed cases by hand, and agreement with LAPACK.
 #include "eigen/jacobi_eigen.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The matrix library: layout, products, ranges and refused allocations.
 #include "matrix/matrix.h"
 
 #include <gtest/gtest.h>

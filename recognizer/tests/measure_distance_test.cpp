@@ -1,3 +1,4 @@
+// The ten distance measures on hand-computed columns.
 #include "distance/measure_distance.h"
 
 #include <gtest/gtest.h>

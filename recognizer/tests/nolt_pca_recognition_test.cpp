@@ -1,3 +1,4 @@
+// The recognizer object's states: samples, parameters, training and reset.
 #include "plugin/morlin.h"
 
 #include <gtest/gtest.h>

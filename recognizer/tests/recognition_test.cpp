@@ -1,3 +1,4 @@
+// Recognition of probes: nearest images, the strict threshold, the order of results.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// The straightforward computation the faster recognizer must equal bit for bit.
 #include "reference.h"
 
 #include <lapacke.h>

@@ -1,3 +1,4 @@
+// Training: the kernels' formulas, centring, the basis and the coordinates.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The parameter dialog built from its template, its data exchange and enabling rules.
 #include "ui/parameter_dialog.h"
 
 #include <QCheckBox>

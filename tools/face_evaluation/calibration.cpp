@@ -1,3 +1,4 @@
+// Thresholds from the gallery: folds for verification, people left out for identification.
 #include "calibration.h"
 
 #include <algorithm>

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <limits>
 
+#include "folds.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -34,11 +36,8 @@ Evaluation Evaluate(FaceDataset& dataset, const PCAParameter& param) {
 
     int rank1 = 0, mated = 0, withCorrect = 0, withFalse = 0;
     double probeMs = 0.0;
-    std::vector<int*> rows(static_cast<size_t>(dataset.rows));
     for (FaceImage& probe : dataset.probes) {
-        for (int r = 0; r < dataset.rows; ++r)
-            rows[static_cast<size_t>(r)] =
-                probe.grey.data() + static_cast<ptrdiff_t>(r) * dataset.columns;
+        std::vector<int*> rows = RowPointers(dataset, probe);
         ProbeResult result;
         const Clock::time_point start = Clock::now();
         recognizer.Recognition(rows.data(), dataset.rows, dataset.columns, result.ranked);

@@ -1,3 +1,4 @@
+// The evaluation's charts with Qt Charts, and the PNG that holds them side by side.
 #include "evaluation_charts.h"
 
 #include <QtCharts/QAreaSeries>
@@ -42,6 +43,50 @@ QLineSeries* Histogram(const std::vector<double>& values, double low, double hig
     }
     return outline;
 }
+
+// A trade-off of two error rates on log axes. Log axes show neither 0, so
+// every point is drawn at least at floor: one comparison's or search's share.
+class RateTradeOff {
+public:
+    RateTradeOff(QChart* on, const QString& xTitle, const QString& yTitle, QPointF lowest)
+        : chart(on), floor(lowest), x(new QLogValueAxis), y(new QLogValueAxis) {
+        x->setTitleText(xTitle);
+        y->setTitleText(yTitle);
+        x->setLabelFormat(QStringLiteral("%g"));
+        y->setLabelFormat(QStringLiteral("%g"));
+        x->setRange(floor.x(), 1.0);
+        y->setRange(floor.y(), 1.0);
+        chart->addAxis(x, Qt::AlignBottom);
+        chart->addAxis(y, Qt::AlignLeft);
+    }
+    void Append(QXYSeries* curve, double xRate, double yRate) const {
+        curve->append(std::max(xRate, floor.x()), std::max(yRate, floor.y()));
+    }
+    void AddCurve(QLineSeries* curve, const QColor& colour) const {
+        curve->setPen(QPen(colour, 2));
+        Attach(curve);
+    }
+    // The threshold in use, as a red dot named in the legend.
+    void MarkOperatingPoint(const QString& name, double xRate, double yRate) const {
+        auto* point = new QScatterSeries;
+        point->setName(name);
+        point->setMarkerSize(12);
+        point->setColor(QColor(220, 40, 40));
+        Append(point, xRate, yRate);
+        Attach(point);
+    }
+
+private:
+    void Attach(QXYSeries* series) const {
+        chart->addSeries(series);
+        series->attachAxis(x);
+        series->attachAxis(y);
+    }
+    QChart* chart;
+    QPointF floor;
+    QLogValueAxis* x;
+    QLogValueAxis* y;
+};
 
 }  // namespace
 
@@ -103,10 +148,11 @@ QChart* DistanceHistogramChart(const SortedComparisons& c, double threshold) {
 QChart* DetChart(const SortedComparisons& c, double threshold) {
     auto* chart = new QChart;
     chart->setTitle(QStringLiteral("DET curve"));
-    // FNMR against FMR at every distance; log axes show neither 0, so rates
-    // are kept at least one comparison's share.
-    const double floorFmr = 1.0 / std::max<size_t>(c.impostor.size(), 1);
-    const double floorFnmr = 1.0 / std::max<size_t>(c.genuine.size(), 1);
+    // FNMR against FMR at every distance.
+    const RateTradeOff plot(chart, QStringLiteral("FMR: impostors accepted"),
+                            QStringLiteral("FNMR"),
+                            QPointF(1.0 / std::max<size_t>(c.impostor.size(), 1),
+                                    1.0 / std::max<size_t>(c.genuine.size(), 1)));
     auto* curve = new QLineSeries;
     curve->setName(QStringLiteral("FNMR against FMR"));
     std::vector<double> thresholds(c.genuine);
@@ -116,78 +162,36 @@ QChart* DetChart(const SortedComparisons& c, double threshold) {
     const size_t step = std::max<size_t>(1, thresholds.size() / 2000);
     for (size_t i = 0; i < thresholds.size(); i += step) {
         const ErrorRates r = c.At(thresholds[i]);
-        if (r.fmr && r.fnmr)
-            curve->append(std::max(*r.fmr, floorFmr), std::max(*r.fnmr, floorFnmr));
+        if (r.fmr && r.fnmr) plot.Append(curve, *r.fmr, *r.fnmr);
     }
-    auto* x = new QLogValueAxis;
-    auto* y = new QLogValueAxis;
-    x->setTitleText(QStringLiteral("FMR: impostors accepted"));
-    y->setTitleText(QStringLiteral("FNMR"));
-    x->setLabelFormat(QStringLiteral("%g"));
-    y->setLabelFormat(QStringLiteral("%g"));
-    x->setRange(floorFmr, 1.0);
-    y->setRange(floorFnmr, 1.0);
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    curve->setPen(QPen(QColor(60, 60, 160), 2));
-    chart->addSeries(curve);
-    curve->attachAxis(x);
-    curve->attachAxis(y);
+    plot.AddCurve(curve, QColor(60, 60, 160));
     const ErrorRates at = c.At(threshold);
-    if (at.fmr && at.fnmr) {
-        auto* point = new QScatterSeries;
-        point->setName(QStringLiteral("operating point: FMR %1, FNMR %2")
-                           .arg(*at.fmr, 0, 'g', 3)
-                           .arg(*at.fnmr, 0, 'g', 3));
-        point->setMarkerSize(12);
-        point->setColor(QColor(220, 40, 40));
-        point->append(std::max(*at.fmr, floorFmr), std::max(*at.fnmr, floorFnmr));
-        chart->addSeries(point);
-        point->attachAxis(x);
-        point->attachAxis(y);
-    }
+    if (at.fmr && at.fnmr)
+        plot.MarkOperatingPoint(QStringLiteral("operating point: FMR %1, FNMR %2")
+                                    .arg(*at.fmr, 0, 'g', 3)
+                                    .arg(*at.fnmr, 0, 'g', 3),
+                                *at.fmr, *at.fnmr);
     return chart;
 }
 
 QChart* IdentificationChart(const OpenSetSearches& s, double threshold) {
     auto* chart = new QChart;
     chart->setTitle(QStringLiteral("Open-set identification"));
-    // Log axes show neither 0: rates are kept at least one search's share.
-    const double floorFpir = 1.0 / std::max<size_t>(s.NonMated(), 1);
-    const double floorFnir = 1.0 / std::max<size_t>(s.Mated(), 1);
+    const RateTradeOff plot(
+        chart, QStringLiteral("FPIR: strangers named"), QStringLiteral("FNIR"),
+        QPointF(1.0 / std::max<size_t>(s.NonMated(), 1), 1.0 / std::max<size_t>(s.Mated(), 1)));
     auto* curve = new QLineSeries;
     curve->setName(
         QStringLiteral("%1 mated, %2 stranger searches").arg(s.Mated()).arg(s.NonMated()));
-    for (const auto& [fpir, fnir] : s.Curve())
-        curve->append(std::max(fpir, floorFpir), std::max(fnir, floorFnir));
-    auto* x = new QLogValueAxis;
-    auto* y = new QLogValueAxis;
-    x->setTitleText(QStringLiteral("FPIR: strangers named"));
-    y->setTitleText(QStringLiteral("FNIR"));
-    x->setLabelFormat(QStringLiteral("%g"));
-    y->setLabelFormat(QStringLiteral("%g"));
-    x->setRange(floorFpir, 1.0);
-    y->setRange(floorFnir, 1.0);
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    curve->setPen(QPen(QColor(30, 130, 70), 2));
-    chart->addSeries(curve);
-    curve->attachAxis(x);
-    curve->attachAxis(y);
+    for (const auto& [fpir, fnir] : s.Curve()) plot.Append(curve, fpir, fnir);
+    plot.AddCurve(curve, QColor(30, 130, 70));
     const IdentificationRates at = s.At(threshold);
-    if (at.fpir && at.fnir) {
-        auto* point = new QScatterSeries;
-        point->setName(QStringLiteral("at %1: FPIR %2, FNIR %3")
-                           .arg(threshold, 0, 'g', 4)
-                           .arg(*at.fpir, 0, 'g', 3)
-                           .arg(*at.fnir, 0, 'g', 3));
-        point->setMarkerSize(12);
-        point->setColor(QColor(220, 40, 40));
-        point->append(std::max(*at.fpir, floorFpir), std::max(*at.fnir, floorFnir));
-        chart->addSeries(point);
-        point->attachAxis(x);
-        point->attachAxis(y);
-    }
+    if (at.fpir && at.fnir)
+        plot.MarkOperatingPoint(QStringLiteral("at %1: FPIR %2, FNIR %3")
+                                    .arg(threshold, 0, 'g', 4)
+                                    .arg(*at.fpir, 0, 'g', 3)
+                                    .arg(*at.fnir, 0, 'g', 3),
+                                *at.fpir, *at.fnir);
     return chart;
 }
 

@@ -1,3 +1,4 @@
+// Open-set rates from searches, and searches of probes left out with their person.
 #include "identification.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// A recognizer setting described in one line.
 #include "setting_text.h"
 
 #include <cstdio>

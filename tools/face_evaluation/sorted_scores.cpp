@@ -1,3 +1,4 @@
+// Shares and quantile thresholds of sorted distances.
 #include "sorted_scores.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The report as one JSON object, written with Qt's JSON classes.
 #include "json_report.h"
 
 #include <QJsonArray>

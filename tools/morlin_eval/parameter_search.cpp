@@ -1,3 +1,4 @@
+// The grid of settings, scored from reused coordinates of each model.
 #include "parameter_search.h"
 
 #include <algorithm>
@@ -16,6 +17,11 @@
 using namespace MatrixSpace;
 
 namespace {
+
+// The best settings a search reports.
+constexpr size_t settingsReported = 5;
+// How much of a setting's description a progress line shows.
+constexpr size_t progressDescription = 28;
 
 // What one model tells of every setting it serves: for each component count
 // and measure, each held-out image's nearest gallery image.
@@ -188,7 +194,8 @@ SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& fol
     int done = 0;
     const auto tell = [&](const SearchKernel& kernel, const std::string& model) {
         if (progress)
-            progress(done, total, DescribeSetting(kernel.param).substr(0, 28) + ", " + model);
+            progress(done, total,
+                     DescribeSetting(kernel.param).substr(0, progressDescription) + ", " + model);
         ++done;
     };
 
@@ -255,8 +262,8 @@ SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& fol
     std::stable_sort(scores.begin(), scores.end(), Better);
     result.settings = scores.size();
     result.chosen = scores.front();
-    result.top.assign(scores.begin(), scores.begin() + static_cast<std::ptrdiff_t>(
-                                                           std::min<size_t>(5, scores.size())));
+    result.top.assign(scores.begin(), scores.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                           settingsReported, scores.size())));
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (progress) progress(total, total, "done");

@@ -1,3 +1,4 @@
+// The report's PNG: the verification charts, and the identification curve for an open set.
 #include "plot.h"
 
 #include "evaluation_charts.h"

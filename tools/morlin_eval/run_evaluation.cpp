@@ -1,3 +1,4 @@
+// One run of morlin-eval: load, search, calibrate, evaluate, in that order.
 #include "run_evaluation.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// A progress bar that redraws one line of the terminal.
 #include "terminal_progress.h"
 
 #include <unistd.h>

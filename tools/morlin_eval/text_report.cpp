@@ -1,3 +1,4 @@
+// The report as lines of text.
 #include "text_report.h"
 
 #include <cstdio>

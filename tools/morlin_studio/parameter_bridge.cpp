@@ -1,3 +1,4 @@
+// Reading and filling the recognizer's parameter dialog by its control ids.
 #include "parameter_bridge.h"
 
 #include <QCheckBox>

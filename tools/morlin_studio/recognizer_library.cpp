@@ -1,3 +1,4 @@
+// Loading libmorlin.so and resolving its six exports.
 #include "recognizer_library.h"
 
 #include <QCoreApplication>

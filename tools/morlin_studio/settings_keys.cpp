@@ -1,3 +1,4 @@
+// The recognizer's parameters kept in QSettings, one key each.
 #include "settings_keys.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// morlin-studio's window: widgets, menus, background tasks, recognition and its display.
 #include "studio_window.h"
 
 #include <QApplication>

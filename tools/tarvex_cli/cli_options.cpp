@@ -1,3 +1,4 @@
+// tarvex-cli's commands and options, parsed with QCommandLineParser.
 #include "cli_options.h"
 
 #include <QCommandLineParser>
@@ -7,8 +8,32 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/update_result.h"
 #include "publish/publish.h"
 #include "trust/manifest_stamp.h"
+
+namespace {
+
+constexpr size_t helpWidth = 78;
+
+// "  0 updated, 1 no connection, ..." from the one list of result codes.
+std::string ResultCodeLines() {
+    std::string lines = " ";
+    size_t width = 1;
+    for (const ResultMeaning& result : resultMeanings) {
+        const std::string item = " " + std::to_string(result.code) + " " + result.meaning + ",";
+        if (width + item.size() > helpWidth) {
+            lines += "\n ";
+            width = 1;
+        }
+        lines += item;
+        width += item.size();
+    }
+    lines.back() = '\n';
+    return lines;
+}
+
+}  // namespace
 
 std::string CliUsage() {
     return "usage: tarvex-cli catalog init [--program-dir DIR]\n"
@@ -37,10 +62,9 @@ std::string CliUsage() {
            "                 of the manifest's + 1 and the time in seconds since 1970)\n"
            "  --valid-for TIME  write [Main] expires TIME from now: 30d, 12h, 90m, 2w, 3600s\n"
            "  --help, --version; every --name value may also be given as --name=value\n"
-           "exit status of update and verify: the run's result code: 0 updated (verify: the\n"
-           "  site would be accepted), 1 no connection, 2 a file cannot be requested,\n"
-           "  3 manifest failed or not trusted, 4 bad entry or module transfer failed,\n"
-           "  6 up to date, 7 declined or not installed;\n"
+           "exit status of update and verify: the run's result code (verify: 0 when a\n"
+           "  client would accept the site):\n" +
+           ResultCodeLines() +
            "  of keygen and publish: 0 done, 1 refused (the reason is on standard error);\n"
            "  10 catalogue error, 64 usage error, 70 unexpected error\n";
 }

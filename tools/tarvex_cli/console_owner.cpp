@@ -1,3 +1,4 @@
+// The terminal as the run's owner: lines or a bar on standard error, the question on the terminal.
 #include "console_owner.h"
 
 #include <unistd.h>

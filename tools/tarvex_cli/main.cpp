@@ -20,7 +20,7 @@ constexpr int unexpectedErrorStatus = 70;
 
 int Operate(const CliOptions& options) {
     const std::filesystem::path folder =
-        options.programDir.empty() ? ProgramFolder() : options.programDir;
+        options.programDir.empty() ? RunningProgramFolder() : options.programDir;
     std::string error;
     bool done = false;
     switch (options.command) {

@@ -1,3 +1,4 @@
+// The update command: one run, its result message and code.
 #include "run_update.h"
 
 #include <iostream>

@@ -1,3 +1,4 @@
+// The verify command: a dry run of the site, a line per file and a verdict.
 #include "verify_site.h"
 
 #include <iostream>

@@ -76,12 +76,6 @@ TEST(ParameterSearchTest, ScoresMatchTheRecognizerAndTiesGoToTheSimplest) {
             << DescribeSetting(score.param);
 }
 
-TEST(ParameterSearchTest, ComponentsKeepTheirShareOfTheTrainingImages) {
-    EXPECT_EQ(ScaledComponents(60, 160, 200), 75);
-    EXPECT_EQ(ScaledComponents(10, 8, 10), 10);
-    EXPECT_EQ(ScaledComponents(3, 0, 10), 3);
-}
-
 // --name=value and --name value, negative numbers included.
 TEST(MorlinEvalCommandLineTest, LongOptionsTakeTheirValueEitherWay) {
     const std::string eval = MORLIN_EVAL_PATH;
@@ -96,8 +90,11 @@ TEST(MorlinEvalCommandLineTest, LongOptionsTakeTheirValueEitherWay) {
         EXPECT_EQ(params["threshold"].toDouble(), -0.3) << form;
         EXPECT_EQ(params["components"].toInt(), 4) << form;
     }
-    EXPECT_EQ(RunCommand(eval + " --version").status, 0);
-    EXPECT_EQ(RunCommand(eval + " --help").status, 0);
+    EXPECT_EQ(RunCommand(eval + " --version").out, "morlin-eval 1.0.0.1\n");
+    const CommandResult help = RunCommand(eval + " --help");
+    EXPECT_EQ(help.status, 0);
+    for (const char* option : {"--open-set", "--calibrate-fpir", "--search", "Exit status"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
     EXPECT_EQ(RunCommand(eval + " --calibrate=2 " + orl + " 2>&1").status, 2);
     EXPECT_EQ(RunCommand(eval + " --no-such-option " + orl + " 2>&1").status, 2);
 }

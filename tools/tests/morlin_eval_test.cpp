@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
+#include <ostream>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -31,7 +33,7 @@ RunResult RunEval(const std::string& arguments) {
 }
 
 class MorlinEvalTest : public ::testing::Test {
-protected:
+public:
     MorlinEvalTest() : root(folder.Path()) {}
 
     // Person folder with count noisy variants of one base face, as PNG.
@@ -95,31 +97,58 @@ TEST_F(MorlinEvalTest, TextReportCountsGalleryAndProbes) {
     EXPECT_NE(r.out.find("rank-1 accuracy       1.0000"), std::string::npos) << r.out;
 }
 
-TEST_F(MorlinEvalTest, UnusableInputExitsWithTwo) {
+// What a person gets wrong, and what morlin-eval says: status 2 and the
+// cause named.
+struct Unusable {
+    const char* name;
+    std::function<void(MorlinEvalTest&)> setUp;  // on top of person a, 3 images
+    const char* arguments;                       // before the dataset
+    const char* told;
+};
+
+void PrintTo(const Unusable& unusable, std::ostream* out) {
+    *out << unusable.name;
+}
+
+class UnusableTest : public MorlinEvalTest, public ::testing::WithParamInterface<Unusable> {};
+
+TEST_P(UnusableTest, ExitsWithTwoAndSaysWhy) {
     AddPerson("a", 3, 1);
-    AddPerson("b", 3, 2, {12, 16});
-    RunResult r = RunEval("--train 2 " + root.string());
+    if (GetParam().setUp) GetParam().setUp(*this);
+    const RunResult r = RunEval(std::string(GetParam().arguments) + " " + root.string());
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("b/1.png"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(GetParam().told), std::string::npos) << r.out;
+}
 
-    fs::remove_all(root / "b");
-    r = RunEval("--train 4 " + root.string());
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("person a has 3 images"), std::string::npos) << r.out;
+INSTANTIATE_TEST_SUITE_P(
+    Mistakes, UnusableTest,
+    ::testing::Values(
+        Unusable{"ImagesOfAnotherSize",
+                 [](MorlinEvalTest& test) {
+                     test.AddPerson("b", 3, 2, {12, 16});
+                 },
+                 "--train 2", "b/1.png is 12x16, the others are 16x12"},
+        Unusable{"FewerImagesThanTrain", {}, "--train 4", "person a has 3 images"},
+        Unusable{"NotAnImage",
+                 [](MorlinEvalTest& test) {
+                     std::FILE* junk = std::fopen((test.root / "a" / "9.png").c_str(), "w");
+                     std::fputs("not an image", junk);
+                     std::fclose(junk);
+                 },
+                 "--train 1", "cannot read image a/9.png"},
+        Unusable{"UnknownKernel", {}, "--kernel cubic", "invalid value for --kernel: cubic"},
+        Unusable{"MeasureOutOfRange", {}, "--distance 10", "invalid value for --distance: 10"},
+        Unusable{"ComponentsNotANumber", {}, "--components x", "invalid value for --components"},
+        Unusable{"NoRepeat", {}, "--repeat 0", "invalid value for --repeat: 0"},
+        Unusable{"BothCalibrations", {}, "--calibrate 0.01 --calibrate-fpir 0.05", "give one"},
+        Unusable{"OpenSetHalfUnknown", {}, "--open-set=third", "invalid value for --open-set"}),
+    [](const auto& unusable) { return std::string(unusable.param.name); });
 
-    EXPECT_EQ(RunEval((root / "missing").string()).status, 2);
-    EXPECT_EQ(RunEval("--kernel cubic " + root.string()).status, 2);
-    EXPECT_EQ(RunEval("--distance 10 " + root.string()).status, 2);
-    EXPECT_EQ(RunEval("--components x " + root.string()).status, 2);
-    EXPECT_EQ(RunEval("--repeat 0 " + root.string()).status, 2);
-    EXPECT_EQ(RunEval("").status, 2);
-
-    std::FILE* junk = std::fopen((root / "a" / "9.png").c_str(), "w");
-    std::fputs("not an image", junk);
-    std::fclose(junk);
-    r = RunEval("--train 1 " + root.string());
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("a/9.png"), std::string::npos) << r.out;
+TEST_F(MorlinEvalTest, MissingDatasetExitsWithTwo) {
+    EXPECT_NE(RunEval((root / "missing").string()).out.find("no such folder"), std::string::npos);
+    const RunResult none = RunEval("");
+    EXPECT_EQ(none.status, 2);
+    EXPECT_NE(none.out.find("no DATASET given"), std::string::npos) << none.out;
 }
 
 TEST(NaturalOrderTest, DigitRunsCompareByValue) {

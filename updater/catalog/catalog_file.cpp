@@ -1,3 +1,4 @@
+// Making an empty catalogue and listing its rows, for tarvex-cli.
 #include "catalog/catalog_file.h"
 
 #include "catalog/catalog_error.h"

@@ -5,7 +5,7 @@
 
 class CDetectorSet : public ModuleSet {
 public:
-    explicit CDetectorSet(std::filesystem::path programFolder = ProgramFolder())
+    explicit CDetectorSet(std::filesystem::path programFolder = RunningProgramFolder())
         : ModuleSet(std::move(programFolder)) {}
 
     std::string GetDefaultSQL() const override { return "[detector]"; }

@@ -1,3 +1,4 @@
+// Field exchange between recordset members and statement columns.
 #include "catalog/field_exchange.h"
 
 #include "catalog/sqlcipher_database.h"

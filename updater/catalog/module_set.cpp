@@ -1,3 +1,4 @@
+// The columns of the detector and recognizer tables, bound in the designed order.
 #include "catalog/module_set.h"
 
 void ModuleSet::DoFieldExchange(FieldExchange& exchange) {

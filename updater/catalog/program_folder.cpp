@@ -1,3 +1,4 @@
+// The running program's folder, and where the catalogue lies in a program folder.
 #include "catalog/program_folder.h"
 
 #include "catalog/catalog_error.h"
@@ -8,7 +9,7 @@ std::filesystem::path ProgramPath() {
     return ec ? std::filesystem::path() : path;
 }
 
-std::filesystem::path ProgramFolder() {
+std::filesystem::path RunningProgramFolder() {
     return ProgramPath().parent_path();
 }
 

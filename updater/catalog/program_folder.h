@@ -6,7 +6,7 @@
 // Full path of the running program file (/proc/self/exe resolved).
 std::filesystem::path ProgramPath();
 // The folder of ProgramPath().
-std::filesystem::path ProgramFolder();
+std::filesystem::path RunningProgramFolder();
 // The catalogue file under a program folder: data/module.dat.
 std::filesystem::path CatalogPath(const std::filesystem::path& programFolder);
 // Raises CatalogError, saying how to make one, when programFolder has no

@@ -5,7 +5,7 @@
 
 class CRecognizerSet : public ModuleSet {
 public:
-    explicit CRecognizerSet(std::filesystem::path programFolder = ProgramFolder())
+    explicit CRecognizerSet(std::filesystem::path programFolder = RunningProgramFolder())
         : ModuleSet(std::move(programFolder)) {}
 
     std::string GetDefaultSQL() const override { return "[recognizer]"; }

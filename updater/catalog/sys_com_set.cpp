@@ -1,3 +1,4 @@
+// The system table's recordset: its name and its two columns.
 #include "catalog/sys_com_set.h"
 
 CSysComSet::CSysComSet(std::filesystem::path programFolder) : Recordset(std::move(programFolder)) {}

@@ -6,7 +6,7 @@
 
 class CSysComSet : public Recordset {
 public:
-    explicit CSysComSet(std::filesystem::path programFolder = ProgramFolder());
+    explicit CSysComSet(std::filesystem::path programFolder = RunningProgramFolder());
 
     std::string GetDefaultSQL() const override;
     void DoFieldExchange(FieldExchange& exchange) override;

@@ -1,3 +1,4 @@
+// The accepted serial in the catalogue's own table, read, checked and stored.
 #include "catalog/update_state.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// URLs encoded as a browser would, then checked and written by libcurl.
 #include "engine/canonical_url.h"
 
 #include <cstdio>

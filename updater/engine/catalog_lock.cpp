@@ -1,3 +1,4 @@
+// The exclusive lock on the catalogue that one update run holds.
 #include "engine/catalog_lock.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// Whether the network is there: an interface up with an address, or a loopback host.
 #include "engine/connectivity.h"
 
 #include <arpa/inet.h>

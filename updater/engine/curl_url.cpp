@@ -1,3 +1,4 @@
+// The owner of one libcurl URL handle.
 #include "engine/curl_url.h"
 
 std::optional<CurlUrl> CurlUrl::Parse(const std::string& text) {

@@ -1,3 +1,4 @@
+// File descriptors: complete writes, checked closes, new files never through a link.
 #include "engine/file_descriptor.h"
 
 #include <fcntl.h>

@@ -1,8 +1,9 @@
 // Header-first HTTP transfer on a curl multi handle with a paused write.
 #include "engine/http_request.h"
 
-#include <cctype>
 #include <string_view>
+
+#include "manifest/text_pieces.h"
 
 std::unique_ptr<HttpRequest> HttpRequest::Start(CURL* easy, const std::string& url,
                                                 std::chrono::milliseconds headerTimeout) {
@@ -54,18 +55,8 @@ size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) 
     const std::string_view line(data, size * count);
     if (line.rfind("HTTP/", 0) == 0) request->contentLengths.clear();
     constexpr std::string_view name = "content-length:";
-    if (line.size() > name.size()) {
-        bool matches = true;
-        for (size_t i = 0; i < name.size() && matches; ++i)
-            matches = std::tolower(static_cast<unsigned char>(line[i])) == name[i];
-        if (matches) {
-            std::string value(line.substr(name.size()));
-            const size_t first = value.find_first_not_of(" \t");
-            const size_t last = value.find_last_not_of(" \t\r\n");
-            request->contentLengths.push_back(
-                first == std::string::npos ? "" : value.substr(first, last - first + 1));
-        }
-    }
+    if (line.size() > name.size() && AsciiLower(line.substr(0, name.size())) == name)
+        request->contentLengths.push_back(Trimmed(line.substr(name.size())));
     return size * count;
 }
 

@@ -15,6 +15,10 @@
 namespace {
 
 constexpr double kibPerByte = 1.0 / 1024.0;
+// The progress bar counts KiB: bytes shifted right by this.
+constexpr int kibShift = 10;
+constexpr long httpOk = 200;
+constexpr long httpNotFound = 404;
 
 std::string SizeLine(uint64_t received, uint64_t length) {
     char line[128];
@@ -57,11 +61,12 @@ std::unique_ptr<HttpRequest> UpdateEngine::OpenUrl(const std::string& url) {
     if (request->HeadersTimedOut()) return request;
     // No range was asked for, so only 200 is the whole file: an error page or
     // a partial reply must never be installed.
-    if (request->Status() != 200) {
+    if (request->Status() != httpOk) {
         Complain(*canonical + ": HTTP status " + std::to_string(request->Status()) +
-                 (request->Status() == 404 ? " (not found; check the base URL and that the file "
-                                             "is on the site)"
-                                           : ""));
+                 (request->Status() == httpNotFound
+                      ? " (not found; check the base URL and that the file "
+                        "is on the site)"
+                      : ""));
         return nullptr;
     }
     return request;
@@ -120,14 +125,14 @@ bool UpdateEngine::DownloadToFile(HttpRequest& request, const std::filesystem::p
 }
 
 bool UpdateEngine::Receive(HttpRequest& request, FileDescriptor& file, uint64_t length) {
-    owner->SetProgressRange(0, length >> 10);
+    owner->SetProgressRange(0, length >> kibShift);
     uint64_t received = 0;
     bool refused = false;
     const bool transferred = request.ReadBody([&](const char* data, size_t size) {
         received += size;
         // More than announced is not the file the server meant: stop at once.
         if (received > length) return !(refused = true);
-        owner->SetProgressPos(received >> 10);
+        owner->SetProgressPos(received >> kibShift);
         owner->SetSizeText(SizeLine(received, length));
         owner->Refresh();
         // A short write fails the transfer: a partial module must not pass.

@@ -18,42 +18,19 @@ constexpr const char* checkingPrefix = "正在下载文件:";
 int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& options,
                             std::vector<SiteFileReport>& files) {
     files.clear();
-    pendingItems.clear();
-    failureReason.clear();
-    manifestSerial.reset();
-    struct Closer {
-        UpdateEngine& engine;
-        ~Closer() { engine.CloseRecordsets(); }
-    } closer{*this};
-    if (owner == nullptr) return UpdateManifestFailed;
-    const std::string baseUrl = FolderUrl(siteUrl);
-    connectivityUrl = baseUrl;
-    if (!IsConnected()) {
-        Complain("no network connection to reach " + baseUrl);
-        return UpdateNoConnection;
-    }
+    const RecordsetCloser closer{*this};
+    std::string baseUrl;
+    if (const int failed = StartRun(siteUrl, baseUrl)) return failed;
     if (options.useProgramFolder) RequireCatalog(ProgramFolder());
     if (const int failed = LoadTrust(options)) return failed;
-    std::string error;
-    const std::optional<PrivateTempFolder> tempFolder =
-        PrivateTempFolder::Make(environment.tempRoot, error);
-    if (!tempFolder) {
-        Complain(error);
-        return UpdateManifestFailed;
-    }
-    std::string bytes;
-    if (const int failed = FetchManifest(baseUrl, *tempFolder, bytes)) return failed;
-    IniFile manifest("");
-    manifest.LoadText(bytes);
     const bool signedSite = !trustedKeys.empty();
-    if (signedSite) {
-        if (const int failed = CheckSignedManifest(baseUrl, tempFolder->Path(), bytes, manifest))
-            return failed;
-    } else {
+    if (!signedSite)
         Warn(
             "no publisher key to check against: checked as an unsigned site, which only program "
             "folders without data/update-keys accept");
-    }
+    std::optional<PrivateTempFolder> tempFolder;
+    IniFile manifest("");
+    if (const int failed = ReadCheckedManifest(baseUrl, tempFolder, manifest)) return failed;
     if (options.useProgramFolder) OpenRecordsets();
 
     int result = UpdateSucceeded;

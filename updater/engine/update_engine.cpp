@@ -20,7 +20,7 @@ constexpr const char* questionText = "人脸检测识别系统升级程序检测
 constexpr const char* questionCaption = "人脸检测识别系统在线升级";
 
 std::filesystem::path ResolvedProgramFolder(const EngineEnvironment& environment) {
-    return environment.programFolder.empty() ? ::ProgramFolder() : environment.programFolder;
+    return environment.programFolder.empty() ? RunningProgramFolder() : environment.programFolder;
 }
 
 }  // namespace
@@ -44,23 +44,25 @@ std::filesystem::path UpdateEngine::ProgramFolder() const {
     return ResolvedProgramFolder(environment);
 }
 
-int UpdateEngine::RunUpdate(const std::string& siteUrl) {
-    // Each run starts afresh and leaves the catalogue closed on every way out,
-    // so an engine can be used for more than one run.
+int UpdateEngine::StartRun(const std::string& siteUrl, std::string& baseUrl) {
+    // Each run starts afresh, so an engine can be used for more than one run.
     pendingItems.clear();
     failureReason.clear();
     manifestSerial.reset();
-    struct Closer {
-        UpdateEngine& engine;
-        ~Closer() { engine.CloseRecordsets(); }
-    } closer{*this};
     if (owner == nullptr) return UpdateManifestFailed;
-    const std::string baseUrl = FolderUrl(siteUrl);
+    baseUrl = FolderUrl(siteUrl);
     connectivityUrl = baseUrl;
     if (!IsConnected()) {
         Complain("no network connection to reach " + baseUrl);
         return UpdateNoConnection;
     }
+    return UpdateSucceeded;
+}
+
+int UpdateEngine::RunUpdate(const std::string& siteUrl) {
+    const RecordsetCloser closer{*this};
+    std::string baseUrl;
+    if (const int failed = StartRun(siteUrl, baseUrl)) return failed;
 
     // One run per program folder at a time; a second one touches nothing.
     RequireCatalog(ProgramFolder());
@@ -71,25 +73,12 @@ int UpdateEngine::RunUpdate(const std::string& siteUrl) {
         return UpdateNotCompleted;
     }
     if (const int failed = LoadTrust({})) return failed;
-    std::string error;
-    const std::optional<PrivateTempFolder> tempFolder =
-        PrivateTempFolder::Make(environment.tempRoot, error);
-    if (!tempFolder) {
-        Complain(error);
-        return UpdateManifestFailed;
-    }
-
-    std::string bytes;
-    if (const int failed = FetchManifest(baseUrl, *tempFolder, bytes)) return failed;
-    IniFile manifest((tempFolder->Path() / manifestName).string());
-    manifest.LoadText(bytes);
-    if (!trustedKeys.empty()) {
-        if (const int failed = CheckSignedManifest(baseUrl, tempFolder->Path(), bytes, manifest))
-            return failed;
-        // Before anything else can fail: a withdrawal, a declined question or
-        // a failed download still makes every older manifest a replay.
-        StoreManifestSerial();
-    }
+    std::optional<PrivateTempFolder> tempFolder;
+    IniFile manifest("");
+    if (const int failed = ReadCheckedManifest(baseUrl, tempFolder, manifest)) return failed;
+    // Before anything else can fail: a withdrawal, a declined question or a
+    // failed download still makes every older manifest a replay.
+    if (!trustedKeys.empty()) StoreManifestSerial();
     const int count = manifest.GetValueInt("Main", "filecount");
     if (count < 1) return UpdateUpToDate;
 
@@ -101,6 +90,23 @@ int UpdateEngine::RunUpdate(const std::string& siteUrl) {
     // is replaced, not half-way.
     systemSet.CheckWritable();
     return InstallPass(baseUrl, tempFolder->Path());
+}
+
+int UpdateEngine::ReadCheckedManifest(const std::string& baseUrl,
+                                      std::optional<PrivateTempFolder>& tempFolder,
+                                      IniFile& manifest) {
+    std::string error;
+    std::optional<PrivateTempFolder> made = PrivateTempFolder::Make(environment.tempRoot, error);
+    if (!made) {
+        Complain(error);
+        return UpdateManifestFailed;
+    }
+    tempFolder.emplace(std::move(*made));
+    std::string bytes;
+    if (const int failed = FetchManifest(baseUrl, *tempFolder, bytes)) return failed;
+    manifest.LoadText(bytes);
+    if (trustedKeys.empty()) return UpdateSucceeded;
+    return CheckSignedManifest(baseUrl, tempFolder->Path(), bytes, manifest);
 }
 
 int UpdateEngine::FetchManifest(const std::string& baseUrl, const PrivateTempFolder& tempFolder,

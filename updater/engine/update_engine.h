@@ -156,6 +156,15 @@ public:
     bool DownloadToFile(HttpRequest& request, const std::filesystem::path& path, uint64_t maxBytes);
 
 private:
+    // Closes the catalogue's recordsets on every way out of a run.
+    struct RecordsetCloser {
+        UpdateEngine& engine;
+        ~RecordsetCloser() { engine.CloseRecordsets(); }
+    };
+    // update_engine.cpp: what every run and dry run does first: forgets the
+    // last run, then finds the site's folder URL and that it can be reached.
+    // 0, or the code to end with, the reason told.
+    int StartRun(const std::string& siteUrl, std::string& baseUrl);
     // Stages, each in the file of its concern.
     // trust_check.cpp: the folder's keys and accepted serial; then, for a
     // signed manifest, its signature, lines, serial and expiry.
@@ -163,7 +172,12 @@ private:
     int CheckSignedManifest(const std::string& baseUrl, const std::filesystem::path& tempFolder,
                             const std::string& bytes, IniFile& manifest);
     void StoreManifestSerial();
-    // update_engine.cpp: the manifest's bytes, read once.
+    // update_engine.cpp: makes the run's temporary folder, fetches the
+    // manifest into it and reads it; a signed one is checked whole. 0, or
+    // the code to end with, the reason told.
+    int ReadCheckedManifest(const std::string& baseUrl,
+                            std::optional<PrivateTempFolder>& tempFolder, IniFile& manifest);
+    // The manifest's bytes, read once.
     int FetchManifest(const std::string& baseUrl, const PrivateTempFolder& tempFolder,
                       std::string& bytes);
     // check_pass.cpp: every entry against the rules and the catalogue.

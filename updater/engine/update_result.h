@@ -11,3 +11,19 @@ enum UpdateResult : int {
     UpdateUpToDate = 6,
     UpdateNotCompleted = 7,
 };
+
+// What each result code means, in the order of the codes: the one list the
+// front ends explain the codes from.
+struct ResultMeaning {
+    UpdateResult code;
+    const char* meaning;
+};
+inline constexpr ResultMeaning resultMeanings[] = {
+    {UpdateSucceeded, "updated"},
+    {UpdateNoConnection, "no connection"},
+    {UpdateRequestFailed, "a file cannot be requested"},
+    {UpdateManifestFailed, "manifest failed or not trusted"},
+    {UpdateModuleFailed, "bad entry, or a module transfer failed"},
+    {UpdateUpToDate, "up to date"},
+    {UpdateNotCompleted, "declined or not installed"},
+};

@@ -1,3 +1,4 @@
+// Splitting, trimming and ASCII case folding of manifest and key-file text.
 #include "manifest/text_pieces.h"
 
 namespace {

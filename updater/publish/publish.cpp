@@ -1,3 +1,5 @@
+// keygen and publish: new key files, and a manifest filled in, checked as a client reads it, and
+// signed.
 #include "publish/publish.h"
 
 #include <sys/stat.h>

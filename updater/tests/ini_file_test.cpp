@@ -1,3 +1,4 @@
+// The INI reader against the designed rules, one input class per test.
 #include "manifest/ini_file.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Recordsets over a real SQLCipher catalogue: finding, adding, editing, locking.
 #include "catalog/recordset.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,11 @@
 // design gives numbers.
 #include "ui/text_progress_ctrl.h"
 
+#include <QApplication>
 #include <QImage>
+
+#include <functional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -34,56 +38,87 @@ TEST_F(TextProgressCtrlTest, DefaultColoursAndNoLabelEvenWithWindowText) {
             ASSERT_EQ(image.pixel(x, y), x < 50 ? filled : Background().rgb()) << x << "," << y;
 }
 
-struct RampCase {
+TEST(ProgressArithmeticTest, RampHasOneBandPerStepOfTheWidestComponent) {
+    using Segment = Ctrl::Segment;
+    // 255 steps of grey over 100 pixels: one band a pixel, each 2.55 brighter.
+    const std::vector<Ctrl::Band> grey = Ctrl::RampBands({0, 100}, Qt::black, Qt::white);
+    ASSERT_EQ(grey.size(), 100u);
+    EXPECT_EQ(grey[50].segment, (Segment{50, 51}));
+    EXPECT_EQ(grey[50].color, QColor(127, 127, 127));
+    EXPECT_EQ(grey[99].color, QColor(252, 252, 252));
+    // 50 steps of red over 100 pixels: bands two pixels wide, the last to the end.
+    const std::vector<Ctrl::Band> red = Ctrl::RampBands({10, 110}, Qt::black, QColor(50, 0, 0));
+    ASSERT_EQ(red.size(), 50u);
+    EXPECT_EQ(red[7].segment, (Segment{24, 26}));
+    EXPECT_EQ(red[7].color, QColor(7, 0, 0));
+    EXPECT_EQ(red.back().segment.right, 110);
+    // No change of colour, or no room: one band.
+    EXPECT_EQ(Ctrl::RampBands({0, 100}, Qt::red, Qt::red).size(), 1u);
+    EXPECT_EQ(Ctrl::RampBands({3, 3}, Qt::black, Qt::white).size(), 1u);
+}
+
+TEST(ProgressArithmeticTest, FilledPartFollowsPositionAndTail) {
+    using Segment = Ctrl::Segment;
+    EXPECT_EQ(Ctrl::FilledSegment(100, 0, 100, 50), (Segment{0, 50}));
+    EXPECT_EQ(Ctrl::FilledSegment(90, 0, 7, 3), (Segment{0, 38}));           // truncated, 38.57
+    EXPECT_EQ(Ctrl::FilledSegment(100, 100, 0, 25), (Segment{0, 75}));       // range upside down
+    EXPECT_EQ(Ctrl::FilledSegment(100, 0, 100, 60, 20), (Segment{20, 60}));  // the snake
+    EXPECT_FALSE(Ctrl::FilledSegment(100, 7, 7, 7));                         // empty range
+    EXPECT_FALSE(Ctrl::FilledSegment(100, 0, 10, 50));                       // outside the range
+}
+
+// Where bands land on screen in each layout: the painted pixel at distance d
+// from the bar's start has the colour of the band holding d.
+struct Layout {
     const char* name;
-    QColor from;
-    QColor to;
     int style;
-    // Expected colour at distance d from the bar's start (d = 0 .. 99).
-    QRgb (*expected)(int d);
 };
 
-QRgb Flat(int) {
-    return qRgb(10, 200, 30);
-}
-QRgb BlackToWhite(int d) {
-    const int level = static_cast<int>(static_cast<float>(d) * (255.0f / 100.0f));
-    return qRgb(level, level, level);
-}
-QRgb BlackToDarkRed(int d) {
-    return qRgb(d / 2, 0, 0);
-}
+class LayoutTest : public TextProgressCtrlTest, public ::testing::WithParamInterface<Layout> {};
 
-class RampTest : public TextProgressCtrlTest, public ::testing::WithParamInterface<RampCase> {};
-
-TEST_P(RampTest, BandsFollowTheDesignedArithmetic) {
-    const RampCase& ramp = GetParam();
-    const bool vertical = ramp.style & Ctrl::PBS_VERTICAL;
-    const bool reversed = ramp.style & Ctrl::TPS_REVERSED;
+TEST_P(LayoutTest, RampRunsFromTheBarsStart) {
+    const bool vertical = GetParam().style & Ctrl::PBS_VERTICAL;
+    const bool reversed = GetParam().style & Ctrl::TPS_REVERSED;
     bar.resize(vertical ? 10 : 100, vertical ? 100 : 10);
-    bar.SetControlStyle(ramp.style);
-    bar.SetBarColor(ramp.from, ramp.to);
+    bar.SetControlStyle(GetParam().style);
+    bar.SetBarColor(Qt::black, QColor(50, 0, 0));
     bar.SetPos(100);
     const QImage image = Render();
-    for (int d = 0; d < 100; ++d) {
-        // Distance along the bar from its start, mapped to the pixel there.
-        const int along = reversed ? d : 99 - d;
-        const QRgb pixel = vertical ? image.pixel(5, along) : image.pixel(reversed ? 99 - d : d, 5);
-        ASSERT_EQ(pixel, ramp.expected(d)) << ramp.name << " at " << d;
-    }
+    for (const Ctrl::Band& band : Ctrl::RampBands({0, 100}, Qt::black, QColor(50, 0, 0)))
+        for (int d = band.segment.left; d < band.segment.right; ++d) {
+            const int along = reversed ? d : 99 - d;
+            const QRgb pixel =
+                vertical ? image.pixel(5, along) : image.pixel(reversed ? 99 - d : d, 5);
+            ASSERT_EQ(pixel, band.color.rgb()) << " at " << d;
+        }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Ramps, RampTest,
-    ::testing::Values(
-        RampCase{"OneBand", QColor(10, 200, 30), QColor(10, 200, 30), 0, Flat},
-        RampCase{"BlackToWhite", Qt::black, Qt::white, 0, BlackToWhite},
-        RampCase{"BlackToDarkRed", Qt::black, QColor(50, 0, 0), 0, BlackToDarkRed},
-        RampCase{"Reversed", Qt::black, QColor(50, 0, 0), Ctrl::TPS_REVERSED, BlackToDarkRed},
-        RampCase{"Vertical", Qt::black, QColor(50, 0, 0), Ctrl::PBS_VERTICAL, BlackToDarkRed},
-        RampCase{"VerticalReversed", Qt::black, Qt::white, Ctrl::PBS_VERTICAL | Ctrl::TPS_REVERSED,
-                 BlackToWhite}),
-    [](const auto& ramp) { return std::string(ramp.param.name); });
+    Layouts, LayoutTest,
+    ::testing::Values(Layout{"Horizontal", 0}, Layout{"Reversed", Ctrl::TPS_REVERSED},
+                      Layout{"Vertical", Ctrl::PBS_VERTICAL},
+                      Layout{"VerticalReversed", Ctrl::PBS_VERTICAL | Ctrl::TPS_REVERSED}),
+    [](const auto& layout) { return std::string(layout.param.name); });
+
+TEST_F(TextProgressCtrlTest, ColourChangesRepaintTheBar) {
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    bar.show();
+    QApplication::processEvents();
+    bar.installEventFilter(&counter);
+    for (const auto& change : std::vector<std::function<void()>>{
+             [&] { bar.SetBarColor(Qt::red); }, [&] { bar.SetBkColor(Qt::blue); }}) {
+        counter.paints = 0;
+        change();
+        QApplication::processEvents();
+        EXPECT_GT(counter.paints, 0);
+    }
+}
 
 TEST_F(TextProgressCtrlTest, OnlyBackgroundWhenThePositionLeavesTheRangeOrTheRangeIsEmpty) {
     bar.SetControlStyle(Ctrl::TPS_PERCENT);

@@ -1,3 +1,4 @@
+// Reading a small file after telling what is at its path.
 #include "trust/file_text.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// Key files read line by line, every line a key, blank or a comment, or an error.
 #include "trust/key_files.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// The manifest rules: versions, module types, file names, sizes, hashes, long lines.
 #include "trust/manifest_rules.h"
 
 #include "manifest/ini_file.h"

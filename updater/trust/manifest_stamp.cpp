@@ -1,3 +1,4 @@
+// Serials and expiry dates, parsed strictly.
 #include "trust/manifest_stamp.h"
 
 #include <chrono>

@@ -1,3 +1,4 @@
+// The About box, template 100.
 #include "ui/about_dialog.h"
 
 #include <QIcon>

@@ -1,3 +1,4 @@
+// The result message of each result code.
 #include "ui/result_message.h"
 
 #include "engine/update_result.h"

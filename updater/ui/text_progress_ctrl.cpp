@@ -1,3 +1,4 @@
+// The self-painted progress bar: the standard messages, the arithmetic and the painting.
 #include "ui/text_progress_ctrl.h"
 
 #include <QFontMetrics>
@@ -115,10 +116,12 @@ int TextProgressCtrl::SetStep(int step) {
 
 void TextProgressCtrl::SetBarColor(const QColor& from, const std::optional<QColor>& to) {
     gradientColors = {from, to.value_or(from)};
+    update();
 }
 
 void TextProgressCtrl::SetBkColor(const QColor& color) {
     backgroundColor = color;
+    update();
 }
 
 void TextProgressCtrl::SetGradientColors(std::vector<QColor> stops) {
@@ -208,21 +211,17 @@ void TextProgressCtrl::paintEvent(QPaintEvent*) {
         client = client.marginsRemoved(borders);
 
         const PaintContext context{&painter, style, client, position, lower, upper};
-        // An empty range has no bar; a position outside it shows the background only.
-        if (upper != lower && position >= std::min(lower, upper) &&
-            position <= std::max(lower, upper)) {
-            const int length = BarLength(context);
-            const double span = static_cast<double>(upper) - lower;
+        const std::optional<int> tail =
+            (style & TPS_SNAKE) ? std::optional<int>(tailPos) : std::nullopt;
+        const int length = BarLength(context);
+        if (const std::optional<Segment> filled =
+                FilledSegment(length, lower, upper, position, tail)) {
             const Segment full{0, length};
-            Segment filled{0,
-                           TruncateToInt(length * (static_cast<double>(position) - lower) / span)};
-            if (style & TPS_SNAKE)
-                filled.left = TruncateToInt(length * (static_cast<double>(tailPos) - lower) / span);
             if (barBrush)
-                painter.fillRect(MapToClient(context, filled), *barBrush);
+                painter.fillRect(MapToClient(context, *filled), *barBrush);
             else
-                PaintBarSegments(context, (style & TPS_STRETCH) ? filled : full, filled);
-            PaintLabel(context, full, filled);
+                PaintBarSegments(context, (style & TPS_STRETCH) ? *filled : full, *filled);
+            PaintLabel(context, full, *filled);
         }
     }
     QPainter screen(this);
@@ -246,8 +245,20 @@ void TextProgressCtrl::PaintBarSegments(const PaintContext& context, Segment ram
     }
 }
 
-void TextProgressCtrl::PaintColorRamp(const PaintContext& context, Segment section, Segment cut,
-                                      const QColor& from, const QColor& to) {
+std::optional<TextProgressCtrl::Segment> TextProgressCtrl::FilledSegment(int length, int lower,
+                                                                         int upper, int position,
+                                                                         std::optional<int> tail) {
+    if (upper == lower || position < std::min(lower, upper) || position > std::max(lower, upper))
+        return std::nullopt;
+    const double span = static_cast<double>(upper) - lower;
+    const auto at = [&](int value) {
+        return TruncateToInt(length * (static_cast<double>(value) - lower) / span);
+    };
+    return Segment{tail ? at(*tail) : 0, at(position)};
+}
+
+std::vector<TextProgressCtrl::Band> TextProgressCtrl::RampBands(Segment section, const QColor& from,
+                                                                const QColor& to) {
     int bands = 0;
     for (int c = 0; c < 3; ++c)
         bands = std::max(bands, std::abs(Component(to, c) - Component(from, c)));
@@ -259,19 +270,29 @@ void TextProgressCtrl::PaintColorRamp(const PaintContext& context, Segment secti
             static_cast<float>(Component(to, c) - Component(from, c)) / static_cast<float>(bands);
     const float bandWidth = static_cast<float>(section.Length()) / static_cast<float>(bands);
 
+    std::vector<Band> result;
+    result.reserve(static_cast<size_t>(bands));
     for (int i = 0; i < bands; ++i) {
         Segment band{section.left + static_cast<int>(static_cast<float>(i) * bandWidth),
                      section.left + static_cast<int>(static_cast<float>(i + 1) * bandWidth)};
         if (i == bands - 1) band.right = section.right;
-        if (band.right < cut.left) continue;
-        const Segment visible{std::max(band.left, cut.left), std::min(band.right, cut.right)};
         int rgb[3];
         for (int c = 0; c < 3; ++c)
             rgb[c] = (Component(from, c) + static_cast<int>(static_cast<float>(i) * increment[c])) &
                      0xFF;
+        result.push_back({band, QColor(rgb[0], rgb[1], rgb[2])});
+    }
+    return result;
+}
+
+void TextProgressCtrl::PaintColorRamp(const PaintContext& context, Segment section, Segment cut,
+                                      const QColor& from, const QColor& to) {
+    for (const Band& band : RampBands(section, from, to)) {
+        if (band.segment.right < cut.left) continue;
+        const Segment visible{std::max(band.segment.left, cut.left),
+                              std::min(band.segment.right, cut.right)};
         if (visible.Length() > 0)
-            context.painter->fillRect(MapToClient(context, visible),
-                                      QColor(rgb[0], rgb[1], rgb[2]));
+            context.painter->fillRect(MapToClient(context, visible), band.color);
         if (visible.right >= cut.right) break;
     }
 }

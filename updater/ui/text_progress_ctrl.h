@@ -75,6 +75,30 @@ public:
     void SetTailSize(int size);
     void SetBorders(const QMargins& margins);
 
+    // A part of the bar, [left, right) measured along it from its start.
+    struct Segment {
+        int left = 0;
+        int right = 0;
+        int Length() const { return right - left; }
+        bool operator==(const Segment&) const = default;
+    };
+    // One band of a colour ramp: where along the bar, and its colour.
+    struct Band {
+        Segment segment;
+        QColor color;
+    };
+
+    // The filled part of a bar length pixels long for position in [lower,
+    // upper] (from the snake's tail to its head when tail is given); nothing
+    // for an empty range or a position outside it, where only the background
+    // shows.
+    static std::optional<Segment> FilledSegment(int length, int lower, int upper, int position,
+                                                std::optional<int> tail = std::nullopt);
+    // The designed ramp over section from `from` to `to`: one band per step of
+    // the colour component that changes most (at most one per pixel, at least
+    // one), each component rising by its share per band, kept to 8 bits.
+    static std::vector<Band> RampBands(Segment section, const QColor& from, const QColor& to);
+
     // The label for a value as the current style and format give it.
     QString MakeLabel(double value) const;
     // The label the bar shows now (empty: none).
@@ -84,12 +108,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // A part of the bar, [left, right) measured along it from its start.
-    struct Segment {
-        int left = 0;
-        int right = 0;
-        int Length() const { return right - left; }
-    };
     struct PaintContext {
         QPainter* painter;
         int style;

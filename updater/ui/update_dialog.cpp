@@ -1,3 +1,4 @@
+// The update dialog, template 102: controls, data exchange, the run and its result.
 #include "ui/update_dialog.h"
 
 #include <QApplication>

@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
 
     const std::filesystem::path folder =
         parser.isSet(programDir) ? std::filesystem::path(parser.value(programDir).toStdString())
-                                 : ProgramFolder();
+                                 : RunningProgramFolder();
     UpdateDialog dialog(parser.value(baseUrl).toStdString(), folder);
     dialog.exec();
     return 0;

@@ -1,6 +1,8 @@
 // Sums over two float vectors accumulated in double precision: the inner loops
-// of every kernel evaluation. Products and differences of floats are exact in
-// double, so only the order of the additions differs from a plain loop.
+// of every kernel evaluation. A product of two floats is exact in double and
+// a difference is rounded once, the same way in every build; the builds add
+// in one order (eight lanes, then the tail), so every processor level gives
+// the same bits.
 #pragma once
 
 double DotDouble(const float* x, const float* y, int n);

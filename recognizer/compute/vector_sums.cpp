@@ -2,7 +2,9 @@
 // lane k mod 8; built for AVX-512 (one eight-lane register), AVX2 and the
 // baseline (two four-lane registers), each call picking the build the processor
 // runs. Every build takes the same additions in the same order.
-#include "kpca/vector_sums.h"
+#include "compute/vector_sums.h"
+
+#include "compute/cpu_level.h"
 
 #include <immintrin.h>
 
@@ -24,7 +26,7 @@ __attribute__((always_inline)) inline Double4 Load(const float* p) {
     return __builtin_convertvector(f, Double4);
 }
 
-__attribute__((always_inline)) inline double Lanes(Double4 v) {
+__attribute__((always_inline)) inline double AddLanes(Double4 v) {
     return (v[0] + v[1]) + (v[2] + v[3]);
 }
 
@@ -35,11 +37,11 @@ __attribute__((always_inline, target("avx512f"))) inline Double8 Load8(const flo
 }
 
 // Lanes 0-3 of v are the four-lane build's first register, lanes 4-7 its
-// second: the same final additions as Lanes(a + b).
-__attribute__((always_inline, target("avx512f"))) inline double Lanes8(Double8 v) {
+// second: the same final additions as AddLanes(a + b).
+__attribute__((always_inline, target("avx512f"))) inline double AddEightLanes(Double8 v) {
     const Double4 a{v[0], v[1], v[2], v[3]};
     const Double4 b{v[4], v[5], v[6], v[7]};
-    return Lanes(a + b);
+    return AddLanes(a + b);
 }
 
 // sum plus the products (or squared differences) of the elements from k on,
@@ -65,7 +67,7 @@ __attribute__((always_inline)) inline double Dot(const float* x, const float* y,
         a += Load(x + k) * Load(y + k);
         b += Load(x + k + 4) * Load(y + k + 4);
     }
-    return AddTail<false>(Lanes(a + b), x, y, k, n);
+    return AddTail<false>(AddLanes(a + b), x, y, k, n);
 }
 
 __attribute__((always_inline)) inline double SquaredDistance(const float* x, const float* y,
@@ -78,7 +80,7 @@ __attribute__((always_inline)) inline double SquaredDistance(const float* x, con
         a += d0 * d0;
         b += d1 * d1;
     }
-    return AddTail<true>(Lanes(a + b), x, y, k, n);
+    return AddTail<true>(AddLanes(a + b), x, y, k, n);
 }
 
 // Four sums against one vector at once: each sum takes exactly the steps of
@@ -105,7 +107,7 @@ __attribute__((always_inline)) inline void Sums4(const float* const* x, const fl
         }
     }
     for (int s = 0; s < 4; ++s) {
-        out[s] = AddTail<Distance>(Lanes(a[s] + b[s]), x[s], y, k, n);
+        out[s] = AddTail<Distance>(AddLanes(a[s] + b[s]), x[s], y, k, n);
     }
 }
 
@@ -132,7 +134,7 @@ __attribute__((always_inline, target("avx512f"))) inline void Sums4Wide(const fl
         }
     }
     for (int s = 0; s < 4; ++s) {
-        out[s] = AddTail<Distance>(Lanes8(a[s]), x[s], y, k, n);
+        out[s] = AddTail<Distance>(AddEightLanes(a[s]), x[s], y, k, n);
     }
 }
 
@@ -140,6 +142,19 @@ template <bool Distance>
 __attribute__((target("avx512f"))) void Sums4Avx512(const float* const* x, const float* y, int n,
                                                     double* out) {
     Sums4Wide<Distance>(x, y, n, out);
+}
+
+template <bool Distance>
+void Sums4Baseline(const float* const* x, const float* y, int n, double* out) {
+    Sums4<Distance>(x, y, n, out);
+}
+
+double DotBaseline(const float* x, const float* y, int n) {
+    return Dot(x, y, n);
+}
+
+double SquaredDistanceBaseline(const float* x, const float* y, int n) {
+    return SquaredDistance(x, y, n);
 }
 
 template <bool Distance>
@@ -156,38 +171,40 @@ __attribute__((target("avx2"))) double SquaredDistanceAvx2(const float* x, const
     return SquaredDistance(x, y, n);
 }
 
-bool HasAvx2() {
-    return __builtin_cpu_supports("avx2");
+__attribute__((target("avx512f"))) double DotAvx512(const float* x, const float* y, int n) {
+    return Dot(x, y, n);
 }
 
-bool HasAvx512() {
-    return __builtin_cpu_supports("avx512f");
+__attribute__((target("avx512f"))) double SquaredDistanceAvx512(const float* x, const float* y,
+                                                                int n) {
+    return SquaredDistance(x, y, n);
 }
 
-template <bool Distance>
-void Sums4ForThisProcessor(const float* const* x, const float* y, int n, double* out) {
-    if (HasAvx512())
-        Sums4Avx512<Distance>(x, y, n, out);
-    else if (HasAvx2())
-        Sums4Avx2<Distance>(x, y, n, out);
-    else
-        Sums4<Distance>(x, y, n, out);
-}
+// The builds of each sum, by processor level.
+using Sum = double (*)(const float*, const float*, int);
+using FourSums = void (*)(const float* const*, const float*, int, double*);
+constexpr PerCpuLevel<Sum> dots{&DotBaseline, &DotAvx2, &DotAvx512};
+constexpr PerCpuLevel<Sum> distances{&SquaredDistanceBaseline, &SquaredDistanceAvx2,
+                                     &SquaredDistanceAvx512};
+constexpr PerCpuLevel<FourSums> dots4{&Sums4Baseline<false>, &Sums4Avx2<false>,
+                                      &Sums4Avx512<false>};
+constexpr PerCpuLevel<FourSums> distances4{&Sums4Baseline<true>, &Sums4Avx2<true>,
+                                           &Sums4Avx512<true>};
 
 }  // namespace
 
 double DotDouble(const float* x, const float* y, int n) {
-    return HasAvx2() ? DotAvx2(x, y, n) : Dot(x, y, n);
+    return dots.Active()(x, y, n);
 }
 
 double SquaredDistanceDouble(const float* x, const float* y, int n) {
-    return HasAvx2() ? SquaredDistanceAvx2(x, y, n) : SquaredDistance(x, y, n);
+    return distances.Active()(x, y, n);
 }
 
 void DotDouble4(const float* const* x, const float* y, int n, double* out) {
-    Sums4ForThisProcessor<false>(x, y, n, out);
+    dots4.Active()(x, y, n, out);
 }
 
 void SquaredDistanceDouble4(const float* const* x, const float* y, int n, double* out) {
-    Sums4ForThisProcessor<true>(x, y, n, out);
+    distances4.Active()(x, y, n, out);
 }
