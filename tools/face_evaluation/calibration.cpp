@@ -82,41 +82,26 @@ GallerySearches SearchGallery(FaceDataset& dataset, const PCAParameter& param,
                               const Progress& progress) {
     const int people = static_cast<int>(dataset.enrolled.size());
     const std::vector<Fold> folds = GalleryFolds(dataset);
-    const bool leaveTwo = people >= 3;
-    const int total = people * (leaveTwo ? 2 : 1) + static_cast<int>(folds.size());
+    const int total = people + static_cast<int>(folds.size());
     int done = 0;
     GallerySearches result;
     result.finalImages = dataset.gallery.size();
     const auto nearestOf = [](const std::vector<foundFace>& ranked) {
         return ranked.empty() ? std::numeric_limits<double>::infinity() : ranked.front().distance;
     };
-    // Strangers: each person's gallery images against everybody else's model,
-    // and against the model without the next person too.
+    // Strangers: each person's gallery images against everybody else's model.
     for (int person = 0; person < people && people >= 2; ++person) {
-        for (int without = 1; without <= (leaveTwo ? 2 : 1); ++without) {
-            const int other = (person + 1) % people;
-            if (progress)
-                progress(
-                    done++, total,
-                    "leaving out " + DisplayName(dataset.enrolled[static_cast<size_t>(person)]));
-            std::vector<int> heldOut, training;
-            SplitByPerson(dataset, dataset.enrolled[static_cast<size_t>(person)], heldOut,
-                          training);
-            if (without == 2) {
-                const std::string& next = dataset.enrolled[static_cast<size_t>(other)];
-                std::erase_if(training, [&](int i) {
-                    return dataset.gallery[static_cast<size_t>(i)].person == next;
-                });
-            }
-            std::vector<Search>& into = without == 1 ? result.strangers : result.strangersFewer;
-            (without == 1 ? result.strangerModelImages : result.fewerModelImages) = training.size();
-            RankHeldOut(dataset, training, heldOut, param,
-                        [&](int, const std::vector<foundFace>& ranked) {
-                            Search s;
-                            s.nearest = nearestOf(ranked);
-                            into.push_back(s);
-                        });
-        }
+        const std::string& name = dataset.enrolled[static_cast<size_t>(person)];
+        if (progress) progress(done++, total, "leaving out " + DisplayName(name));
+        std::vector<int> heldOut, training;
+        SplitByPerson(dataset, name, heldOut, training);
+        result.strangerModelImages = training.size();
+        RankHeldOut(dataset, training, heldOut, param,
+                    [&](int, const std::vector<foundFace>& ranked) {
+                        Search s;
+                        s.nearest = nearestOf(ranked);
+                        result.strangers.push_back(s);
+                    });
     }
     // Mated: each person's held-out image against the fold's model.
     for (const Fold& fold : folds) {

@@ -13,11 +13,8 @@
 //
 // Calibration models are trained on fewer images than the final one, and
 // coordinates spread about 1/sqrt(n): their distances are larger than the
-// final model's. Verification scales them by how each measure grows with the
-// number of training images (ModelSizeFactor). Identification measures the
-// effect where it matters, in the tail of the strangers' distances: each
-// person is also searched against a model without one more person, and the
-// threshold is carried on from that model size to the final one.
+// final model's. Both calibrations scale them by how each measure grows with
+// the number of training images (ModelSizeFactor).
 #pragma once
 
 #include <optional>
@@ -69,11 +66,9 @@ FpirCalibration CalibrateFpir(FaceDataset& dataset, const PCAParameter& param, d
 
 // What the gallery alone tells of open-set searches with param.
 struct GallerySearches {
-    std::vector<Search> strangers;       // each person against a model of the others
-    std::vector<Search> strangersFewer;  // the same against a model without one more person
-    std::vector<Search> mated;           // the folds' held-out images, scaled to the final size
+    std::vector<Search> strangers;  // each person against a model of the others
+    std::vector<Search> mated;      // the folds' held-out images, scaled to the final size
     size_t strangerModelImages = 0;
-    size_t fewerModelImages = 0;
     size_t finalImages = 0;
 };
 GallerySearches SearchGallery(FaceDataset& dataset, const PCAParameter& param,
