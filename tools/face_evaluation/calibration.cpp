@@ -38,6 +38,24 @@ double FpirAmongFewer(double target, size_t people) {
     return 1.0 - std::pow(1.0 - target, fewer);
 }
 
+// Each enrolled person left out in turn: a model trained on everybody
+// else's gallery images, and take(ranked, modelImages) for each of the
+// person's gallery images, ranked against it with no threshold. Steps
+// done .. done + people of total are reported.
+void LeaveEachPersonOut(
+    FaceDataset& dataset, const PCAParameter& param, const Progress& progress, int done, int total,
+    const std::function<void(const std::vector<foundFace>& ranked, size_t modelImages)>& take) {
+    if (dataset.enrolled.size() < 2) return;
+    for (const std::string& person : dataset.enrolled) {
+        if (progress) progress(done++, total, "leaving out " + DisplayName(person));
+        std::vector<int> own, others;
+        SplitByPerson(dataset, person, own, others);
+        RankHeldOut(dataset, others, own, param, [&](int, const std::vector<foundFace>& ranked) {
+            take(ranked, others.size());
+        });
+    }
+}
+
 }  // namespace
 
 double ModelSizeExponent(int measure) {
@@ -51,29 +69,26 @@ double ModelSizeFactor(int measure, size_t modelImages, size_t finalImages) {
                     ModelSizeExponent(measure));
 }
 
-FmrCalibration CalibrateFmr(FaceDataset& dataset, const std::vector<Fold>& folds,
-                            const PCAParameter& param, double target) {
+FmrCalibration CalibrateFmr(FaceDataset& dataset, const PCAParameter& param, double target,
+                            const Progress& progress) {
     FmrCalibration calibration;
     calibration.target = target;
+    const int people = static_cast<int>(dataset.enrolled.size());
     Comparisons pooled;
-    for (const Fold& fold : folds) {
-        const double factor =
-            ModelSizeFactor(param.distanceType, fold.training.size(), dataset.gallery.size());
-        RankHeldOut(
-            dataset, fold.training, fold.heldOut, param,
-            [&](int held, const std::vector<foundFace>& ranked) {
-                const std::string& person = dataset.gallery[static_cast<size_t>(held)].person;
-                for (const foundFace& face : ranked)
-                    (PersonAt(dataset, fold.training, face.index) == person ? pooled.genuine
-                                                                            : pooled.impostor)
-                        .push_back(face.distance * factor);
-            });
-    }
+    LeaveEachPersonOut(dataset, param, progress, 0, people,
+                       [&](const std::vector<foundFace>& ranked, size_t modelImages) {
+                           const double factor = ModelSizeFactor(param.distanceType, modelImages,
+                                                                 dataset.gallery.size());
+                           for (const foundFace& face : ranked)
+                               pooled.impostor.push_back(face.distance * factor);
+                       });
+    if (progress) progress(people, people, "done");
     const SortedComparisons sorted(std::move(pooled));
     calibration.impostors = sorted.impostor.size();
     calibration.threshold = sorted.ThresholdForFmr(target);
     if (!calibration.threshold)
-        calibration.note = "the gallery folds give " + std::to_string(calibration.impostors) +
+        calibration.note = "leaving each enrolled person out gives " +
+                           std::to_string(calibration.impostors) +
                            " impostor comparisons, too few to resolve an FMR of " + Percent(target);
     return calibration;
 }
@@ -83,26 +98,20 @@ GallerySearches SearchGallery(FaceDataset& dataset, const PCAParameter& param,
     const int people = static_cast<int>(dataset.enrolled.size());
     const std::vector<Fold> folds = GalleryFolds(dataset);
     const int total = people + static_cast<int>(folds.size());
-    int done = 0;
     GallerySearches result;
     result.finalImages = dataset.gallery.size();
     const auto nearestOf = [](const std::vector<foundFace>& ranked) {
         return ranked.empty() ? std::numeric_limits<double>::infinity() : ranked.front().distance;
     };
     // Strangers: each person's gallery images against everybody else's model.
-    for (int person = 0; person < people && people >= 2; ++person) {
-        const std::string& name = dataset.enrolled[static_cast<size_t>(person)];
-        if (progress) progress(done++, total, "leaving out " + DisplayName(name));
-        std::vector<int> heldOut, training;
-        SplitByPerson(dataset, name, heldOut, training);
-        result.strangerModelImages = training.size();
-        RankHeldOut(dataset, training, heldOut, param,
-                    [&](int, const std::vector<foundFace>& ranked) {
-                        Search s;
-                        s.nearest = nearestOf(ranked);
-                        result.strangers.push_back(s);
-                    });
-    }
+    LeaveEachPersonOut(dataset, param, progress, 0, total,
+                       [&](const std::vector<foundFace>& ranked, size_t modelImages) {
+                           result.strangerModelImages = modelImages;
+                           Search s;
+                           s.nearest = nearestOf(ranked);
+                           result.strangers.push_back(s);
+                       });
+    int done = people;
     // Mated: each person's held-out image against the fold's model.
     for (const Fold& fold : folds) {
         if (progress) progress(done++, total, "gallery folds");

@@ -88,7 +88,7 @@ const OptionSpec optionSpecs[] = {
     {"threshold", "Match threshold (default 3).", "T"},
     {"calibrate",
      "Verification: choose the threshold whose false-match rate per comparison is FMR, from "
-     "the gallery folds.",
+     "the gallery (each enrolled person left out in turn, compared as a stranger).",
      "FMR"},
     {"calibrate-fpir",
      "Identification: choose the threshold at which a share FPIR of strangers get a name, "

@@ -40,7 +40,8 @@ bool RunEvaluation(const EvalOptions& options, Report& report, std::string& erro
     }
     // Calibrated for the setting actually used, the final component count included.
     if (options.calibrateFmr) {
-        report.fmrCalibration = CalibrateFmr(dataset, folds, param, *options.calibrateFmr);
+        report.fmrCalibration =
+            CalibrateFmr(dataset, param, *options.calibrateFmr, TerminalProgress());
         if (report.fmrCalibration->threshold) param.threshold = *report.fmrCalibration->threshold;
     }
     if (options.calibrateFpir) {

@@ -41,9 +41,10 @@ void WriteCalibrations(const Report& report) {
         const FmrCalibration& c = *report.fmrCalibration;
         if (c.threshold)
             std::printf(
-                "calibration           target FMR %g: threshold %.6g from the gallery folds;\n"
+                "calibration           target FMR %g: threshold %.6g from %zu impostor "
+                "comparisons of people left out;\n"
                 "                      on the probes FMR %s, FNMR %s\n",
-                c.target, *c.threshold, Rate(report.achievedFmr.fmr).c_str(),
+                c.target, *c.threshold, c.impostors, Rate(report.achievedFmr.fmr).c_str(),
                 Rate(report.achievedFmr.fnmr).c_str());
         else
             std::printf("calibration           target FMR %g: %s\n", c.target, c.note.c_str());

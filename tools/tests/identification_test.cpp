@@ -89,6 +89,23 @@ TEST(CalibrationTest, FpirFromTheGalleryHoldsOnUnseenStrangers) {
     EXPECT_LE(achieved, target * 2) << achieved;
 }
 
+// The same gallery: a per-comparison threshold from people left out holds
+// on the probes, strangers' comparisons among them.
+TEST(CalibrationTest, FmrFromPeopleLeftOutHoldsOnTheProbes) {
+    FaceDataset dataset = Synthetic(40, 4, 1, 3, 60, 5, 12, 10, 120);
+    PCAParameter param;
+    param.componentNum = 20;
+    constexpr double target = 0.01;
+    const FmrCalibration calibration = CalibrateFmr(dataset, param, target);
+    ASSERT_TRUE(calibration.threshold) << calibration.note;
+    EXPECT_EQ(calibration.impostors, 40u * 4u * 39u * 4u);
+    param.threshold = *calibration.threshold;
+    const SortedComparisons probes(ProbeComparisons(dataset, Evaluate(dataset, param)));
+    const double achieved = *probes.At(param.threshold).fmr;
+    EXPECT_GE(achieved, target / 2) << achieved;
+    EXPECT_LE(achieved, target * 2) << achieved;
+}
+
 TEST(CalibrationTest, TooFewStrangersToResolveTheTargetSaySo) {
     FaceDataset dataset = Synthetic(3, 2, 1, 5);
     const FpirCalibration calibration = CalibrateFpir(dataset, PCAParameter{}, 0.01);
