@@ -37,13 +37,11 @@ int UpdateEngine::CheckPass(IniFile& manifest, int count) {
             Complain(verdict.reason);
             return UpdateModuleFailed;
         }
-        const std::filesystem::path relative = *ModuleRelativePath(entry.filename);
-        if (NamesCatalogue(programFolder, relative)) {
-            Complain("[" + entry.section + "] filename \"" + entry.filename +
-                     "\" leads to the module catalogue");
+        if (const std::string clash = CatalogueClash(entry); !clash.empty()) {
+            Complain(clash);
             return UpdateModuleFailed;
         }
-        destinations.push_back(programFolder / relative);
+        destinations.push_back(programFolder / *ModuleRelativePath(entry.filename));
         UpdateItem item = ItemOf(entry);
         if (!IsNewer(item)) continue;
         // The same destination listed twice: the newer entry stands.
@@ -59,6 +57,12 @@ int UpdateEngine::CheckPass(IniFile& manifest, int count) {
     // Copies a killed run left beside its destinations are of no use to anyone.
     for (const std::filesystem::path& destination : destinations) RemoveStagedCopies(destination);
     return UpdateSucceeded;
+}
+
+std::string UpdateEngine::CatalogueClash(const ManifestEntry& entry) const {
+    if (!NamesCatalogue(ProgramFolder(), *ModuleRelativePath(entry.filename))) return {};
+    return "[" + entry.section + "] filename \"" + entry.filename +
+           "\" leads to the module catalogue";
 }
 
 bool UpdateEngine::IsNewer(UpdateItem& item) {

@@ -7,6 +7,7 @@
 #include "engine/update_engine.h"
 #include "engine/update_owner.h"
 #include "manifest/ini_file.h"
+#include "manifest/text_pieces.h"
 #include "trust/module_path.h"
 
 namespace {
@@ -44,11 +45,10 @@ int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& 
         report.filename = entry.filename;
         report.version = entry.version;
         const EntryVerdict verdict = CheckEntry(entry, signedSite);
-        std::optional<std::filesystem::path> relative = ModuleRelativePath(entry.filename);
-        if (verdict.fault == EntryFault::None && options.useProgramFolder &&
-            NamesCatalogue(ProgramFolder(), *relative))
-            report.reason = "[" + entry.section + "] filename leads to the module catalogue";
-        if (verdict.fault != EntryFault::None) report.reason = verdict.reason;
+        if (verdict.fault != EntryFault::None)
+            report.reason = verdict.reason;
+        else if (options.useProgramFolder)
+            report.reason = CatalogueClash(entry);
         if (!report.reason.empty()) {
             report.verdict = verdict.fault == EntryFault::Version ? SiteFileReport::Verdict::LeftOut
                                                                   : SiteFileReport::Verdict::Fails;
@@ -56,7 +56,8 @@ int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& 
             continue;
         }
         UpdateItem item = ItemOf(entry);
-        const std::filesystem::path temporary = tempFolder->Path() / relative->filename();
+        const std::filesystem::path temporary =
+            tempFolder->Path() / ModuleRelativePath(entry.filename)->filename();
         owner->SetStatusText(checkingPrefix + item.filename);
         if (const int failed = Fetch(item, baseUrl, temporary)) {
             report.reason = failureReason;
@@ -65,7 +66,9 @@ int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& 
         }
         std::error_code ec;
         report.size = std::to_string(std::filesystem::file_size(temporary, ec));
-        report.sha256 = Sha256OfFile(temporary).value_or("");
+        // A vouched-for hash was just matched; only an unvouched file needs hashing.
+        report.sha256 =
+            item.sha256.empty() ? Sha256OfFile(temporary).value_or("") : AsciiLower(item.sha256);
         std::filesystem::remove(temporary, ec);
         if (!options.useProgramFolder)
             report.verdict = SiteFileReport::Verdict::Verified;

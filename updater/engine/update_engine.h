@@ -182,6 +182,9 @@ private:
                       std::string& bytes);
     // check_pass.cpp: every entry against the rules and the catalogue.
     int CheckPass(IniFile& manifest, int count);
+    // Why a well-formed entry may still not be installed here: its name
+    // leads to this folder's catalogue (through a link, say). Empty when not.
+    std::string CatalogueClash(const ManifestEntry& entry) const;
     // The pending item of a well-formed entry.
     static UpdateItem ItemOf(const ManifestEntry& entry);
     // Whether entry (well-formed) is newer than what the catalogue records

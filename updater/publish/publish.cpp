@@ -223,9 +223,10 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
             verdict.fault != EntryFault::Sha256)
             return refuse(verdict.reason);
         const std::filesystem::path file = options.site / *ModuleRelativePath(entry.filename);
-        std::string unreadable;
+        // Hashed as it streams by: modules may be far larger than memory allows.
+        const std::string unreadable = RegularFileProblem(file);
         const std::optional<std::string> sha256 =
-            ReadRegularFile(file, unreadable) ? Sha256OfFile(file) : std::nullopt;
+            unreadable.empty() ? Sha256OfFile(file) : std::nullopt;
         if (!sha256)
             return refuse("[" + entry.section + "] filename=" + entry.filename + ": " +
                           file.string() + " " +

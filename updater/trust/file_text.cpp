@@ -8,28 +8,24 @@
 #include <fstream>
 #include <iterator>
 
-std::optional<std::string> ReadRegularFile(const std::filesystem::path& file,
-                                           std::string& problem) {
+std::string RegularFileProblem(const std::filesystem::path& file) {
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0) {
         const int reason = errno;
         struct stat link {};
-        if (reason == ENOENT && ::lstat(file.c_str(), &link) == 0)
-            problem = "is a link to nothing";
-        else if (reason == ENOENT)
-            problem = "does not exist";
-        else
-            problem = std::string("cannot be read: ") + std::strerror(reason);
-        return std::nullopt;
+        if (reason == ENOENT && ::lstat(file.c_str(), &link) == 0) return "is a link to nothing";
+        if (reason == ENOENT) return "does not exist";
+        return std::string("cannot be read: ") + std::strerror(reason);
     }
-    if (S_ISDIR(info.st_mode)) {
-        problem = "is a folder, not a file";
-        return std::nullopt;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        problem = "is not a regular file";
-        return std::nullopt;
-    }
+    if (S_ISDIR(info.st_mode)) return "is a folder, not a file";
+    if (!S_ISREG(info.st_mode)) return "is not a regular file";
+    return {};
+}
+
+std::optional<std::string> ReadRegularFile(const std::filesystem::path& file,
+                                           std::string& problem) {
+    problem = RegularFileProblem(file);
+    if (!problem.empty()) return std::nullopt;
     std::ifstream in(file, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (!in.is_open() || in.bad()) {

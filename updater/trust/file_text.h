@@ -7,6 +7,9 @@
 #include <optional>
 #include <string>
 
+// Empty when file (following links) is a regular file; otherwise the
+// problem, completing a sentence that starts with the file's name.
+std::string RegularFileProblem(const std::filesystem::path& file);
 // The bytes of file, following links. Nothing, with problem completing a
 // sentence that starts with the file's name ("is a folder", "does not exist",
 // "is a link to nothing", "is not a regular file", "cannot be read: ..."),
