@@ -71,6 +71,11 @@ QPixmap Scaled(const QImage& image, int factor) {
         image.scaled(image.size() * factor, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
+// A rate, or "n/a" where the images cannot give it (no strangers, say).
+QString RateText(const std::optional<double>& rate, int decimals) {
+    return rate ? QString::number(*rate, 'f', decimals) : QStringLiteral("n/a");
+}
+
 QString DescribeModel(const PCAParameter& p) {
     return QString::fromStdString(DescribeSetting(p));
 }
@@ -504,10 +509,8 @@ void StudioWindow::EvaluateHeldOut() {
                     .arg(setting.threshold, 0, 'g', 4)
                     .arg(*rank1, 0, 'f', 3)
                     .arg(identification->Mated())
-                    .arg(at.fmr ? *at.fmr : 0.0, 0, 'f', 4)
-                    .arg(at.fnmr ? *at.fnmr : 0.0, 0, 'f', 4)
-                    .arg(named.fpir ? *named.fpir : 0.0, 0, 'f', 3)
-                    .arg(named.fnir ? *named.fnir : 0.0, 0, 'f', 3));
+                    .arg(RateText(at.fmr, 4), RateText(at.fnmr, 4), RateText(named.fpir, 3),
+                         RateText(named.fnir, 3)));
             summary->setWordWrap(true);
             summary->setObjectName("evaluationSummary");
             summary->setAlignment(Qt::AlignTop | Qt::AlignLeft);
