@@ -19,6 +19,8 @@ std::string VerdictText(const SiteFileReport& file) {
             return "verified";
         case SiteFileReport::Verdict::LeftOut:
             return "left out: " + file.reason;
+        case SiteFileReport::Verdict::Superseded:
+            return "would not install: " + file.reason;
         case SiteFileReport::Verdict::Fails:
             break;
     }

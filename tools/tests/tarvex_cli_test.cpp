@@ -254,6 +254,37 @@ TEST_F(VerifyTest, GoodSiteIsAcceptedFileByFile) {
     ExpectProgramFolderUnchanged();
 }
 
+// The dry run takes each entry as the run does: of a destination listed
+// twice the newer stands, and a stored version that is not one leaves the
+// file out, so what verify says is what update then does.
+TEST_F(VerifyTest, SaysWhatTheRunThenDoes) {
+    site.Write("autoupdate.txt",
+               "[Main]\nfilecount=3\n[File1]\nfilename=./x.so\nversion=1.5\nmoduletype=1\n"
+               "[File2]\nfilename=x.so\nversion=2.0\nmoduletype=1\n"
+               "[File3]\nfilename=x.so\nversion=1.9\nmoduletype=1\n");
+    ASSERT_EQ(RunCli("publish " + site.Path().string() + " --key " + KeyFile(), scratch).status, 0);
+    for (const char* name : {"autoupdate.txt", "autoupdate.txt.sig", "x.so"})
+        server.Put(name, TempFolder::Read(site.Path() / name));
+    const RunResult dry = Verify(ProgramDir());
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_NE(dry.out.find("./x.so\t1.5\t-\t-\twould not install: [File2] lists the same file at "
+                           "version 2.0, which stands\n"),
+              std::string::npos)
+        << dry.out;
+    EXPECT_NE(dry.out.find("\twould install\n"), std::string::npos) << dry.out;
+    EXPECT_NE(dry.out.find("x.so\t1.9\t-\t-\twould not install: [File2]"), std::string::npos)
+        << dry.out;
+    ExpectProgramFolderUnchanged();
+
+    const RunResult run =
+        RunCli("update --yes --base-url " + server.BaseUrl() + " " + ProgramDir(), scratch);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(TempFolder::Read(folder.Path() / "program/x.so"), "version 2.0");
+    const RunResult again = Verify(ProgramDir());
+    EXPECT_NE(again.out.find("x.so\t2.0\t11 bytes"), std::string::npos) << again.out;
+    EXPECT_NE(again.out.find("up to date, would not install"), std::string::npos) << again.out;
+}
+
 TEST_F(VerifyTest, TamperedModuleFails) {
     server.Put("x.so", "version 2.1");
     const RunResult r = Verify(ProgramDir());

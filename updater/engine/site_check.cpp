@@ -39,28 +39,34 @@ int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& 
         if (result == UpdateSucceeded) result = code;
     };
     const int count = manifest.GetValueInt("Main", "filecount");
-    for (int i = 1; i <= count; ++i) {
-        const ManifestEntry entry = ReadEntry(manifest, i);
+    for (EntryPlan& plan : PlanEntries(manifest, count, signedSite, options.useProgramFolder)) {
         SiteFileReport& report = files.emplace_back();
-        report.filename = entry.filename;
-        report.version = entry.version;
-        const EntryVerdict verdict = CheckEntry(entry, signedSite);
-        if (verdict.fault != EntryFault::None)
-            report.reason = verdict.reason;
-        else if (options.useProgramFolder)
-            report.reason = CatalogueClash(entry);
-        if (!report.reason.empty()) {
-            report.verdict = verdict.fault == EntryFault::Version ? SiteFileReport::Verdict::LeftOut
-                                                                  : SiteFileReport::Verdict::Fails;
-            fail(UpdateModuleFailed);
-            continue;
+        report.filename = plan.entry.filename;
+        report.version = plan.entry.version;
+        report.reason = plan.reason;
+        switch (plan.kind) {
+            case EntryPlan::Kind::Fails:
+            case EntryPlan::Kind::LeftOut:
+                report.verdict = plan.kind == EntryPlan::Kind::LeftOut
+                                     ? SiteFileReport::Verdict::LeftOut
+                                     : SiteFileReport::Verdict::Fails;
+                fail(UpdateModuleFailed);
+                continue;
+            case EntryPlan::Kind::Superseded:
+                // A client never fetches it.
+                report.verdict = SiteFileReport::Verdict::Superseded;
+                continue;
+            case EntryPlan::Kind::Pending:
+            case EntryPlan::Kind::UpToDate:
+                break;
         }
-        UpdateItem item = ItemOf(entry);
+        const UpdateItem& item = plan.item;
         const std::filesystem::path temporary =
-            tempFolder->Path() / ModuleRelativePath(entry.filename)->filename();
+            tempFolder->Path() / ModuleRelativePath(item.filename)->filename();
         owner->SetStatusText(checkingPrefix + item.filename);
         if (const int failed = Fetch(item, baseUrl, temporary)) {
             report.reason = failureReason;
+            report.verdict = SiteFileReport::Verdict::Fails;
             fail(failed);
             continue;
         }
@@ -70,11 +76,9 @@ int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& 
         report.sha256 =
             item.sha256.empty() ? Sha256OfFile(temporary).value_or("") : AsciiLower(item.sha256);
         std::filesystem::remove(temporary, ec);
-        if (!options.useProgramFolder)
-            report.verdict = SiteFileReport::Verdict::Verified;
-        else
-            report.verdict = IsNewer(item) ? SiteFileReport::Verdict::Installs
-                                           : SiteFileReport::Verdict::UpToDate;
+        report.verdict = !options.useProgramFolder             ? SiteFileReport::Verdict::Verified
+                         : plan.kind == EntryPlan::Kind::Pending ? SiteFileReport::Verdict::Installs
+                                                                 : SiteFileReport::Verdict::UpToDate;
     }
     return result;
 }

@@ -49,7 +49,10 @@ int UpdateEngine::StartRun(const std::string& siteUrl, std::string& baseUrl) {
     pendingItems.clear();
     failureReason.clear();
     manifestSerial.reset();
-    if (owner == nullptr) return UpdateManifestFailed;
+    if (owner == nullptr) {
+        Complain("no owner is attached to the update run: nothing could be shown or asked");
+        return UpdateCannotStart;
+    }
     baseUrl = FolderUrl(siteUrl);
     connectivityUrl = baseUrl;
     if (!IsConnected()) {
@@ -99,7 +102,7 @@ int UpdateEngine::ReadCheckedManifest(const std::string& baseUrl,
     std::optional<PrivateTempFolder> made = PrivateTempFolder::Make(environment.tempRoot, error);
     if (!made) {
         Complain(error);
-        return UpdateManifestFailed;
+        return UpdateCannotStart;
     }
     tempFolder.emplace(std::move(*made));
     std::string bytes;

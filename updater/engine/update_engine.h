@@ -80,6 +80,22 @@ struct UpdateItem {
     std::string sha256;
 };
 
+// How the check pass takes one listed entry; the run and the dry run both
+// act on these plans, so they can never disagree.
+struct EntryPlan {
+    enum class Kind {
+        Fails,       // breaks a rule: the run ends with 4 before anything is fetched
+        LeftOut,     // a malformed version: this file alone is skipped
+        Pending,     // newer than the catalogue records: installed
+        UpToDate,    // not newer: not installed
+        Superseded,  // its destination is listed again at a newer version, which stands
+    };
+    ManifestEntry entry;
+    Kind kind = Kind::Fails;
+    std::string reason;  // Fails, LeftOut: the broken rule; Superseded: which entry stands
+    UpdateItem item;     // Pending, UpToDate, Superseded: what would be installed
+};
+
 // Where a run reads and writes; the defaults are the real ones.
 struct EngineEnvironment {
     std::filesystem::path programFolder;        // empty: the running program's folder
@@ -90,13 +106,13 @@ struct EngineEnvironment {
 
 // What a dry run found out about one listed file.
 struct SiteFileReport {
-    enum class Verdict { Installs, UpToDate, Verified, LeftOut, Fails };
+    enum class Verdict { Installs, UpToDate, Verified, LeftOut, Superseded, Fails };
     std::string filename;
     std::string version;
     std::string size;    // bytes, as received
     std::string sha256;  // of the bytes received
     Verdict verdict = Verdict::Fails;
-    std::string reason;  // for LeftOut and Fails
+    std::string reason;  // for LeftOut, Superseded and Fails
 };
 
 // How a dry run is trusted: a program folder's keys and catalogue, and
@@ -127,7 +143,11 @@ public:
     // a success or a declined question.
     const std::string& FailureReason() const { return failureReason; }
 
-    // 1 when a is newer than b, -1 older, 0 equal; -21 a malformed, -22 b.
+    // CompareVersions' answers for a malformed version, a examined first.
+    static constexpr int versionAMalformed = -21;
+    static constexpr int versionBMalformed = -22;
+    // 1 when a is newer than b, -1 older, 0 equal; versionAMalformed when a
+    // is malformed, else versionBMalformed when b is.
     static int CompareVersions(const std::string& a, const std::string& b);
     // Every byte is 0-9 (true for "").
     static bool IsDigits(const std::string& text);
@@ -180,7 +200,13 @@ private:
     // The manifest's bytes, read once.
     int FetchManifest(const std::string& baseUrl, const PrivateTempFolder& tempFolder,
                       std::string& bytes);
-    // check_pass.cpp: every entry against the rules and the catalogue.
+    // check_pass.cpp: every entry 1..count against the rules (signedSite:
+    // size and hash required), this folder's catalogue (withCatalogue;
+    // without it every file is new, as to an empty catalogue) and the other
+    // entries (a destination listed twice: the newer stands).
+    std::vector<EntryPlan> PlanEntries(IniFile& manifest, int count, bool signedSite,
+                                       bool withCatalogue);
+    // Fills pendingItems from the plans; the first failing entry ends it.
     int CheckPass(IniFile& manifest, int count);
     // Why a well-formed entry may still not be installed here: its name
     // leads to this folder's catalogue (through a link, say). Empty when not.
@@ -199,8 +225,6 @@ private:
     // The downloaded file has the size and SHA-256 the manifest gives, if any.
     bool MatchesManifest(const UpdateItem& item, const std::filesystem::path& file);
     bool Receive(HttpRequest& request, class FileDescriptor& file, uint64_t length);
-    // Removes the staged copies a killed run left beside destination.
-    static void RemoveStagedCopies(const std::filesystem::path& destination);
 
     // catalog_rows.cpp: the catalogue table of a module type: its recordset,
     // the column that holds the file name, and the bound members of that

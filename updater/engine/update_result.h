@@ -7,6 +7,9 @@ enum UpdateResult : int {
     UpdateNoConnection = 1,
     UpdateRequestFailed = 2,
     UpdateManifestFailed = 3,
+    // The designed code of a run that cannot start at all (no owner attached,
+    // no usable temporary folder): not the manifest's fault, the same number.
+    UpdateCannotStart = 3,
     UpdateModuleFailed = 4,
     UpdateUpToDate = 6,
     UpdateNotCompleted = 7,

@@ -7,9 +7,9 @@ bool UpdateEngine::IsDigits(const std::string& text) {
 
 int UpdateEngine::CompareVersions(const std::string& a, const std::string& b) {
     const auto first = ParseVersion(a);
-    if (!first) return -21;
+    if (!first) return versionAMalformed;
     const auto second = ParseVersion(b);
-    if (!second) return -22;
+    if (!second) return versionBMalformed;
     for (size_t k = 0; k < first->size(); ++k) {
         if ((*first)[k] > (*second)[k]) return 1;
         if ((*first)[k] < (*second)[k]) return -1;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/file_descriptor.h"
+#include "engine/replace_in_place.h"
 #include "manifest/ini_file.h"
 #include "trust/file_text.h"
 #include "trust/key_files.h"
@@ -22,21 +23,12 @@ namespace {
 
 constexpr const char* manifestName = "autoupdate.txt";
 constexpr const char* signatureName = "autoupdate.txt.sig";
+// The last serial publish wrote for the site, kept beside its manifest: the
+// next one must rise above it whatever the manifest file says, or desktops
+// that accepted it would refuse the release as a replay.
+constexpr const char* lastSerialName = "autoupdate.txt.last-serial";
 // A manifest this large is no manifest; the client refuses it too.
 constexpr size_t maxManifestBytes = size_t{1} << 20;
-
-// Writes bytes to file through a new file beside it renamed over it.
-bool WriteReplacing(const std::filesystem::path& file, const std::string& bytes, mode_t mode) {
-    const std::filesystem::path staged = file.string() + ".new";
-    ::unlink(staged.c_str());
-    FileDescriptor out = CreateNewFileNoFollow(staged, mode);
-    const bool written = out.IsOpen() && out.WriteAll(bytes.data(), bytes.size()) && out.Close();
-    if (!written || ::rename(staged.c_str(), file.c_str()) != 0) {
-        ::unlink(staged.c_str());
-        return false;
-    }
-    return true;
-}
 
 bool Exists(const std::filesystem::path& file) {
     struct stat info {};
@@ -77,6 +69,56 @@ std::optional<std::string> HeaderName(const std::string& line) {
 std::string EntryName(const std::string& line) {
     const size_t equals = line.find('=');
     return equals == std::string::npos ? std::string() : line.substr(0, equals);
+}
+
+// The number (from 1) of the line the reader takes section's name from (the
+// last one, as the last value wins), or 0 when there is none.
+int LineOf(const std::string& manifest, const std::string& section, const std::string& name) {
+    std::string current;
+    int number = 0;
+    int found = 0;
+    for (const Line& line : SplitLines(manifest)) {
+        ++number;
+        if (const std::optional<std::string> header = HeaderName(line.text))
+            current = *header;
+        else if (current == section && !line.text.empty() && EntryName(line.text) == name)
+            found = number;
+    }
+    return found;
+}
+
+// The key of a file section an entry fault is about.
+const char* FaultKey(EntryFault fault) {
+    switch (fault) {
+        case EntryFault::ModuleType:
+            return "moduletype";
+        case EntryFault::FileName:
+            return "filename";
+        case EntryFault::Version:
+            return "version";
+        case EntryFault::Size:
+            return "size";
+        case EntryFault::Sha256:
+            return "sha256";
+        case EntryFault::NotVouched:
+        case EntryFault::None:
+            break;
+    }
+    return "";
+}
+
+// The last serial published for the site: 0 when none was recorded yet,
+// nothing (problem set) when the record cannot be trusted.
+std::optional<long long> LastPublishedSerial(const std::filesystem::path& file,
+                                             std::string& problem) {
+    if (!Exists(file)) return 0;
+    const std::optional<std::string> text = ReadRegularFile(file, problem);
+    if (!text) return std::nullopt;
+    std::string digits = *text;
+    while (!digits.empty() && (digits.back() == '\n' || digits.back() == '\r')) digits.pop_back();
+    const std::optional<long long> serial = ParseSerial(digits);
+    if (!serial) problem = "does not hold a serial";
+    return serial;
 }
 
 // What publish writes: per section, the entries it sets (replacing any
@@ -194,6 +236,14 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
         error = manifestFile.string() + ": " + why + "; nothing was signed";
         return false;
     };
+    // FILE:LINE: where the reader takes section's name from, when it is there.
+    const auto refuseAt = [&](const std::string& section, const std::string& name,
+                              const std::string& why) {
+        const int line = LineOf(*manifestText, section, name);
+        error = manifestFile.string() + (line > 0 ? ":" + std::to_string(line) : "") + ": " + why +
+                "; nothing was signed";
+        return false;
+    };
     if (!manifestText) return refuse(problem);
     if (manifestText->size() > maxManifestBytes) return refuse("is over 1 MiB");
     if (const int line = FirstOverlongLine(*manifestText))
@@ -206,7 +256,7 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
 
     const std::string countText = manifest.GetValue("Main", "filecount");
     if (!countText.empty() && !AllDigits(countText))
-        return refuse("[Main] filecount \"" + countText + "\" is not a plain number");
+        return refuseAt("Main", "filecount", "[Main] filecount \"" + countText + "\" is not a plain number");
     const int count = manifest.GetValueInt("Main", "filecount");
     for (const std::string& section : UnreadFileSections(manifest, count))
         return refuse("[" + section + "] is not among File1 to File" + std::to_string(count) +
@@ -221,14 +271,14 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
         // Size and hash are publish's to write; everything else is the author's.
         if (verdict.fault != EntryFault::None && verdict.fault != EntryFault::Size &&
             verdict.fault != EntryFault::Sha256)
-            return refuse(verdict.reason);
+            return refuseAt(entry.section, FaultKey(verdict.fault), verdict.reason);
         const std::filesystem::path file = options.site / *ModuleRelativePath(entry.filename);
         // Hashed as it streams by: modules may be far larger than memory allows.
         const std::string unreadable = RegularFileProblem(file);
         const std::optional<std::string> sha256 =
             unreadable.empty() ? Sha256OfFile(file) : std::nullopt;
         if (!sha256)
-            return refuse("[" + entry.section + "] filename=" + entry.filename + ": " +
+            return refuseAt(entry.section, "filename", "[" + entry.section + "] filename=" + entry.filename + ": " +
                           file.string() + " " +
                           (unreadable.empty() ? "cannot be read" : unreadable));
         SiteFile& site = files[entry.section];
@@ -240,13 +290,29 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
     const std::optional<long long> oldSerial =
         serialText.empty() ? std::optional<long long>(0) : ParseSerial(serialText);
     if (!oldSerial)
-        return refuse("[Main] serial \"" + serialText +
-                      "\" is not a number of 1 to 18 digits; correct it or remove the line");
-    long long serial = std::max(*oldSerial + 1, static_cast<long long>(now));
+        return refuseAt("Main", "serial",
+                        "[Main] serial \"" + serialText +
+                            "\" is not a number of 1 to 18 digits; correct it or remove the line");
+    // Past the manifest's own serial and every serial published here before,
+    // however the manifest was written: desktops took the highest of those.
+    const std::filesystem::path lastSerialFile = options.site / lastSerialName;
+    const std::optional<long long> lastPublished = LastPublishedSerial(lastSerialFile, problem);
+    if (!lastPublished) {
+        error = lastSerialFile.string() + " " + problem +
+                "; it records the last serial published for this site: restore it from a "
+                "backup, or remove it and give --serial above the last serial published; "
+                "nothing was signed";
+        return false;
+    }
+    const long long floor = std::max(*oldSerial, *lastPublished);
+    long long serial = std::max(floor + 1, static_cast<long long>(now));
     if (options.serial) {
-        if (*options.serial <= *oldSerial)
-            return refuse("--serial " + std::to_string(*options.serial) +
-                          " is not above the manifest's serial " + std::to_string(*oldSerial) +
+        if (*options.serial <= floor)
+            return refuse("--serial " + std::to_string(*options.serial) + " is not above " +
+                          (*lastPublished > *oldSerial
+                               ? "the serial " + std::to_string(*lastPublished) +
+                                     " published last for this site (" + lastSerialName + ")"
+                               : "the manifest's serial " + std::to_string(*oldSerial)) +
                           ": clients that accepted it would refuse the new one as a replay");
         serial = *options.serial;
     }
@@ -254,8 +320,12 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
         return refuse("the next serial would pass " + std::to_string(maxSerial) +
                       ", the largest a client accepts");
     settings["Main"] = {{"serial", std::to_string(serial)}};
-    if (options.validFor)
+    if (options.validFor) {
         settings["Main"].push_back({"expires", FormatExpiry(now + options.validFor->count())});
+    } else if (std::string stampProblem; !ReadStamp(manifest, now, stampProblem)) {
+        // The expiry the author wrote stays; a client would refuse it.
+        return refuseAt("Main", "expires", stampProblem);
+    }
 
     const std::string signedText = Rewrite(*manifestText, settings);
     if (const std::string misread = ClientReadingProblem(signedText, serial, now, files);
@@ -267,9 +337,13 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
         error = options.keyFile.string() + " is damaged: its signatures do not verify";
         return false;
     }
-    if (!WriteReplacing(manifestFile, signedText, 0644) ||
-        !WriteReplacing(options.site / signatureName, signature + "\n", 0644)) {
-        error = "cannot write the manifest or its signature in " + options.site.string();
+    // The serial is recorded first: whatever fails after, the next publish
+    // still rises above what desktops may have seen.
+    if (!ReplaceInPlace(lastSerialFile, 0644, std::to_string(serial) + "\n") ||
+        !ReplaceInPlace(manifestFile, 0644, signedText) ||
+        !ReplaceInPlace(options.site / signatureName, 0644, signature + "\n")) {
+        error = "cannot write the manifest, its signature or " + std::string(lastSerialName) +
+                " in " + options.site.string();
         return false;
     }
     IniFile published("");

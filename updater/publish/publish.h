@@ -20,9 +20,10 @@ bool GenerateKeyPair(const std::filesystem::path& keyFile, std::ostream& out, st
 struct PublishOptions {
     std::filesystem::path site;     // holds autoupdate.txt and the listed files
     std::filesystem::path keyFile;  // the secret key
-    // The serial to publish; it must be above the manifest's. Nothing: the
-    // larger of the manifest's serial + 1 and the current time in seconds
-    // since 1970, so a manifest written afresh from a template still rises.
+    // The serial to publish; it must be above the manifest's and above the
+    // last one published for the site (site/autoupdate.txt.last-serial).
+    // Nothing: the larger of those + 1 and the current time in seconds since
+    // 1970, so a manifest written afresh from a template still rises.
     std::optional<long long> serial;
     // Writes [Main] expires this long after now.
     std::optional<std::chrono::seconds> validFor;
@@ -31,9 +32,11 @@ struct PublishOptions {
 
 // In site/autoupdate.txt sets "size" and "sha256" of every listed file (read
 // from the site), [Main] serial and, with validFor, expires, keeping every
-// other byte as it was; then writes site/autoupdate.txt.sig. Nothing is
-// written, and error names the line and what to do, when the manifest breaks
-// a rule the update run applies.
+// other byte as it was; then records the serial in
+// site/autoupdate.txt.last-serial and writes site/autoupdate.txt.sig, each
+// replaced in place. Nothing is written, and error names the file and line
+// and what to do, when the manifest breaks a rule the update run applies or
+// the serial record is damaged.
 bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& error);
 
 // "30d", "12h", "90m", "3600s", "2w": a positive whole number and one unit.

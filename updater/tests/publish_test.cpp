@@ -68,6 +68,51 @@ TEST_F(PublishTest, SerialRisesWithTheClockAndExpiryFollowsValidFor) {
               std::string::npos);
 }
 
+std::string SerialIn(const std::string& manifest) {
+    const size_t at = manifest.find("serial=");
+    return at == std::string::npos ? "" : manifest.substr(at + 7, manifest.find('\n', at) - at - 7);
+}
+
+// A release script: publish, fix a file and publish again within the same
+// second, then write the manifest afresh from its template: every serial
+// rises above the last, whatever the manifest says.
+TEST_F(PublishTest, SerialsRiseAboveEveryOnePublishedForTheSite) {
+    const std::string manifestTemplate = "[Main]\nfilecount=1\n" + fileSection;
+    std::vector<std::string> serials;
+    for (const char* step : {"first", "fixed", "from the template"}) {
+        const std::string manifest = serials.size() == 1
+                                         ? TempFolder::Read(site.Path() / "autoupdate.txt")
+                                         : manifestTemplate;
+        site.Write("a.so", step);
+        ASSERT_TRUE(Publish(manifest)) << step << ": " << error;
+        serials.push_back(SerialIn(TempFolder::Read(site.Path() / "autoupdate.txt")));
+        EXPECT_EQ(TempFolder::Read(site.Path() / "autoupdate.txt.last-serial"),
+                  serials.back() + "\n");
+    }
+    EXPECT_EQ(serials, (std::vector<std::string>{std::to_string(now), std::to_string(now + 1),
+                                                  std::to_string(now + 2)}));
+    PublishOptions below;
+    below.serial = now + 2;
+    EXPECT_FALSE(Publish(manifestTemplate, below));
+    EXPECT_NE(error.find("--serial 1800000002 is not above the serial 1800000002 published last"),
+              std::string::npos)
+        << error;
+}
+
+TEST_F(PublishTest, DamagedSerialRecordIsRefused) {
+    for (const char* record : {"", "abc\n", "-4\n", "12345678901234567890\n"}) {
+        site.Write("autoupdate.txt.last-serial", record);
+        EXPECT_FALSE(Publish("[Main]\nfilecount=1\n" + fileSection)) << record;
+        EXPECT_NE(error.find("autoupdate.txt.last-serial does not hold a serial"), std::string::npos)
+            << error;
+        EXPECT_FALSE(std::filesystem::exists(site.Path() / "autoupdate.txt.sig"));
+    }
+    std::filesystem::remove(site.Path() / "autoupdate.txt.last-serial");
+    std::filesystem::create_directory(site.Path() / "autoupdate.txt.last-serial");
+    EXPECT_FALSE(Publish("[Main]\nfilecount=1\n" + fileSection));
+    EXPECT_NE(error.find("last-serial is a folder"), std::string::npos) << error;
+}
+
 TEST_F(PublishTest, KeygenNeverReplacesAKey) {
     const std::string publicKey = TempFolder::Read(KeyFile().string() + ".pub");
     std::ostringstream out;
@@ -124,19 +169,22 @@ Mistake WithKey(const char* name, std::function<std::filesystem::path(TempFolder
 INSTANTIATE_TEST_SUITE_P(
     Mistakes, PublishMistakeTest,
     ::testing::Values(
-        InMain("ExpiryInAnotherFormat", "expires=2030-01-01 00:00:00", "not a real date"),
-        InMain("ExpiryPassed", "expires=2020-01-01T00:00:00Z", "expired"),
+        InMain("ExpiryInAnotherFormat", "expires=2030-01-01 00:00:00",
+               "autoupdate.txt:3: the manifest's expiry \"2030-01-01 00:00:00\" is not a real date"),
+        InMain("ExpiryPassed", "expires=2020-01-01T00:00:00Z",
+               "autoupdate.txt:3: the manifest expired"),
         InMain("ImpossibleExpiry", "expires=2030-02-30T00:00:00Z", "not a real date"),
-        InMain("SerialNotANumber", "serial=abc", "serial \"abc\""),
+        InMain("SerialNotANumber", "serial=abc", "autoupdate.txt:3: [Main] serial \"abc\""),
         InMain("SerialOfTwentyDigits", "serial=12345678901234567890", "1 to 18 digits"),
         InMain("NegativeSerial", "serial=-3", "serial \"-3\""),
         InMain("SerialAtTheLimit", "serial=999999999999999999", "would pass"),
         InMain("FileCountNotANumber", "filecount=1 ", "filecount \"1 \""),
-        InFile("VersionWithASuffix", "version=1.0-beta", "version \"1.0-beta\""),
+        InFile("VersionWithASuffix", "version=1.0-beta",
+               "autoupdate.txt:6: [File1] version \"1.0-beta\""),
         InFile("UnknownModuleType", "version=1\nmoduletype=3", "moduletype 3"),
         InFile("NameOutsideTheFolder", "version=1\nfilename=../a.so", "not a relative path"),
         InFile("NameOfTheCatalogue", "version=1\nfilename=data/module.dat", "module catalogue"),
-        InFile("ListedFileMissing", "version=1\nfilename=b.so", "does not exist"),
+        InFile("ListedFileMissing", "version=1\nfilename=b.so", "b.so does not exist (no such file)"),
         Mistake{"MoreFileSectionsThanCounted",
                 "[Main]\nfilecount=1\n" + fileSection + "[File2]\nfilename=a.so\nversion=2\n",
                 {},
@@ -165,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
             "KeyFileEmpty", [](TempFolder& keys) { return keys.Write("empty", ""); }, "is empty"),
         WithKey(
             "KeyFileMissing", [](TempFolder& keys) { return keys.Path() / "nothing"; },
-            "does not exist")),
+            "no such file")),
     [](const auto& mistake) { return std::string(mistake.param.name); });
 
 TEST(DurationTest, TakesOneNumberAndOneUnit) {

@@ -67,14 +67,25 @@ TEST_F(UpdateEngineTest, VersionsDecideWhatIsPending) {
     Register(1, "a.so", "1.9");
     Register(1, "b.so", "1.0");
     Register(1, "c.so", "");
+    Register(0, "d.so", "2.x");
     server.Put("autoupdate.txt", Manifest({{"a.so", "1.9.0", 1}, {"b.so", "1.0.0.1", 1}}));
     RecordingOwner owner(false);
     EXPECT_EQ(Run(owner), 6);
     EXPECT_TRUE(owner.questions.empty());
-    // A stored version that is not dotted digits is older than any.
-    server.Put("autoupdate.txt", Manifest({{"a.so", "1.9.0", 1}, {"c.so", "0.1", 1}}));
+    // A stored version that is empty or malformed is never pending, and the
+    // run says which row to mend.
+    server.Put("autoupdate.txt", Manifest({{"c.so", "0.1", 1}, {"d.so", "9", 0}}));
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(owner), 6);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(owner.questions.empty());
+    EXPECT_NE(said.find("records version \"\" for c.so"), std::string::npos) << said;
+    EXPECT_NE(said.find("records version \"2.x\" for d.so"), std::string::npos) << said;
+    EXPECT_EQ(Row(1, "c.so"), "old author|c.so|old name|");
+    // The others still install beside such a row.
+    server.Put("autoupdate.txt", Manifest({{"c.so", "0.1", 1}, {"a.so", "2", 1}}));
     EXPECT_EQ(Run(owner), 7);
-    EXPECT_EQ(owner.questions.size(), 1u);
+    ASSERT_EQ(owner.questions.size(), 1u);
 }
 
 TEST_F(UpdateEngineTest, EmptyManifestsEndWithSixWithoutTouchingTheCatalogue) {
@@ -106,7 +117,16 @@ TEST_F(UpdateEngineTest, MissingCatalogueIsNamedBeforeAnythingIsFetched) {
 TEST_F(UpdateEngineTest, EarlyEndsBeforeTheManifest) {
     RecordingOwner owner;
     UpdateEngine detached(environment);
-    EXPECT_EQ(detached.RunUpdate(server.BaseUrl()), 3);
+    EXPECT_EQ(detached.RunUpdate(server.BaseUrl()), UpdateCannotStart);
+    EXPECT_NE(detached.FailureReason().find("no owner is attached"), std::string::npos);
+    EngineEnvironment noTemp = environment;
+    noTemp.tempRoot = folder.Path() / "no such folder";
+    UpdateEngine homeless(noTemp);
+    homeless.AttachDialog(&owner);
+    EXPECT_EQ(homeless.RunUpdate(server.BaseUrl()), UpdateCannotStart);
+    EXPECT_NE(homeless.FailureReason().find("cannot make a temporary folder in"),
+              std::string::npos)
+        << homeless.FailureReason();
 
     Offline offline;
     EngineEnvironment offlineEnvironment = environment;

@@ -14,7 +14,7 @@ std::string RegularFileProblem(const std::filesystem::path& file) {
         const int reason = errno;
         struct stat link {};
         if (reason == ENOENT && ::lstat(file.c_str(), &link) == 0) return "is a link to nothing";
-        if (reason == ENOENT) return "does not exist";
+        if (reason == ENOENT) return "does not exist (no such file)";
         return std::string("cannot be read: ") + std::strerror(reason);
     }
     if (S_ISDIR(info.st_mode)) return "is a folder, not a file";

@@ -11,7 +11,7 @@
 // problem, completing a sentence that starts with the file's name.
 std::string RegularFileProblem(const std::filesystem::path& file);
 // The bytes of file, following links. Nothing, with problem completing a
-// sentence that starts with the file's name ("is a folder", "does not exist",
+// sentence that starts with the file's name ("is a folder", "does not exist (no such file)",
 // "is a link to nothing", "is not a regular file", "cannot be read: ..."),
 // otherwise.
 std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, std::string& problem);

@@ -23,6 +23,17 @@ long long PieceValue(std::string_view digits) {
     return value;
 }
 
+// "0 (system component), 1 (detector), 2 (recognizer)".
+std::string ModuleTypeList() {
+    std::string list;
+    for (const auto& [type, name] : {std::pair{ModuleType::System, "system component"},
+                                     std::pair{ModuleType::Detector, "detector"},
+                                     std::pair{ModuleType::Recognizer, "recognizer"}})
+        list += (list.empty() ? "" : ", ") + std::to_string(static_cast<int>(type)) + " (" +
+                name + ")";
+    return list;
+}
+
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
@@ -51,8 +62,14 @@ bool IsWellFormedVersion(std::string_view text) {
 }
 
 std::optional<ModuleType> ToModuleType(int number) {
-    if (number < 0 || number > 2) return std::nullopt;
+    if (number < static_cast<int>(ModuleType::System) ||
+        number > static_cast<int>(ModuleType::Recognizer))
+        return std::nullopt;
     return static_cast<ModuleType>(number);
+}
+
+bool HasAuthorAndName(ModuleType type) {
+    return type == ModuleType::Detector || type == ModuleType::Recognizer;
 }
 
 int FirstOverlongLine(std::string_view bytes) {
@@ -78,7 +95,9 @@ ManifestEntry ReadEntry(IniFile& manifest, int number) {
     entry.version = manifest.GetValue(entry.section, "version");
     entry.savedpath = manifest.GetValue(entry.section, "savedpath");
     entry.moduletype = manifest.GetValueInt(entry.section, "moduletype");
-    if (entry.moduletype == 1 || entry.moduletype == 2) {
+    // Only detectors and recognizers carry an author and a module name.
+    const std::optional<ModuleType> type = ToModuleType(entry.moduletype);
+    if (type && HasAuthorAndName(*type)) {
         entry.author = manifest.GetValue(entry.section, "author");
         entry.modulename = manifest.GetValue(entry.section, "modulename");
     }
@@ -97,8 +116,7 @@ EntryVerdict CheckEntry(const ManifestEntry& entry, bool signedManifest) {
     const std::string where = "[" + entry.section + "] ";
     if (!ToModuleType(entry.moduletype))
         return {EntryFault::ModuleType, where + "moduletype " + std::to_string(entry.moduletype) +
-                                            " is none of 0 (system component), 1 (detector), "
-                                            "2 (recognizer)"};
+                                            " is none of " + ModuleTypeList()};
     // A name that leaves the program folder, or one that would replace the
     // catalogue, is never a module.
     const std::optional<std::filesystem::path> relative = ModuleRelativePath(entry.filename);

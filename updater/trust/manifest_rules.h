@@ -29,6 +29,9 @@ bool IsWellFormedVersion(std::string_view text);
 
 // 0, 1 or 2; nothing for any other number.
 std::optional<ModuleType> ToModuleType(int number);
+// Whether entries of type carry "author" and "modulename" (detectors and
+// recognizers; system components have neither).
+bool HasAuthorAndName(ModuleType type);
 
 // The number (from 1) of the first line the manifest reader would cut because
 // it is longer than IniFile::maxLineBytes, or 0 when there is none.
