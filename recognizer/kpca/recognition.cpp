@@ -10,7 +10,7 @@
 #include "compute/workers.h"
 #include "distance/distance_weights.h"
 #include "distance/measure_distance.h"
-#include "kpca/centring.h"
+#include "kpca/kernel_pca.h"
 #include "kpca/grey_levels.h"
 #include "kpca/projection.h"
 #include "kpca/recognizer_message.h"
@@ -80,17 +80,8 @@ void CNolt_PCARecognition::RecognizeProbe(int** image, int columns, std::vector<
     EqualizeLevels(levels.data(), pixelCount, samples->col[n]);
 
     MatrixGuard k(ZeroMatrix(n, 1));
-    float* column = k->col[0];
-    // Independent values: split across the cores when the gallery is large.
-    const int blocks = (n + 3) / 4;
-    workers->ForEach(blocks, WorthThreads(blocks, int64_t{n} * pixelCount), [&](int b, int) {
-        const int first = b * 4;
-        const int rows[4] = {first, first + 1, first + 2, first + 3};
-        KernelsAgainst(samples, rows, std::min(4, n - first), n, column + first);
-    });
-
-    // kc = k + Kq + Qk + QKq; Kq and QKq were summed at training.
-    CentreKernelColumn(column, n, *modelCentring);
+    CentredKernelColumn(samples, n, KernelFunction::Of(param), *modelCentring, samples->col[n],
+                        k->col[0], workers.get());
 
     ProjectCentredColumns(eigen.eigenvectors, eigen.eigenvalues, usableComponents, k.get(),
                           projections, n);

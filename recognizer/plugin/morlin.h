@@ -115,14 +115,7 @@ private:
     float kernel_poly(MatrixSpace::matrix* m, int i, int j);
     float kernel_rbf(MatrixSpace::matrix* m, int i, int j);
     float kernel_sigmoid(MatrixSpace::matrix* m, int i, int j);
-    float Kernel(MatrixSpace::matrix* m, int i, int j);
-    float KernelOfSum(double sum) const;
-    float PolyOfDot(float dotValue) const;
-    float RbfOfDistance(double squaredDistance) const;
-    float SigmoidOfDot(float dotValue) const;
-    void KernelsAgainst(MatrixSpace::matrix* m, const int* i, int count, int j, float* out);
     void IdentityMatrix(MatrixSpace::matrix* m);
-    void NormalizeColumns(MatrixSpace::matrix* m);
     void ApplyPCAPara(const PCAParameter& p, int count);
     void TrainModel();
     void RecognizeProbe(int** image, int columns, std::vector<foundFace>& faces);

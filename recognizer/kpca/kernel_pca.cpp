@@ -1,0 +1,134 @@
+// Kernel-PCA training and the centred kernel column of a new feature vector.
+#include "kpca/kernel_pca.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "compute/threads.h"
+#include "compute/workers.h"
+#include "eigen/eigen_decomposition.h"
+#include "kpca/projection.h"
+#include "kpca/zero_eigenvalue.h"
+
+using namespace MatrixSpace;
+
+namespace {
+
+// Kernel columns computed together, so their images stay in cache while every
+// other image streams past them once.
+constexpr int kernelTileColumns = 16;
+
+// The basis directions are its columns: scale those to unit length by
+// normalising the rows of the transpose.
+void NormalizeColumns(matrix* m) {
+    MatrixGuard transposed(TransposeMatrix(m));
+    NormalizeRows(transposed.get());
+    MatrixGuard back(TransposeMatrix(transposed.get()));
+    std::copy(back->data, back->data + static_cast<size_t>(m->rows) * m->cols, m->data);
+}
+
+}  // namespace
+
+void NormalizeRows(matrix* m) {
+    for (int r = 0; r < m->rows; ++r) {
+        double sum = 0.0;
+        for (int c = 0; c < m->cols; ++c) sum += double{m->col[c][r]} * m->col[c][r];
+        const float norm = static_cast<float>(std::sqrt(sum));
+        if (norm == 0.0f) continue;
+        for (int c = 0; c < m->cols; ++c) m->col[c][r] = m->col[c][r] / norm;
+    }
+}
+
+KernelPcaOutcome TrainKernelPca(const matrix* features, int n, const KernelFunction& kernelFunction,
+                                int requested, int spare, Workers& workers,
+                                KernelPcaModel& model) {
+    model = KernelPcaModel();
+    const int count = std::clamp(requested, 1, n);
+    const int length = features->rows;
+
+    MatrixGuard kernel(MakeMatrix(n, n));
+    // Every value depends on its pair alone, so the tiles may go to several
+    // threads in any order and give the same matrix. The last tiles hold the
+    // most pairs: handed out first, so no thread is left with a large one.
+    const int tiles = (n + kernelTileColumns - 1) / kernelTileColumns;
+    const bool parallel = WorthThreads(tiles, int64_t{n} * n / 2 * length);
+    workers.ForEach(tiles, parallel, [&](int piece, int) {
+        const int tile = (tiles - 1 - piece) * kernelTileColumns;
+        const int tileEnd = std::min(tile + kernelTileColumns, n);
+        // Four columns of the rows at a time against each column of the tile;
+        // only pairs with i <= j are kept, as the rest mirror them.
+        for (int i = 0; i < tileEnd; i += 4) {
+            const float* rows[4];
+            for (int s = 0; s < 4; ++s) rows[s] = features->col[std::min(i + s, n - 1)];
+            const int available = std::min(4, tileEnd - i);
+            for (int j = std::max(i, tile); j < tileEnd; ++j) {
+                float values[4];
+                kernelFunction.Against(rows, std::min(available, j - i + 1), features->col[j],
+                                       length, values);
+                for (int s = 0; s < available && i + s <= j; ++s) {
+                    kernel->col[j][i + s] = values[s];
+                    kernel->col[i + s][j] = values[s];
+                }
+            }
+        }
+    });
+    const float* kernelEnd = kernel->data + static_cast<size_t>(n) * n;
+    const float* kernelBegin = kernel->data;
+    if (!std::all_of(kernelBegin, kernelEnd, [](float v) { return std::isfinite(v); }))
+        return KernelPcaOutcome::NonFiniteKernel;
+
+    // Kc = K - 1K/n - K1/n + 1K1/n^2, evaluated in this order in single precision.
+    KernelCentring centring = CentringOf(kernel.get());
+    MatrixGuard centred(MakeMatrix(n, n));
+    CentreKernelMatrix(kernel.get(), centring, centred.get());
+
+    EigenResult fresh;
+    {
+        MatrixGuard scratch(CopyMatrix(centred.get()));
+        EigenDecomposition decomposition;
+        decomposition.Decompose(scratch.get(), count, &workers);
+        decomposition.GetResult(fresh);
+    }
+    MatrixGuard vectors(fresh.eigenvectors);
+    MatrixGuard values(fresh.eigenvalues);
+    NormalizeColumns(vectors.get());
+
+    float largestKernel = 0.0f;
+    for (const float* v = kernel->data; v != kernelEnd; ++v)
+        largestKernel = std::max(largestKernel, std::fabs(*v));
+    const int usable = UsableComponentCount(values.get(), n, largestKernel);
+    if (usable == 0) return KernelPcaOutcome::Uninformative;
+
+    MatrixGuard coordinates(MakeMatrix(count, n + spare));
+    ProjectCentredColumns(vectors.get(), values.get(), usable, centred.get(), coordinates.get(), 0);
+
+    model.kernel = std::move(kernel);
+    model.centring = std::move(centring);
+    model.centred = std::move(centred);
+    model.eigenvectors = std::move(vectors);
+    model.eigenvalues = std::move(values);
+    model.componentCount = fresh.componentCount;
+    model.usable = usable;
+    model.coordinates = std::move(coordinates);
+    return KernelPcaOutcome::Trained;
+}
+
+void CentredKernelColumn(const matrix* features, int n, const KernelFunction& kernel,
+                         const KernelCentring& centring, const float* y, float* kc,
+                         Workers* workers) {
+    const int length = features->rows;
+    // Independent values: split across the cores when the gallery is large.
+    const int blocks = (n + 3) / 4;
+    const auto block = [&](int b, int) {
+        const int first = b * 4;
+        const float* rows[4];
+        for (int s = 0; s < 4; ++s) rows[s] = features->col[std::min(first + s, n - 1)];
+        kernel.Against(rows, std::min(4, n - first), y, length, kc + first);
+    };
+    if (workers != nullptr)
+        workers->ForEach(blocks, WorthThreads(blocks, int64_t{n} * length), block);
+    else
+        for (int b = 0; b < blocks; ++b) block(b, 0);
+    // kc = k + Kq + Qk + QKq; Kq and QKq were summed at training.
+    CentreKernelColumn(kc, n, centring);
+}
