@@ -66,12 +66,12 @@ double Correlation(Columns c) {
     return 1.0 - scale * sxy / (std::sqrt(scale * syy) * std::sqrt(scale * sxx));
 }
 
-double MahCosine(Columns c, const std::vector<float>& w) {
+double MahCosine(Columns c, const float* w) {
     float uv = 0.0f, vv = 0.0f;
     double uu = 0.0;
     for (int k = 0; k < c.n; ++k) {
-        const float u = c.x[k] * w[static_cast<size_t>(k)];
-        const float v = c.y[k] * w[static_cast<size_t>(k)];
+        const float u = c.x[k] * w[k];
+        const float v = c.y[k] * w[k];
         uv += u * v;
         vv += v * v;
         uu += double{u} * u;
@@ -96,24 +96,24 @@ double YamborAngle(Columns c, const float* lambda, int usable) {
     return -sum;
 }
 
-double YamborDistance(Columns c, const std::vector<float>& w) {
+double YamborDistance(Columns c, const float* w) {
     double sum = 0.0;
-    for (int k = 0; k < c.n; ++k) sum += double{c.x[k]} * c.y[k] * w[static_cast<size_t>(k)];
+    for (int k = 0; k < c.n; ++k) sum += double{c.x[k]} * c.y[k] * w[k];
     return -sum;
 }
 
-double MahL1(Columns c, const std::vector<float>& w) {
+double MahL1(Columns c, const float* w) {
     double sum = 0.0;
     for (int k = 0; k < c.n; ++k)
-        sum += std::fabs(double{c.x[k]} - double{c.y[k]}) * w[static_cast<size_t>(k)];
+        sum += std::fabs(double{c.x[k]} - double{c.y[k]}) * w[k];
     return sum;
 }
 
-double MahL2(Columns c, const std::vector<float>& w) {
+double MahL2(Columns c, const float* w) {
     double sum = 0.0;
     for (int k = 0; k < c.n; ++k) {
         const double d = double{c.x[k]} - double{c.y[k]};
-        sum += d * d * w[static_cast<size_t>(k)];
+        sum += d * d * w[k];
     }
     return std::sqrt(sum);
 }
@@ -129,12 +129,9 @@ double LDASoft(Columns c, const float* lambda, int usable) {
 
 }  // namespace
 
-double MeasureDistance(const MatrixSpace::matrix* coords, int x, int y,
-                       const MatrixSpace::matrix* eigenvalues, int measure,
-                       DistanceWeights& weights) {
-    const Columns c{coords->col[x], coords->col[y], coords->rows};
-    const float* lambda = eigenvalues->col[0];
-    const int usable = weights.UsableComponents();
+double MeasureDistanceBetween(const float* x, const float* y, int n, const float* lambda, int usable,
+                              int measure, const float* weight) {
+    const Columns c{x, y, n};
     switch (static_cast<DistanceMeasure>(measure)) {
         case DistanceMeasure::CityBlock:
             return CityBlock(c);
@@ -145,17 +142,41 @@ double MeasureDistance(const MatrixSpace::matrix* coords, int x, int y,
         case DistanceMeasure::Correlation:
             return Correlation(c);
         case DistanceMeasure::MahCosine:
-            return MahCosine(c, weights.For(DistanceWeights::MahCosineSlot, eigenvalues));
+            return MahCosine(c, weight);
         case DistanceMeasure::YamborAngle:
             return YamborAngle(c, lambda, usable);
         case DistanceMeasure::YamborDistance:
-            return YamborDistance(c, weights.For(DistanceWeights::YamborDistanceSlot, eigenvalues));
+            return YamborDistance(c, weight);
         case DistanceMeasure::MahL1:
-            return MahL1(c, weights.For(DistanceWeights::MahL1Slot, eigenvalues));
+            return MahL1(c, weight);
         case DistanceMeasure::MahL2:
-            return MahL2(c, weights.For(DistanceWeights::MahL2Slot, eigenvalues));
+            return MahL2(c, weight);
         case DistanceMeasure::LDASoft:
             return LDASoft(c, lambda, usable);
     }
     return 0.0;
+}
+
+std::optional<DistanceWeights::Slot> WeightSlotOf(int measure) {
+    switch (static_cast<DistanceMeasure>(measure)) {
+        case DistanceMeasure::MahCosine:
+            return DistanceWeights::MahCosineSlot;
+        case DistanceMeasure::YamborDistance:
+            return DistanceWeights::YamborDistanceSlot;
+        case DistanceMeasure::MahL1:
+            return DistanceWeights::MahL1Slot;
+        case DistanceMeasure::MahL2:
+            return DistanceWeights::MahL2Slot;
+        default:
+            return std::nullopt;
+    }
+}
+
+double MeasureDistance(const MatrixSpace::matrix* coords, int x, int y,
+                       const MatrixSpace::matrix* eigenvalues, int measure,
+                       DistanceWeights& weights) {
+    const std::optional<DistanceWeights::Slot> slot = WeightSlotOf(measure);
+    const float* weight = slot ? weights.For(*slot, eigenvalues).data() : nullptr;
+    return MeasureDistanceBetween(coords->col[x], coords->col[y], coords->rows,
+                                  eigenvalues->col[0], weights.UsableComponents(), measure, weight);
 }

@@ -2,6 +2,8 @@
 // always means more alike. Index = position in the dialog's distance list.
 #pragma once
 
+#include <optional>
+
 #include "distance/distance_weights.h"
 #include "plugin/morlin_records.h"
 
@@ -15,3 +17,11 @@ struct matrix;
 double MeasureDistance(const MatrixSpace::matrix* coords, int x, int y,
                        const MatrixSpace::matrix* eigenvalues, int measure,
                        DistanceWeights& weights);
+
+// The same between the coordinate vectors x and y of n numbers: lambda the
+// eigenvalues (usable of them non-zero) and weight the measure's weight
+// vector (DistanceWeights::For its slot), null for a measure without one.
+double MeasureDistanceBetween(const float* x, const float* y, int n, const float* lambda, int usable,
+                              int measure, const float* weight);
+// The weight vector slot of measure, for the four measures that have one.
+std::optional<DistanceWeights::Slot> WeightSlotOf(int measure);

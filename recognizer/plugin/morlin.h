@@ -52,8 +52,6 @@
 
 #include "morlin_records.h"
 
-#define MORLIN_API __attribute__((visibility("default")))
-
 class DistanceWeights;
 class Workers;
 struct KernelCentring;

@@ -7,6 +7,11 @@
 #include <cstddef>
 #include <string_view>
 
+// What libmorlin.so exports; a host that defines it first keeps its own.
+#ifndef MORLIN_API
+#define MORLIN_API __attribute__((visibility("default")))
+#endif
+
 namespace MatrixSpace {
 struct matrix;
 }

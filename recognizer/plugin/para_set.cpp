@@ -1,16 +1,18 @@
-// ParaSet: the parameter dialog over the recognizer's parameters. The dialog
-// opens inside the host's QApplication, owned by its active window, on the
-// thread that runs it (Qt builds widgets nowhere else); a host without one,
-// or a call from another thread, gets the reason on the message channel and
-// nothing changes.
+// The parameter dialog over a set of recognizer parameters: ParaSet of the
+// designed class, and morlin::EditParameters for the identifier's settings.
+// The dialog opens inside the host's QApplication, owned by its active
+// window, on the thread that runs it (Qt builds widgets nowhere else).
 #include <QApplication>
 #include <QThread>
 
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <string>
 
-#include "plugin/morlin.h"
+#include "identifier/identifier.h"
 #include "kpca/recognizer_message.h"
+#include "plugin/morlin.h"
 #include "ui/parameter_dialog.h"
 
 namespace {
@@ -21,41 +23,65 @@ int TruncatedDegree(double degree) {
     return static_cast<int>(degree);
 }
 
+// Why the dialog cannot open here; nothing when it can.
+std::optional<std::string> DialogRefusal() {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
+        return "识别算法参数设置需要宿主程序的 QApplication；参数未改变。";
+    if (QThread::currentThread() != QCoreApplication::instance()->thread())
+        return "识别算法参数设置只能在运行 QApplication 的线程上打开；参数未改变。";
+    return std::nullopt;
+}
+
+// Runs the dialog over p with components 1..listSize offered; true, with p
+// holding the accepted values, when the user accepted it.
+bool RunParameterDialog(PCAParameter& p, int listSize) {
+    ParameterDialog dialog(QApplication::activeWindow());
+    dialog.listSize = listSize;
+    dialog.kernelOn = p.isKernel;
+    dialog.coef0Value = p.coef0;
+    dialog.degreeValue = TruncatedDegree(p.degree);
+    dialog.kernelIndex = p.kernelType;
+    dialog.distanceIndex = p.distanceType;
+    dialog.componentIndex = p.componentNum - 1;
+    dialog.gammaValue = p.gamma;
+    dialog.thresholdValue = p.threshold;
+    if (dialog.exec() != QDialog::Accepted) return false;
+
+    p.isKernel = dialog.kernelOn;
+    p.coef0 = dialog.coef0Value;
+    p.degree = dialog.degreeValue;
+    p.gamma = dialog.gammaValue;
+    p.threshold = dialog.thresholdValue;
+    p.distanceType = dialog.distanceIndex;
+    // No component chosen (an empty or unmatched list) keeps the count:
+    // a count of 0 would leave the recognizer nothing to train.
+    if (dialog.componentIndex >= 0) p.componentNum = dialog.componentIndex + 1;
+    p.kernelType = dialog.kernelIndex;
+    return true;
+}
+
 }  // namespace
 
 void CNolt_PCARecognition::ParaSet() {
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
-        ReportRecognizerMessage("识别算法参数设置需要宿主程序的 QApplication；参数未改变。");
+    if (const std::optional<std::string> refusal = DialogRefusal()) {
+        ReportRecognizerMessage(*refusal);
         return;
     }
-    if (QThread::currentThread() != QCoreApplication::instance()->thread()) {
-        ReportRecognizerMessage(
-            "识别算法参数设置只能在运行 QApplication 的线程上打开；参数未改变。");
-        return;
-    }
-    ParameterDialog dialog(QApplication::activeWindow());
-    dialog.listSize = sampleCount;
-    dialog.kernelOn = param.isKernel;
-    dialog.coef0Value = param.coef0;
-    dialog.degreeValue = TruncatedDegree(param.degree);
-    dialog.kernelIndex = param.kernelType;
-    dialog.distanceIndex = param.distanceType;
-    dialog.componentIndex = param.componentNum - 1;
-    dialog.gammaValue = param.gamma;
-    dialog.thresholdValue = param.threshold;
-    if (dialog.exec() != QDialog::Accepted) return;
-
+    PCAParameter edited = param;
+    if (!RunParameterDialog(edited, sampleCount)) return;
     // Only the flag changes: a held model stays and goes on recognizing (Stale)
     // until the next Train replaces it.
     trained = false;
-    param.isKernel = dialog.kernelOn;
-    param.coef0 = dialog.coef0Value;
-    param.degree = dialog.degreeValue;
-    param.gamma = dialog.gammaValue;
-    param.threshold = dialog.thresholdValue;
-    param.distanceType = dialog.distanceIndex;
-    // No component chosen (an empty or unmatched list) keeps the count:
-    // a count of 0 would leave the recognizer nothing to train.
-    if (dialog.componentIndex >= 0) param.componentNum = dialog.componentIndex + 1;
-    param.kernelType = dialog.kernelIndex;
+    param = edited;
 }
+
+namespace morlin {
+
+bool EditParameters(PCAParameter& parameters, int componentChoices) {
+    if (DialogRefusal())
+        throw Error(
+            "the parameter dialog needs the host's QApplication and opens only on its thread");
+    return RunParameterDialog(parameters, componentChoices);
+}
+
+}  // namespace morlin

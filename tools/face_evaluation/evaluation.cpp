@@ -1,6 +1,6 @@
-// The evaluation run. The recognizer is asked with an infinite threshold so
-// that every gallery image is ranked; the matches are the ranked entries that
-// the recognizer's own strict test would keep under the real threshold.
+// The evaluation run. Every gallery image (or person) is ranked, with no
+// threshold; the matches are the ranked entries that the recognizer's own
+// strict test would keep under the real threshold.
 #include "evaluation.h"
 
 #include <chrono>
@@ -18,34 +18,27 @@ double MillisecondsSince(Clock::time_point start) {
 
 }  // namespace
 
-Evaluation Evaluate(FaceDataset& dataset, const PCAParameter& param) {
-    std::vector<int*> gallery;
-    for (FaceImage& image : dataset.gallery) gallery.push_back(image.grey.data());
-
-    PCAParameter ranking = param;
-    ranking.threshold = std::numeric_limits<double>::infinity();
+Evaluation Evaluate(FaceDataset& dataset, const morlin::Settings& settings) {
+    const double threshold = settings.designed.threshold;
+    std::vector<int> everyImage(dataset.gallery.size());
+    for (size_t i = 0; i < everyImage.size(); ++i) everyImage[i] = static_cast<int>(i);
 
     Evaluation evaluation;
-    CNolt_PCARecognition recognizer;
     const Clock::time_point trainStart = Clock::now();
-    recognizer.SetSample(gallery.data(), static_cast<int>(gallery.size()), dataset.rows,
-                         dataset.columns);
-    recognizer.SetPCAPara(ranking);
-    recognizer.Train();
+    TrainedModel model(dataset, everyImage, settings);
     evaluation.trainMs = MillisecondsSince(trainStart);
 
     int rank1 = 0, mated = 0, withCorrect = 0, withFalse = 0;
     double probeMs = 0.0;
     for (FaceImage& probe : dataset.probes) {
-        std::vector<int*> rows = RowPointers(dataset, probe);
         ProbeResult result;
         const Clock::time_point start = Clock::now();
-        recognizer.Recognition(rows.data(), dataset.rows, dataset.columns, result.ranked);
+        result.ranked = model.Rank(probe);
         probeMs += MillisecondsSince(start);
 
         bool correct = false, wrong = false;
         for (const foundFace& face : result.ranked) {
-            if (!(face.distance < param.threshold)) continue;
+            if (!(face.distance < threshold)) continue;
             result.matches.push_back(face);
             const bool same =
                 dataset.gallery[static_cast<size_t>(face.index)].person == probe.person;

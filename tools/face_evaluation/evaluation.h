@@ -1,15 +1,17 @@
 // One evaluation run of the recognizer on a face dataset: trained on the
-// gallery, every probe ranked against it through the recognizer's public class.
+// gallery, every probe ranked against it (TrainedModel: the designed method
+// through the recognizer's public class, the others through the identifier).
 #pragma once
 
 #include <vector>
 
 #include "face_dataset.h"
 #include "verification.h"
+#include "identifier/identifier.h"
 #include "plugin/morlin.h"
 
 struct ProbeResult {
-    std::vector<foundFace> ranked;   // every gallery image, nearest first
+    std::vector<foundFace> ranked;   // every gallery image (or person), nearest first
     std::vector<foundFace> matches;  // those strictly below the threshold
 };
 
@@ -22,8 +24,8 @@ struct Evaluation {
     double probeMs = 0.0;  // mean per probe
 };
 
-// Trains on the gallery with param and recognizes every probe.
-Evaluation Evaluate(FaceDataset& dataset, const PCAParameter& param);
+// Trains on the gallery with settings and recognizes every probe.
+Evaluation Evaluate(FaceDataset& dataset, const morlin::Settings& settings);
 
-// Every probe against every gallery image, genuine or impostor.
+// Every probe against every ranked gallery image (or person), genuine or impostor.
 Comparisons ProbeComparisons(const FaceDataset& dataset, const Evaluation& evaluation);

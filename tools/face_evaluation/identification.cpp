@@ -8,7 +8,7 @@
 #include "evaluation.h"
 #include "face_dataset.h"
 #include "folds.h"
-#include "sorted_scores.h"
+#include "identifier/stranger_scores.h"
 
 OpenSetSearches::OpenSetSearches(const std::vector<Search>& searches) {
     std::vector<double> named;
@@ -19,8 +19,8 @@ OpenSetSearches::OpenSetSearches(const std::vector<Search>& searches) {
             named.push_back(s.nearest);
         mated += s.mated ? 1 : 0;
     }
-    strangers = SortedDistances(std::move(strangers));
-    namedRight = SortedDistances(std::move(named));
+    strangers = SortedScores(std::move(strangers));
+    namedRight = SortedScores(std::move(named));
 }
 
 IdentificationRates OpenSetSearches::At(double threshold) const {
@@ -85,20 +85,18 @@ std::vector<Search> SearchesOf(const FaceDataset& dataset, const Evaluation& eva
     return searches;
 }
 
-std::vector<Search> LeftOutProbeSearches(FaceDataset& dataset, const PCAParameter& param,
+std::vector<Search> LeftOutProbeSearches(FaceDataset& dataset, const morlin::Settings& settings,
                                          const Progress& progress) {
     std::vector<Search> searches;
-    const int people = static_cast<int>(dataset.enrolled.size());
-    for (int person = 0; person < people && people >= 2; ++person) {
-        const std::string& name = dataset.enrolled[static_cast<size_t>(person)];
-        if (progress) progress(person, people, "leaving out " + DisplayName(name));
-        std::vector<int> training;
-        for (int i = 0; i < static_cast<int>(dataset.gallery.size()); ++i)
-            if (dataset.gallery[static_cast<size_t>(i)].person != name) training.push_back(i);
+    const std::vector<PersonLeftOut> people = PeopleLeftOut(dataset);
+    const int total = static_cast<int>(people.size());
+    for (int done = 0; done < total; ++done) {
+        const PersonLeftOut& left = people[static_cast<size_t>(done)];
+        if (progress) progress(done, total, "leaving out " + DisplayName(left.person));
         std::vector<FaceImage*> own;
         for (FaceImage& probe : dataset.probes)
-            if (probe.person == name) own.push_back(&probe);
-        RankImages(dataset, training, own, param,
+            if (probe.person == left.person) own.push_back(&probe);
+        RankImages(dataset, left.others, own, settings,
                    [&](size_t, const std::vector<foundFace>& ranked) {
                        Search s;
                        s.nearest = ranked.empty() ? std::numeric_limits<double>::infinity()
@@ -106,6 +104,6 @@ std::vector<Search> LeftOutProbeSearches(FaceDataset& dataset, const PCAParamete
                        searches.push_back(s);
                    });
     }
-    if (progress) progress(people, people, "done");
+    if (progress) progress(total, total, "done");
     return searches;
 }

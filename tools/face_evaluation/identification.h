@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "identifier/identifier.h"
 #include "plugin/morlin.h"
 #include "progress.h"
 
@@ -62,8 +63,8 @@ private:
 std::vector<Search> SearchesOf(const FaceDataset& dataset, const Evaluation& evaluation);
 
 // Each enrolled person's probes searched as a stranger's would be: against a
-// model of everybody else's gallery images (param's threshold ignored). With
+// model of everybody else's gallery images (the settings' threshold ignored). With
 // the mated searches of an evaluation, an identification curve for a gallery
 // where everybody is enrolled. One model per person.
-std::vector<Search> LeftOutProbeSearches(FaceDataset& dataset, const PCAParameter& param,
+std::vector<Search> LeftOutProbeSearches(FaceDataset& dataset, const morlin::Settings& settings,
                                          const Progress& progress = {});

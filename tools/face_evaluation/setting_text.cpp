@@ -23,3 +23,21 @@ std::string DescribeSetting(const PCAParameter& param) {
                       param.gamma, param.componentNum, measure.c_str());
     return text;
 }
+
+std::string DescribeSetting(const morlin::Settings& settings) {
+    if (settings.method == morlin::Method::Designed) return DescribeSetting(settings.designed);
+    const PCAParameter& p = settings.designed;
+    std::string kernel = "PCA";
+    char text[96];
+    if (p.isKernel && p.kernelType >= 0 && p.kernelType < kernelTypeCount) {
+        if (p.kernelType == static_cast<int>(KernelType::Polynomial))
+            std::snprintf(text, sizeof text, "poly degree=%g gamma=%.3g coef0=%g", p.degree,
+                          p.gamma, p.coef0);
+        else
+            std::snprintf(text, sizeof text, "%s gamma=%.3g",
+                          std::string(kernelNames[static_cast<size_t>(p.kernelType)]).c_str(),
+                          p.gamma);
+        kernel = text;
+    }
+    return morlin::MethodName(settings.method) + ", " + kernel;
+}

@@ -3,7 +3,11 @@
 
 #include <string>
 
+#include "identifier/identifier.h"
 #include "plugin/morlin.h"
 
 // "rbf gamma=0.00058 components=30 MahCosine" and the like.
 std::string DescribeSetting(const PCAParameter& param);
+// The designed method's setting as above; another method by its name and
+// kernel: "lbp-discriminant, PCA" or "discriminant, rbf gamma=0.001".
+std::string DescribeSetting(const morlin::Settings& settings);

@@ -5,11 +5,11 @@
 #include <cmath>
 #include <limits>
 
-#include "sorted_scores.h"
+#include "identifier/stranger_scores.h"
 
 SortedComparisons::SortedComparisons(Comparisons comparisons)
-    : genuine(SortedDistances(std::move(comparisons.genuine))),
-      impostor(SortedDistances(std::move(comparisons.impostor))) {}
+    : genuine(SortedScores(std::move(comparisons.genuine))),
+      impostor(SortedScores(std::move(comparisons.impostor))) {}
 
 ErrorRates SortedComparisons::At(double threshold) const {
     ErrorRates rates;

@@ -76,6 +76,10 @@ struct OptionSpec {
 
 const OptionSpec optionSpecs[] = {
     {"train", "Gallery images per person (default 5).", "K"},
+    {"method",
+     "designed (the default: the designed recognizer, as the exports run it), discriminant or "
+     "lbp-discriminant (the identifier's methods; see morlin --help).",
+     "NAME"},
     {"kernel", "Kernel PCA with linear, poly, rbf or sigmoid (default: plain PCA).", "NAME"},
     {"gamma", "Kernel gamma (default 1).", "G"},
     {"coef0", "Kernel coef0 (default 0).", "C"},
@@ -177,6 +181,10 @@ std::optional<EvalOptions> ParseEvalOptions(const QStringList& arguments, std::s
         bool ok = true;
         if (arg == "--train") {
             ok = ParseInt(value, options.trainPerPerson) && options.trainPerPerson >= 1;
+        } else if (arg == "--method") {
+            const std::optional<morlin::Method> method = morlin::MethodNamed(value);
+            ok = method.has_value();
+            if (ok) options.method = *method;
         } else if (arg == "--kernel") {
             ok = false;
             for (size_t k = 0; k < kernelNames.size(); ++k)
@@ -220,6 +228,10 @@ std::optional<EvalOptions> ParseEvalOptions(const QStringList& arguments, std::s
     }
     if (options.calibrateFmr && options.calibrateFpir) {
         error = "--calibrate and --calibrate-fpir both choose the threshold: give one";
+        return std::nullopt;
+    }
+    if (options.search && options.method != morlin::Method::Designed) {
+        error = "--search explores the designed method's settings: give it without --method";
         return std::nullopt;
     }
     if ((options.search || options.calibrateFmr) && options.trainPerPerson < 2) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "face_dataset.h"
+#include "identifier/identifier.h"
 #include "plugin/morlin.h"
 
 // What --search ranks settings by.
@@ -19,6 +20,8 @@ struct EvalOptions {
     std::string dataset;  // as the file system's bytes
     int trainPerPerson = 5;
     PCAParameter param;  // componentNum 30 and threshold 3.0 unless given
+    // --method: how faces are compared; the designed recognizer unless given.
+    morlin::Method method = morlin::Method::Designed;
     bool json = false;
     std::optional<double> calibrateFmr;   // --calibrate: the target false-match rate
     std::optional<double> calibrateFpir;  // --calibrate-fpir: the target FPIR

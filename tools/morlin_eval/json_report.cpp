@@ -29,8 +29,10 @@ QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QJsonObject Params(const PCAParameter& p, int trainPerPerson) {
+QJsonObject Params(const PCAParameter& p, int trainPerPerson,
+                   morlin::Method method = morlin::Method::Designed) {
     return QJsonObject{
+        {"method", QString::fromStdString(morlin::MethodName(method))},
         {"train", trainPerPerson},
         {"kernel", p.isKernel ? Text(kernelNames[static_cast<size_t>(p.kernelType)])
                               : QStringLiteral("none")},
@@ -114,7 +116,7 @@ void WriteJsonReport(const EvalOptions& options, const Report& report) {
                               {"false_match_rate", e.falseMatchRate},
                               {"train_ms", e.trainMs},
                               {"probe_ms", e.probeMs}};
-    QJsonObject root{{"params", Params(report.param, options.trainPerPerson)},
+    QJsonObject root{{"params", Params(report.param, options.trainPerPerson, report.method)},
                      {"gallery", gallery},
                      {"probes", probes},
                      {"summary", summary},

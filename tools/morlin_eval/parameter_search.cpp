@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "calibration.h"
+#include "identifier/stranger_scores.h"
 #include "distance/distance_weights.h"
 #include "distance/measure_distance.h"
 #include "identification.h"
@@ -211,16 +212,13 @@ SearchResult SearchParameters(FaceDataset& dataset, const std::vector<Fold>& fol
         // Strangers: each enrolled person against a model of everybody else.
         std::vector<std::optional<ModelScores>> strangerScores;
         size_t strangerTraining = 0;
-        for (int person = 0; person < people && people >= 2; ++person) {
-            tell(kernel,
-                 "leaving out " + DisplayName(dataset.enrolled[static_cast<size_t>(person)]));
-            std::vector<int> heldOut, training;
-            SplitByPerson(dataset, dataset.enrolled[static_cast<size_t>(person)], heldOut,
-                          training);
-            strangerTraining = training.size();
-            strangerScores.push_back(
-                TrainAndScore(dataset, training, heldOut, kernel.param, components));
-        }
+        if (goal == SearchGoal::Identification)
+            for (const PersonLeftOut& left : PeopleLeftOut(dataset)) {
+                tell(kernel, "leaving out " + DisplayName(left.person));
+                strangerTraining = left.others.size();
+                strangerScores.push_back(
+                    TrainAndScore(dataset, left.others, left.own, kernel.param, components));
+            }
 
         for (size_t c = 0; c < components.size(); ++c)
             for (int measure = 0; measure < distanceMeasureCount; ++measure) {

@@ -25,6 +25,13 @@ bool RunEvaluation(const EvalOptions& options, Report& report, std::string& erro
     report.openSet = options.openSet.has_value();
     const std::vector<Fold> folds = GalleryFolds(dataset);
     PCAParameter param = options.param;
+    report.method = options.method;
+    const auto settings = [&] {
+        morlin::Settings chosen;
+        chosen.designed = param;
+        chosen.method = options.method;
+        return chosen;
+    };
     if (options.search) {
         report.search =
             SearchParameters(dataset, folds, *options.search,
@@ -41,23 +48,23 @@ bool RunEvaluation(const EvalOptions& options, Report& report, std::string& erro
     // Calibrated for the setting actually used, the final component count included.
     if (options.calibrateFmr) {
         report.fmrCalibration =
-            CalibrateFmr(dataset, param, *options.calibrateFmr, TerminalProgress());
+            CalibrateFmr(dataset, settings(), *options.calibrateFmr, TerminalProgress());
         if (report.fmrCalibration->threshold) param.threshold = *report.fmrCalibration->threshold;
     }
     if (options.calibrateFpir) {
         report.fpirCalibration =
-            CalibrateFpir(dataset, param, *options.calibrateFpir, TerminalProgress());
+            CalibrateFpir(dataset, settings(), *options.calibrateFpir, TerminalProgress());
         if (report.fpirCalibration->threshold) param.threshold = *report.fpirCalibration->threshold;
     }
     report.param = param;
 
-    report.evaluation = Evaluate(dataset, param);
+    report.evaluation = Evaluate(dataset, settings());
     if (options.repeat > 1) {
         // The results are the same every time; only the times vary. The
         // median leaves out the first run's cold caches and fresh memory.
         std::vector<double> train{report.evaluation.trainMs}, probe{report.evaluation.probeMs};
         for (int run = 1; run < options.repeat; ++run) {
-            const Evaluation again = Evaluate(dataset, param);
+            const Evaluation again = Evaluate(dataset, settings());
             train.push_back(again.trainMs);
             probe.push_back(again.probeMs);
         }

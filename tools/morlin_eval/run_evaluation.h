@@ -16,6 +16,14 @@
 
 struct Report {
     PCAParameter param;  // the setting used, threshold included
+    morlin::Method method = morlin::Method::Designed;
+    // param with the method, as the evaluation ran it.
+    morlin::Settings Settings() const {
+        morlin::Settings settings;
+        settings.designed = param;
+        settings.method = method;
+        return settings;
+    }
     FaceDataset dataset;
     Evaluation evaluation;
     SortedComparisons verification{Comparisons{}};

@@ -87,8 +87,8 @@ void WriteTextReport(const Report& report) {
     if (report.search) WriteSearch(*report.search);
     WriteCalibrations(report);
     const Evaluation& e = report.evaluation;
-    std::printf("setting               %s, threshold %g\n", DescribeSetting(report.param).c_str(),
-                report.param.threshold);
+    std::printf("setting               %s, threshold %g\n",
+                DescribeSetting(report.Settings()).c_str(), report.param.threshold);
     std::printf("gallery images        %zu\n", report.dataset.gallery.size());
     std::printf("probe images          %zu\n", report.dataset.probes.size());
     std::printf("rank-1 accuracy       %.4f\n", e.rank1);

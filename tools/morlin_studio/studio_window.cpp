@@ -440,7 +440,7 @@ void StudioWindow::CalibrateForStrangers(double target) {
     RunInBackground(
         tr("Calibrating for %1 of strangers named...").arg(Percent(target)),
         [result, enrolledFaces, setting, target](const Progress& progress) {
-            *result = CalibrateFpir(*enrolledFaces, setting, target, progress);
+            *result = CalibrateFpir(*enrolledFaces, DesignedSettings(setting), target, progress);
             return true;
         },
         [this, result, target](bool done) {
@@ -481,12 +481,12 @@ void StudioWindow::EvaluateHeldOut() {
     RunInBackground(
         tr("Evaluating on %1 images not enrolled...").arg(gallery.probes.size()),
         [enrolledFaces, verification, identification, rank1, setting](const Progress& progress) {
-            const Evaluation evaluation = Evaluate(*enrolledFaces, setting);
+            const Evaluation evaluation = Evaluate(*enrolledFaces, DesignedSettings(setting));
             *rank1 = evaluation.rank1;
             *verification = SortedComparisons(ProbeComparisons(*enrolledFaces, evaluation));
             std::vector<Search> searches = SearchesOf(*enrolledFaces, evaluation);
             const std::vector<Search> strangers =
-                LeftOutProbeSearches(*enrolledFaces, setting, progress);
+                LeftOutProbeSearches(*enrolledFaces, DesignedSettings(setting), progress);
             searches.insert(searches.end(), strangers.begin(), strangers.end());
             *identification = OpenSetSearches(searches);
             return true;

@@ -52,8 +52,8 @@ TEST(GalleryFoldsTest, EachGalleryImageIsHeldOutOnceAndNoProbeTakesPart) {
     noProbes.probes.clear();
     PCAParameter param;
     param.componentNum = 5;
-    const CrossValidation with = CrossValidate(dataset, folds, param);
-    const CrossValidation without = CrossValidate(noProbes, folds, param);
+    const CrossValidation with = CrossValidate(dataset, folds, DesignedSettings(param));
+    const CrossValidation without = CrossValidate(noProbes, folds, DesignedSettings(param));
     EXPECT_EQ(with.comparisons.genuine, without.comparisons.genuine);
     EXPECT_EQ(with.comparisons.impostor, without.comparisons.impostor);
     EXPECT_EQ(with.comparisons.genuine.size(), 4u * 3u * 2u);
@@ -72,7 +72,7 @@ TEST(ParameterSearchTest, ScoresMatchTheRecognizerAndTiesGoToTheSimplest) {
     EXPECT_EQ(result.chosen.param.distanceType, 0);
     // The reused coordinates score each setting as the recognizer itself does.
     for (const SearchScore& score : result.top)
-        EXPECT_EQ(score.foldRank1, CrossValidate(dataset, folds, score.param).foldRank1)
+        EXPECT_EQ(score.foldRank1, CrossValidate(dataset, folds, DesignedSettings(score.param)).foldRank1)
             << DescribeSetting(score.param);
 }
 

@@ -82,26 +82,26 @@ TEST(CalibrationTest, ThresholdsFromTheGalleryHoldOnUnseenProbes) {
         EXPECT_LE(achieved, target * 2) << achieved;
     };
 
-    const FpirCalibration fpir = CalibrateFpir(dataset, param, 0.1);
+    const FpirCalibration fpir = CalibrateFpir(dataset, DesignedSettings(param), 0.1);
     ASSERT_TRUE(fpir.threshold) << fpir.note;
     EXPECT_EQ(fpir.strangerSearches, 160u);
     EXPECT_EQ(fpir.matedSearches, 160u);
     param.threshold = *fpir.threshold;
-    const OpenSetSearches searches(SearchesOf(dataset, Evaluate(dataset, param)));
+    const OpenSetSearches searches(SearchesOf(dataset, Evaluate(dataset, DesignedSettings(param))));
     ASSERT_EQ(searches.NonMated(), 300u);
     expectNear(*searches.At(param.threshold).fpir, 0.1);
 
-    const FmrCalibration fmr = CalibrateFmr(dataset, param, 0.01);
+    const FmrCalibration fmr = CalibrateFmr(dataset, DesignedSettings(param), 0.01);
     ASSERT_TRUE(fmr.threshold) << fmr.note;
     EXPECT_EQ(fmr.impostors, 40u * 4u * 39u * 4u);  // each person's images, the others'
     param.threshold = *fmr.threshold;
-    const SortedComparisons probes(ProbeComparisons(dataset, Evaluate(dataset, param)));
+    const SortedComparisons probes(ProbeComparisons(dataset, Evaluate(dataset, DesignedSettings(param))));
     expectNear(*probes.At(param.threshold).fmr, 0.01);
 }
 
 TEST(CalibrationTest, TooFewStrangersToResolveTheTargetSaySo) {
     FaceDataset dataset = Synthetic(3, 2, 1, 5);
-    const FpirCalibration calibration = CalibrateFpir(dataset, PCAParameter{}, 0.01);
+    const FpirCalibration calibration = CalibrateFpir(dataset, DesignedSettings(PCAParameter{}), 0.01);
     EXPECT_FALSE(calibration.threshold);
     EXPECT_NE(calibration.note.find("6 stranger searches"), std::string::npos) << calibration.note;
 }

@@ -1,0 +1,148 @@
+// Training and projecting through the kernel-PCA core.
+#include "identifier/basis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "identifier/identifier.h"
+#include "kpca/kernel_pca.h"
+#include "kpca/projection.h"
+
+using namespace MatrixSpace;
+
+namespace {
+
+matrix* CopyOrNull(const matrix* m) {
+    return m == nullptr ? nullptr : CopyMatrix(m);
+}
+
+// A rows x cols matrix holding values, column after column.
+matrix* MatrixOf(int rows, int cols, const std::vector<float>& values) {
+    matrix* m = MakeMatrix(rows, cols);
+    std::copy(values.begin(), values.end(), m->data);
+    return m;
+}
+
+std::vector<float> ValuesOf(const matrix* m) {
+    return std::vector<float>(m->data, m->data + static_cast<size_t>(m->rows) * m->cols);
+}
+
+// The feature columns of count faces.
+matrix* FeaturesOf(const FeatureShape& shape, const std::vector<uint8_t>& levels, int count) {
+    MatrixGuard features(MakeMatrix(shape.length, count));
+    const size_t pixels = static_cast<size_t>(shape.rows) * static_cast<size_t>(shape.columns);
+    for (int j = 0; j < count; ++j)
+        ExtractFeatures(shape, levels.data() + pixels * static_cast<size_t>(j), features->col[j]);
+    return features.release();
+}
+
+}  // namespace
+
+Basis::Basis(const Basis& other)
+    : shape(other.shape),
+      kernel(other.kernel),
+      faces(other.faces),
+      components(other.components),
+      usable(other.usable),
+      levels(other.levels),
+      features(CopyOrNull(other.features.get())),
+      centring(other.centring),
+      eigenvectors(CopyOrNull(other.eigenvectors.get())),
+      eigenvalues(CopyOrNull(other.eigenvalues.get())),
+      trainingCoordinates(CopyOrNull(other.trainingCoordinates.get())) {}
+
+Basis& Basis::operator=(const Basis& other) {
+    if (this != &other) {
+        Basis copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+Basis Basis::Train(FeatureKind kind, int rows, int columns, std::vector<uint8_t> levels, int count,
+                   const KernelFunction& kernel, int components, Workers& workers) {
+    Basis basis;
+    basis.shape = ShapeOf(kind, rows, columns);
+    if (basis.shape.length == 0)
+        throw morlin::Error("images of " + std::to_string(columns) + "x" + std::to_string(rows) +
+                            " pixels are too small for this method");
+    basis.kernel = kernel;
+    basis.faces = count;
+    basis.levels = std::move(levels);
+    basis.features = MatrixGuard(FeaturesOf(basis.shape, basis.levels, count));
+    KernelPcaModel model;
+    switch (TrainKernelPca(basis.features.get(), count, kernel, components, 0, workers, model)) {
+        case KernelPcaOutcome::NonFiniteKernel:
+            throw morlin::Error(
+                "the kernel matrix holds infinite or undefined values: check the kernel's "
+                "parameters (gamma, coef0, degree)");
+        case KernelPcaOutcome::Uninformative:
+            throw morlin::Error(
+                "nothing tells the training images apart (too few of them, identical ones, or "
+                "a kernel whose parameters saturate it)");
+        case KernelPcaOutcome::Trained:
+            break;
+    }
+    basis.components = model.componentCount;
+    basis.usable = model.usable;
+    basis.centring = std::move(model.centring);
+    basis.eigenvectors = std::move(model.eigenvectors);
+    basis.eigenvalues = std::move(model.eigenvalues);
+    basis.trainingCoordinates = std::move(model.coordinates);
+    return basis;
+}
+
+void Basis::Project(const uint8_t* faceLevels, float* coordinates, Workers* workers) const {
+    std::vector<float> feature(static_cast<size_t>(shape.length));
+    ExtractFeatures(shape, faceLevels, feature.data());
+    MatrixGuard kc(MakeMatrix(faces, 1));
+    CentredKernelColumn(features.get(), faces, kernel, centring, feature.data(), kc->col[0],
+                        workers);
+    MatrixGuard out(MakeMatrix(components, 1));
+    ProjectCentredColumns(eigenvectors.get(), eigenvalues.get(), usable, kc.get(), out.get(), 0);
+    std::memcpy(coordinates, out->col[0], sizeof(float) * static_cast<size_t>(components));
+}
+
+Basis::Parts Basis::ToParts() const {
+    Parts parts{shape.kind, shape.rows, shape.columns, faces, components, usable, kernel,
+                levels,     centring,   {},           {},    {}};
+    parts.eigenvectors = ValuesOf(eigenvectors.get());
+    parts.eigenvalues = ValuesOf(eigenvalues.get());
+    parts.coordinates = ValuesOf(trainingCoordinates.get());
+    return parts;
+}
+
+Basis Basis::FromParts(Parts parts) {
+    Basis basis;
+    basis.shape = ShapeOf(parts.kind, parts.rows, parts.columns);
+    const size_t pixels = static_cast<size_t>(parts.rows) * static_cast<size_t>(parts.columns);
+    const size_t faces = static_cast<size_t>(parts.faces);
+    const size_t components = static_cast<size_t>(parts.components);
+    if (basis.shape.length == 0 || parts.faces < 1 || parts.components < 1 ||
+        parts.usable < 1 || parts.usable > parts.components || parts.components > parts.faces ||
+        parts.levels.size() != pixels * faces || parts.centring.rowShare.size() != faces ||
+        parts.eigenvectors.size() != faces * components ||
+        parts.eigenvalues.size() != components || parts.coordinates.size() != components * faces)
+        throw morlin::Error("the basis's parts do not fit together");
+    const auto finite = [](const std::vector<float>& values) {
+        return std::all_of(values.begin(), values.end(), [](float v) { return std::isfinite(v); });
+    };
+    if (!finite(parts.centring.rowShare) || !std::isfinite(parts.centring.allShare) ||
+        !finite(parts.eigenvectors) || !finite(parts.eigenvalues) || !finite(parts.coordinates) ||
+        std::any_of(parts.eigenvalues.begin(), parts.eigenvalues.begin() + parts.usable,
+                    [](float v) { return v == 0.0f; }))
+        throw morlin::Error("the basis holds values that are not numbers");
+    basis.kernel = parts.kernel;
+    basis.faces = parts.faces;
+    basis.components = parts.components;
+    basis.usable = parts.usable;
+    basis.levels = std::move(parts.levels);
+    basis.features = MatrixGuard(FeaturesOf(basis.shape, basis.levels, parts.faces));
+    basis.centring = std::move(parts.centring);
+    basis.eigenvectors = MatrixGuard(MatrixOf(parts.faces, parts.components, parts.eigenvectors));
+    basis.eigenvalues = MatrixGuard(MatrixOf(parts.components, 1, parts.eigenvalues));
+    basis.trainingCoordinates =
+        MatrixGuard(MatrixOf(parts.components, parts.faces, parts.coordinates));
+    return basis;
+}

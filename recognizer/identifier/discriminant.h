@@ -1,0 +1,63 @@
+// The discriminant stage: linear discriminant analysis on a basis's
+// coordinates, learnt from who is who. It finds the directions in which the
+// people's mean faces lie far apart compared with how much each person's own
+// faces scatter (the within-person scatter, regularised by a share of its
+// mean variance added to every direction), and maps coordinates onto them:
+// people - 1 numbers per face at most.
+//
+// Method. With Sw the within-person scatter (regularised) and M the people's
+// mean offsets from the overall mean, each weighted by the square root of the
+// person's share of the faces, the between-person scatter is M M'. Sw = L L'
+// (Cholesky); the directions are the leading eigenvectors u of
+// (L^-1 M)(L^-1 M)', found from the small people x people matrix
+// (L^-1 M)'(L^-1 M), and w = L'^-1 u. Each direction has unit within-person
+// variance, so Euclidean distance in the discriminant space weighs them alike.
+#pragma once
+
+#include <vector>
+
+class Discriminant {
+public:
+    // Fits on count faces: column j of coordinates (inputs numbers, columns
+    // stride apart) belongs to person people[j] (0 .. personCount - 1).
+    // Throws morlin::Error with fewer than two people.
+    static Discriminant Fit(const float* coordinates, int inputs, int stride, int count,
+                            const std::vector<int>& people, int personCount,
+                            double regularization);
+
+    // out[0 .. Dimensions()) for the coordinates z[0 .. Inputs()).
+    void Apply(const float* z, float* out) const;
+
+    int Inputs() const { return inputs; }
+    int Dimensions() const { return dimensions; }
+    double Regularization() const { return regularization; }
+
+    // What a model file keeps.
+    struct Parts {
+        int inputs, dimensions;
+        double regularization;
+        std::vector<float> mean;        // inputs
+        std::vector<float> directions;  // inputs x dimensions, direction after direction
+    };
+    Parts ToParts() const { return {inputs, dimensions, regularization, mean, directions}; }
+    // Throws morlin::Error when the sizes do not fit.
+    static Discriminant FromParts(Parts parts);
+
+private:
+    int inputs = 0;
+    int dimensions = 0;
+    double regularization = 0.0;
+    std::vector<float> mean;
+    std::vector<float> directions;
+};
+
+// The regularisations ChooseRegularization tries, as shares of the mean
+// within-person variance.
+inline constexpr double regularizationCandidates[] = {1e-4, 1e-3, 1e-2, 1e-1};
+
+// The candidate that names the gallery's own faces best when each person's
+// k-th face is held out in turn and the stage is fitted on the rest (ties:
+// the clearer margins, then the smaller). The middle candidate when no
+// person has two faces to hold one out.
+double ChooseRegularization(const float* coordinates, int inputs, int stride, int count,
+                            const std::vector<int>& people, int personCount);

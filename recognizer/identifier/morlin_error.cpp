@@ -1,0 +1,9 @@
+// morlin::Error, defined here so its type information is the library's own.
+#include "identifier/identifier.h"
+
+namespace morlin {
+
+Error::Error(const std::string& what) : std::runtime_error(what) {}
+Error::~Error() = default;
+
+}  // namespace morlin

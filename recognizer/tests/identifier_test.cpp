@@ -1,0 +1,305 @@
+// The identifier through libmorlin.so, as an integrator uses it: ORL people
+// trained, saved, loaded, enrolled, removed, calibrated and identified from
+// several threads; damaged model files; galleries too small for a stage.
+#include "identifier/identifier.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "gallery.h"
+#include "temp_folder.h"
+
+namespace {
+
+using morlin::Identification;
+using morlin::Identifier;
+using morlin::Method;
+
+// Images of ORL people first..last, images from..to of each, with names "sN".
+struct People {
+    People(int first, int last, int from, int to) : faces(112, 92) {
+        for (int person = first; person <= last; ++person)
+            for (int image = from; image <= to; ++image) {
+                faces.Add(LoadOrlFace(person, image));
+                names.push_back("s" + std::to_string(person));
+            }
+        for (int i = 0; i < faces.Count(); ++i)
+            images.push_back({112, 92, nullptr, faces.Image(i).data()});
+    }
+    Gallery faces;
+    std::vector<std::string> names;
+    std::vector<morlin::Image> images;
+};
+
+morlin::Settings SettingsFor(Method method) {
+    morlin::Settings settings;
+    settings.method = method;
+    return settings;
+}
+
+void ExpectSame(const Identification& a, const Identification& b) {
+    EXPECT_EQ(a.person, b.person);
+    EXPECT_EQ(a.score, b.score);
+    EXPECT_EQ(a.distance, b.distance);
+    EXPECT_TRUE(a.strangerRate == b.strangerRate ||
+                (std::isnan(a.strangerRate) && std::isnan(b.strangerRate)));
+    ASSERT_EQ(a.candidates.size(), b.candidates.size());
+    for (size_t k = 0; k < a.candidates.size(); ++k) {
+        EXPECT_EQ(a.candidates[k].person, b.candidates[k].person);
+        EXPECT_EQ(a.candidates[k].score, b.candidates[k].score);
+        EXPECT_EQ(a.candidates[k].image, b.candidates[k].image);
+    }
+}
+
+class IdentifierTest : public ::testing::TestWithParam<Method> {
+protected:
+    // People 1-10 enrolled with images 1-5; their images 6-10 are probes.
+    IdentifierTest() : enrolled(1, 10, 1, 5), probes(1, 10, 6, 10) {
+        identifier.Train(enrolled.images, enrolled.names);
+    }
+
+    int NamedRightly(const Identifier& model, const People& faces) const {
+        int right = 0;
+        for (size_t i = 0; i < faces.images.size(); ++i) {
+            const Identification answer = model.Identify(faces.images[i], 3);
+            right += answer.candidates.front().person == faces.names[i] ? 1 : 0;
+        }
+        return right;
+    }
+
+    People enrolled;
+    People probes;
+    Identifier identifier{SettingsFor(GetParam())};
+    TempFolder folder;
+};
+
+TEST_P(IdentifierTest, SavedModelIdentifiesExactlyAsTheTrainedOne) {
+    EXPECT_GE(NamedRightly(identifier, probes), 40);  // of 50
+    const std::string path = (folder.Path() / "model.morlin").string();
+    identifier.Save(path);
+    const Identifier loaded = Identifier::Load(path);
+    for (const morlin::Image& probe : probes.images)
+        ExpectSame(identifier.Identify(probe, 4), loaded.Identify(probe, 4));
+    const morlin::ModelInfo info = loaded.Info();
+    EXPECT_EQ(info.settings.method, GetParam());
+    EXPECT_EQ(info.people.size(), 10u);
+    EXPECT_EQ(info.enrolledImages, 50);
+    EXPECT_EQ(info.rows, 112);
+    // Nothing is left beside the model.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST_P(IdentifierTest, EnrolledPersonIsNamedWithoutRetrainingAndRemovedIsNot) {
+    const People newcomer(11, 11, 1, 5), later(11, 11, 6, 10);
+    identifier.Enrol(newcomer.images, "s11");
+    EXPECT_GE(NamedRightly(identifier, later), 4);
+    identifier.Remove("s11");
+    for (const morlin::Image& probe : later.images)
+        EXPECT_NE(identifier.Identify(probe, 20).candidates.front().person, "s11");
+    EXPECT_EQ(identifier.Info().people.size(), 10u);
+    try {
+        identifier.Remove("s11");
+        FAIL() << "removed twice";
+    } catch (const morlin::Error& e) {
+        EXPECT_STREQ(e.what(), "nobody named \"s11\" is enrolled");
+    }
+}
+
+TEST_P(IdentifierTest, CandidatesArePeopleNearestFirstEachOnce) {
+    const Identification answer = identifier.Identify(probes.images[0], 10);
+    ASSERT_EQ(answer.candidates.size(), 10u);
+    for (size_t k = 1; k < answer.candidates.size(); ++k) {
+        EXPECT_LE(answer.candidates[k - 1].score, answer.candidates[k].score);
+        for (size_t j = 0; j < k; ++j)
+            EXPECT_NE(answer.candidates[j].person, answer.candidates[k].person);
+    }
+    EXPECT_EQ(answer.score, answer.candidates.front().score);
+    EXPECT_TRUE(std::isnan(answer.strangerRate));  // not calibrated
+}
+
+TEST_P(IdentifierTest, FourThreadsIdentifyAsOneDoes) {
+    std::vector<Identification> alone;
+    for (const morlin::Image& probe : probes.images) alone.push_back(identifier.Identify(probe, 3));
+    std::vector<std::vector<Identification>> each(4);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (const morlin::Image& probe : probes.images)
+                each[static_cast<size_t>(t)].push_back(identifier.Identify(probe, 3));
+        });
+    for (std::thread& thread : threads) thread.join();
+    for (const auto& answers : each)
+        for (size_t i = 0; i < alone.size(); ++i) ExpectSame(alone[i], answers[i]);
+    const std::vector<Identification> batch = identifier.Identify(probes.images, 3);
+    for (size_t i = 0; i < alone.size(); ++i) ExpectSame(alone[i], batch[i]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, IdentifierTest, ::testing::ValuesIn(morlin::allMethods),
+                         [](const auto& method) {
+                             std::string name = morlin::MethodName(method.param);
+                             name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+                             return name;
+                         });
+
+TEST(IdentifierCalibrationTest, StrangersAreUnknownAtTheCalibratedRate) {
+    const People enrolled(1, 20, 1, 5), mated(1, 20, 6, 10), strangers(21, 40, 1, 10);
+    Identifier identifier;
+    identifier.Train(enrolled.images, enrolled.names);
+    const morlin::Calibration calibration = identifier.Calibrate(0.10);
+    EXPECT_EQ(calibration.people, 20u);
+    EXPECT_EQ(calibration.searches, 100u);
+    EXPECT_TRUE(calibration.warning.empty()) << calibration.warning;
+    int named = 0;
+    double previousScore = -1.0, previousRate = 0.0;
+    std::vector<Identification> answers = identifier.Identify(strangers.images);
+    std::sort(answers.begin(), answers.end(),
+              [](const auto& a, const auto& b) { return a.score < b.score; });
+    for (const Identification& answer : answers) {
+        named += answer.person ? 1 : 0;
+        // The stranger rate rises with the score.
+        EXPECT_GE(answer.score, previousScore);
+        EXPECT_GE(answer.strangerRate, previousRate);
+        previousScore = answer.score;
+        previousRate = answer.strangerRate;
+        EXPECT_EQ(answer.person.has_value(), answer.score < calibration.threshold);
+    }
+    EXPECT_LT(named, 40);  // of 200: within a factor of two of 10 %
+    int mates = 0;
+    for (size_t i = 0; i < mated.images.size(); ++i)
+        mates += identifier.Identify(mated.images[i]).person == mated.names[i] ? 1 : 0;
+    EXPECT_GE(mates, 80);  // of 100
+    EXPECT_NEAR(identifier.Info().calibration->threshold, calibration.threshold, 0.0);
+}
+
+// Galleries a stage cannot work on: each refused with a reason, or served
+// without NaN.
+TEST(IdentifierEdgeTest, SmallGalleriesGiveAnswersOrClearRefusals) {
+    const People two(1, 2, 1, 3), single(3, 3, 1, 1), one(4, 4, 1, 4);
+    for (Method method : morlin::allMethods) {
+        SCOPED_TRACE(morlin::MethodName(method));
+        Identifier pair(SettingsFor(method));
+        pair.Train(two.images, two.names);  // two people only
+        pair.Enrol(single.images, "s3");    // a person with one image
+        const Identification answer = pair.Identify(one.images[0], 3);
+        EXPECT_EQ(answer.candidates.size(), 3u);
+        EXPECT_FALSE(std::isnan(answer.score));
+        EXPECT_FALSE(std::isnan(answer.distance));
+        EXPECT_THROW(pair.Calibrate(0.01), morlin::Error);  // 6 searches cannot resolve 1 %
+
+        Identifier lonely(SettingsFor(method));
+        if (method == Method::Designed) {
+            lonely.Train(one.images, one.names);
+            EXPECT_EQ(lonely.Identify(two.images[0]).candidates.front().person, "s4");
+        } else {
+            try {
+                lonely.Train(one.images, one.names);
+                FAIL() << "one person trained a discriminant stage";
+            } catch (const morlin::Error& e) {
+                EXPECT_NE(std::string(e.what()).find("at least two people"), std::string::npos)
+                    << e.what();
+            }
+        }
+        // Identical images carry nothing to tell apart.
+        const std::vector<morlin::Image> same(4, two.images[0]);
+        Identifier identical(SettingsFor(method));
+        EXPECT_THROW(identical.Train(same, {"a", "a", "b", "b"}), morlin::Error);
+        EXPECT_FALSE(identical.Trained());
+    }
+}
+
+TEST(IdentifierEdgeTest, WrongCallsAreRefusedWithTheirReason) {
+    const People two(1, 2, 1, 2);
+    Identifier identifier;
+    const auto refusal = [&](auto call) {
+        try {
+            call();
+        } catch (const morlin::Error& e) {
+            return std::string(e.what());
+        }
+        return std::string("no refusal");
+    };
+    EXPECT_EQ(refusal([&] { identifier.Identify(two.images[0]); }),
+              "the identifier holds no model: train it or load one first");
+    EXPECT_EQ(refusal([&] { identifier.Train(two.images, {"a"}); }),
+              "4 images but 1 person names: give one name per image");
+    identifier.Train(two.images, two.names);
+    const std::vector<int> small(50 * 50, 128);
+    EXPECT_EQ(refusal([&] { identifier.Identify({50, 50, nullptr, small.data()}); }),
+              "the probe is 50x50 pixels; the model's images are 92x112");
+    EXPECT_EQ(refusal([&] { identifier.Enrol({{112, 92, nullptr, nullptr}}, "x"); }),
+              "image 1 has no pixels");
+    EXPECT_EQ(refusal([&] { identifier.Calibrate(1.5); }),
+              "a stranger rate is a share between 0 and 1 (0.05 for 5 %)");
+    EXPECT_EQ(refusal([&] { identifier.Train(two.images, two.names, [](int, int) { return false; }); }),
+              "cancelled");
+    EXPECT_EQ(identifier.Info().enrolledImages, 4);  // the cancelled training changed nothing
+}
+
+// A small model's file: every truncation, every flipped byte, another
+// version and sizes that do not fit are refused with the file's name, and
+// the identifier assigned from a failed load keeps its model.
+TEST(IdentifierModelFileTest, DamagedFilesAreRefusedAndChangeNothing) {
+    TempFolder folder;
+    std::vector<std::vector<uint8_t>> pixels;
+    std::vector<morlin::Image> images;
+    for (int i = 0; i < 6; ++i) {
+        std::vector<uint8_t> face(8 * 8);
+        for (size_t k = 0; k < face.size(); ++k) face[k] = static_cast<uint8_t>((k * (i + 3) * 37) % 251);
+        pixels.push_back(face);
+    }
+    for (const auto& face : pixels) images.push_back({8, 8, face.data(), nullptr});
+    Identifier identifier;
+    identifier.Train(images, {"a", "a", "b", "b", "c", "c"});
+    const std::string good = (folder.Path() / "good.morlin").string();
+    identifier.Save(good);
+    std::ifstream in(good, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const Identification before = identifier.Identify(images[2], 3);
+
+    const std::string bad = (folder.Path() / "bad.morlin").string();
+    const auto refused = [&](const std::string& content, const std::string& told) {
+        std::ofstream(bad, std::ios::binary | std::ios::trunc) << content;
+        try {
+            identifier = Identifier::Load(bad);
+            ADD_FAILURE() << "loaded: " << told;
+        } catch (const morlin::Error& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(bad + ": ", 0), 0u) << e.what();
+            EXPECT_NE(std::string(e.what()).find(told), std::string::npos) << e.what();
+        }
+    };
+    for (size_t length = 0; length < bytes.size(); ++length)
+        refused(bytes.substr(0, length), length < 8 ? "not a model file" : "");
+    for (size_t at = 8; at < bytes.size(); ++at) {
+        std::string flipped = bytes;
+        flipped[at] = static_cast<char>(flipped[at] ^ 0x10);
+        refused(flipped, "");
+    }
+    std::string otherVersion = bytes;
+    otherVersion[8] = 2;
+    refused(otherVersion, "model format version 2; this library reads version 1");
+    refused(bytes + "x", "bytes follow");
+    // A count that asks for more than the file holds, under a valid checksum:
+    // the basis's faces, after the header (20), settings (49), size (8) and kind (4).
+    std::string absurd = bytes;
+    const int32_t faces = 0x7fffffff;
+    std::memcpy(absurd.data() + 81, &faces, sizeof faces);
+    const uint32_t crc = static_cast<uint32_t>(
+        crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(absurd.data()),
+              static_cast<uInt>(absurd.size() - 4)));
+    std::memcpy(absurd.data() + absurd.size() - 4, &crc, sizeof crc);
+    refused(absurd, "a size that does not fit the file");
+    ExpectSame(identifier.Identify(images[2], 3), before);
+    EXPECT_THROW(Identifier::Load((folder.Path() / "missing").string()), morlin::Error);
+    EXPECT_THROW(Identifier::Load(folder.Path().string()), morlin::Error);
+}
+
+}  // namespace
