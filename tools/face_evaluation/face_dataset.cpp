@@ -81,11 +81,9 @@ std::string DisplayName(const std::string& bytes) {
     return shown;
 }
 
-namespace {
-
 // Names as the file system's bytes, so that no entry is lost to an encoding;
 // hidden entries are skipped, links followed.
-std::vector<std::string> SortedEntries(const std::filesystem::path& folder, bool folders) {
+std::vector<std::string> SortedEntries(const std::string& folder, bool folders) {
     std::vector<std::string> names;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
@@ -98,6 +96,8 @@ std::vector<std::string> SortedEntries(const std::filesystem::path& folder, bool
     std::sort(names.begin(), names.end(), NaturalLess);
     return names;
 }
+
+namespace {
 
 bool ReadGrey(const std::filesystem::path& path, const std::string& shownName, FaceImage& image,
               QSize& size, std::string& error) {
@@ -153,7 +153,7 @@ bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset&
     }
     dataset = FaceDataset{};
     dataset.perPerson = trainPerPerson;
-    dataset.people = SortedEntries(root, true);
+    dataset.people = SortedEntries(folder, true);
     if (openSet && dataset.people.size() < 2) {
         error = "an open set needs at least two people in " + DisplayName(folder);
         return false;
@@ -162,7 +162,7 @@ bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset&
     std::vector<std::vector<std::string>> filesOf;
     int total = 0;
     for (const std::string& person : dataset.people) {
-        filesOf.push_back(SortedEntries(root / person, false));
+        filesOf.push_back(SortedEntries((root / person).string(), false));
         total += static_cast<int>(filesOf.back().size());
     }
     int read = 0;

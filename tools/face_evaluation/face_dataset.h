@@ -54,6 +54,10 @@ bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset&
 bool ReadGreyImage(const std::string& file, int& rows, int& columns, std::vector<int>& grey,
                    std::string& error);
 
+// The names of folder's regular files (links followed, hidden ones left
+// out), or of its folders, in natural order; empty when it cannot be read.
+std::vector<std::string> SortedEntries(const std::string& folder, bool folders);
+
 // "2" before "10": digit runs compare by value, the rest byte by byte.
 bool NaturalLess(const std::string& a, const std::string& b);
 

@@ -2,6 +2,8 @@
 // characters) and checked against its range.
 #include "eval_options.h"
 
+#include "option_values.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -11,48 +13,6 @@
 #include <QFile>
 
 namespace {
-
-bool ParseDouble(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(text.c_str(), &end);
-    return errno == 0 && *end == '\0' && !std::isnan(value);
-}
-
-bool ParseInt(const std::string& text, int& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v < -1000000000L || v > 1000000000L) return false;
-    value = static_cast<int>(v);
-    return true;
-}
-
-// A measure index 0-9, or a measure's list name, blanks around it and case
-// not counting.
-bool ParseDistance(const std::string& text, int& index) {
-    if (ParseInt(text, index)) return index >= 0 && index < distanceMeasureCount;
-    const QString wanted = QString::fromStdString(text).trimmed();
-    for (int i = 0; i < distanceMeasureCount; ++i) {
-        const std::string_view name = MeasureName(i);
-        if (QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()))
-                .compare(wanted, Qt::CaseInsensitive) == 0) {
-            index = i;
-            return true;
-        }
-    }
-    return false;
-}
-
-// A rate strictly between 0 and 1.
-bool ParseRate(const std::string& text, std::optional<double>& rate) {
-    double value = 0.0;
-    if (!ParseDouble(text, value) || !(value > 0.0 && value < 1.0)) return false;
-    rate = value;
-    return true;
-}
 
 // The switches that take an optional value only as --name=value (a value
 // after a blank would be the DATASET): given bare, they get their default.
@@ -186,13 +146,7 @@ std::optional<EvalOptions> ParseEvalOptions(const QStringList& arguments, std::s
             ok = method.has_value();
             if (ok) options.method = *method;
         } else if (arg == "--kernel") {
-            ok = false;
-            for (size_t k = 0; k < kernelNames.size(); ++k)
-                if (value == kernelNames[k]) {
-                    p.isKernel = true;
-                    p.kernelType = static_cast<int>(k);
-                    ok = true;
-                }
+            ok = ParseKernel(value, p, false);
         } else if (arg == "--gamma") {
             ok = ParseDouble(value, p.gamma);
         } else if (arg == "--coef0") {

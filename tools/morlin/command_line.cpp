@@ -1,0 +1,249 @@
+// Parsing the morlin command line with QCommandLineParser, one parser per
+// command, each option's value checked whole.
+#include "command_line.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QStringList>
+
+#include <map>
+
+#include "option_values.h"
+
+namespace {
+
+struct OptionSpec {
+    const char* name;
+    const char* valueName;  // null: a switch
+    const char* description;
+};
+
+const OptionSpec modelOption{"model", "FILE", "The model file."};
+
+const std::vector<OptionSpec> trainOptions = {
+    modelOption,
+    {"train", "K", "Train on the first K images of each person (natural name order; default: all)."},
+    {"method", "NAME",
+     "designed, discriminant or lbp-discriminant (the default); see the methods below."},
+    {"kernel", "NAME", "none (plain PCA, the default), linear, poly, rbf or sigmoid."},
+    {"gamma", "G", "Kernel gamma (default 1)."},
+    {"coef0", "C", "Kernel coef0 (default 0)."},
+    {"degree", "D", "Polynomial degree (default 2)."},
+    {"components", "N", "Components the designed method keeps (default 30)."},
+    {"distance", "NAME",
+     "The designed method's distance measure, 0-9 or a name (default CityBlock)."},
+    {"threshold", "T", "Name a face when its score is below T (default 3, the designed one)."},
+    {"stranger-rate", "R",
+     "Calibrate the threshold so that a share R of strangers would be named (0.05 for 5 %), "
+     "from the gallery alone."},
+};
+const std::vector<OptionSpec> identifyOptions = {
+    modelOption,
+    {"top", "K", "List the K nearest people of each image (default 1)."},
+    {"json", nullptr, "One JSON array on standard output."},
+};
+const std::vector<OptionSpec> infoOptions = {modelOption,
+                                             {"json", nullptr, "One JSON object."}};
+
+struct CommandSpec {
+    Command command;
+    const char* word;
+    const char* operands;
+    const char* summary;
+    const std::vector<OptionSpec>* options;
+    int fewestOperands;
+    int mostOperands;  // -1: any number
+};
+
+const std::vector<OptionSpec> modelOnly = {modelOption};
+
+const CommandSpec commandSpecs[] = {
+    {Command::Train, "train", "GALLERY",
+     "Train a model on GALLERY, a folder with one folder of images per person (the folder's "
+     "name is the person's), and enrol every image trained on.",
+     &trainOptions, 1, 1},
+    {Command::Enrol, "enrol", "PERSON_FOLDER...",
+     "Enrol every image of each folder as the person the folder is named after (new or "
+     "enrolled), without retraining.",
+     &modelOnly, 1, -1},
+    {Command::Remove, "remove", "PERSON...", "Remove every image of each person.", &modelOnly, 1,
+     -1},
+    {Command::Identify, "identify", "IMAGE...",
+     "Name the person in each image, or say unknown: one line per image, tab-separated: image, "
+     "person or unknown, score, distance, stranger rate.",
+     &identifyOptions, 1, -1},
+    {Command::Info, "info", "", "Describe the model.", &infoOptions, 0, 0},
+};
+
+const char* overview =
+    "morlin: face identification with the Morlin recognizer.\n"
+    "\n"
+    "usage: morlin train GALLERY --model FILE [--train K] [--method NAME] [--kernel NAME]\n"
+    "                    [--gamma G] [--coef0 C] [--degree D] [--components N]\n"
+    "                    [--distance NAME] [--threshold T | --stranger-rate R]\n"
+    "       morlin enrol --model FILE PERSON_FOLDER...\n"
+    "       morlin remove --model FILE PERSON...\n"
+    "       morlin identify --model FILE [--top K] [--json] IMAGE...\n"
+    "       morlin info --model FILE [--json]\n"
+    "       morlin COMMAND --help, morlin --help, morlin --version\n"
+    "\n"
+    "Images: PGM, PNG, JPEG and the other formats Qt reads, as grey levels, all of one size.\n"
+    "Options take their value as --name value or --name=value.\n";
+
+const char* statuses =
+    "Exit status: 0 done; 64 wrong command line; 65 a damaged model or image, an image of\n"
+    "the wrong size, or faces the model cannot use; 66 a file or folder that does not exist;\n"
+    "70 an unexpected failure; 73 the model cannot be written. identify and enrol go on past\n"
+    "an image they cannot use, name it on standard error and end with its status.\n";
+
+std::string MethodsText() {
+    std::string text = "Methods:\n";
+    for (morlin::Method method : morlin::allMethods)
+        text += "  " + morlin::MethodName(method) + ": " + morlin::MethodDescription(method) + ".\n";
+    return text;
+}
+
+void Configure(QCommandLineParser& parser, const CommandSpec& spec) {
+    parser.setApplicationDescription(QString::fromUtf8(spec.summary));
+    parser.addHelpOption();
+    for (const OptionSpec& option : *spec.options) {
+        QCommandLineOption o(QString::fromLatin1(option.name), QString::fromUtf8(option.description));
+        if (option.valueName != nullptr) o.setValueName(QString::fromLatin1(option.valueName));
+        parser.addOption(o);
+    }
+    if (spec.operands[0] != '\0')
+        parser.addPositionalArgument(QString::fromLatin1(spec.operands), QString());
+}
+
+std::string CommandHelp(const CommandSpec& spec) {
+    QCommandLineParser parser;
+    Configure(parser, spec);
+    std::string help = parser.helpText().toStdString();
+    // Qt names the program by its file; the command belongs in the usage line.
+    const std::string usage = "Usage: ";
+    const size_t at = help.find(usage);
+    if (at != std::string::npos) {
+        const size_t end = help.find(' ', at + usage.size());
+        help.replace(at, end - at, usage + "morlin " + spec.word);
+    }
+    if (spec.command == Command::Train) help += "\n" + MethodsText();
+    return help + "\n" + statuses;
+}
+
+// The value of option name, checked; error set when it does not parse.
+bool ReadOption(const std::string& name, const std::string& value, CommandLine& line,
+                std::string& error) {
+    PCAParameter& p = line.settings.designed;
+    bool ok = true;
+    if (name == "model") {
+        line.model = value;
+        ok = !value.empty();
+    } else if (name == "train") {
+        ok = ParseInt(value, line.perPerson) && line.perPerson >= 1;
+    } else if (name == "method") {
+        const std::optional<morlin::Method> method = morlin::MethodNamed(value);
+        ok = method.has_value();
+        if (ok) line.settings.method = *method;
+    } else if (name == "kernel") {
+        ok = ParseKernel(value, p, true);
+    } else if (name == "gamma") {
+        ok = ParseDouble(value, p.gamma);
+    } else if (name == "coef0") {
+        ok = ParseDouble(value, p.coef0);
+    } else if (name == "degree") {
+        ok = ParseDouble(value, p.degree);
+    } else if (name == "components") {
+        ok = ParseInt(value, p.componentNum) && p.componentNum >= 1;
+    } else if (name == "distance") {
+        ok = ParseDistance(value, p.distanceType);
+    } else if (name == "threshold") {
+        ok = ParseDouble(value, p.threshold);
+        line.thresholdGiven = true;
+    } else if (name == "stranger-rate") {
+        ok = ParseRate(value, line.strangerRate);
+    } else if (name == "top") {
+        ok = ParseInt(value, line.top) && line.top >= 1;
+    }
+    if (!ok) error = "invalid value for --" + name + ": " + value;
+    return ok;
+}
+
+}  // namespace
+
+std::string MorlinUsage() {
+    std::string text = overview;
+    text += "\nCommands:\n";
+    for (const CommandSpec& spec : commandSpecs)
+        text += "  " + std::string(spec.word) + std::string(10 - std::string(spec.word).size(), ' ') +
+                spec.summary + "\n";
+    text += "\n" + MethodsText() + "\n" + statuses;
+    return text;
+}
+
+Parsed ParseCommandLine(const std::vector<std::string>& arguments) {
+    Parsed parsed;
+    if (arguments.empty()) {
+        parsed.error = "no command given";
+        return parsed;
+    }
+    const std::string& word = arguments.front();
+    if (word == "--help" || word == "-h") {
+        parsed.print = MorlinUsage();
+        return parsed;
+    }
+    if (word == "--version") {
+        parsed.print = std::string("morlin ") + MORLIN_VERSION + "\n";
+        return parsed;
+    }
+    const CommandSpec* spec = nullptr;
+    for (const CommandSpec& candidate : commandSpecs)
+        if (word == candidate.word) spec = &candidate;
+    if (spec == nullptr) {
+        parsed.error = "unknown command: " + word;
+        return parsed;
+    }
+
+    QCommandLineParser parser;
+    Configure(parser, *spec);
+    QStringList list{QStringLiteral("morlin")};
+    for (size_t i = 1; i < arguments.size(); ++i) list << QString::fromLocal8Bit(arguments[i].c_str());
+    if (!parser.parse(list)) {
+        parsed.error = parser.errorText().toStdString();
+        return parsed;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        parsed.print = CommandHelp(*spec);
+        return parsed;
+    }
+    CommandLine line;
+    line.command = spec->command;
+    for (const OptionSpec& option : *spec->options) {
+        const QString name = QString::fromLatin1(option.name);
+        if (!parser.isSet(name)) continue;
+        if (option.valueName == nullptr) {
+            line.json = true;  // the one switch
+            continue;
+        }
+        // The file system's own bytes, whatever their encoding.
+        const std::string value = name == QStringLiteral("model")
+                                      ? QFile::encodeName(parser.value(name)).toStdString()
+                                      : parser.value(name).toStdString();
+        if (!ReadOption(option.name, value, line, parsed.error)) return parsed;
+    }
+    for (const QString& operand : parser.positionalArguments())
+        line.operands.push_back(QFile::encodeName(operand).toStdString());
+    const int count = static_cast<int>(line.operands.size());
+    if (line.model.empty())
+        parsed.error = std::string("morlin ") + spec->word + " needs --model FILE";
+    else if (count < spec->fewestOperands)
+        parsed.error = std::string("morlin ") + spec->word + " needs " + spec->operands;
+    else if (spec->mostOperands >= 0 && count > spec->mostOperands)
+        parsed.error = std::string("morlin ") + spec->word + " takes " +
+                       (spec->mostOperands == 0 ? std::string("no operands")
+                                                : std::string("one ") + spec->operands) +
+                       ", not " + line.operands[static_cast<size_t>(spec->mostOperands)];
+    else if (line.thresholdGiven && line.strangerRate)
+        parsed.error = "--threshold and --stranger-rate both set the threshold: give one";
+    if (parsed.error.empty()) parsed.line = std::move(line);
+    return parsed;
+}

@@ -1,0 +1,49 @@
+// The morlin command's command line: one command word, then its options
+// (GNU style: --name value or --name=value) and operands. Each command has
+// its own --help; the exit statuses are those of sysexits.h.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "identifier/identifier.h"
+
+// Exit statuses, as sysexits.h numbers them.
+enum ExitStatus : int {
+    ExitOk = 0,
+    ExitUsage = 64,        // the command line is wrong
+    ExitDataError = 65,    // a damaged model or image, or faces the model cannot use
+    ExitNoInput = 66,      // a file or folder that does not exist
+    ExitSoftware = 70,     // something unexpected
+    ExitCannotCreate = 73  // the model cannot be written
+};
+
+enum class Command { Train, Enrol, Remove, Identify, Info };
+
+struct CommandLine {
+    Command command = Command::Info;
+    std::string model;                  // --model, the file's bytes
+    std::vector<std::string> operands;  // GALLERY, folders, people or images, as bytes
+    // train
+    int perPerson = 0;  // --train: the first K images of each person; 0: all
+    morlin::Settings settings;
+    std::optional<double> strangerRate;  // --stranger-rate
+    bool thresholdGiven = false;         // --threshold
+    // identify, info
+    int top = 1;
+    bool json = false;
+};
+
+// What parsing asks the program to do.
+struct Parsed {
+    std::optional<CommandLine> line;  // a command to run
+    std::string print;                // or text for standard output (help, version), status 0
+    std::string error;                // or a usage error, status 64
+};
+
+// arguments without the program's name.
+Parsed ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The whole --help text.
+std::string MorlinUsage();

@@ -1,0 +1,26 @@
+// The morlin command's commands, each returning its exit status. Results go
+// to standard output; messages, warnings and progress to standard error.
+#pragma once
+
+#include "command_line.h"
+
+int RunTrain(const CommandLine& line);
+int RunEnrol(const CommandLine& line);
+int RunRemove(const CommandLine& line);
+int RunIdentify(const CommandLine& line);
+int RunInfo(const CommandLine& line);
+
+// What the commands share: the model file and how a failure maps to a status.
+namespace morlin_command {
+
+// The model in line.model; nothing, with the reason on standard error and
+// status set, when it cannot be loaded.
+std::optional<morlin::Identifier> LoadModel(const CommandLine& line, int& status);
+// Saves identifier to line.model; the status (0, or 73 with the reason told).
+int SaveModel(const morlin::Identifier& identifier, const CommandLine& line);
+// "morlin: " + text on standard error.
+void Tell(const std::string& text);
+// The status of a file that cannot be read: 66 when it does not exist, else 65.
+int ReadStatus(const std::string& path);
+
+}  // namespace morlin_command

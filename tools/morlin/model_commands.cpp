@@ -1,0 +1,41 @@
+// What the commands share: loading and saving the model, and statuses.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "commands.h"
+#include "face_dataset.h"
+
+namespace morlin_command {
+
+void Tell(const std::string& text) {
+    std::fprintf(stderr, "morlin: %s\n", text.c_str());
+}
+
+int ReadStatus(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) != 0 && errno == ENOENT ? ExitNoInput : ExitDataError;
+}
+
+std::optional<morlin::Identifier> LoadModel(const CommandLine& line, int& status) {
+    try {
+        return morlin::Identifier::Load(line.model);
+    } catch (const morlin::Error& e) {
+        Tell(DisplayName(e.what()));
+        status = ReadStatus(line.model);
+        return std::nullopt;
+    }
+}
+
+int SaveModel(const morlin::Identifier& identifier, const CommandLine& line) {
+    try {
+        identifier.Save(line.model);
+        return ExitOk;
+    } catch (const morlin::Error& e) {
+        Tell(DisplayName(e.what()));
+        return ExitCannotCreate;
+    }
+}
+
+}  // namespace morlin_command

@@ -1,0 +1,92 @@
+// morlin enrol and morlin remove: people added or taken out of a model
+// without retraining it; the model is written again only when it changed.
+#include <algorithm>
+#include <filesystem>
+
+#include "commands.h"
+#include "face_dataset.h"
+#include "terminal_progress.h"
+
+using namespace morlin_command;
+
+namespace {
+
+// The person a folder stands for: its last name, whatever slashes end it.
+std::string PersonOfFolder(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return std::filesystem::path(folder).filename().string();
+}
+
+}  // namespace
+
+int RunEnrol(const CommandLine& line) {
+    int status = ExitOk;
+    std::optional<morlin::Identifier> identifier = LoadModel(line, status);
+    if (!identifier) return status;
+    const morlin::ModelInfo info = identifier->Info();
+    const auto worse = [&status](int s) { status = std::max(status, s); };
+    const Progress terminal = TerminalProgress();
+    bool changed = false;
+    for (const std::string& folder : line.operands) {
+        const std::string person = PersonOfFolder(folder);
+        std::error_code ec;
+        if (!std::filesystem::is_directory(folder, ec)) {
+            Tell(DisplayName(folder) + ": no such folder");
+            worse(ReadStatus(folder));
+            continue;
+        }
+        std::vector<std::vector<int>> faces;
+        const std::vector<std::string> files = SortedEntries(folder, false);
+        for (size_t k = 0; k < files.size(); ++k) {
+            if (terminal) terminal(static_cast<int>(k), static_cast<int>(files.size()), "reading " + DisplayName(person));
+            const std::string path = folder + "/" + files[k];
+            int rows = info.rows, columns = info.columns;
+            std::vector<int> grey;
+            std::string error;
+            if (!ReadGreyImage(path, rows, columns, grey, error)) {
+                Tell(error);
+                worse(ExitDataError);
+                continue;
+            }
+            faces.push_back(std::move(grey));
+        }
+        if (terminal) terminal(1, 1, "");
+        if (faces.empty()) {
+            Tell(DisplayName(folder) + ": no image of " + DisplayName(person) + " to enrol");
+            worse(ExitDataError);
+            continue;
+        }
+        std::vector<morlin::Image> images;
+        for (const std::vector<int>& face : faces)
+            images.push_back({info.rows, info.columns, nullptr, face.data()});
+        try {
+            identifier->Enrol(images, person);
+            changed = true;
+            std::printf("enrolled %s: %zu images\n", DisplayName(person).c_str(), images.size());
+        } catch (const morlin::Error& e) {
+            Tell(DisplayName(folder) + ": " + DisplayName(e.what()));
+            worse(ExitDataError);
+        }
+    }
+    if (changed) worse(SaveModel(*identifier, line));
+    return status;
+}
+
+int RunRemove(const CommandLine& line) {
+    int status = ExitOk;
+    std::optional<morlin::Identifier> identifier = LoadModel(line, status);
+    if (!identifier) return status;
+    bool changed = false;
+    for (const std::string& person : line.operands) {
+        try {
+            identifier->Remove(person);
+            changed = true;
+            std::printf("removed %s\n", DisplayName(person).c_str());
+        } catch (const morlin::Error& e) {
+            Tell(DisplayName(e.what()));
+            status = ExitDataError;
+        }
+    }
+    if (changed) status = std::max(status, SaveModel(*identifier, line));
+    return status;
+}
