@@ -279,6 +279,7 @@ ModelInfo Identifier::Info() const {
         info.components = model.basis.Usable();
         info.dimensions = model.Dimensions();
         info.enrolledImages = model.EnrolledImages();
+        info.imagePeople = model.personOf;
         std::vector<int> images(model.people.size(), 0);
         for (int p : model.personOf) ++images[static_cast<size_t>(p)];
         for (size_t p = 0; p < model.people.size(); ++p)

@@ -143,6 +143,7 @@ struct ModelInfo {
     int dimensions = 0;              // numbers compared per image
     std::vector<Person> people;      // enrolled, in enrolment order
     int enrolledImages = 0;
+    std::vector<int> imagePeople;    // per enrolled image, its person's place in people
     std::optional<Calibration> calibration;
 };
 

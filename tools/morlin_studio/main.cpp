@@ -1,5 +1,6 @@
-// morlin-studio: a desktop host of the recognizer. Set up, show the window,
-// enrol the gallery named on the command line (or the last one), run.
+// morlin-studio: a desktop host of the identifier. Set up, show the window,
+// train on the folder named on the command line (or reopen the last model),
+// run.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -26,8 +27,9 @@ int main(int argc, char** argv) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Enrol a gallery of faces, recognize images, tune and calibrate the recognizer.\n"
-        "GALLERY holds one folder of images per person (the layout morlin-eval reads)."));
+        "Train a face identification model, name the faces in images, tune and calibrate it.\n"
+        "GALLERY holds one folder of images per person (the layout morlin-eval reads);\n"
+        "without it, the model of the last session is opened again."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption train(
@@ -37,7 +39,7 @@ int main(int argc, char** argv) {
         QStringLiteral("K"));
     parser.addOption(train);
     parser.addPositionalArgument(QStringLiteral("GALLERY"),
-                                 QStringLiteral("The folder to enrol (default: the last one)."),
+                                 QStringLiteral("The folder to train on."),
                                  QStringLiteral("[GALLERY]"));
     if (!parser.parse(QApplication::arguments())) {
         std::fprintf(stderr, "morlin-studio: %s\n%s", qPrintable(parser.errorText()),
@@ -63,14 +65,14 @@ int main(int argc, char** argv) {
                      qPrintable(parser.helpText()));
         return usageStatus;
     }
-    const QString gallery = positional.isEmpty()
-                                ? settings.value(settings::galleryFolder).toString()
-                                : QDir(positional.front()).absolutePath();
-
     StudioWindow window;
     window.show();
-    if (!gallery.isEmpty() && QDir(gallery).exists())
+    if (positional.isEmpty()) {
+        QTimer::singleShot(0, &window, [&window] { window.ReopenLastModel(); });
+    } else {
+        const QString gallery = QDir(positional.front()).absolutePath();
         QTimer::singleShot(0, &window,
                            [&window, gallery, perPerson] { window.Enrol(gallery, perPerson); });
+    }
     return app.exec();
 }

@@ -1,9 +1,10 @@
-// The recognizer's parameters kept in QSettings, one key each.
+// The identifier's settings kept in QSettings, one key each.
 #include "settings_keys.h"
 
 namespace {
 
-// Each parameter under its own key, in the order of the record.
+// Each setting under its own key, in the order of the record.
+constexpr char methodKey[] = "parameters/method";
 constexpr char isKernelKey[] = "parameters/isKernel";
 constexpr char componentNumKey[] = "parameters/componentNum";
 constexpr char distanceTypeKey[] = "parameters/distanceType";
@@ -15,21 +16,26 @@ constexpr char thresholdKey[] = "parameters/threshold";
 
 }  // namespace
 
-PCAParameter LoadParameters(const QSettings& settings) {
-    const PCAParameter defaults;
-    PCAParameter p;
-    p.isKernel = settings.value(isKernelKey, defaults.isKernel).toBool();
-    p.componentNum = settings.value(componentNumKey, defaults.componentNum).toInt();
-    p.distanceType = settings.value(distanceTypeKey, defaults.distanceType).toInt();
-    p.kernelType = settings.value(kernelTypeKey, defaults.kernelType).toInt();
-    p.gamma = settings.value(gammaKey, defaults.gamma).toDouble();
-    p.coef0 = settings.value(coef0Key, defaults.coef0).toDouble();
-    p.degree = settings.value(degreeKey, defaults.degree).toDouble();
-    p.threshold = settings.value(thresholdKey, defaults.threshold).toDouble();
-    return p;
+morlin::Settings LoadSettings(const QSettings& settings) {
+    const morlin::Settings defaults;
+    morlin::Settings s;
+    s.method = morlin::MethodNamed(settings.value(methodKey).toString().toStdString())
+                   .value_or(defaults.method);
+    PCAParameter& p = s.designed;
+    p.isKernel = settings.value(isKernelKey, defaults.designed.isKernel).toBool();
+    p.componentNum = settings.value(componentNumKey, defaults.designed.componentNum).toInt();
+    p.distanceType = settings.value(distanceTypeKey, defaults.designed.distanceType).toInt();
+    p.kernelType = settings.value(kernelTypeKey, defaults.designed.kernelType).toInt();
+    p.gamma = settings.value(gammaKey, defaults.designed.gamma).toDouble();
+    p.coef0 = settings.value(coef0Key, defaults.designed.coef0).toDouble();
+    p.degree = settings.value(degreeKey, defaults.designed.degree).toDouble();
+    p.threshold = settings.value(thresholdKey, defaults.designed.threshold).toDouble();
+    return s;
 }
 
-void SaveParameters(QSettings& settings, const PCAParameter& p) {
+void SaveSettings(QSettings& settings, const morlin::Settings& s) {
+    settings.setValue(methodKey, QString::fromStdString(morlin::MethodName(s.method)));
+    const PCAParameter& p = s.designed;
     settings.setValue(isKernelKey, p.isKernel);
     settings.setValue(componentNumKey, p.componentNum);
     settings.setValue(distanceTypeKey, p.distanceType);

@@ -1,17 +1,16 @@
-// morlin-studio's window: widgets, menus, background tasks, recognition and its display.
+// morlin-studio's window: widgets and menus, the model's life (train, add,
+// remove, open, save, calibrate), recognition and the state lines.
 #include "studio_window.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QDir>
 #include <QFileInfo>
-#include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
@@ -20,32 +19,27 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
-#include <QStatusBar>
+#include <QStandardPaths>
 #include <QTabWidget>
-#include <QTableWidget>
-#include <QThread>
-#include <QTimer>
 #include <QVBoxLayout>
-#include <QtCharts/QChart>
-#include <QtCharts/QChartView>
 
-#include <cmath>
-#include <limits>
+#include <algorithm>
 
 #include "evaluation.h"
-#include "evaluation_charts.h"
+#include "evaluation_page.h"
 #include "folds.h"
 #include "identification.h"
-#include "parameter_bridge.h"
+#include "match_view.h"
+#include "plugin/morlin.h"
 #include "setting_text.h"
 #include "settings_keys.h"
 
 namespace {
 
-constexpr int thumbnailsShown = 6;
-constexpr int probeScale = 2;
 constexpr int defaultPerPerson = 5;
 constexpr double defaultStrangerShare = 0.05;
+constexpr int candidatesShown = 10;
+constexpr char modelFileName[] = "studio.morlin";
 
 QString Shown(const std::string& bytes) {
     return QString::fromStdString(DisplayName(bytes));
@@ -55,7 +49,7 @@ QString Percent(double share) {
     return QString::number(share * 100.0, 'g', 3) + QStringLiteral(" %");
 }
 
-// The grey image as the gallery holds images: rows of ints 0..255.
+// The grey image as the folder holds images: rows of ints 0..255.
 QImage ImageOf(const std::vector<int>& grey, int rows, int columns) {
     QImage image(columns, rows, QImage::Format_Grayscale8);
     for (int r = 0; r < rows; ++r) {
@@ -66,58 +60,45 @@ QImage ImageOf(const std::vector<int>& grey, int rows, int columns) {
     return image;
 }
 
-QPixmap Scaled(const QImage& image, int factor) {
-    return QPixmap::fromImage(
-        image.scaled(image.size() * factor, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+// The library's progress as the task's, under one heading; false stops it.
+morlin::Progress Reporting(const Progress& progress, const BackgroundTask& task,
+                           const std::string& what) {
+    return [&progress, &task, what](int done, int total) {
+        progress(done, total, what);
+        return !task.Cancelled();
+    };
 }
 
-// A rate, or "n/a" where the images cannot give it (no strangers, say).
-QString RateText(const std::optional<double>& rate, int decimals) {
-    return rate ? QString::number(*rate, 'f', decimals) : QStringLiteral("n/a");
-}
-
-QString DescribeModel(const PCAParameter& p) {
-    return QString::fromStdString(DescribeSetting(p));
+// Whether the model trained with trained must be trained again for next.
+bool NeedsTraining(const morlin::Settings& trained, const morlin::Settings& next) {
+    const PCAParameter& a = trained.designed;
+    const PCAParameter& b = next.designed;
+    const bool designed = next.method == morlin::Method::Designed;
+    const bool kernel = a.isKernel != b.isKernel || (b.isKernel && a.kernelType != b.kernelType) ||
+                        a.gamma != b.gamma || a.coef0 != b.coef0 || a.degree != b.degree;
+    return trained.method != next.method || kernel ||
+           (designed && (a.componentNum != b.componentNum || a.distanceType != b.distanceType));
 }
 
 }  // namespace
 
 StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
     // Widgets.
-    galleryLine = new QLabel(tr("No gallery enrolled: open a folder of person folders."));
-    galleryLine->setObjectName("galleryLine");
+    task = new BackgroundTask(this);
     modelLine = new QLabel;
     modelLine->setObjectName("modelLine");
     modelLine->setWordWrap(true);
+    peopleLine = new QLabel;
+    peopleLine->setObjectName("peopleLine");
+    peopleLine->setWordWrap(true);
     retrainButton = new QPushButton(tr("Retrain"));
     retrainButton->setObjectName("retrain");
-    probeView = new QLabel;
-    probeView->setObjectName("probe");
-    probeView->setAlignment(Qt::AlignCenter);
-    probeView->setMinimumSize(200, 240);
-    probeView->setFrameShape(QFrame::StyledPanel);
-    probeName = new QLabel(tr("Open, drop or paste an image to recognize."));
-    probeName->setWordWrap(true);
-    identity = new QLabel;
-    identity->setObjectName("identity");
-    QFont big = identity->font();
-    big.setPointSizeF(big.pointSizeF() * 1.8);
-    big.setBold(true);
-    identity->setFont(big);
-    identity->setAlignment(Qt::AlignCenter);
-    matchTable = new QTableWidget(0, 4);
-    matchTable->setObjectName("matches");
-    matchTable->setHorizontalHeaderLabels(
-        {tr("Rank"), tr("Person"), tr("Gallery image"), tr("Distance")});
-    matchTable->horizontalHeader()->setStretchLastSection(true);
-    matchTable->verticalHeader()->hide();
-    matchTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    matchTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    matchView = new MatchView;
+    evaluationPage = new EvaluationPage;
     message = new QLabel;
     message->setObjectName("message");
     message->setWordWrap(true);
     message->setStyleSheet(QStringLiteral("color: #b00000"));
-    evaluationPage = new QWidget;
     progressBar = new QProgressBar;
     progressText = new QLabel;
     cancelButton = new QPushButton(tr("Cancel"));
@@ -132,12 +113,39 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
     // Connections and menus.
     connect(retrainButton, &QPushButton::clicked, this, &StudioWindow::Retrain);
     connect(cancelButton, &QPushButton::clicked, this, [this] {
-        cancelled = true;
+        task->Cancel();
         progressText->setText(tr("Cancelling when the step under way ends..."));
     });
+    connect(task, &BackgroundTask::Started, this, [this](const QString& what) {
+        for (QAction* action : modelActions) action->setEnabled(false);
+        retrainButton->setEnabled(false);
+        progressBar->setRange(0, 0);
+        progressBar->show();
+        cancelButton->show();
+        progressText->setText(what);
+    });
+    connect(task, &BackgroundTask::Progressed, this, &StudioWindow::ShowProgress);
+    connect(task, &BackgroundTask::Ended, this, [this](bool succeeded) {
+        progressBar->hide();
+        cancelButton->hide();
+        progressText->clear();
+        for (QAction* action : modelActions) action->setEnabled(true);
+        retrainButton->setEnabled(true);
+        UpdateState();
+        emit TaskFinished(succeeded);
+    });
+
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    QAction* openGallery = file->addAction(tr("Open &gallery..."), QKeySequence::Open, this,
-                                           &StudioWindow::OpenGallery);
+    QAction* openGallery = file->addAction(tr("&Train on a folder of people..."), QKeySequence::Open,
+                                           this, &StudioWindow::OpenGallery);
+    QAction* addPerson = file->addAction(tr("&Add person..."), this, &StudioWindow::AskAddPerson);
+    QAction* removePerson =
+        file->addAction(tr("Re&move person..."), this, &StudioWindow::AskRemovePerson);
+    file->addSeparator();
+    QAction* openModel = file->addAction(tr("&Open model..."), this, &StudioWindow::AskOpenModel);
+    QAction* saveModel = file->addAction(tr("&Save model as..."), QKeySequence::SaveAs, this,
+                                         &StudioWindow::AskSaveModel);
+    file->addSeparator();
     QAction* openProbe = file->addAction(tr("&Recognize image..."), QKeySequence(tr("Ctrl+R")),
                                          this, &StudioWindow::OpenProbe);
     QAction* paste = file->addAction(tr("Recognize &pasted image"), QKeySequence::Paste, this,
@@ -145,6 +153,15 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
     file->addSeparator();
     file->addAction(tr("&Quit"), QKeySequence::Quit, this, &QWidget::close);
     QMenu* recognizer = menuBar()->addMenu(tr("&Recognizer"));
+    QMenu* methods = recognizer->addMenu(tr("&Method"));
+    for (morlin::Method method : morlin::allMethods) {
+        QAction* action = methods->addAction(QString::fromStdString(morlin::MethodName(method)),
+                                             this, [this, method] { SetMethod(method); });
+        action->setCheckable(true);
+        action->setToolTip(QString::fromStdString(morlin::MethodDescription(method)));
+        methodActions.push_back(action);
+    }
+    methods->setToolTipsVisible(true);
     QAction* editParameters = recognizer->addAction(
         tr("&Parameters..."), QKeySequence(tr("Ctrl+P")), this, &StudioWindow::EditParameters);
     editParameters->setObjectName("parameters");
@@ -155,58 +172,34 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
                                               &StudioWindow::EvaluateHeldOut);
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addAction(tr("&About morlin-studio"), this, [this] {
-        const std::vector<std::string> record = library.Record();
+        std::string record[5];
+        Recognizer_Version(record);
         QMessageBox::about(
             this, tr("About morlin-studio"),
-            tr("morlin-studio: enrol a gallery, recognize faces, tune the recognizer.\n\n"
-               "Recognizer: %1 %2 by %3\n%4")
+            tr("morlin-studio: train a face identification model, name the faces in images, "
+               "tune and calibrate it.\n\nRecognizer: %1 %2 by %3")
                 .arg(QString::fromStdString(record[1]), QString::fromStdString(record[3]),
-                     QString::fromStdString(record[0]), library.FileName()));
+                     QString::fromStdString(record[0])));
     });
-    recognizerActions = {openGallery, openProbe, paste,   editParameters,
-                         retrain,     calibrate, evaluate};
+    modelActions = {openGallery, addPerson, removePerson, openModel, saveModel, openProbe,
+                    paste,       editParameters, retrain,  calibrate, evaluate};
+    modelActions.insert(modelActions.end(), methodActions.begin(), methodActions.end());
+    needModel = {addPerson, removePerson, saveModel, openProbe, paste, calibrate};
 
     // Layout.
     auto* header = new QHBoxLayout;
     auto* lines = new QVBoxLayout;
-    lines->addWidget(galleryLine);
     lines->addWidget(modelLine);
+    lines->addWidget(peopleLine);
     header->addLayout(lines, 1);
     header->addWidget(retrainButton, 0, Qt::AlignTop);
-
-    auto* probeColumn = new QVBoxLayout;
-    probeColumn->addWidget(probeView);
-    probeColumn->addWidget(probeName);
-    probeColumn->addWidget(identity);
-    probeColumn->addStretch();
-    auto* nearestBox = new QVBoxLayout;
-    nearestBox->addWidget(new QLabel(tr("Nearest gallery images under the threshold:")));
-    nearestStrip = new QHBoxLayout;
-    nearestStrip->addStretch();
-    nearestBox->addLayout(nearestStrip);
-    nearestBox->addWidget(new QLabel(tr("Every match the recognizer returns, nearest first:")));
-    nearestBox->addWidget(matchTable, 1);
-    auto* recognizePage = new QWidget;
-    auto* recognizeLayout = new QHBoxLayout(recognizePage);
-    recognizeLayout->addLayout(probeColumn);
-    recognizeLayout->addLayout(nearestBox, 1);
-
-    evaluationLayout = new QVBoxLayout(evaluationPage);
-    auto* evaluationHint = new QLabel(
-        tr("Enrol the first K images per person, then Recognizer > Evaluate: the images not "
-           "enrolled are recognized, and each person's are also searched as a stranger's."));
-    evaluationHint->setWordWrap(true);
-    evaluationLayout->addWidget(evaluationHint);
-
     tabs = new QTabWidget;
-    tabs->addTab(recognizePage, tr("Recognize"));
+    tabs->addTab(matchView, tr("Recognize"));
     tabs->addTab(evaluationPage, tr("Evaluate"));
-
     auto* progressRow = new QHBoxLayout;
     progressRow->addWidget(progressText, 1);
     progressRow->addWidget(progressBar, 1);
     progressRow->addWidget(cancelButton);
-
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
     layout->addLayout(header);
@@ -218,318 +211,408 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
     // Title, and what was kept from the last session.
     setWindowTitle(tr("morlin-studio"));
     resize(1000, 720);
-    qApp->installEventFilter(this);
-    const QSettings settings;
-    parameters = LoadParameters(settings);
-    galleryFolder = settings.value(settings::galleryFolder).toString();
-    perPerson = settings.value(settings::perPerson, defaultPerPerson).toInt();
-    if (!library.Loaded()) {
-        ShowError(tr("The recognizer module cannot be loaded: %1").arg(library.Problem()));
-        for (QAction* action : recognizerActions) action->setEnabled(false);
-    } else {
-        // The saved parameters go in at once; the component count, which
-        // the dialog offers only for a gallery, when one is enrolled.
-        QTimer::singleShot(0, this, [this] { ApplyParameters(parameters); });
-    }
+    const QSettings saved;
+    next = LoadSettings(saved);
+    folder = saved.value(settings::galleryFolder).toString();
+    perPerson = saved.value(settings::perPerson, defaultPerPerson).toInt();
+    modelFile = saved.value(settings::modelFile).toString();
     UpdateState();
 }
 
 StudioWindow::~StudioWindow() {
-    qApp->removeEventFilter(this);
-    if (worker != nullptr) worker->wait();
+    task->Wait();
 }
 
-// Background work --------------------------------------------------------
-
-void StudioWindow::RunInBackground(const QString& what, Work work,
-                                   std::function<void(bool)> finish) {
-    cancelled = false;
-    for (QAction* action : recognizerActions) action->setEnabled(false);
-    retrainButton->setEnabled(false);
-    progressBar->setRange(0, 0);
-    progressBar->show();
-    cancelButton->show();
-    progressText->setText(what);
-    auto succeeded = std::make_shared<bool>(false);
-    const Progress progress = [this](int done, int total, const std::string& step) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, done, total, step] { ShowProgress(done, total, QString::fromStdString(step)); },
-            Qt::QueuedConnection);
-    };
-    worker = QThread::create(
-        [work = std::move(work), progress, succeeded] { *succeeded = work(progress); });
-    connect(worker, &QThread::finished, this, [this, succeeded, finish = std::move(finish)] {
-        worker->deleteLater();
-        worker = nullptr;
-        progressBar->hide();
-        cancelButton->hide();
-        progressText->clear();
-        for (QAction* action : recognizerActions) action->setEnabled(library.Loaded());
-        retrainButton->setEnabled(true);
-        const bool done = *succeeded && !cancelled;
-        finish(done);
-        UpdateState();
-        // A task that goes on as another (reading, then training) ends once.
-        if (worker == nullptr) emit TaskFinished(done);
-    });
-    worker->start();
-}
-
-void StudioWindow::ShowProgress(int done, int total, const QString& what) {
-    progressBar->setRange(0, total);
-    progressBar->setValue(done);
-    if (!cancelled) progressText->setText(what);
-}
-
-// Enrolment --------------------------------------------------------------
+// The model's life -------------------------------------------------------
 
 void StudioWindow::OpenGallery() {
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, tr("Gallery: a folder with one folder of images per person"), galleryFolder);
-    if (folder.isEmpty()) return;
+    const QString chosen = QFileDialog::getExistingDirectory(
+        this, tr("Train on a folder with one folder of images per person"), folder);
+    if (chosen.isEmpty()) return;
     bool ok = false;
     const int count = QInputDialog::getInt(
-        this, tr("Enrol"),
+        this, tr("Train"),
         tr("Images to enrol per person, in name order (0: all of them; the rest are kept "
            "for evaluation):"),
-        perPerson == 0 && !enrolled ? defaultPerPerson : perPerson, 0, 1000, 1, &ok);
-    if (ok) Enrol(folder, count);
+        perPerson, 0, 1000, 1, &ok);
+    if (ok) Enrol(chosen, count);
 }
 
-void StudioWindow::Enrol(const QString& folder, int count) {
-    if (Busy() || !library.Loaded()) return;
+void StudioWindow::Enrol(const QString& chosen, int count) {
+    if (Busy()) return;
     message->clear();
     auto loaded = std::make_shared<FaceDataset>();
     auto error = std::make_shared<std::string>();
-    const std::string path = QFile::encodeName(folder).toStdString();
-    RunInBackground(
-        tr("Reading %1...").arg(folder),
+    const std::string path = QFile::encodeName(chosen).toStdString();
+    task->Start(
+        tr("Reading %1...").arg(chosen),
         [this, loaded, error, path, count](const Progress& progress) {
             return LoadFaceDataset(path, count, *loaded, *error, std::nullopt,
                                    [&](int done, int total) {
                                        progress(done, total, "reading images");
-                                       return !cancelled;
+                                       return !task->Cancelled();
                                    });
         },
-        [this, loaded, error, folder, count](bool done) {
+        [this, loaded, error, chosen, count](bool done) {
             if (!done) {
-                ShowError(
-                    cancelled
-                        ? tr("Enrolment cancelled; the gallery is as it was.")
-                        : tr("Cannot enrol %1: %2").arg(folder, QString::fromStdString(*error)));
+                ShowError(task->Cancelled()
+                              ? tr("Reading cancelled; the model is as it was.")
+                              : tr("Cannot train on %1: %2")
+                                    .arg(chosen, QString::fromStdString(DisplayName(*error))));
                 return;
             }
-            gallery = std::move(*loaded);
-            galleryFolder = folder;
+            folderFaces = std::move(*loaded);
+            folder = chosen;
             perPerson = count;
-            calibration.reset();
-            TrainGallery(tr("Training on %1 images...").arg(gallery.gallery.size()),
-                         [this](bool trained) {
-                             if (trained) SaveSettings();
-                         });
+            QSettings saved;
+            saved.setValue(settings::galleryFolder, folder);
+            saved.setValue(settings::perPerson, perPerson);
+            TrainFolder(tr("Training on %1 images...").arg(folderFaces.gallery.size()));
         });
 }
 
-void StudioWindow::TrainGallery(const QString& what, std::function<void(bool)> finish) {
-    // SetSample here, so the parameters can go in through the dialog (whose
-    // component list needs the gallery) before training starts.
-    std::vector<int*> images;
-    for (FaceImage& image : gallery.gallery) images.push_back(image.grey.data());
-    library.SetSample(images.data(), static_cast<int>(images.size()), gallery.rows,
-                      gallery.columns);
-    enrolled = false;
-    ApplyParameters(parameters);
-    RunInBackground(
+void StudioWindow::TrainFolder(const QString& what) {
+    auto images = std::make_shared<std::vector<std::vector<int>>>();
+    auto names = std::make_shared<std::vector<std::string>>();
+    std::vector<QImage> freshPictures;
+    for (const FaceImage& face : folderFaces.gallery) {
+        images->push_back(face.grey);
+        names->push_back(face.person);
+        freshPictures.push_back(ImageOf(face.grey, folderFaces.rows, folderFaces.columns));
+    }
+    const int rows = folderFaces.rows, columns = folderFaces.columns;
+    auto fresh = std::make_shared<morlin::Identifier>(next);
+    auto error = std::make_shared<std::string>();
+    task->Start(
         what,
-        [this](const Progress& progress) {
-            progress(0, 0, "training");
-            library.Train();
-            return true;
-        },
-        [this, finish = std::move(finish)](bool done) {
-            if (!done && cancelled) {
-                // Training cannot be interrupted; a second Train in a row
-                // empties the recognizer, which is what cancelling asks.
-                library.Train();
-                enrolled = false;
-                gallery = FaceDataset{};
-                ShowError(tr("Enrolment cancelled; nothing is enrolled."));
-            } else {
-                enrolled = done;
-                outOfDate = false;
+        [this, images, names, rows, columns, fresh, error](const Progress& progress) {
+            std::vector<morlin::Image> faces;
+            for (const std::vector<int>& grey : *images)
+                faces.push_back({rows, columns, nullptr, grey.data()});
+            try {
+                fresh->Train(faces, *names, Reporting(progress, *task, "training"));
+                return true;
+            } catch (const morlin::Error& e) {
+                *error = e.what();
+                return false;
             }
-            finish(done);
+        },
+        [this, fresh, error, freshPictures = std::move(freshPictures)](bool done) mutable {
+            if (!done) {
+                ShowError(task->Cancelled()
+                              ? tr("Training cancelled; the model is as it was.")
+                              : tr("Cannot train: %1").arg(Shown(*error)));
+                return;
+            }
+            Adopt(fresh, std::move(freshPictures));
         });
 }
 
 void StudioWindow::Retrain() {
-    if (Busy() || gallery.gallery.empty()) return;
-    TrainGallery(tr("Retraining with the new parameters..."), [this](bool) {});
+    if (Busy()) return;
+    if (!folderFaces.gallery.empty()) {
+        TrainFolder(tr("Retraining with the new settings..."));
+    } else if (!folder.isEmpty() && QDir(folder).exists()) {
+        Enrol(folder, perPerson);
+    } else {
+        ShowError(tr("Retraining needs the folder of people the model was trained on: "
+                     "File > Train on a folder of people."));
+    }
 }
 
-// Parameters -------------------------------------------------------------
+void StudioWindow::AskAddPerson() {
+    const QString chosen = QFileDialog::getExistingDirectory(
+        this, tr("Add person: a folder of one person's images, named after the person"),
+        folder);
+    if (!chosen.isEmpty()) AddPerson(chosen);
+}
+
+void StudioWindow::AddPerson(const QString& personFolder) {
+    if (Busy() || !model) return;
+    message->clear();
+    const morlin::ModelInfo info = model->Info();
+    const std::string path = QFile::encodeName(personFolder).toStdString();
+    const std::string person = QFile::encodeName(QFileInfo(personFolder).fileName()).toStdString();
+    auto faces = std::make_shared<std::vector<std::vector<int>>>();
+    auto problems = std::make_shared<std::string>();
+    std::shared_ptr<morlin::Identifier> held = model;
+    task->Start(
+        tr("Adding %1...").arg(Shown(person)),
+        [this, info, path, person, faces, problems, held](const Progress& progress) {
+            const std::vector<std::string> files = SortedEntries(path, false);
+            for (size_t k = 0; k < files.size() && !task->Cancelled(); ++k) {
+                progress(static_cast<int>(k), static_cast<int>(files.size()), "reading images");
+                int rows = info.rows, columns = info.columns;
+                std::vector<int> grey;
+                std::string error;
+                if (ReadGreyImage(path + "/" + files[k], rows, columns, grey, error))
+                    faces->push_back(std::move(grey));
+                else
+                    *problems += (problems->empty() ? "" : "; ") + error;
+            }
+            if (faces->empty()) {
+                if (problems->empty()) *problems = "no images in " + DisplayName(path);
+                return false;
+            }
+            std::vector<morlin::Image> images;
+            for (const std::vector<int>& grey : *faces)
+                images.push_back({info.rows, info.columns, nullptr, grey.data()});
+            try {
+                held->Enrol(images, person, Reporting(progress, *task, "enrolling"));
+                return true;
+            } catch (const morlin::Error& e) {
+                *problems = e.what();
+                return false;
+            }
+        },
+        [this, info, faces, problems, person](bool done) {
+            if (!done) {
+                ShowError(task->Cancelled() ? tr("Adding cancelled; nobody was added.")
+                                            : tr("Cannot add %1: %2")
+                                                  .arg(Shown(person), Shown(*problems)));
+                return;
+            }
+            for (const std::vector<int>& grey : *faces)
+                pictures.push_back(ImageOf(grey, info.rows, info.columns));
+            // Some images may have been left out: say which.
+            if (!problems->empty()) ShowError(tr("Left out: %1").arg(Shown(*problems)));
+            Persist();
+        });
+}
+
+void StudioWindow::AskRemovePerson() {
+    if (!model) return;
+    QStringList people;
+    for (const morlin::Person& p : model->Info().people) people << Shown(p.name);
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(this, tr("Remove person"),
+                                                 tr("Remove every image of:"), people, 0, false, &ok);
+    if (!ok) return;
+    const std::vector<morlin::Person> enrolled = model->Info().people;
+    RemovePerson(enrolled[static_cast<size_t>(people.indexOf(chosen))].name);
+}
+
+void StudioWindow::RemovePerson(const std::string& person) {
+    if (Busy() || !model) return;
+    const morlin::ModelInfo before = model->Info();
+    try {
+        model->Remove(person);
+    } catch (const morlin::Error& e) {
+        ShowError(Shown(e.what()));
+        return;
+    }
+    // The identifier keeps the others' images in their order: so do the pictures.
+    std::vector<QImage> kept;
+    for (size_t i = 0; i < before.imagePeople.size() && i < pictures.size(); ++i)
+        if (before.people[static_cast<size_t>(before.imagePeople[i])].name != person)
+            kept.push_back(pictures[i]);
+    pictures = std::move(kept);
+    message->clear();
+    Persist();
+    UpdateState();
+}
+
+void StudioWindow::AskOpenModel() {
+    const QString file = QFileDialog::getOpenFileName(
+        this, tr("Open a model"), QFileInfo(modelFile).absolutePath(),
+        tr("Models (*.morlin);;All files (*)"));
+    if (!file.isEmpty()) OpenModel(file);
+}
+
+void StudioWindow::AskSaveModel() {
+    const QString file = QFileDialog::getSaveFileName(
+        this, tr("Save the model as"), QFileInfo(modelFile).absolutePath(),
+        tr("Models (*.morlin);;All files (*)"));
+    if (!file.isEmpty()) SaveModelAs(file);
+}
+
+void StudioWindow::SaveModelAs(const QString& file) {
+    if (!model) return;
+    try {
+        model->Save(QFile::encodeName(file).toStdString());
+    } catch (const morlin::Error& e) {
+        ShowError(Shown(e.what()));
+        return;
+    }
+    modelFile = file;
+    QSettings().setValue(settings::modelFile, modelFile);
+    message->clear();
+    UpdateState();
+}
+
+void StudioWindow::OpenModel(const QString& file) {
+    if (Busy()) return;
+    auto loaded = std::make_shared<std::optional<morlin::Identifier>>();
+    auto error = std::make_shared<std::string>();
+    const std::string path = QFile::encodeName(file).toStdString();
+    task->Start(
+        tr("Opening %1...").arg(file),
+        [loaded, error, path](const Progress&) {
+            try {
+                loaded->emplace(morlin::Identifier::Load(path));
+                return true;
+            } catch (const morlin::Error& e) {
+                *error = e.what();
+                return false;
+            }
+        },
+        [this, loaded, error, file](bool done) {
+            if (!done) {
+                ShowError(tr("Cannot open the model: %1").arg(Shown(*error)));
+                return;
+            }
+            model = std::make_shared<morlin::Identifier>(std::move(**loaded));
+            const morlin::ModelInfo info = model->Info();
+            // No pictures come with a model; the folder read before is another model's.
+            pictures.assign(static_cast<size_t>(info.enrolledImages), QImage());
+            folderFaces = FaceDataset{};
+            next = info.settings;
+            outOfDate = false;
+            modelFile = file;
+            QSettings saved;
+            saved.setValue(settings::modelFile, modelFile);
+            SaveSettings(saved, next);
+            message->clear();
+        });
+}
+
+void StudioWindow::ReopenLastModel() {
+    if (!modelFile.isEmpty() && QFileInfo(modelFile).isFile()) OpenModel(modelFile);
+}
+
+void StudioWindow::Adopt(std::shared_ptr<morlin::Identifier> fresh, std::vector<QImage> freshPictures) {
+    model = std::move(fresh);
+    pictures = std::move(freshPictures);
+    outOfDate = false;
+    if (modelFile.isEmpty())
+        modelFile = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                    QStringLiteral("/") + QString::fromLatin1(modelFileName);
+    QSettings saved;
+    saved.setValue(settings::modelFile, modelFile);
+    SaveSettings(saved, next);
+    Persist();
+}
+
+void StudioWindow::Persist() {
+    if (!model) return;
+    QDir().mkpath(QFileInfo(modelFile).absolutePath());
+    try {
+        model->Save(QFile::encodeName(modelFile).toStdString());
+    } catch (const morlin::Error& e) {
+        ShowError(tr("The model is not saved: %1").arg(Shown(e.what())));
+    }
+}
+
+// Settings -------------------------------------------------------------
+
+void StudioWindow::SetMethod(morlin::Method method) {
+    next.method = method;
+    outOfDate = model && NeedsTraining(model->Info().settings, next);
+    QSettings saved;
+    SaveSettings(saved, next);
+    UpdateState();
+}
 
 void StudioWindow::EditParameters() {
     if (Busy()) return;
-    library.ParaSet();
-}
-
-void StudioWindow::ApplyParameters(const PCAParameter& p) {
-    applying = p;
-    library.ParaSet();
-    applying.reset();
-}
-
-bool StudioWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Show && IsParameterDialog(watched)) {
-        auto* dialog = static_cast<QWidget*>(watched);
-        if (applying) {
-            // Filled and accepted where nobody sees it, once the dialog has
-            // set itself up.
-            dialog->setAttribute(Qt::WA_DontShowOnScreen);
-            const PCAParameter p = *applying;
-            QTimer::singleShot(0, dialog, [dialog, p] { AcceptWith(dialog, p); });
-        } else {
-            connect(static_cast<QDialog*>(dialog), &QDialog::finished, this,
-                    [this, dialog](int result) {
-                        if (result != QDialog::Accepted) return;
-                        const PCAParameter before = parameters;
-                        parameters = ParametersOf(dialog, before);
-                        // Only training applies the kernel and the components.
-                        outOfDate = outOfDate || parameters.isKernel != before.isKernel ||
-                                    parameters.kernelType != before.kernelType ||
-                                    parameters.gamma != before.gamma ||
-                                    parameters.coef0 != before.coef0 ||
-                                    parameters.degree != before.degree ||
-                                    parameters.componentNum != before.componentNum;
-                        if (parameters.threshold != before.threshold ||
-                            parameters.distanceType != before.distanceType)
-                            calibration.reset();
-                        SaveSettings();
-                        UpdateState();
-                    });
-        }
+    PCAParameter edited = next.designed;
+    int choices = static_cast<int>(folderFaces.gallery.size());
+    if (model) {
+        const morlin::ModelInfo info = model->Info();
+        edited.threshold = info.settings.designed.threshold;
+        if (choices == 0) choices = info.basisImages;
     }
-    return QMainWindow::eventFilter(watched, event);
+    if (!morlin::EditParameters(edited, choices)) return;
+    const double threshold = edited.threshold;
+    next.designed = edited;
+    if (model) {
+        if (threshold != model->Info().settings.designed.threshold) {
+            // A new threshold applies at once; only training applies the rest.
+            model->SetThreshold(threshold);
+            Persist();
+        }
+        outOfDate = NeedsTraining(model->Info().settings, next);
+    }
+    QSettings saved;
+    SaveSettings(saved, next);
+    UpdateState();
 }
 
 // Calibration and evaluation ---------------------------------------------
 
 void StudioWindow::AskCalibration() {
-    if (Busy() || !enrolled) {
-        ShowError(tr("Enrol a gallery first."));
+    if (Busy() || !model) {
+        ShowError(tr("Train a model first."));
         return;
     }
     bool ok = false;
     const double percent = QInputDialog::getDouble(
         this, tr("Calibrate for strangers"),
         tr("Share of strangers that may be given a name, in %:\n(the threshold comes from "
-           "the gallery alone: each person is left out in turn and searched as a stranger)"),
+           "the model's own faces: each person is left out in turn and searched as a stranger)"),
         QSettings().value(settings::strangerShare, defaultStrangerShare).toDouble() * 100.0, 0.1,
         50.0, 1, &ok);
     if (ok) CalibrateForStrangers(percent / 100.0);
 }
 
 void StudioWindow::CalibrateForStrangers(double target) {
-    if (Busy() || !enrolled) return;
+    if (Busy() || !model) return;
     message->clear();
-    auto result = std::make_shared<FpirCalibration>();
-    auto enrolledFaces = std::make_shared<FaceDataset>(gallery);
-    const PCAParameter setting = parameters;
-    RunInBackground(
+    std::shared_ptr<morlin::Identifier> held = model;
+    auto result = std::make_shared<morlin::Calibration>();
+    auto error = std::make_shared<std::string>();
+    task->Start(
         tr("Calibrating for %1 of strangers named...").arg(Percent(target)),
-        [result, enrolledFaces, setting, target](const Progress& progress) {
-            *result = CalibrateFpir(*enrolledFaces, DesignedSettings(setting), target, progress);
-            return true;
+        [this, held, result, error, target](const Progress& progress) {
+            try {
+                *result = held->Calibrate(target, Reporting(progress, *task, "people left out"));
+                return true;
+            } catch (const morlin::Error& e) {
+                *error = e.what();
+                return false;
+            }
         },
-        [this, result, target](bool done) {
-            if (!done) return;
-            if (!result->threshold) {
-                ShowError(QString::fromStdString(result->note));
+        [this, result, error, target](bool done) {
+            if (!done) {
+                if (!task->Cancelled()) ShowError(Shown(*error));
                 return;
             }
-            // Four significant digits: as good a threshold, and one a person
-            // can read in the parameter dialog.
-            PCAParameter calibrated = parameters;
-            calibrated.threshold = QString::number(*result->threshold, 'g', 4).toDouble();
-            ApplyParameters(calibrated);
-            parameters = calibrated;
-            calibration = *result;
+            if (!result->warning.empty()) ShowError(Shown(result->warning));
             QSettings().setValue(settings::strangerShare, target);
-            SaveSettings();
+            Persist();
         });
 }
 
 void StudioWindow::EvaluateHeldOut() {
-    if (Busy() || !enrolled) {
-        ShowError(tr("Enrol a gallery first."));
+    if (Busy() || !model) {
+        ShowError(tr("Train a model first."));
         return;
     }
-    if (gallery.probes.empty()) {
-        ShowError(
-            tr("Every image is enrolled: enrol the first K images per person to keep "
-               "the others for evaluation."));
+    if (folderFaces.probes.empty()) {
+        ShowError(tr("Evaluation needs images that were not enrolled: train on the first K "
+                     "images per person to keep the others for it."));
         return;
     }
     message->clear();
-    auto enrolledFaces = std::make_shared<FaceDataset>(gallery);
-    auto verification = std::make_shared<SortedComparisons>(Comparisons{});
-    auto identification = std::make_shared<OpenSetSearches>(std::vector<Search>{});
-    auto rank1 = std::make_shared<double>(0.0);
-    const PCAParameter setting = parameters;
-    RunInBackground(
-        tr("Evaluating on %1 images not enrolled...").arg(gallery.probes.size()),
-        [enrolledFaces, verification, identification, rank1, setting](const Progress& progress) {
-            const Evaluation evaluation = Evaluate(*enrolledFaces, DesignedSettings(setting));
-            *rank1 = evaluation.rank1;
-            *verification = SortedComparisons(ProbeComparisons(*enrolledFaces, evaluation));
-            std::vector<Search> searches = SearchesOf(*enrolledFaces, evaluation);
+    auto faces = std::make_shared<FaceDataset>(folderFaces);
+    auto result = std::make_shared<StudioEvaluation>();
+    result->settings = model->Info().settings;
+    task->Start(
+        tr("Evaluating on %1 images not enrolled...").arg(folderFaces.probes.size()),
+        [faces, result](const Progress& progress) {
+            const Evaluation evaluation = Evaluate(*faces, result->settings);
+            result->rank1 = evaluation.rank1;
+            result->verification = SortedComparisons(ProbeComparisons(*faces, evaluation));
+            std::vector<Search> searches = SearchesOf(*faces, evaluation);
             const std::vector<Search> strangers =
-                LeftOutProbeSearches(*enrolledFaces, DesignedSettings(setting), progress);
+                LeftOutProbeSearches(*faces, result->settings, progress);
             searches.insert(searches.end(), strangers.begin(), strangers.end());
-            *identification = OpenSetSearches(searches);
+            result->identification = OpenSetSearches(searches);
             return true;
         },
-        [this, verification, identification, rank1, setting](bool done) {
+        [this, result](bool done) {
             if (!done) return;
-            while (evaluationLayout->count() > 1) {
-                QLayoutItem* item = evaluationLayout->takeAt(1);
-                delete item->widget();
-                delete item;
-            }
-            const ErrorRates at = verification->At(setting.threshold);
-            const IdentificationRates named = identification->At(setting.threshold);
-            auto* summary = new QLabel(
-                tr("%1, threshold %2.\n\nRank-1 %3 on the %4 images not enrolled.\n\n"
-                   "Verification, per comparison: FMR %5, FNMR %6.\n\n"
-                   "Identification: FPIR %7 (each person's images searched as a stranger's "
-                   "among the others), FNIR %8.")
-                    .arg(DescribeModel(setting))
-                    .arg(setting.threshold, 0, 'g', 4)
-                    .arg(*rank1, 0, 'f', 3)
-                    .arg(identification->Mated())
-                    .arg(RateText(at.fmr, 4), RateText(at.fnmr, 4), RateText(named.fpir, 3),
-                         RateText(named.fnir, 3)));
-            summary->setWordWrap(true);
-            summary->setObjectName("evaluationSummary");
-            summary->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-            // Two across, so that each chart's legend has room.
-            auto* charts = new QWidget;
-            auto* grid = new QGridLayout(charts);
-            int place = 0;
-            for (QChart* chart : {DistanceHistogramChart(*verification, setting.threshold),
-                                  DetChart(*verification, setting.threshold),
-                                  IdentificationChart(*identification, setting.threshold)}) {
-                chart->legend()->setAlignment(Qt::AlignBottom);
-                auto* view = new QChartView(chart);
-                view->setRenderHint(QPainter::Antialiasing);
-                view->setMinimumSize(320, 240);
-                grid->addWidget(view, place / 2, place % 2);
-                ++place;
-            }
-            grid->addWidget(summary, 1, 1);
-            evaluationLayout->addWidget(charts, 1);
+            evaluationPage->Show(*result);
             tabs->setCurrentWidget(evaluationPage);
         });
 }
@@ -538,7 +621,7 @@ void StudioWindow::EvaluateHeldOut() {
 
 void StudioWindow::OpenProbe() {
     const QString file = QFileDialog::getOpenFileName(
-        this, tr("Recognize an image"), galleryFolder,
+        this, tr("Recognize an image"), folder,
         tr("Images (*.pgm *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;All files (*)"));
     if (!file.isEmpty()) RecognizeFile(file);
 }
@@ -565,90 +648,38 @@ void StudioWindow::RecognizeFile(const QString& file) {
 }
 
 void StudioWindow::RecognizeImage(const QImage& picture, const QString& name) {
-    if (Busy()) return;
-    if (!enrolled) {
-        ShowError(tr("Enrol a gallery first: File > Open gallery."));
+    if (!model) {
+        ShowError(tr("Train a model first: File > Train on a folder of people, or open one."));
         return;
     }
+    const morlin::ModelInfo info = model->Info();
     const QImage probe = picture.convertToFormat(QImage::Format_Grayscale8);
-    if (probe.width() != gallery.columns || probe.height() != gallery.rows) {
-        ShowError(tr("%1 is %2 x %3 pixels; the gallery's images are %4 x %5. Crop or scale it "
+    if (probe.width() != info.columns || probe.height() != info.rows) {
+        ShowError(tr("%1 is %2 x %3 pixels; the model's images are %4 x %5. Crop or scale it "
                      "to that size.")
                       .arg(name)
                       .arg(probe.width())
                       .arg(probe.height())
-                      .arg(gallery.columns)
-                      .arg(gallery.rows));
+                      .arg(info.columns)
+                      .arg(info.rows));
         return;
     }
     message->clear();
-    std::vector<int> pixels(static_cast<size_t>(gallery.rows) * gallery.columns);
-    std::vector<int*> rowPointers;
-    for (int r = 0; r < gallery.rows; ++r) {
-        const uchar* line = probe.constScanLine(r);
-        for (int c = 0; c < gallery.columns; ++c)
-            pixels[static_cast<size_t>(r * gallery.columns + c)] = line[c];
-        rowPointers.push_back(pixels.data() + static_cast<ptrdiff_t>(r) * gallery.columns);
-    }
-    std::vector<foundFace> matches;
-    library.Recognize(rowPointers.data(), gallery.rows, gallery.columns, matches);
-    ShowMatches(probe, name, matches);
+    std::vector<uint8_t> pixels(static_cast<size_t>(info.rows) * static_cast<size_t>(info.columns));
+    for (int r = 0; r < info.rows; ++r)
+        std::copy_n(probe.constScanLine(r), info.columns,
+                    pixels.begin() + static_cast<ptrdiff_t>(r) * info.columns);
+    const morlin::Identification answer =
+        model->Identify({info.rows, info.columns, pixels.data(), nullptr}, candidatesShown);
+    tabs->setCurrentWidget(matchView);
+    matchView->ShowAnswer(probe, name, answer, info.settings.designed.threshold,
+                          [this](int image) { return Picture(image); });
 }
 
-void StudioWindow::ShowMatches(const QImage& probe, const QString& name,
-                               const std::vector<foundFace>& matches) {
-    tabs->setCurrentIndex(0);
-    while (nearestStrip->count() > 1) {
-        QLayoutItem* item = nearestStrip->takeAt(0);
-        delete item->widget();
-        delete item;
-    }
-    probeView->setPixmap(Scaled(probe, probeScale));
-    probeName->setText(name);
-    if (matches.empty()) {
-        auto* none = new QLabel(
-            tr("No gallery image is nearer than the threshold %1: this face gets no name.")
-                .arg(parameters.threshold, 0, 'g', 4));
-        none->setWordWrap(true);
-        nearestStrip->insertWidget(0, none, 1);
-        identity->setText(tr("unknown"));
-        identity->setStyleSheet(QStringLiteral("color: #707070"));
-        identity->setToolTip(
-            tr("No gallery image is nearer than the threshold %1").arg(parameters.threshold));
-    } else {
-        identity->setText(
-            Shown(gallery.gallery[static_cast<size_t>(matches.front().index)].person));
-        identity->setStyleSheet(QStringLiteral("color: #107030"));
-        identity->setToolTip(tr("the nearest gallery image, at %1").arg(matches.front().distance));
-    }
-    for (size_t k = 0; k < matches.size() && k < thumbnailsShown; ++k) {
-        const FaceImage& image = gallery.gallery[static_cast<size_t>(matches[k].index)];
-        auto* tile = new QLabel;
-        tile->setPixmap(QPixmap::fromImage(GalleryImage(matches[k].index)));
-        auto* box = new QWidget;
-        auto* boxLayout = new QVBoxLayout(box);
-        boxLayout->addWidget(tile, 0, Qt::AlignCenter);
-        auto* caption = new QLabel(QStringLiteral("%1%2\n%3")
-                                       .arg(k == 0 ? QStringLiteral("★ ") : QString())
-                                       .arg(Shown(image.person))
-                                       .arg(matches[k].distance, 0, 'g', 4));
-        caption->setAlignment(Qt::AlignCenter);
-        boxLayout->addWidget(caption);
-        nearestStrip->insertWidget(static_cast<int>(k), box);
-    }
-    matchTable->setRowCount(static_cast<int>(matches.size()));
-    for (size_t k = 0; k < matches.size(); ++k) {
-        const FaceImage& image = gallery.gallery[static_cast<size_t>(matches[k].index)];
-        const QStringList cells{QString::number(k + 1), Shown(image.person), Shown(image.file),
-                                QString::number(matches[k].distance, 'g', 6)};
-        for (int c = 0; c < cells.size(); ++c)
-            matchTable->setItem(static_cast<int>(k), c, new QTableWidgetItem(cells[c]));
-    }
-    matchTable->resizeColumnsToContents();
-}
-
-QImage StudioWindow::GalleryImage(int index) const {
-    return ImageOf(gallery.gallery[static_cast<size_t>(index)].grey, gallery.rows, gallery.columns);
+QImage StudioWindow::Picture(int image) const {
+    return image >= 0 && static_cast<size_t>(image) < pictures.size()
+               ? pictures[static_cast<size_t>(image)]
+               : QImage();
 }
 
 // Dropping a file -------------------------------------------------------
@@ -674,52 +705,58 @@ void StudioWindow::dropEvent(QDropEvent* event) {
 
 // State -----------------------------------------------------------------
 
+void StudioWindow::ShowProgress(int done, int total, const QString& what) {
+    progressBar->setRange(0, total);
+    progressBar->setValue(done);
+    if (!task->Cancelled()) progressText->setText(what);
+}
+
 void StudioWindow::ShowError(const QString& text) {
     message->setText(text);
 }
 
 void StudioWindow::UpdateState() {
-    if (!enrolled || gallery.gallery.empty()) {
-        modelLine->setText(tr("Recognizer: %1, threshold %2.")
-                               .arg(DescribeModel(parameters))
-                               .arg(parameters.threshold, 0, 'g', 4));
+    for (size_t k = 0; k < methodActions.size(); ++k)
+        methodActions[k]->setChecked(morlin::allMethods[k] == next.method);
+    for (QAction* action : needModel) action->setEnabled(model != nullptr && !Busy());
+    if (!model) {
+        modelLine->setText(tr("No model: File > Train on a folder of people, or File > Open model. "
+                              "The next training uses %1.")
+                               .arg(QString::fromStdString(DescribeSetting(next))));
+        peopleLine->clear();
         retrainButton->hide();
         return;
     }
-    galleryLine->setText(
-        tr("Gallery %1: %2 images of %3 people (%4), %5 not enrolled.")
-            .arg(galleryFolder)
-            .arg(gallery.gallery.size())
-            .arg(gallery.enrolled.size())
-            .arg(perPerson > 0 ? tr("the first %1 of each").arg(perPerson) : tr("all of them"))
-            .arg(gallery.probes.size()));
-    QString model = tr("Model: %1. A name needs a distance under %2")
-                        .arg(DescribeModel(parameters))
-                        .arg(parameters.threshold, 0, 'g', 4);
-    if (calibration)
-        model += tr(", calibrated for %1 of strangers named (expected FNIR %2)")
-                     .arg(Percent(calibration->target))
-                     .arg(calibration->expected.fnir ? Percent(*calibration->expected.fnir)
-                                                     : tr("unknown"));
-    model += QStringLiteral(".");
+    const morlin::ModelInfo info = model->Info();
+    const double threshold = info.settings.designed.threshold;
+    QString line = tr("Model: %1. A name needs a score under %2")
+                       .arg(QString::fromStdString(DescribeSetting(info.settings)))
+                       .arg(threshold, 0, 'g', 4);
+    if (info.calibration && info.calibration->threshold == threshold)
+        line += tr(", calibrated for %1 of strangers named").arg(Percent(info.calibration->target));
+    line += QStringLiteral(".");
     if (outOfDate)
-        model += tr(" The model is out of date: the old one recognizes until you retrain.");
-    modelLine->setText(model);
+        line += tr(" The model is out of date: the next training uses %1; the model recognizes "
+                   "until you retrain.")
+                    .arg(QString::fromStdString(DescribeSetting(next)));
+    modelLine->setText(line);
+    QString people = tr("%1 people, %2 images enrolled; kept in %3.")
+                         .arg(info.people.size())
+                         .arg(info.enrolledImages)
+                         .arg(modelFile);
+    if (!folderFaces.probes.empty())
+        people += tr(" %1 images of %2 held back for evaluation.")
+                      .arg(folderFaces.probes.size())
+                      .arg(folder);
+    peopleLine->setText(people);
     retrainButton->setVisible(outOfDate);
 }
 
-void StudioWindow::SaveSettings() const {
-    QSettings settings;
-    settings.setValue(settings::galleryFolder, galleryFolder);
-    settings.setValue(settings::perPerson, perPerson);
-    SaveParameters(settings, parameters);
-}
-
 void StudioWindow::closeEvent(QCloseEvent* event) {
-    if (worker != nullptr) {
-        cancelled = true;
+    if (Busy()) {
+        task->Cancel();
         progressText->setText(tr("Finishing the step under way before closing..."));
-        worker->wait();
+        task->Wait();
     }
     QMainWindow::closeEvent(event);
 }

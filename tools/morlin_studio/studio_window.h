@@ -1,47 +1,43 @@
-// morlin-studio's main window: a desktop host of the recognizer. It enrols a
-// folder of person folders through libmorlin.so's six exports, recognizes an
-// image a person opens, drops or pastes, opens the recognizer's own parameter
-// dialog, sets a threshold calibrated for strangers, and evaluates on the
-// images it did not enrol.
+// morlin-studio's main window: a desktop host of the identifier in
+// libmorlin.so. It trains a model on a folder of person folders, adds and
+// removes people without retraining, names the face in an image a person
+// opens, drops or pastes, edits the settings in the recognizer's own
+// parameter dialog, calibrates the threshold for strangers and evaluates on
+// the images it did not enrol. The model lives in a file: every change is
+// written to it, and the next start reopens it.
 //
-// The recognizer and the studio:
-//   - The exports act on the library's one object. Reading and training run
-//     on a worker thread, one task at a time; the parameter dialog and
-//     recognition run on this thread. While a task runs, nothing else may
-//     reach the recognizer, and the window stays responsive.
-//   - `parameters` is what the recognizer holds. The studio learns it from the
-//     parameter dialog when a user accepts it, and sets it (saved parameters,
-//     a calibrated threshold) through the same dialog, kept off the screen.
-//   - "Out of date": parameters changed that only training applies (kernel,
-//     its parameters, components); the old model goes on recognizing until
-//     Retrain. A new threshold or measure applies at once.
-//   - Calibration and evaluation train models of their own (the library's
-//     class), never the exports' object.
+// The model and the window:
+//   - `model` is the identifier, shared with the background task (reading,
+//     training, calibrating); identifications run on this thread, as the
+//     identifier lets them share it.
+//   - `next` is what the next training uses (method and parameters). A
+//     change of method, kernel, components or measure leaves the model "out
+//     of date" until Retrain; a new threshold applies at once.
+//   - `folderFaces` is the folder last read: the images enrolled and those
+//     held back for evaluation. `pictures` holds a picture per enrolled
+//     image, in enrolment order, null where the studio has none (a model
+//     opened from a file).
 #pragma once
 
 #include <QImage>
 #include <QMainWindow>
 #include <QString>
 
-#include <atomic>
-#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
-#include "calibration.h"
+#include "background_task.h"
 #include "face_dataset.h"
-#include "plugin/morlin.h"
-#include "recognizer_library.h"
+#include "identifier/identifier.h"
 
+class EvaluationPage;
+class MatchView;
 class QAction;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
-class QTableWidget;
-class QThread;
-class QHBoxLayout;
-class QVBoxLayout;
 
 class StudioWindow : public QMainWindow {
     Q_OBJECT
@@ -50,21 +46,31 @@ public:
     explicit StudioWindow(QWidget* parent = nullptr);
     ~StudioWindow() override;
 
-    // Reads folder (one folder per person) and enrols the first perPerson
-    // images of each (0: all of them), in the background.
+    // Reads folder (one folder per person), trains a new model on the first
+    // perPerson images of each (0: all of them) and enrols them, in the
+    // background.
     void Enrol(const QString& folder, int perPerson);
-    // Recognizes the image in file, or says in the window why it cannot.
+    // Enrols the images of folder as the person it is named after, without
+    // retraining, in the background.
+    void AddPerson(const QString& folder);
+    // Removes every image of person.
+    void RemovePerson(const std::string& person);
+    // Names the face in file, or says in the window why it cannot.
     void RecognizeFile(const QString& file);
     void RecognizeImage(const QImage& image, const QString& name);
     // Sets the threshold at which target of strangers get a name, calibrated
-    // from the enrolled gallery alone, in the background.
+    // from the model's own faces, in the background.
     void CalibrateForStrangers(double target);
-    // Evaluates the model on the images not enrolled and shows the plots.
+    // Evaluates the settings on the images not enrolled and shows the charts.
     void EvaluateHeldOut();
+    // Writes the model to file, which it lives in from then on.
+    void SaveModelAs(const QString& file);
+    // Opens the model in file, in the background.
+    void OpenModel(const QString& file);
+    // Opens the model of the last session, when there is one.
+    void ReopenLastModel();
     // Whether a background task is running.
-    bool Busy() const { return worker != nullptr; }
-    // The library could not be loaded: the window says so and does nothing else.
-    bool LibraryMissing() const { return !library.Loaded(); }
+    bool Busy() const { return task->Running(); }
 
 signals:
     // A background task ended, with any task it went on as: succeeded false
@@ -73,6 +79,10 @@ signals:
 
 public slots:
     void OpenGallery();
+    void AskAddPerson();
+    void AskRemovePerson();
+    void AskOpenModel();
+    void AskSaveModel();
     void OpenProbe();
     void PasteProbe();
     void EditParameters();
@@ -82,54 +92,42 @@ public slots:
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // A background task: work runs on a worker thread and reports with
-    // progress(done, total, what); then finish runs on this thread.
-    using Work = std::function<bool(const Progress& progress)>;
-    void RunInBackground(const QString& what, Work work, std::function<void(bool)> finish);
+    // Trains next on folderFaces' enrolled images, in the background.
+    void TrainFolder(const QString& what);
+    // Puts a new model in place and writes it to its file.
+    void Adopt(std::shared_ptr<morlin::Identifier> fresh, std::vector<QImage> freshPictures);
+    // Writes the model to modelFile; says in the window when it cannot.
+    void Persist();
+    void SetMethod(morlin::Method method);
     void ShowProgress(int done, int total, const QString& what);
-    // Sets the recognizer's parameters through its dialog, off the screen.
-    void ApplyParameters(const PCAParameter& p);
-    // Trains on the held gallery (SetSample, the saved parameters, Train).
-    void TrainGallery(const QString& what, std::function<void(bool)> finish);
-    void ShowMatches(const QImage& probe, const QString& name,
-                     const std::vector<foundFace>& matches);
     void ShowError(const QString& text);
     void UpdateState();
-    void SaveSettings() const;
-    QImage GalleryImage(int index) const;
+    QImage Picture(int image) const;
 
-    RecognizerLibrary library;
-    FaceDataset gallery;  // what is enrolled: gallery and held-out images
-    QString galleryFolder;
-    int perPerson = 0;        // 0: every image enrolled
-    bool enrolled = false;    // the recognizer holds a model of gallery
-    PCAParameter parameters;  // what the recognizer holds
+    std::shared_ptr<morlin::Identifier> model;
+    morlin::Settings next;
+    QString modelFile;
     bool outOfDate = false;
-    std::optional<FpirCalibration> calibration;  // of the threshold in parameters
-    // Set while ApplyParameters has a dialog to fill; the next one is filled.
-    std::optional<PCAParameter> applying;
+    FaceDataset folderFaces;
+    QString folder;
+    int perPerson = 0;  // 0: every image enrolled
+    std::vector<QImage> pictures;
 
-    QThread* worker = nullptr;
-    std::atomic<bool> cancelled{false};
-
-    QLabel* galleryLine;
+    BackgroundTask* task;
     QLabel* modelLine;
+    QLabel* peopleLine;
     QPushButton* retrainButton;
     QTabWidget* tabs;
-    QLabel* probeView;
-    QLabel* probeName;
-    QLabel* identity;
-    QHBoxLayout* nearestStrip;
-    QTableWidget* matchTable;
+    MatchView* matchView;
+    EvaluationPage* evaluationPage;
     QLabel* message;
-    QWidget* evaluationPage;
-    QVBoxLayout* evaluationLayout;
     QProgressBar* progressBar;
     QLabel* progressText;
     QPushButton* cancelButton;
-    std::vector<QAction*> recognizerActions;  // disabled while a task runs
+    std::vector<QAction*> methodActions;
+    std::vector<QAction*> modelActions;  // disabled while a task runs
+    std::vector<QAction*> needModel;     // disabled without a model
 };

@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -41,6 +43,11 @@ void SaveStudio(QWidget& window, const QString& file) {
 }  // namespace
 
 void StudioScreenshots(const QString& folder, const QString& orlFolder) {
+    // A session of its own: the person's own settings and model stay untouched.
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("MorlinScreenshots"));
+    QCoreApplication::setApplicationName(QStringLiteral("morlin-studio"));
+    QSettings().clear();
     const QString orl = QDir(orlFolder).absolutePath();
     // ORL but for its last five people, who stay strangers.
     const QString gallery = QDir::tempPath() + "/morlin-studio-shots";

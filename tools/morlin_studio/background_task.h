@@ -1,0 +1,49 @@
+// morlin-studio's background work: one task at a time on a thread of its
+// own, so the window stays responsive while faces are read, a model is
+// trained or calibrated. Progress comes back to the window's thread as a
+// signal; so does the end, after which the task's finish step runs there.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+#include "progress.h"
+
+class QThread;
+
+class BackgroundTask : public QObject {
+    Q_OBJECT
+
+public:
+    // The work: runs on the task's thread, tells how far it has come and
+    // returns whether it succeeded; Cancelled() tells it to stop early.
+    using Work = std::function<bool(const Progress& progress)>;
+    // What runs on the window's thread afterwards, told whether the work
+    // succeeded and was not cancelled.
+    using Finish = std::function<void(bool succeeded)>;
+
+    explicit BackgroundTask(QObject* parent = nullptr);
+    ~BackgroundTask() override;
+
+    // Starts work unless a task runs already (then false).
+    bool Start(const QString& what, Work work, Finish finish);
+    bool Running() const { return thread != nullptr; }
+    // Asks the work to stop at its next step.
+    void Cancel() { cancelled = true; }
+    bool Cancelled() const { return cancelled; }
+    // Waits for the work under way to end (at closing).
+    void Wait();
+
+signals:
+    void Started(const QString& what);
+    void Progressed(int done, int total, const QString& what);
+    // After the finish step; succeeded as it was told.
+    void Ended(bool succeeded);
+
+private:
+    QThread* thread = nullptr;
+    std::atomic<bool> cancelled{false};
+};
