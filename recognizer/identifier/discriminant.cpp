@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "eigen/jacobi_eigen.h"
 #include "identifier/identifier.h"
@@ -58,73 +59,104 @@ void SolveUpper(const std::vector<double>& l, int n, double* x) {
 
 }  // namespace
 
-Discriminant Discriminant::Fit(const float* coordinates, int inputs, int stride, int count,
-                               const std::vector<int>& people, int personCount,
-                               double regularization) {
+// What the stage learns from: means, the within-person scatter (lower
+// triangle) and the total variance of count faces.
+struct Discriminant::Scatter {
+    int inputs = 0;
+    int count = 0;
+    std::vector<int> faces;    // per person
+    std::vector<int> present;  // people with faces
+    std::vector<double> mean;
+    std::vector<double> personMean;  // inputs per person
+    std::vector<double> within;      // inputs x inputs, lower triangle
+    double trace = 0.0;
+    double totalVariance = 0.0;
+};
+
+Discriminant::Scatter Discriminant::ScatterOf(const float* coordinates, int inputs, int stride,
+                                              int count, const std::vector<int>& people,
+                                              int personCount) {
     const int m = inputs;
     const auto at = [&](int j) { return coordinates + static_cast<ptrdiff_t>(j) * stride; };
-    std::vector<int> faces(static_cast<size_t>(personCount), 0);
-    for (int j = 0; j < count; ++j) ++faces[static_cast<size_t>(people[static_cast<size_t>(j)])];
-    std::vector<int> present;
+    Scatter s;
+    s.inputs = m;
+    s.count = count;
+    s.faces.assign(static_cast<size_t>(personCount), 0);
+    for (int j = 0; j < count; ++j) ++s.faces[static_cast<size_t>(people[static_cast<size_t>(j)])];
     for (int p = 0; p < personCount; ++p)
-        if (faces[static_cast<size_t>(p)] > 0) present.push_back(p);
-    if (present.size() < 2)
+        if (s.faces[static_cast<size_t>(p)] > 0) s.present.push_back(p);
+    if (s.present.size() < 2)
         throw morlin::Error(
             "the discriminant stage needs at least two people to tell apart; enrol more "
             "people, or use the designed method");
 
-    // Means: overall and per person.
-    std::vector<double> mean(static_cast<size_t>(m), 0.0);
-    std::vector<double> personMean(static_cast<size_t>(m) * personCount, 0.0);
+    s.mean.assign(static_cast<size_t>(m), 0.0);
+    s.personMean.assign(static_cast<size_t>(m) * personCount, 0.0);
     for (int j = 0; j < count; ++j) {
         const float* z = at(j);
-        double* own = personMean.data() + static_cast<size_t>(people[static_cast<size_t>(j)]) * m;
+        double* own = s.personMean.data() + static_cast<size_t>(people[static_cast<size_t>(j)]) * m;
         for (int i = 0; i < m; ++i) {
-            mean[static_cast<size_t>(i)] += z[i];
+            s.mean[static_cast<size_t>(i)] += z[i];
             own[i] += z[i];
         }
     }
-    for (double& v : mean) v /= count;
-    for (int p : present)
+    for (double& v : s.mean) v /= count;
+    for (int p : s.present)
         for (int i = 0; i < m; ++i)
-            personMean[static_cast<size_t>(p) * m + i] /= faces[static_cast<size_t>(p)];
+            s.personMean[static_cast<size_t>(p) * m + i] /= s.faces[static_cast<size_t>(p)];
 
-    // Within-person scatter (lower triangle) and the total variance.
-    std::vector<double> within(static_cast<size_t>(m) * m, 0.0);
+    s.within.assign(static_cast<size_t>(m) * m, 0.0);
     std::vector<double> offset(static_cast<size_t>(m));
-    double totalVariance = 0.0;
     for (int j = 0; j < count; ++j) {
         const float* z = at(j);
-        const double* own = personMean.data() + static_cast<size_t>(people[static_cast<size_t>(j)]) * m;
+        const double* own =
+            s.personMean.data() + static_cast<size_t>(people[static_cast<size_t>(j)]) * m;
         for (int i = 0; i < m; ++i) {
             offset[static_cast<size_t>(i)] = z[i] - own[i];
-            totalVariance += (z[i] - mean[static_cast<size_t>(i)]) * (z[i] - mean[static_cast<size_t>(i)]);
+            const double centred = z[i] - s.mean[static_cast<size_t>(i)];
+            s.totalVariance += centred * centred;
         }
-        for (int i = 0; i < m; ++i)
-            for (int k = 0; k <= i; ++k)
-                within[static_cast<size_t>(i) * m + k] += offset[static_cast<size_t>(i)] * offset[static_cast<size_t>(k)];
+        for (int i = 0; i < m; ++i) {
+            double* row = s.within.data() + static_cast<size_t>(i) * m;
+            const double oi = offset[static_cast<size_t>(i)];
+            for (int k = 0; k <= i; ++k) row[k] += oi * offset[static_cast<size_t>(k)];
+        }
     }
-    double trace = 0.0;
-    for (int i = 0; i < m; ++i) trace += within[static_cast<size_t>(i) * m + i];
-    if (!(totalVariance > 0.0))
+    for (int i = 0; i < m; ++i) s.trace += s.within[static_cast<size_t>(i) * m + i];
+    if (!(s.totalVariance > 0.0))
         throw morlin::Error("the training faces do not differ: nothing to tell people apart by");
+    return s;
+}
+
+Discriminant Discriminant::Fit(const float* coordinates, int inputs, int stride, int count,
+                               const std::vector<int>& people, int personCount,
+                               double regularization) {
+    return FromScatter(ScatterOf(coordinates, inputs, stride, count, people, personCount),
+                       regularization);
+}
+
+Discriminant Discriminant::FromScatter(const Scatter& s, double regularization) {
+    const int m = s.inputs;
     // One face per person leaves no within-person scatter: the stage then
     // weighs every direction by the faces' own variance.
-    const double scale = trace > 1e-12 * totalVariance ? trace / m : totalVariance / m;
+    const double scale = s.trace > 1e-12 * s.totalVariance ? s.trace / m : s.totalVariance / m;
+    std::vector<double> within = s.within;
     for (int i = 0; i < m; ++i) within[static_cast<size_t>(i) * m + i] += regularization * scale;
     std::vector<double> lower;
     if (!Cholesky(within, m, lower))
         throw morlin::Error("the within-person scatter cannot be whitened");
 
     // Y = L^-1 M, one column per person present.
-    const int c = static_cast<int>(present.size());
+    const int c = static_cast<int>(s.present.size());
     std::vector<double> y(static_cast<size_t>(m) * c);
     for (int k = 0; k < c; ++k) {
-        const int p = present[static_cast<size_t>(k)];
-        const double weight = std::sqrt(static_cast<double>(faces[static_cast<size_t>(p)]) / count);
+        const int p = s.present[static_cast<size_t>(k)];
+        const double weight =
+            std::sqrt(static_cast<double>(s.faces[static_cast<size_t>(p)]) / s.count);
         double* column = y.data() + static_cast<size_t>(k) * m;
         for (int i = 0; i < m; ++i)
-            column[i] = weight * (personMean[static_cast<size_t>(p) * m + i] - mean[static_cast<size_t>(i)]);
+            column[i] = weight * (s.personMean[static_cast<size_t>(p) * m + i] -
+                                  s.mean[static_cast<size_t>(i)]);
         SolveLower(lower, m, column);
     }
     // G = Y'Y, c x c, and its eigenvectors.
@@ -132,7 +164,8 @@ Discriminant Discriminant::Fit(const float* coordinates, int inputs, int stride,
     for (int a = 0; a < c; ++a)
         for (int b = 0; b <= a; ++b) {
             double sum = 0.0;
-            for (int i = 0; i < m; ++i) sum += y[static_cast<size_t>(a) * m + i] * y[static_cast<size_t>(b) * m + i];
+            for (int i = 0; i < m; ++i)
+                sum += y[static_cast<size_t>(a) * m + i] * y[static_cast<size_t>(b) * m + i];
             g->col[b][a] = g->col[a][b] = static_cast<float>(sum);
         }
     MatrixSpace::MatrixGuard vectors(MatrixSpace::MakeMatrix(c, c));
@@ -142,7 +175,7 @@ Discriminant Discriminant::Fit(const float* coordinates, int inputs, int stride,
     Discriminant stage;
     stage.inputs = m;
     stage.regularization = regularization;
-    stage.mean.assign(mean.begin(), mean.end());
+    stage.mean.assign(s.mean.begin(), s.mean.end());
     const double largest = values->col[0][0];
     std::vector<double> direction(static_cast<size_t>(m));
     for (int k = 0; k < c - 1; ++k) {
@@ -160,7 +193,8 @@ Discriminant Discriminant::Fit(const float* coordinates, int inputs, int stride,
         ++stage.dimensions;
     }
     if (stage.dimensions == 0)
-        throw morlin::Error("the people's faces do not differ on average: nothing to tell them apart by");
+        throw morlin::Error(
+            "the people's faces do not differ on average: nothing to tell them apart by");
     return stage;
 }
 
@@ -202,11 +236,15 @@ double ChooseRegularization(const float* coordinates, int inputs, int stride, in
     std::vector<int> named(candidates, 0);
     std::vector<double> margins(candidates, 0.0);
     bool anyFold = false;
-    for (int fold = 0; fold < most; ++fold) {
+    // Held out: each person's first face, then each person's last (of those
+    // with two faces or more).
+    for (int fold = 0; fold < std::min(regularizationFolds, most); ++fold) {
         std::vector<int> training, held;
         for (int j = 0; j < count; ++j) {
             const int p = people[static_cast<size_t>(j)];
-            (place[static_cast<size_t>(j)] == fold && faces[static_cast<size_t>(p)] >= 2 ? held : training).push_back(j);
+            const int last = faces[static_cast<size_t>(p)] - 1;
+            const bool heldOut = last >= 1 && place[static_cast<size_t>(j)] == (fold == 0 ? 0 : last);
+            (heldOut ? held : training).push_back(j);
         }
         if (held.empty()) continue;
         std::vector<float> trainingCoordinates;
@@ -216,11 +254,18 @@ double ChooseRegularization(const float* coordinates, int inputs, int stride, in
                                        coordinates + static_cast<ptrdiff_t>(j) * stride + inputs);
             trainingPeople.push_back(people[static_cast<size_t>(j)]);
         }
+        std::optional<Discriminant::Scatter> scatter;
+        try {
+            scatter = Discriminant::ScatterOf(trainingCoordinates.data(), inputs, inputs,
+                                              static_cast<int>(training.size()), trainingPeople,
+                                              personCount);
+        } catch (const morlin::Error&) {
+            continue;
+        }
         for (size_t r = 0; r < candidates; ++r) {
             Discriminant stage;
             try {
-                stage = Discriminant::Fit(trainingCoordinates.data(), inputs, inputs, static_cast<int>(training.size()),
-                            trainingPeople, personCount, regularizationCandidates[r]);
+                stage = Discriminant::FromScatter(*scatter, regularizationCandidates[r]);
             } catch (const morlin::Error&) {
                 continue;
             }

@@ -43,6 +43,13 @@ public:
     // Throws morlin::Error when the sizes do not fit.
     static Discriminant FromParts(Parts parts);
 
+    // Fit in two steps, so that several regularisations can share the first:
+    // the scatter of the faces, then the stage for one regularisation.
+    struct Scatter;
+    static Scatter ScatterOf(const float* coordinates, int inputs, int stride, int count,
+                             const std::vector<int>& people, int personCount);
+    static Discriminant FromScatter(const Scatter& scatter, double regularization);
+
 private:
     int inputs = 0;
     int dimensions = 0;
@@ -53,11 +60,15 @@ private:
 
 // The regularisations ChooseRegularization tries, as shares of the mean
 // within-person variance.
-inline constexpr double regularizationCandidates[] = {1e-4, 1e-3, 1e-2, 1e-1};
+inline constexpr double regularizationCandidates[] = {1e-3, 1e-2, 1e-1};
+// The folds it tries them on: each person's first face held out, then each
+// person's last. More folds cost a fit per candidate each and, on ORL and
+// relit ORL, never chose otherwise.
+inline constexpr int regularizationFolds = 2;
 
 // The candidate that names the gallery's own faces best when each person's
-// k-th face is held out in turn and the stage is fitted on the rest (ties:
-// the clearer margins, then the smaller). The middle candidate when no
-// person has two faces to hold one out.
+// first, then last face is held out and the stage is fitted on the rest
+// (ties: the clearer margins, then the smaller). The middle candidate when
+// no person has two faces to hold one out.
 double ChooseRegularization(const float* coordinates, int inputs, int stride, int count,
                             const std::vector<int>& people, int personCount);

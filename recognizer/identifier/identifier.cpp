@@ -20,7 +20,6 @@
 #include "identifier/calibration.h"
 #include "identifier/face_model.h"
 #include "identifier/model_file.h"
-#include "kpca/grey_levels.h"
 #include "matrix/matrix.h"
 
 namespace morlin {
@@ -73,8 +72,9 @@ void AppendLevels(const Image& image, int rows, int columns, const std::string& 
     if (image.pixels != nullptr)
         std::copy(image.pixels, image.pixels + count, levels.begin() + static_cast<ptrdiff_t>(start));
     else
+        // The levels GreyLevel gives, straight from the ints: clamped to 0..255.
         for (size_t i = 0; i < count; ++i)
-            levels[start + i] = GreyLevel(static_cast<float>(image.levels[i]));
+            levels[start + i] = static_cast<uint8_t>(std::clamp(image.levels[i], 0, 255));
 }
 
 std::string ImageName(size_t index) {

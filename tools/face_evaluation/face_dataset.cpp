@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 bool NaturalLess(const std::string& a, const std::string& b) {
     size_t i = 0, j = 0;
@@ -143,7 +144,7 @@ bool FaceDataset::IsEnrolled(const std::string& person) const {
 }
 
 bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset& dataset,
-                     std::string& error, std::optional<OpenSetHalf> openSet,
+                     std::string& error, std::optional<OpenSet> openSet,
                      const ReadingStep& step) {
     const std::filesystem::path root(folder);
     std::error_code ec;
@@ -158,7 +159,18 @@ bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset&
         error = "an open set needs at least two people in " + DisplayName(folder);
         return false;
     }
-    const size_t firstEnrolled = openSet == OpenSetHalf::Odd ? 1 : 0;
+    // Who is enrolled: every person, or one half of them.
+    std::vector<bool> enrols(dataset.people.size(), true);
+    if (openSet) {
+        std::vector<size_t> order(dataset.people.size());
+        for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+        if (openSet->half == OpenSetHalf::Random)
+            std::shuffle(order.begin(), order.end(), std::mt19937(openSet->seed));
+        const size_t firstEnrolled = openSet->half == OpenSetHalf::Odd ? 1 : 0;
+        for (size_t k = 0; k < order.size(); ++k)
+            enrols[order[k]] = openSet->half == OpenSetHalf::Random ? k < (order.size() + 1) / 2
+                                                                    : k % 2 == firstEnrolled;
+    }
     std::vector<std::vector<std::string>> filesOf;
     int total = 0;
     for (const std::string& person : dataset.people) {
@@ -170,7 +182,7 @@ bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset&
     std::vector<FaceImage> strangers;
     for (size_t position = 0; position < dataset.people.size(); ++position) {
         const std::string& person = dataset.people[position];
-        const bool enrolled = !openSet || position % 2 == firstEnrolled;
+        const bool enrolled = enrols[position];
         const std::vector<std::string>& files = filesOf[position];
         if (enrolled && (static_cast<int>(files.size()) < trainPerPerson || files.empty())) {
             error = "person " + DisplayName(person) + " has " + std::to_string(files.size()) +
@@ -212,5 +224,25 @@ bool ReadGreyImage(const std::string& file, int& rows, int& columns, std::vector
     rows = size.height();
     columns = size.width();
     grey = std::move(image.grey);
+    return true;
+}
+
+bool WriteFaceDataset(const FaceDataset& dataset, const std::string& folder, std::string& error) {
+    for (const auto* images : {&dataset.gallery, &dataset.probes})
+        for (const FaceImage& image : *images) {
+            const std::filesystem::path file = std::filesystem::path(folder) / image.file;
+            std::error_code ec;
+            std::filesystem::create_directories(file.parent_path(), ec);
+            QImage picture(dataset.columns, dataset.rows, QImage::Format_Grayscale8);
+            for (int r = 0; r < dataset.rows; ++r)
+                for (int c = 0; c < dataset.columns; ++c)
+                    picture.scanLine(r)[c] = static_cast<uchar>(
+                        image.grey[static_cast<size_t>(r) * static_cast<size_t>(dataset.columns) +
+                                   static_cast<size_t>(c)]);
+            if (ec || !picture.save(QString::fromLocal8Bit(file.c_str()))) {
+                error = "cannot write " + DisplayName(file.string());
+                return false;
+            }
+        }
     return true;
 }

@@ -17,8 +17,14 @@ struct FaceImage {
 };
 
 // Which people an open-set split enrols, in natural order: Even the first,
-// third, ... (positions 0, 2, ...), Odd the second, fourth, ...
-enum class OpenSetHalf { Even, Odd };
+// third, ... (positions 0, 2, ...), Odd the second, fourth, ...; Random as
+// many as Even, drawn at random (the same for the same seed).
+enum class OpenSetHalf { Even, Odd, Random };
+struct OpenSet {
+    OpenSet(OpenSetHalf whichHalf, unsigned randomSeed = 0) : half(whichHalf), seed(randomSeed) {}
+    OpenSetHalf half;
+    unsigned seed;
+};
 
 struct FaceDataset {
     int rows = 0;
@@ -46,8 +52,12 @@ using ReadingStep = std::function<bool(int read, int total)>;
 // cannot be read, sizes differ, an enrolled person has fewer images than
 // trainPerPerson, an open set has fewer than two people, or step stopped it.
 bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset& dataset,
-                     std::string& error, std::optional<OpenSetHalf> openSet = std::nullopt,
+                     std::string& error, std::optional<OpenSet> openSet = std::nullopt,
                      const ReadingStep& step = {});
+
+// Writes every image of dataset (gallery and probes) to folder/person/file,
+// as 8-bit grey in the format its name says. false with error set.
+bool WriteFaceDataset(const FaceDataset& dataset, const std::string& folder, std::string& error);
 
 // One image read as 8-bit grey, row after row; false with error set when it
 // cannot be read or is not rows x columns (both 0: any size, set on return).

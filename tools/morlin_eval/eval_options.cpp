@@ -65,8 +65,18 @@ const OptionSpec optionSpecs[] = {
      "GOAL"},
     {"open-set",
      "Enrol every other person (--open-set or =even: the first, third, ...; =odd: the "
-     "others); the rest are strangers whose every image is a probe. Reports FPIR and FNIR.",
+     "others; =random:N a random half, the same for the same N); the rest are strangers "
+     "whose every image is a probe. Reports FPIR and FNIR.",
      "HALF"},
+    {"relight",
+     "Change the light of the probes (=probes) or of every image (=all), each by a shadow "
+     "from one side or above, under- or over-exposure or dark glasses, drawn from its file "
+     "name: the same every run.",
+     "WHICH"},
+    {"export",
+     "Write the images as they would be evaluated (after --relight) into FOLDER, one folder "
+     "per person, and stop: the same faces for other programs.",
+     "FOLDER"},
     {"plot",
      "Write the distance histograms and the DET curve (with --open-set also the FNIR/FPIR "
      "curve) to FILE (PNG).",
@@ -168,8 +178,21 @@ std::optional<EvalOptions> ParseEvalOptions(const QStringList& arguments, std::s
             options.search =
                 value == "identification" ? SearchGoal::Identification : SearchGoal::Rank1;
         } else if (arg == "--open-set") {
-            ok = value == "even" || value == "odd";
-            options.openSet = value == "odd" ? OpenSetHalf::Odd : OpenSetHalf::Even;
+            int seed = 0;
+            if (value == "even" || value == "odd") {
+                options.openSet = value == "odd" ? OpenSetHalf::Odd : OpenSetHalf::Even;
+            } else if (value.rfind("random:", 0) == 0 && ParseInt(value.substr(7), seed) &&
+                       seed >= 0) {
+                options.openSet = OpenSet(OpenSetHalf::Random, static_cast<unsigned>(seed));
+            } else {
+                ok = false;
+            }
+        } else if (arg == "--relight") {
+            ok = value == "probes" || value == "all";
+            options.relight = value == "all" ? Relight::All : Relight::Probes;
+        } else if (arg == "--export") {
+            ok = !value.empty();
+            options.exportFolder = QFile::encodeName(QString::fromStdString(value)).toStdString();
         } else if (arg == "--repeat") {
             ok = ParseInt(value, options.repeat) && options.repeat >= 1;
         } else if (arg == "--plot") {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "face_dataset.h"
+#include "relighting.h"
 #include "identifier/identifier.h"
 #include "plugin/morlin.h"
 
@@ -26,7 +27,9 @@ struct EvalOptions {
     std::optional<double> calibrateFmr;   // --calibrate: the target false-match rate
     std::optional<double> calibrateFpir;  // --calibrate-fpir: the target FPIR
     std::optional<SearchGoal> search;     // --search[=identification]
-    std::optional<OpenSetHalf> openSet;   // --open-set[=even|odd]
+    std::optional<OpenSet> openSet;       // --open-set[=even|odd|random:N]
+    Relight relight = Relight::None;      // --relight=probes|all
+    std::string exportFolder;             // --export: write the images and stop
     std::string plotFile;                 // --plot, empty: none
     int repeat = 1;                       // --repeat: evaluations timed, median reported
 };

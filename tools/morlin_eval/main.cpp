@@ -46,6 +46,15 @@ int main(int argc, char** argv) {
         app = std::make_unique<QApplication>(argc, argv);
     }
 
+    if (!options->exportFolder.empty()) {
+        FaceDataset faces;
+        if (!LoadEvaluationFaces(*options, faces, error) ||
+            !WriteFaceDataset(faces, options->exportFolder, error)) {
+            std::cerr << "morlin-eval: " << error << "\n";
+            return unusableStatus;
+        }
+        return 0;
+    }
     Report report;
     if (!RunEvaluation(*options, report, error)) {
         std::cerr << "morlin-eval: " << error << "\n";

@@ -18,10 +18,16 @@ double Median(std::vector<double> values) {
 
 }  // namespace
 
-bool RunEvaluation(const EvalOptions& options, Report& report, std::string& error) {
-    FaceDataset& dataset = report.dataset;
+bool LoadEvaluationFaces(const EvalOptions& options, FaceDataset& dataset, std::string& error) {
     if (!LoadFaceDataset(options.dataset, options.trainPerPerson, dataset, error, options.openSet))
         return false;
+    RelightDataset(dataset, options.relight);
+    return true;
+}
+
+bool RunEvaluation(const EvalOptions& options, Report& report, std::string& error) {
+    FaceDataset& dataset = report.dataset;
+    if (!LoadEvaluationFaces(options, dataset, error)) return false;
     report.openSet = options.openSet.has_value();
     const std::vector<Fold> folds = GalleryFolds(dataset);
     PCAParameter param = options.param;

@@ -36,6 +36,9 @@ struct Report {
     IdentificationRates achievedFpir;  // on the probes, at the calibrated threshold
 };
 
+// The dataset options name, split and relit as they ask. false with error set.
+bool LoadEvaluationFaces(const EvalOptions& options, FaceDataset& dataset, std::string& error);
+
 // Runs everything options ask for. false, with error set, when the dataset
 // cannot be used.
 bool RunEvaluation(const EvalOptions& options, Report& report, std::string& error);
