@@ -5,6 +5,7 @@
 #include "distance/measure_distance.h"
 
 #include <cmath>
+#include <algorithm>
 #include <vector>
 
 #include "matrix/matrix.h"
@@ -155,6 +156,48 @@ double MeasureDistanceBetween(const float* x, const float* y, int n, const float
             return LDASoft(c, lambda, usable);
     }
     return 0.0;
+}
+
+namespace {
+
+// measure between each of count rows of xs and y, the measure chosen once.
+template <typename Measure>
+void EachRow(const float* xs, int count, const float* y, int n, double* out, Measure measure) {
+    for (int i = 0; i < count; ++i)
+        out[i] = measure(Columns{xs + static_cast<ptrdiff_t>(i) * n, y, n});
+}
+
+}  // namespace
+
+void MeasureDistancesBetween(const float* xs, int count, const float* y, int n,
+                             const float* lambda, int usable, int measure, const float* weight,
+                             double* out) {
+    switch (static_cast<DistanceMeasure>(measure)) {
+        case DistanceMeasure::CityBlock:
+            return EachRow(xs, count, y, n, out, CityBlock);
+        case DistanceMeasure::Euclidean:
+            return EachRow(xs, count, y, n, out, Euclidean);
+        case DistanceMeasure::Covariance:
+            return EachRow(xs, count, y, n, out, Covariance);
+        case DistanceMeasure::Correlation:
+            return EachRow(xs, count, y, n, out, Correlation);
+        case DistanceMeasure::MahCosine:
+            return EachRow(xs, count, y, n, out, [weight](Columns c) { return MahCosine(c, weight); });
+        case DistanceMeasure::YamborAngle:
+            return EachRow(xs, count, y, n, out,
+                           [lambda, usable](Columns c) { return YamborAngle(c, lambda, usable); });
+        case DistanceMeasure::YamborDistance:
+            return EachRow(xs, count, y, n, out,
+                           [weight](Columns c) { return YamborDistance(c, weight); });
+        case DistanceMeasure::MahL1:
+            return EachRow(xs, count, y, n, out, [weight](Columns c) { return MahL1(c, weight); });
+        case DistanceMeasure::MahL2:
+            return EachRow(xs, count, y, n, out, [weight](Columns c) { return MahL2(c, weight); });
+        case DistanceMeasure::LDASoft:
+            return EachRow(xs, count, y, n, out,
+                           [lambda, usable](Columns c) { return LDASoft(c, lambda, usable); });
+    }
+    std::fill(out, out + count, 0.0);
 }
 
 std::optional<DistanceWeights::Slot> WeightSlotOf(int measure) {

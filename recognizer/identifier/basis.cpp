@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "compute/threads.h"
+#include "compute/workers.h"
 #include "identifier/identifier.h"
 #include "kpca/kernel_pca.h"
 #include "kpca/projection.h"
@@ -102,6 +104,71 @@ void Basis::Project(const uint8_t* faceLevels, float* coordinates, Workers* work
     MatrixGuard out(MakeMatrix(components, 1));
     ProjectCentredColumns(eigenvectors.get(), eigenvalues.get(), usable, kc.get(), out.get(), 0);
     std::memcpy(coordinates, out->col[0], sizeof(float) * static_cast<size_t>(components));
+}
+
+void Basis::LinearWeights(std::vector<double>& weights, std::vector<double>& offsets) const {
+    // coordinate c = sum_i w_ic kc_i with w_ic = V(i, c) / lambda_c and
+    // kc_i = p.x_i + rowShare_i + allShare - (1/n) sum_k p.x_k: the weight
+    // of p.x_i is w_ic - W_c / n (W_c = sum_i w_ic), and the offset
+    // sum_i w_ic (rowShare_i + allShare).
+    const size_t n = static_cast<size_t>(faces);
+    weights.assign(static_cast<size_t>(usable) * n, 0.0);
+    offsets.assign(static_cast<size_t>(usable), 0.0);
+    const float* lambda = eigenvalues->col[0];
+    for (int c = 0; c < usable; ++c) {
+        double* row = weights.data() + static_cast<size_t>(c) * n;
+        double total = 0.0;
+        for (size_t i = 0; i < n; ++i) {
+            row[i] = double{eigenvectors->col[c][i]} / lambda[c];
+            total += row[i];
+            offsets[static_cast<size_t>(c)] +=
+                row[i] * (double{centring.rowShare[i]} + centring.allShare);
+        }
+        for (size_t i = 0; i < n; ++i) row[i] -= total / static_cast<double>(n);
+    }
+}
+
+std::vector<double> Basis::ImagesOf(const std::vector<double>& weights, int rows,
+                                    Workers* workers) const {
+    const size_t length = static_cast<size_t>(shape.length);
+    std::vector<double> images(static_cast<size_t>(rows) * length, 0.0);
+    // Four rows at a time, so that each face's features are read once for
+    // the four; each row on its own, so the blocks may go to several threads
+    // in any order.
+    constexpr int block = 4;
+    const int blocks = (rows + block - 1) / block;
+    const auto run = [&](int b, int) {
+        const int first = b * block;
+        const int count = std::min(block, rows - first);
+        double* image[block];
+        const double* w[block];
+        for (int k = 0; k < block; ++k) {
+            const int r = first + std::min(k, count - 1);
+            image[k] = images.data() + static_cast<size_t>(r) * length;
+            w[k] = weights.data() + static_cast<size_t>(r) * static_cast<size_t>(faces);
+        }
+        for (int i = 0; i < faces; ++i) {
+            const float* x = features->col[i];
+            if (count == block) {
+                const double w0 = w[0][i], w1 = w[1][i], w2 = w[2][i], w3 = w[3][i];
+                for (size_t f = 0; f < length; ++f) {
+                    const double v = x[f];
+                    image[0][f] += w0 * v;
+                    image[1][f] += w1 * v;
+                    image[2][f] += w2 * v;
+                    image[3][f] += w3 * v;
+                }
+            } else {
+                for (int k = 0; k < count; ++k)
+                    for (size_t f = 0; f < length; ++f) image[k][f] += w[k][i] * x[f];
+            }
+        }
+    };
+    if (workers != nullptr)
+        workers->ForEach(blocks, WorthThreads(blocks, int64_t{rows} * faces * shape.length), run);
+    else
+        for (int b = 0; b < blocks; ++b) run(b, 0);
+    return images;
 }
 
 Basis::Parts Basis::ToParts() const {

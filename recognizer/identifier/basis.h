@@ -34,8 +34,25 @@ public:
     static Basis Train(FeatureKind kind, int rows, int columns, std::vector<uint8_t> levels,
                        int count, const KernelFunction& kernel, int components, Workers& workers);
 
-    // coordinates[0 .. Components()) of the face with these grey levels.
+    // coordinates[0 .. Components()) of the face with these grey levels,
+    // through the kernel against every training face, as the designed
+    // recognizer projects a probe.
     void Project(const uint8_t* faceLevels, float* coordinates, Workers* workers) const;
+
+    // Whether the kernel is the linear one (plain PCA): then every coordinate
+    // is one dot product of the face's features with a basis image.
+    bool Linear() const { return kernel.type == KernelType::Linear && !kernel.unknown; }
+    // For a linear kernel: coordinate c (c < Usable()) of a face with
+    // features p is sum_i weights(c, i) (p . x_i) + offsets[c] over the
+    // training faces' features x_i, the weights centred (each row sums to
+    // 0). The same algebra as Project, summed in another order: equal up to
+    // rounding. weights is Usable() rows of Faces().
+    void LinearWeights(std::vector<double>& weights, std::vector<double>& offsets) const;
+    // images(r) = sum_i weights(r, i) x_i for rows of Faces() weights: the
+    // images whose dot products with a face's features give those sums. The
+    // rows are shared among the helpers, when given.
+    std::vector<double> ImagesOf(const std::vector<double>& weights, int rows,
+                                 Workers* workers) const;
     // The coordinates training gave training face j.
     const float* TrainingCoordinates(int j) const { return trainingCoordinates->col[j]; }
 

@@ -236,14 +236,14 @@ double ChooseRegularization(const float* coordinates, int inputs, int stride, in
     std::vector<int> named(candidates, 0);
     std::vector<double> margins(candidates, 0.0);
     bool anyFold = false;
-    // Held out: each person's first face, then each person's last (of those
-    // with two faces or more).
+    // Held out: each person's last face (of those with two faces or more),
+    // then, with more folds, each person's first.
     for (int fold = 0; fold < std::min(regularizationFolds, most); ++fold) {
         std::vector<int> training, held;
         for (int j = 0; j < count; ++j) {
             const int p = people[static_cast<size_t>(j)];
             const int last = faces[static_cast<size_t>(p)] - 1;
-            const bool heldOut = last >= 1 && place[static_cast<size_t>(j)] == (fold == 0 ? 0 : last);
+            const bool heldOut = last >= 1 && place[static_cast<size_t>(j)] == (fold == 0 ? last : 0);
             (heldOut ? held : training).push_back(j);
         }
         if (held.empty()) continue;

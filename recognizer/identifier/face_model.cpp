@@ -7,6 +7,8 @@
 #include <map>
 
 #include "distance/distance_weights.h"
+#include "compute/vector_sums.h"
+#include "compute/workers.h"
 #include "distance/measure_distance.h"
 #include "identifier/person_scores.h"
 #include "identifier/stranger_scores.h"
@@ -97,20 +99,55 @@ FaceModel FaceModel::Train(const morlin::Settings& settings, int rows, int colum
                       out);
     }
     model.threshold = settings.designed.threshold;
-    model.Derive();
+    model.Derive(&workers);
     if (discriminating) model.typicalNextDistance = TypicalNextDistance(model);
     step(3, 3);
     return model;
 }
 
-void FaceModel::Derive() {
+void FaceModel::Derive(Workers* workers) {
     measureWeight.clear();
-    if (discriminant) return;
-    const std::optional<DistanceWeights::Slot> slot = WeightSlotOf(settings.designed.distanceType);
-    if (!slot) return;
-    DistanceWeights weights;
-    weights.Reset(basis.Usable());
-    measureWeight = weights.For(*slot, basis.Eigenvalues());
+    linear.reset();
+    if (!discriminant) {
+        const std::optional<DistanceWeights::Slot> slot =
+            WeightSlotOf(settings.designed.distanceType);
+        if (slot) {
+            DistanceWeights weights;
+            weights.Reset(basis.Usable());
+            measureWeight = weights.For(*slot, basis.Eigenvalues());
+        }
+    }
+    if (!basis.Linear()) return;
+    // Each signature number as weights over the basis faces' dot products
+    // with the face: the basis's own, or the stage's directions over them.
+    std::vector<double> weights, offsets;
+    basis.LinearWeights(weights, offsets);
+    const int d = Dimensions();
+    const size_t n = static_cast<size_t>(basis.Faces());
+    std::vector<double> rows(static_cast<size_t>(d) * n, 0.0), shifts(static_cast<size_t>(d), 0.0);
+    if (discriminant) {
+        const Discriminant::Parts stage = discriminant->ToParts();
+        for (int k = 0; k < d; ++k) {
+            const float* direction = stage.directions.data() + static_cast<size_t>(k) * stage.inputs;
+            double* row = rows.data() + static_cast<size_t>(k) * n;
+            for (int c = 0; c < stage.inputs; ++c) {
+                const double* w = weights.data() + static_cast<size_t>(c) * n;
+                for (size_t i = 0; i < n; ++i) row[i] += double{direction[c]} * w[i];
+                shifts[static_cast<size_t>(k)] +=
+                    double{direction[c]} * (offsets[static_cast<size_t>(c)] - stage.mean[static_cast<size_t>(c)]);
+            }
+        }
+    } else {
+        // Components without information stay 0.
+        std::copy(weights.begin(), weights.end(), rows.begin());
+        std::copy(offsets.begin(), offsets.end(), shifts.begin());
+    }
+    const std::vector<double> images = basis.ImagesOf(rows, d, workers);
+    LinearSignatures fast;
+    fast.length = basis.Shape().length;
+    fast.images.assign(images.begin(), images.end());
+    fast.offsets = std::move(shifts);
+    linear = std::move(fast);
 }
 
 int FaceModel::Dimensions() const {
@@ -118,6 +155,16 @@ int FaceModel::Dimensions() const {
 }
 
 void FaceModel::Signature(const uint8_t* faceLevels, float* out, Workers* workers) const {
+    if (linear) {
+        std::vector<float> features(static_cast<size_t>(linear->length));
+        ExtractFeatures(basis.Shape(), faceLevels, features.data());
+        for (int k = 0; k < Dimensions(); ++k)
+            out[k] = static_cast<float>(
+                DotDouble(features.data(), linear->images.data() + static_cast<size_t>(k) * linear->length,
+                          linear->length) +
+                linear->offsets[static_cast<size_t>(k)]);
+        return;
+    }
     if (!discriminant) {
         basis.Project(faceLevels, out, workers);
         return;
@@ -125,6 +172,72 @@ void FaceModel::Signature(const uint8_t* faceLevels, float* out, Workers* worker
     std::vector<float> coordinates(static_cast<size_t>(basis.Components()));
     basis.Project(faceLevels, coordinates.data(), workers);
     discriminant->Apply(coordinates.data(), out);
+}
+
+void FaceModel::Signatures(const uint8_t* levels, int count, float* out, Workers* workers) const {
+    const size_t pixels = static_cast<size_t>(Rows()) * static_cast<size_t>(Columns());
+    const int d = Dimensions();
+    if (!linear) {
+        for (int j = 0; j < count; ++j)
+            Signature(levels + static_cast<size_t>(j) * pixels, out + static_cast<size_t>(j) * d,
+                      workers);
+        return;
+    }
+    // Four faces at a time against each signature image: the image is read
+    // once for the four, and each sum is the one Signature takes.
+    constexpr int block = 4;
+    const int blocks = (count + block - 1) / block;
+    const size_t length = static_cast<size_t>(linear->length);
+    const int slots = workers != nullptr ? workers->Slots() : 1;
+    std::vector<float> features(static_cast<size_t>(slots) * block * length);
+    const auto run = [&](int b, int slot) {
+        float* mine = features.data() + static_cast<size_t>(slot) * block * length;
+        const int first = b * block;
+        const int faces = std::min(block, count - first);
+        const float* x[block];
+        for (int s = 0; s < block; ++s) {
+            x[s] = mine + static_cast<size_t>(s < faces ? s : 0) * length;
+            if (s < faces)
+                ExtractFeatures(basis.Shape(), levels + static_cast<size_t>(first + s) * pixels,
+                                mine + static_cast<size_t>(s) * length);
+        }
+        double sums[block];
+        for (int k = 0; k < d; ++k) {
+            DotDouble4(x, linear->images.data() + static_cast<size_t>(k) * length,
+                       linear->length, sums);
+            for (int s = 0; s < faces; ++s)
+                out[static_cast<size_t>(first + s) * d + k] =
+                    static_cast<float>(sums[s] + linear->offsets[static_cast<size_t>(k)]);
+        }
+    };
+    if (workers != nullptr)
+        workers->ForEach(blocks, blocks >= 2, run);
+    else
+        for (int b = 0; b < blocks; ++b) run(b, 0);
+}
+
+void FaceModel::Distances(const float* probe, std::vector<double>& distances) const {
+    const size_t d = static_cast<size_t>(Dimensions());
+    const size_t count = personOf.size();
+    distances.resize(count);
+    if (!discriminant) {
+        MeasureDistancesBetween(signatures.data(), static_cast<int>(count), probe, basis.Components(),
+                                basis.Eigenvalues()->col[0], basis.Usable(),
+                                settings.designed.distanceType,
+                                measureWeight.empty() ? nullptr : measureWeight.data(),
+                                distances.data());
+        return;
+    }
+    // Four enrolled images at a time, each sum the one Distance takes.
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const float* x[4] = {signatures.data() + i * d, signatures.data() + (i + 1) * d,
+                             signatures.data() + (i + 2) * d, signatures.data() + (i + 3) * d};
+        double sums[4];
+        SquaredDistanceDouble4(x, probe, static_cast<int>(d), sums);
+        for (size_t s = 0; s < 4; ++s) distances[i + s] = std::sqrt(sums[s]);
+    }
+    for (; i < count; ++i) distances[i] = Distance(signatures.data() + i * d, probe);
 }
 
 double FaceModel::Distance(const float* enrolled, const float* probe) const {
@@ -143,10 +256,8 @@ double FaceModel::Distance(const float* enrolled, const float* probe) const {
 }
 
 morlin::Identification FaceModel::Identify(const float* signature, int top) const {
-    const int d = Dimensions();
-    std::vector<double> distances(personOf.size());
-    for (size_t i = 0; i < personOf.size(); ++i)
-        distances[i] = Distance(signatures.data() + i * static_cast<size_t>(d), signature);
+    std::vector<double> distances;
+    Distances(signature, distances);
     const int personCount = static_cast<int>(people.size());
     const PersonDistances nearest = NearestPerPerson(distances, personOf, personCount);
     const std::vector<int> ranked = PeopleByDistance(nearest);
@@ -175,6 +286,20 @@ morlin::Identification FaceModel::Identify(const float* signature, int top) cons
     }
     answer.strangerRate = StrangerRate(answer.score);
     return answer;
+}
+
+std::vector<morlin::Identification> FaceModel::IdentifyMany(const float* probes, int count,
+                                                            int top, Workers* workers) const {
+    std::vector<morlin::Identification> answers(static_cast<size_t>(count));
+    const size_t d = static_cast<size_t>(Dimensions());
+    const auto one = [&](int j, int) {
+        answers[static_cast<size_t>(j)] = Identify(probes + static_cast<size_t>(j) * d, top);
+    };
+    if (workers != nullptr)
+        workers->ForEach(count, count >= 2, one);
+    else
+        for (int j = 0; j < count; ++j) one(j, 0);
+    return answers;
 }
 
 double FaceModel::StrangerRate(double score) const {

@@ -51,6 +51,15 @@ struct FaceModel {
     std::optional<StrangerCalibration> calibration;
     // The designed measure's weight vector (derived from the basis).
     std::vector<float> measureWeight;
+    // With a linear kernel, a signature is dot products of the face's
+    // features: signature k = features . images[k] + offsets[k] (derived
+    // from the basis and the stage; the discriminant stage folded in).
+    struct LinearSignatures {
+        int length = 0;              // features per face
+        std::vector<float> images;   // Dimensions() rows of length
+        std::vector<double> offsets;
+    };
+    std::optional<LinearSignatures> linear;
 
     // Trains on count faces (levels one after the other) of the people
     // named, and enrols them all. Throws morlin::Error (also when progress
@@ -65,19 +74,36 @@ struct FaceModel {
     int Columns() const { return basis.Shape().columns; }
     int EnrolledImages() const { return static_cast<int>(personOf.size()); }
     // out[0 .. Dimensions()) for a face of Rows() x Columns() grey levels.
+    // With a linear kernel through the signature images (the designed path's
+    // values to within 1e-5 of their size), otherwise through the kernel
+    // against every basis face.
     void Signature(const uint8_t* faceLevels, float* out, Workers* workers) const;
+    // The signatures of count faces (levels one face after the other) into
+    // out, one after the other: each exactly what Signature gives it, the
+    // signature images read once for every four faces, the faces shared
+    // among the helpers.
+    void Signatures(const uint8_t* levels, int count, float* out, Workers* workers) const;
     // Distance between an enrolled signature and a probe's.
     double Distance(const float* enrolled, const float* probe) const;
+    // The distance of probe to every enrolled image, into distances (size
+    // EnrolledImages()); each exactly what Distance gives.
+    void Distances(const float* probe, std::vector<double>& distances) const;
     // The answer for a probe's signature, top candidates.
     morlin::Identification Identify(const float* signature, int top) const;
+    // The answers for count signatures (one after the other), each exactly
+    // what Identify gives, shared among the helpers.
+    std::vector<morlin::Identification> IdentifyMany(const float* probes, int count, int top,
+                                                     Workers* workers) const;
     // Adds signatures (one image after the other) of person, new or known.
     void Enrol(const std::vector<float>& newSignatures, const std::string& person);
     // Removes person's images; false when nobody has that name.
     bool Remove(const std::string& person);
     // The stranger rate of a score: NaN without a calibration.
     double StrangerRate(double score) const;
-    // Derived parts, after training or loading: the measure's weights.
-    void Derive();
+    // Derived parts, after training or loading: the measure's weights and,
+    // with a linear kernel, the signature images (shared among the helpers,
+    // when given).
+    void Derive(Workers* workers = nullptr);
 };
 
 // The people named by names, in first-appearance order, and each face's index

@@ -186,20 +186,16 @@ std::vector<Identification> Identifier::Identify(const std::vector<Image>& probe
     return Guarded([&] {
         std::shared_lock<std::shared_mutex> shared(impl->lock);
         const FaceModel& model = impl->Held();
-        std::vector<Identification> answers;
-        answers.reserve(probes.size());
         std::vector<uint8_t> levels;
-        std::vector<float> signature(static_cast<size_t>(model.Dimensions()));
-        std::unique_lock<std::mutex> helpers;
-        Workers* workers = impl->Helpers(helpers);
-        for (size_t i = 0; i < probes.size(); ++i) {
-            levels.clear();
+        for (size_t i = 0; i < probes.size(); ++i)
             AppendLevels(probes[i], model.Rows(), model.Columns(), "probe " + std::to_string(i + 1),
                          levels);
-            model.Signature(levels.data(), signature.data(), workers);
-            answers.push_back(model.Identify(signature.data(), top));
-        }
-        return answers;
+        const int count = static_cast<int>(probes.size());
+        std::vector<float> signatures(probes.size() * static_cast<size_t>(model.Dimensions()));
+        std::unique_lock<std::mutex> helpers;
+        Workers* workers = impl->Helpers(helpers);
+        model.Signatures(levels.data(), count, signatures.data(), workers);
+        return model.IdentifyMany(signatures.data(), count, top, workers);
     });
 }
 
