@@ -106,6 +106,49 @@ void Basis::Project(const uint8_t* faceLevels, float* coordinates, Workers* work
     std::memcpy(coordinates, out->col[0], sizeof(float) * static_cast<size_t>(components));
 }
 
+void Basis::ProjectMany(const uint8_t* faceLevels, int count, float* coordinates,
+                        Workers* workers) const {
+    constexpr int block = 4;
+    const size_t pixels = static_cast<size_t>(shape.rows) * static_cast<size_t>(shape.columns);
+    const size_t length = static_cast<size_t>(shape.length);
+    const int blocks = (count + block - 1) / block;
+    const auto run = [&](int b, int) {
+        const int first = b * block;
+        const int size = std::min(block, count - first);
+        std::vector<float> probes(block * length);
+        const float* x[block];
+        for (int s = 0; s < block; ++s) {
+            x[s] = probes.data() + static_cast<size_t>(std::min(s, size - 1)) * length;
+            if (s < size)
+                ExtractFeatures(shape, faceLevels + static_cast<size_t>(first + s) * pixels,
+                                probes.data() + static_cast<size_t>(s) * length);
+        }
+        // kernel(probe s, basis face i) for the four probes against each basis
+        // face: products and squared differences do not depend on the order
+        // of their two factors, so each value is the one Project takes.
+        MatrixGuard kc(MakeMatrix(faces, block));
+        for (int i = 0; i < faces; ++i) {
+            float values[block];
+            kernel.Against(x, size, features->col[i], shape.length, values);
+            for (int s = 0; s < size; ++s) kc->col[s][i] = values[s];
+        }
+        MatrixGuard out(MakeMatrix(components, 1));
+        for (int s = 0; s < size; ++s) {
+            CentreKernelColumn(kc->col[s], faces, centring);
+            MatrixGuard column(MakeMatrix(faces, 1));
+            std::copy(kc->col[s], kc->col[s] + faces, column->col[0]);
+            ProjectCentredColumns(eigenvectors.get(), eigenvalues.get(), usable, column.get(),
+                                  out.get(), 0);
+            std::copy(out->col[0], out->col[0] + components,
+                      coordinates + static_cast<size_t>(first + s) * static_cast<size_t>(components));
+        }
+    };
+    if (workers != nullptr)
+        workers->ForEach(blocks, blocks >= 2, run);
+    else
+        for (int b = 0; b < blocks; ++b) run(b, 0);
+}
+
 void Basis::LinearWeights(std::vector<double>& weights, std::vector<double>& offsets) const {
     // coordinate c = sum_i w_ic kc_i with w_ic = V(i, c) / lambda_c and
     // kc_i = p.x_i + rowShare_i + allShare - (1/n) sum_k p.x_k: the weight

@@ -4,9 +4,11 @@
 // taken against their features, and a model file stores them.
 //
 // Invariants: features holds one column per training face, computed from
-// levels; the centring terms, eigenvectors and eigenvalues are those the core
-// computed from exactly those columns; Components() coordinates per face, of
-// which the first Usable() carry information and the rest are 0.
+// levels (or nothing, once a linear basis's projection images are made and
+// the features dropped: Project then is not to be called); the centring
+// terms, eigenvectors and eigenvalues are those the core computed from
+// exactly those columns; Components() coordinates per face, of which the
+// first Usable() carry information and the rest are 0.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +41,13 @@ public:
     // recognizer projects a probe.
     void Project(const uint8_t* faceLevels, float* coordinates, Workers* workers) const;
 
+    // The coordinates of count faces (levels one after the other) into
+    // coordinates, one face after the other: each exactly what Project gives
+    // it, every basis face read once for four faces, the faces shared among
+    // the helpers.
+    void ProjectMany(const uint8_t* faceLevels, int count, float* coordinates,
+                     Workers* workers) const;
+
     // Whether the kernel is the linear one (plain PCA): then every coordinate
     // is one dot product of the face's features with a basis image.
     bool Linear() const { return kernel.type == KernelType::Linear && !kernel.unknown; }
@@ -53,6 +62,10 @@ public:
     // rows are shared among the helpers, when given.
     std::vector<double> ImagesOf(const std::vector<double>& weights, int rows,
                                  Workers* workers) const;
+    // Frees the training faces' features, which a linear basis needs no more
+    // once its images are made: a large gallery's model holds little besides
+    // its signatures.
+    void DropFeatures() { features = MatrixSpace::MatrixGuard(); }
     // The coordinates training gave training face j.
     const float* TrainingCoordinates(int j) const { return trainingCoordinates->col[j]; }
 

@@ -8,6 +8,7 @@
 
 #include "distance/distance_weights.h"
 #include "compute/vector_sums.h"
+#include "compute/threads.h"
 #include "compute/workers.h"
 #include "distance/measure_distance.h"
 #include "identifier/person_scores.h"
@@ -148,6 +149,7 @@ void FaceModel::Derive(Workers* workers) {
     fast.images.assign(images.begin(), images.end());
     fast.offsets = std::move(shifts);
     linear = std::move(fast);
+    basis.DropFeatures();
 }
 
 int FaceModel::Dimensions() const {
@@ -158,11 +160,27 @@ void FaceModel::Signature(const uint8_t* faceLevels, float* out, Workers* worker
     if (linear) {
         std::vector<float> features(static_cast<size_t>(linear->length));
         ExtractFeatures(basis.Shape(), faceLevels, features.data());
-        for (int k = 0; k < Dimensions(); ++k)
-            out[k] = static_cast<float>(
-                DotDouble(features.data(), linear->images.data() + static_cast<size_t>(k) * linear->length,
-                          linear->length) +
-                linear->offsets[static_cast<size_t>(k)]);
+        // Four signature images at a time against the features, each sum
+        // the one DotDouble(features, image) gives, so a face's signature
+        // is the same alone and in a batch (Signatures).
+        const int d = Dimensions();
+        const int blocks = (d + 3) / 4;
+        const size_t length = static_cast<size_t>(linear->length);
+        const auto run = [&](int b, int) {
+            const int first = b * 4;
+            const int count = std::min(4, d - first);
+            const float* images[4];
+            for (int s = 0; s < 4; ++s)
+                images[s] = linear->images.data() + static_cast<size_t>(first + std::min(s, count - 1)) * length;
+            double sums[4];
+            DotDouble4(images, features.data(), linear->length, sums);
+            for (int s = 0; s < count; ++s)
+                out[first + s] = static_cast<float>(sums[s] + linear->offsets[static_cast<size_t>(first + s)]);
+        };
+        if (workers != nullptr)
+            workers->ForEach(blocks, WorthThreads(blocks, int64_t{d} * linear->length), run);
+        else
+            for (int b = 0; b < blocks; ++b) run(b, 0);
         return;
     }
     if (!discriminant) {
@@ -178,9 +196,18 @@ void FaceModel::Signatures(const uint8_t* levels, int count, float* out, Workers
     const size_t pixels = static_cast<size_t>(Rows()) * static_cast<size_t>(Columns());
     const int d = Dimensions();
     if (!linear) {
-        for (int j = 0; j < count; ++j)
-            Signature(levels + static_cast<size_t>(j) * pixels, out + static_cast<size_t>(j) * d,
-                      workers);
+        // Through the kernel: the basis faces read once for every four faces.
+        std::vector<float> coordinates(static_cast<size_t>(count) *
+                                       static_cast<size_t>(basis.Components()));
+        basis.ProjectMany(levels, count, coordinates.data(), workers);
+        for (int j = 0; j < count; ++j) {
+            const float* z = coordinates.data() + static_cast<size_t>(j) * basis.Components();
+            float* signature = out + static_cast<size_t>(j) * d;
+            if (discriminant)
+                discriminant->Apply(z, signature);
+            else
+                std::copy(z, z + d, signature);
+        }
         return;
     }
     // Four faces at a time against each signature image: the image is read
@@ -258,9 +285,15 @@ double FaceModel::Distance(const float* enrolled, const float* probe) const {
 morlin::Identification FaceModel::Identify(const float* signature, int top) const {
     std::vector<double> distances;
     Distances(signature, distances);
+    return Answer(distances, top);
+}
+
+morlin::Identification FaceModel::Answer(const std::vector<double>& distances, int top) const {
     const int personCount = static_cast<int>(people.size());
     const PersonDistances nearest = NearestPerPerson(distances, personOf, personCount);
-    const std::vector<int> ranked = PeopleByDistance(nearest);
+    // The candidates and, for their scores, the person after the first.
+    const std::vector<int> ranked =
+        PeopleByDistance(nearest, static_cast<size_t>(std::max(2, top)));
 
     // A candidate's score: its distance, or for the discriminant methods its
     // distance over the nearest of the other people's.
@@ -292,13 +325,45 @@ std::vector<morlin::Identification> FaceModel::IdentifyMany(const float* probes,
                                                             int top, Workers* workers) const {
     std::vector<morlin::Identification> answers(static_cast<size_t>(count));
     const size_t d = static_cast<size_t>(Dimensions());
-    const auto one = [&](int j, int) {
-        answers[static_cast<size_t>(j)] = Identify(probes + static_cast<size_t>(j) * d, top);
+    const size_t enrolled = personOf.size();
+    // Blocks of probes: the discriminant methods stream the enrolled
+    // signatures once per block, four images at a time against each probe
+    // of it, each sum the one Distances takes.
+    constexpr int block = 8;
+    const int blocks = (count + block - 1) / block;
+    const auto run = [&](int b, int) {
+        const int first = b * block;
+        const int size = std::min(block, count - first);
+        std::vector<double> distances[block];
+        if (!discriminant) {
+            for (int p = 0; p < size; ++p)
+                Distances(probes + static_cast<size_t>(first + p) * d, distances[p]);
+        } else {
+            for (int p = 0; p < size; ++p) distances[p].resize(enrolled);
+            size_t i = 0;
+            for (; i + 4 <= enrolled; i += 4) {
+                const float* x[4] = {signatures.data() + i * d, signatures.data() + (i + 1) * d,
+                                     signatures.data() + (i + 2) * d,
+                                     signatures.data() + (i + 3) * d};
+                for (int p = 0; p < size; ++p) {
+                    double sums[4];
+                    SquaredDistanceDouble4(x, probes + static_cast<size_t>(first + p) * d,
+                                           static_cast<int>(d), sums);
+                    for (size_t s = 0; s < 4; ++s) distances[p][i + s] = std::sqrt(sums[s]);
+                }
+            }
+            for (; i < enrolled; ++i)
+                for (int p = 0; p < size; ++p)
+                    distances[p][i] = Distance(signatures.data() + i * d,
+                                               probes + static_cast<size_t>(first + p) * d);
+        }
+        for (int p = 0; p < size; ++p)
+            answers[static_cast<size_t>(first + p)] = Answer(distances[p], top);
     };
     if (workers != nullptr)
-        workers->ForEach(count, count >= 2, one);
+        workers->ForEach(blocks, blocks >= 2, run);
     else
-        for (int j = 0; j < count; ++j) one(j, 0);
+        for (int b = 0; b < blocks; ++b) run(b, 0);
     return answers;
 }
 
@@ -313,8 +378,14 @@ void FaceModel::Enrol(const std::vector<float>& newSignatures, const std::string
     const auto known = std::find(people.begin(), people.end(), person);
     const int index = static_cast<int>(known - people.begin());
     const size_t added = newSignatures.size() / static_cast<size_t>(Dimensions());
-    signatures.reserve(signatures.size() + newSignatures.size());
-    personOf.reserve(personOf.size() + added);
+    // Room first (doubling, so that enrolling person by person stays linear),
+    // then nothing below can throw.
+    const auto room = [](auto& v, size_t more) {
+        if (v.capacity() < v.size() + more) v.reserve(std::max(v.size() + more, 2 * v.capacity()));
+    };
+    room(signatures, newSignatures.size());
+    room(personOf, added);
+    room(people, 1);
     if (known == people.end()) people.push_back(person);
     signatures.insert(signatures.end(), newSignatures.begin(), newSignatures.end());
     personOf.insert(personOf.end(), added, index);

@@ -90,6 +90,8 @@ struct FaceModel {
     void Distances(const float* probe, std::vector<double>& distances) const;
     // The answer for a probe's signature, top candidates.
     morlin::Identification Identify(const float* signature, int top) const;
+    // The answer from the probe's distance to every enrolled image.
+    morlin::Identification Answer(const std::vector<double>& distances, int top) const;
     // The answers for count signatures (one after the other), each exactly
     // what Identify gives, shared among the helpers.
     std::vector<morlin::Identification> IdentifyMany(const float* probes, int count, int top,

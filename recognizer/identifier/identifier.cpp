@@ -98,6 +98,10 @@ struct Identifier::Impl {
         if (!model) throw Error("the identifier holds no model: train it or load one first");
         return *model;
     }
+    FaceModel& Held() {
+        if (!model) throw Error("the identifier holds no model: train it or load one first");
+        return *model;
+    }
     // The helpers, when free; null otherwise (the call then works alone).
     Workers* Helpers(std::unique_lock<std::mutex>& held) const {
         held = std::unique_lock<std::mutex>(helpersInUse, std::try_to_lock);
@@ -141,18 +145,23 @@ void Identifier::Enrol(const std::vector<Image>& images, const std::string& pers
         if (person.empty()) throw Error("the person's name is empty");
         if (images.empty()) throw Error("no images of " + person + " to enrol");
         std::unique_lock<std::shared_mutex> exclusive(impl->lock);
-        FaceModel& model = const_cast<FaceModel&>(impl->Held());
-        const int d = model.Dimensions();
-        std::vector<float> signatures(images.size() * static_cast<size_t>(d));
+        FaceModel& model = impl->Held();
+        const size_t d = static_cast<size_t>(model.Dimensions());
+        std::vector<float> signatures(images.size() * d);
         std::unique_lock<std::mutex> helpers;
         Workers* workers = impl->Helpers(helpers);
+        // In pieces, so that progress is told and a cancel heard between them.
+        constexpr size_t piece = 256;
         std::vector<uint8_t> levels;
-        for (size_t i = 0; i < images.size(); ++i) {
-            if (progress && !progress(static_cast<int>(i), static_cast<int>(images.size())))
+        for (size_t first = 0; first < images.size(); first += piece) {
+            if (progress && !progress(static_cast<int>(first), static_cast<int>(images.size())))
                 throw Error("cancelled");
+            const size_t count = std::min(piece, images.size() - first);
             levels.clear();
-            AppendLevels(images[i], model.Rows(), model.Columns(), ImageName(i), levels);
-            model.Signature(levels.data(), signatures.data() + i * static_cast<size_t>(d), workers);
+            for (size_t i = first; i < first + count; ++i)
+                AppendLevels(images[i], model.Rows(), model.Columns(), ImageName(i), levels);
+            model.Signatures(levels.data(), static_cast<int>(count), signatures.data() + first * d,
+                             workers);
         }
         model.Enrol(signatures, person);
         ++impl->generation;
@@ -163,7 +172,7 @@ void Identifier::Enrol(const std::vector<Image>& images, const std::string& pers
 void Identifier::Remove(const std::string& person) {
     Guarded([&] {
         std::unique_lock<std::shared_mutex> exclusive(impl->lock);
-        FaceModel& model = const_cast<FaceModel&>(impl->Held());
+        FaceModel& model = impl->Held();
         if (!model.Remove(person)) throw Error("nobody named \"" + person + "\" is enrolled");
         ++impl->generation;
     });

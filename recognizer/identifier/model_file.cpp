@@ -39,6 +39,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -47,8 +48,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <string_view>
 #include <limits>
 #include <set>
 
@@ -104,7 +104,7 @@ public:
 
 class Reader {
 public:
-    Reader(const std::string& bytes, size_t begin, size_t payloadEnd, const std::string& fileName)
+    Reader(std::string_view bytes, size_t begin, size_t payloadEnd, const std::string& fileName)
         : data(bytes), at(begin), end(payloadEnd), name(fileName) {}
 
     [[noreturn]] void Fail(const std::string& what) const {
@@ -139,7 +139,7 @@ public:
         const uint32_t length = U32(what);
         if (length > maxStringBytes) Fail(std::string("a text too long in ") + what);
         Need(length, what);
-        std::string text = data.substr(at, length);
+        std::string text(data.substr(at, length));
         at += length;
         return text;
     }
@@ -152,7 +152,7 @@ public:
     bool AtEnd() const { return at == end; }
 
 private:
-    const std::string& data;
+    std::string_view data;
     size_t at;
     size_t end;
     const std::string& name;
@@ -250,7 +250,7 @@ std::string ModelBytes(const FaceModel& model) {
     return file.out;
 }
 
-FaceModel ModelFromBytes(const std::string& bytes, const std::string& name, bool checksum) {
+FaceModel ModelFromBytes(std::string_view bytes, const std::string& name, bool checksum) {
     const auto fail = [&](const std::string& what) { throw morlin::Error(name + ": " + what); };
     if (bytes.size() < sizeof magic || std::memcmp(bytes.data(), magic, sizeof magic) != 0)
         fail("not a model file (it does not begin with MORLINID)");
@@ -372,14 +372,29 @@ FaceModel ModelFromBytes(const std::string& bytes, const std::string& name, bool
 }
 
 FaceModel LoadModel(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw morlin::Error(path + ": cannot be opened: " + std::strerror(errno));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw morlin::Error(path + ": cannot be opened: " + std::strerror(errno));
+    struct Descriptor {
+        int fd;
+        ~Descriptor() { ::close(fd); }
+    } descriptor{fd};
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-        throw morlin::Error(path + ": is a folder, not a model file");
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw morlin::Error(path + ": cannot be read: " + std::strerror(errno));
-    return ModelFromBytes(bytes, path);
+    if (::fstat(fd, &info) != 0) throw morlin::Error(path + ": cannot be read: " + std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) throw morlin::Error(path + ": is a folder, not a model file");
+    if (!S_ISREG(info.st_mode)) throw morlin::Error(path + ": is not a regular file");
+    const size_t size = static_cast<size_t>(info.st_size);
+    if (size == 0) return ModelFromBytes(std::string_view(), path);
+    // Mapped, not copied: a large gallery's model is read in place, and no
+    // copy of it is left behind in the host's heap.
+    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (mapped == MAP_FAILED)
+        throw morlin::Error(path + ": cannot be read: " + std::strerror(errno));
+    struct Mapping {
+        void* at;
+        size_t size;
+        ~Mapping() { ::munmap(at, size); }
+    } mapping{mapped, size};
+    return ModelFromBytes(std::string_view(static_cast<const char*>(mapped), size), path);
 }
 
 void SaveModel(const FaceModel& model, const std::string& path) {

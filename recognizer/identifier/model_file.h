@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "identifier/face_model.h"
 
@@ -23,6 +24,6 @@ FaceModel LoadModel(const std::string& path);
 // The same from bytes already read; name stands for the file in messages.
 // checksum false skips the checksum, so that every other check can be tried
 // on damaged bytes (fuzzing).
-FaceModel ModelFromBytes(const std::string& bytes, const std::string& name, bool checksum = true);
+FaceModel ModelFromBytes(std::string_view bytes, const std::string& name, bool checksum = true);
 // The bytes SaveModel writes.
 std::string ModelBytes(const FaceModel& model);

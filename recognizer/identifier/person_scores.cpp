@@ -38,13 +38,24 @@ PersonDistances NearestPerPerson(const float* probe, const float* gallery, int d
     return NearestPerPerson(distances, personOf, personCount);
 }
 
-std::vector<int> PeopleByDistance(const PersonDistances& distances) {
+std::vector<int> PeopleByDistance(const PersonDistances& distances, size_t limit) {
     std::vector<int> people;
     for (size_t p = 0; p < distances.image.size(); ++p)
         if (distances.image[p] >= 0) people.push_back(static_cast<int>(p));
-    std::stable_sort(people.begin(), people.end(), [&](int a, int b) {
-        return distances.nearest[static_cast<size_t>(a)] < distances.nearest[static_cast<size_t>(b)];
-    });
+    // Nearer first, then the earlier person: a total order, so the first
+    // limit are the same whether all are sorted or only they.
+    const auto before = [&](int a, int b) {
+        const double da = distances.nearest[static_cast<size_t>(a)];
+        const double db = distances.nearest[static_cast<size_t>(b)];
+        return da < db || (da == db && a < b);
+    };
+    if (limit < people.size()) {
+        std::partial_sort(people.begin(), people.begin() + static_cast<ptrdiff_t>(limit),
+                          people.end(), before);
+        people.resize(limit);
+    } else {
+        std::sort(people.begin(), people.end(), before);
+    }
     return people;
 }
 

@@ -5,6 +5,8 @@
 // a stranger, about as far from everybody, near 1.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 // Per person, the distance of its nearest image and that image (-1 and
@@ -22,8 +24,9 @@ PersonDistances NearestPerPerson(const std::vector<double>& distances,
 PersonDistances NearestPerPerson(const float* probe, const float* gallery, int dimensions,
                                  const std::vector<int>& personOf, int personCount);
 
-// People with images, nearest first; of equal distances the earlier person first.
-std::vector<int> PeopleByDistance(const PersonDistances& distances);
+// People with images, nearest first; of equal distances the earlier person
+// first. With limit, only the first limit of them (the rest are not sorted).
+std::vector<int> PeopleByDistance(const PersonDistances& distances, size_t limit = SIZE_MAX);
 
 struct RankedPeople {
     int best = -1;

@@ -150,6 +150,28 @@ INSTANTIATE_TEST_SUITE_P(Methods, IdentifierTest, ::testing::ValuesIn(morlin::al
                              return name;
                          });
 
+// A batch goes through other code than a single probe (four faces against
+// each basis face or signature image, the probes shared among threads, the
+// enrolled images streamed once per block): every kernel and method gives
+// exactly the answers one probe at a time gives.
+TEST(IdentifierBatchTest, EveryKernelAnswersABatchAsOneAtATime) {
+    const People enrolled(1, 8, 1, 4), probes(1, 10, 5, 7);
+    for (Method method : {Method::Designed, Method::LbpDiscriminant})
+        for (int kernel : {0, 1, 2, 3}) {
+            SCOPED_TRACE(morlin::MethodName(method) + ", kernel " + std::to_string(kernel));
+            morlin::Settings settings = SettingsFor(method);
+            settings.designed.isKernel = kernel != 0;
+            settings.designed.kernelType = kernel;
+            settings.designed.gamma = method == Method::Designed ? 4e-4 : 0.05;
+            settings.designed.coef0 = 1.0;
+            Identifier identifier(settings);
+            identifier.Train(enrolled.images, enrolled.names);
+            const std::vector<Identification> batch = identifier.Identify(probes.images, 4);
+            for (size_t i = 0; i < probes.images.size(); ++i)
+                ExpectSame(identifier.Identify(probes.images[i], 4), batch[i]);
+        }
+}
+
 TEST(IdentifierCalibrationTest, StrangersAreUnknownAtTheCalibratedRate) {
     const People enrolled(1, 20, 1, 5), mated(1, 20, 6, 10), strangers(21, 40, 1, 10);
     Identifier identifier;

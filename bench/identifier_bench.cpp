@@ -1,0 +1,249 @@
+// Speed of the identifier through libmorlin.so: one identification and a
+// batch of 200 on a basis of 200 ORL faces, and a gallery of 100,000
+// enrolled faces (ORL faces shifted, lit and noised) on a basis of all 400:
+// enrolling, identifying, loading the model and the memory it holds.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "gallery.h"
+#include "identifier/identifier.h"
+
+namespace {
+
+// ORL faces as 8-bit images, person after person.
+struct Faces {
+    std::vector<std::vector<uint8_t>> pixels;
+    std::vector<std::string> names;
+    std::vector<morlin::Image> Images() const {
+        std::vector<morlin::Image> images;
+        for (const auto& p : pixels) images.push_back({112, 92, p.data(), nullptr});
+        return images;
+    }
+};
+
+Faces Orl(int firstImage, int lastImage, int people = 40) {
+    Faces faces;
+    for (int person = 1; person <= people; ++person)
+        for (int image = firstImage; image <= lastImage; ++image) {
+            const std::vector<int> grey = LoadOrlFace(person, image);
+            faces.pixels.emplace_back(grey.begin(), grey.end());
+            faces.names.push_back("s" + std::to_string(person));
+        }
+    return faces;
+}
+
+morlin::Settings Method(morlin::Method method, bool rbf = false) {
+    morlin::Settings settings;
+    settings.method = method;
+    if (rbf) {
+        settings.designed.isKernel = true;
+        settings.designed.kernelType = static_cast<int>(KernelType::Rbf);
+        settings.designed.gamma = 1e-3;
+    }
+    return settings;
+}
+
+// Args: method, rbf (0/1).
+morlin::Settings SettingsOf(const benchmark::State& state) {
+    return Method(static_cast<morlin::Method>(state.range(0)), state.range(1) != 0);
+}
+
+void IdentifyOne(benchmark::State& state) {
+    const Faces gallery = Orl(1, 5), probes = Orl(6, 10);
+    morlin::Identifier identifier(SettingsOf(state));
+    identifier.Train(gallery.Images(), gallery.names);
+    const std::vector<morlin::Image> images = probes.Images();
+    size_t next = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(identifier.Identify(images[next]));
+        next = (next + 1) % images.size();
+    }
+}
+
+void IdentifyBatch(benchmark::State& state) {
+    const Faces gallery = Orl(1, 5), probes = Orl(6, 10);
+    morlin::Identifier identifier(SettingsOf(state));
+    identifier.Train(gallery.Images(), gallery.names);
+    const std::vector<morlin::Image> images = probes.Images();
+    for (auto _ : state) benchmark::DoNotOptimize(identifier.Identify(images));
+    // Per probe, as the goals count it.
+    state.counters["per_probe_ms"] = benchmark::Counter(
+        static_cast<double>(images.size()) * 1e-3,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// Runs benchmark while another thread keeps a core busy, as a host's capture
+// or detection threads do.
+template <void (*Benchmark)(benchmark::State&)>
+void BesideABusyCore(benchmark::State& state) {
+    std::atomic<bool> stop{false};
+    std::thread busy([&stop] {
+        unsigned spins = 0;
+        while (!stop.load(std::memory_order_relaxed)) benchmark::DoNotOptimize(++spins);
+    });
+    Benchmark(state);
+    stop.store(true);
+    busy.join();
+}
+
+// Args of the small benchmarks: designed PCA 30, designed rbf, lbp-discriminant.
+void SmallArgs(benchmark::internal::Benchmark* b) {
+    b->Args({static_cast<int>(morlin::Method::Designed), 0});
+    b->Args({static_cast<int>(morlin::Method::Designed), 1});
+    b->Args({static_cast<int>(morlin::Method::LbpDiscriminant), 0});
+    b->ArgNames({"method", "rbf"});
+}
+// Wall time throughout: what a host waits for.
+BENCHMARK(IdentifyOne)->Apply(SmallArgs)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(IdentifyBatch)->Apply(SmallArgs)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_TEMPLATE(BesideABusyCore, IdentifyOne)
+    ->Apply(SmallArgs)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK_TEMPLATE(BesideABusyCore, IdentifyBatch)
+    ->Apply(SmallArgs)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The large gallery ----------------------------------------------------
+
+constexpr int largeGallery = 100000;
+constexpr int imagesPerPerson = 10;
+
+// Variant k of an ORL face: shifted by up to two pixels, its light scaled
+// and offset, and noise added; the same for the same k.
+std::vector<uint8_t> Variant(const std::vector<uint8_t>& face, unsigned k) {
+    std::mt19937 random(k);
+    std::uniform_int_distribution<int> shift(-2, 2), noise(-6, 6);
+    std::uniform_real_distribution<double> gain(0.8, 1.2), offset(-20.0, 20.0);
+    const int dx = shift(random), dy = shift(random);
+    const double g = gain(random), o = offset(random);
+    std::vector<uint8_t> out(face.size());
+    for (int r = 0; r < 112; ++r)
+        for (int c = 0; c < 92; ++c) {
+            const int sr = std::clamp(r + dy, 0, 111), sc = std::clamp(c + dx, 0, 91);
+            const double v = g * face[static_cast<size_t>(sr * 92 + sc)] + o + noise(random);
+            out[static_cast<size_t>(r * 92 + c)] = static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
+        }
+    return out;
+}
+
+// The basis trained on all 400 ORL faces (lbp-discriminant), then 100,000
+// variants enrolled, ten to a person: made once, for every large benchmark.
+struct Large {
+    morlin::Identifier identifier;
+    double enrolSeconds = 0.0;
+    std::string file;
+    size_t dataBytes = 0;  // signatures and person of each image
+};
+
+Large& LargeGallery() {
+    static std::unique_ptr<Large> large = [] {
+        auto made = std::make_unique<Large>();
+        const Faces orl = Orl(1, 10);
+        made->identifier.Train(orl.Images(), orl.names);
+        // Made a thousand people at a time; only the enrolling is timed.
+        constexpr int peoplePerRound = 1000;
+        for (int round = 0; round < largeGallery / imagesPerPerson / peoplePerRound; ++round) {
+            std::vector<std::vector<uint8_t>> pixels;
+            for (int p = 0; p < peoplePerRound; ++p) {
+                const int person = round * peoplePerRound + p;
+                const size_t base = static_cast<size_t>(person) % orl.pixels.size();
+                for (int k = 0; k < imagesPerPerson; ++k)
+                    pixels.push_back(Variant(orl.pixels[base],
+                                             static_cast<unsigned>(person * imagesPerPerson + k)));
+            }
+            const auto start = std::chrono::steady_clock::now();
+            for (int p = 0; p < peoplePerRound; ++p) {
+                std::vector<morlin::Image> images;
+                for (int k = 0; k < imagesPerPerson; ++k)
+                    images.push_back({112, 92, pixels[static_cast<size_t>(p * imagesPerPerson + k)].data(), nullptr});
+                made->identifier.Enrol(images, "v" + std::to_string(round * peoplePerRound + p));
+            }
+            made->enrolSeconds +=
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        }
+        made->file = (std::filesystem::temp_directory_path() / "identifier_bench.morlin").string();
+        made->identifier.Save(made->file);
+        const morlin::ModelInfo info = made->identifier.Info();
+        made->dataBytes = static_cast<size_t>(info.enrolledImages) *
+                          (static_cast<size_t>(info.dimensions) * sizeof(float) + sizeof(int));
+        return made;
+    }();
+    return *large;
+}
+
+size_t ResidentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    size_t total = 0, resident = 0;
+    statm >> total >> resident;
+    return resident * static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// In a fresh process (this program with --resident FILE), so that no memory
+// freed earlier hides what the model takes: the resident memory a loaded
+// model adds, over its signatures and person indices.
+double ResidentOverData(const Large& large) {
+    const std::string command = "/proc/" + std::to_string(::getpid()) + "/exe --resident " +
+                                large.file;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    double added = 0.0;
+    if (pipe == nullptr || std::fscanf(pipe.get(), "%lf", &added) != 1) return -1.0;
+    return added / static_cast<double>(large.dataBytes);
+}
+
+void LargeEnrol(benchmark::State& state) {
+    Large& large = LargeGallery();
+    for (auto _ : state) benchmark::DoNotOptimize(large.enrolSeconds);
+    state.counters["images_per_s"] = largeGallery / large.enrolSeconds;
+}
+BENCHMARK(LargeEnrol)->Iterations(1);
+
+void LargeIdentify(benchmark::State& state) {
+    Large& large = LargeGallery();
+    const Faces probes = Orl(1, 10, 4);
+    const std::vector<morlin::Image> images = probes.Images();
+    size_t next = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(large.identifier.Identify(images[next]));
+        next = (next + 1) % images.size();
+    }
+}
+BENCHMARK(LargeIdentify)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_TEMPLATE(BesideABusyCore, LargeIdentify)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void LargeLoad(benchmark::State& state) {
+    Large& large = LargeGallery();
+    for (auto _ : state) benchmark::DoNotOptimize(morlin::Identifier::Load(large.file));
+    state.counters["resident_over_data"] = ResidentOverData(large);
+}
+BENCHMARK(LargeLoad)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--resident") {
+        const size_t before = ResidentBytes();
+        const morlin::Identifier loaded = morlin::Identifier::Load(argv[2]);
+        std::printf("%zu\n", ResidentBytes() - before);
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
