@@ -31,6 +31,11 @@ int main(int argc, char** argv) {
                                    QStringLiteral("The ORL faces, for morlin-studio's pictures."),
                                    QStringLiteral("FOLDER"));
     parser.addOption(faces);
+    const QCommandLineOption model(
+        QStringLiteral("model"),
+        QStringLiteral("A model for morlin-studio to open (with --orl), such as a large gallery's."),
+        QStringLiteral("FILE"));
+    parser.addOption(model);
     parser.addPositionalArgument(QStringLiteral("FOLDER"),
                                  QStringLiteral("Where the pictures go."));
     parser.process(app);
@@ -43,6 +48,9 @@ int main(int argc, char** argv) {
     QDir().mkpath(folder);
     UpdaterScreenshots(folder);
     if (parser.isSet(library)) RecognizerScreenshots(folder, parser.value(library));
-    if (parser.isSet(faces)) StudioScreenshots(folder, parser.value(faces));
+    if (parser.isSet(faces) && parser.isSet(model))
+        StudioModelScreenshot(folder, parser.value(model), parser.value(faces));
+    else if (parser.isSet(faces))
+        StudioScreenshots(folder, parser.value(faces));
     return 0;
 }

@@ -13,3 +13,5 @@ void UpdaterScreenshots(const QString& folder);
 void RecognizerScreenshots(const QString& folder, const QString& library);
 // morlin-studio on the ORL faces in folder orl.
 void StudioScreenshots(const QString& folder, const QString& orl);
+// morlin-studio with the model in file open, naming an ORL face in it.
+void StudioModelScreenshot(const QString& folder, const QString& model, const QString& orl);

@@ -42,12 +42,31 @@ void SaveStudio(QWidget& window, const QString& file) {
 
 }  // namespace
 
-void StudioScreenshots(const QString& folder, const QString& orlFolder) {
-    // A session of its own: the person's own settings and model stay untouched.
+// A session of its own: the person's own settings and model stay untouched.
+void SeparateSession() {
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setOrganizationName(QStringLiteral("MorlinScreenshots"));
     QCoreApplication::setApplicationName(QStringLiteral("morlin-studio"));
     QSettings().clear();
+}
+
+void StudioModelScreenshot(const QString& folder, const QString& model, const QString& orl) {
+    SeparateSession();
+    StudioWindow window;
+    window.resize(1100, 760);
+    window.show();
+    window.OpenModel(model);
+    if (!WaitForTask(window)) {
+        std::fprintf(stderr, "morlin-studio could not open %s: %s\n", qPrintable(model),
+                     qPrintable(window.findChild<QLabel*>("message")->text()));
+        return;
+    }
+    window.RecognizeFile(orl + "/s5/3.pgm");
+    SaveStudio(window, folder + "/studio-model.png");
+}
+
+void StudioScreenshots(const QString& folder, const QString& orlFolder) {
+    SeparateSession();
     const QString orl = QDir(orlFolder).absolutePath();
     // ORL but for its last five people, who stay strangers.
     const QString gallery = QDir::tempPath() + "/morlin-studio-shots";
