@@ -26,7 +26,7 @@ __attribute__((always_inline)) inline Double4 Load(const float* p) {
     return __builtin_convertvector(f, Double4);
 }
 
-__attribute__((always_inline)) inline double AddLanes(Double4 v) {
+__attribute__((always_inline)) inline double AddLanes(const Double4& v) {
     return (v[0] + v[1]) + (v[2] + v[3]);
 }
 

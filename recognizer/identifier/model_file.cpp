@@ -131,7 +131,9 @@ public:
     std::vector<T> Array(uint64_t count, const char* what) {
         if (count > (end - at) / sizeof(T)) Fail(std::string("a size that does not fit the file in ") + what);
         std::vector<T> values(static_cast<size_t>(count));
-        std::memcpy(values.data(), data.data() + at, static_cast<size_t>(count) * sizeof(T));
+        // An empty array has no storage to copy into (its data() may be null).
+        if (count > 0)
+            std::memcpy(values.data(), data.data() + at, static_cast<size_t>(count) * sizeof(T));
         at += static_cast<size_t>(count) * sizeof(T);
         return values;
     }

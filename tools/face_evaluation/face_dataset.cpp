@@ -100,23 +100,18 @@ std::vector<std::string> SortedEntries(const std::string& folder, bool folders) 
 
 namespace {
 
-bool ReadGrey(const std::filesystem::path& path, const std::string& shownName, FaceImage& image,
-              QSize& size, std::string& error) {
-    // Read by bytes: the path need not be valid in any encoding Qt knows.
-    std::ifstream file(path, std::ios::binary);
-    QByteArray bytes;
-    if (file) {
-        const std::string content((std::istreambuf_iterator<char>(file)),
-                                  std::istreambuf_iterator<char>());
-        bytes = QByteArray(content.data(), static_cast<qsizetype>(content.size()));
-    }
-    QBuffer buffer(&bytes);
+// The image in bytes as 8-bit grey, of size (or setting size when it is
+// empty); opened false says the file could not be opened.
+bool DecodeGrey(const QByteArray& bytes, const std::string& shownName, bool opened,
+                FaceImage& image, QSize& size, std::string& error) {
+    QByteArray data = bytes;
+    QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     QImage picture = reader.read();
     if (picture.isNull()) {
         error = "cannot read image " + shownName + ": " +
-                (file ? reader.errorString().toStdString() : std::string("cannot open the file"));
+                (opened ? reader.errorString().toStdString() : std::string("cannot open the file"));
         return false;
     }
     picture = picture.convertToFormat(QImage::Format_Grayscale8);
@@ -135,6 +130,19 @@ bool ReadGrey(const std::filesystem::path& path, const std::string& shownName, F
                        static_cast<size_t>(c)] = line[c];
     }
     return true;
+}
+
+bool ReadGrey(const std::filesystem::path& path, const std::string& shownName, FaceImage& image,
+              QSize& size, std::string& error) {
+    // Read by bytes: the path need not be valid in any encoding Qt knows.
+    std::ifstream file(path, std::ios::binary);
+    QByteArray bytes;
+    if (file) {
+        const std::string content((std::istreambuf_iterator<char>(file)),
+                                  std::istreambuf_iterator<char>());
+        bytes = QByteArray(content.data(), static_cast<qsizetype>(content.size()));
+    }
+    return DecodeGrey(bytes, shownName, static_cast<bool>(file), image, size, error);
 }
 
 }  // namespace
@@ -244,5 +252,18 @@ bool WriteFaceDataset(const FaceDataset& dataset, const std::string& folder, std
                 return false;
             }
         }
+    return true;
+}
+
+bool GreyImageFromBytes(const std::string& bytes, const std::string& name, int& rows, int& columns,
+                        std::vector<int>& grey, std::string& error) {
+    QSize size(columns, rows);
+    FaceImage image;
+    if (!DecodeGrey(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                    DisplayName(name), true, image, size, error))
+        return false;
+    rows = size.height();
+    columns = size.width();
+    grey = std::move(image.grey);
     return true;
 }

@@ -68,6 +68,10 @@ bool ReadGreyImage(const std::string& file, int& rows, int& columns, std::vector
 // out), or of its folders, in natural order; empty when it cannot be read.
 std::vector<std::string> SortedEntries(const std::string& folder, bool folders);
 
+// The same from the bytes of an image file, named name in messages.
+bool GreyImageFromBytes(const std::string& bytes, const std::string& name, int& rows, int& columns,
+                        std::vector<int>& grey, std::string& error);
+
 // "2" before "10": digit runs compare by value, the rest byte by byte.
 bool NaturalLess(const std::string& a, const std::string& b);
 

@@ -45,30 +45,35 @@ bool ReadKeyLines(const std::filesystem::path& file, std::vector<PublicKey>& key
         error = file.string() + " " + problem;
         return false;
     }
+    return ParseKeyLines(*text, file.string(), keys, error);
+}
+
+}  // namespace
+
+bool ParseKeyLines(const std::string& text, const std::string& name,
+                   std::vector<PublicKey>& keys, std::string& error) {
     const size_t before = keys.size();
     size_t start = 0;
-    for (int number = 1; start < text->size(); ++number) {
-        size_t end = text->find('\n', start);
-        if (end == std::string::npos) end = text->size();
-        const std::string line = text->substr(start, end - start);
+    for (int number = 1; start < text.size(); ++number) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
         start = end + 1;
         const std::string key = Trimmed(std::string_view(line).substr(0, line.find('#')));
         if (key.empty()) continue;
         const std::optional<PublicKey> parsed = ParsePublicKeyLine(key);
         if (!parsed) {
-            error = file.string() + ":" + std::to_string(number) + ": " + LineProblem(key);
+            error = name + ":" + std::to_string(number) + ": " + LineProblem(key);
             return false;
         }
         keys.push_back(*parsed);
     }
     if (keys.size() == before) {
-        error = file.string() + " holds no key";
+        error = name + " holds no key";
         return false;
     }
     return true;
 }
-
-}  // namespace
 
 std::filesystem::path UpdateKeysPath(const std::filesystem::path& programFolder) {
     return programFolder / "data" / "update-keys";
@@ -126,7 +131,13 @@ std::optional<SecretKey> ReadSecretKeyFile(const std::filesystem::path& file, st
         error = file.string() + " " + problem;
         return std::nullopt;
     }
-    const std::string key = Trimmed(*text);
+    return ParseSecretKeyText(*text, file, error);
+}
+
+std::optional<SecretKey> ParseSecretKeyText(const std::string& text,
+                                            const std::filesystem::path& file,
+                                            std::string& error) {
+    const std::string key = Trimmed(text);
     if (key.empty()) {
         error = file.string() + " is empty: give the secret key file tarvex-cli keygen wrote";
         return std::nullopt;

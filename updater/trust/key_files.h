@@ -47,5 +47,15 @@ std::optional<PublicKey> ReadPublicKeyFile(const std::filesystem::path& file, st
 // file", "no such file", ...).
 std::optional<SecretKey> ReadSecretKeyFile(const std::filesystem::path& file, std::string& error);
 
+// The text of a key file of public keys, named name in messages: appends
+// every key to keys; false with error naming the line that is no key (blank
+// lines, "#" comments and blanks around a key are fine), or saying that
+// there is none.
+bool ParseKeyLines(const std::string& text, const std::string& name, std::vector<PublicKey>& keys,
+                   std::string& error);
+// The text of a secret key file, as ReadSecretKeyFile reads it.
+std::optional<SecretKey> ParseSecretKeyText(const std::string& text,
+                                            const std::filesystem::path& file, std::string& error);
+
 // The fingerprints of keys, comma-separated, for messages.
 std::string Fingerprints(const std::vector<PublicKey>& keys);
