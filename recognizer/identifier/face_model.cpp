@@ -375,18 +375,20 @@ double FaceModel::StrangerRate(double score) const {
 }
 
 void FaceModel::Enrol(const std::vector<float>& newSignatures, const std::string& person) {
-    const auto known = std::find(people.begin(), people.end(), person);
-    const int index = static_cast<int>(known - people.begin());
+    const int index = static_cast<int>(std::find(people.begin(), people.end(), person) -
+                                       people.begin());
+    const bool newcomer = index == static_cast<int>(people.size());
     const size_t added = newSignatures.size() / static_cast<size_t>(Dimensions());
-    // Room first (doubling, so that enrolling person by person stays linear),
-    // then nothing below can throw.
+    // Everything that can throw first (room, doubling, so that enrolling
+    // person by person stays linear; the name's copy), then nothing below can.
     const auto room = [](auto& v, size_t more) {
         if (v.capacity() < v.size() + more) v.reserve(std::max(v.size() + more, 2 * v.capacity()));
     };
     room(signatures, newSignatures.size());
     room(personOf, added);
     room(people, 1);
-    if (known == people.end()) people.push_back(person);
+    std::string name = newcomer ? person : std::string();
+    if (newcomer) people.push_back(std::move(name));
     signatures.insert(signatures.end(), newSignatures.begin(), newSignatures.end());
     personOf.insert(personOf.end(), added, index);
 }
