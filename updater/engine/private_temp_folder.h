@@ -1,11 +1,15 @@
 // The run's own temporary folder: made afresh under the system temporary path
 // with mode 0700 (mkdtemp), so no other run and no other local user shares it,
 // and removed with everything in it when the run ends, whatever the outcome.
+// A lock on the folder marks it as a live run's; making one removes the
+// folders of this user's runs that died (killed, say) and left theirs.
 #pragma once
 
 #include <filesystem>
 #include <optional>
 #include <string>
+
+#include "engine/file_descriptor.h"
 
 class PrivateTempFolder {
 public:
@@ -26,4 +30,5 @@ private:
     explicit PrivateTempFolder(std::filesystem::path folder) : path(std::move(folder)) {}
 
     std::filesystem::path path;  // empty once moved from
+    FileDescriptor lock;         // holds the folder's lock while the run lives
 };
