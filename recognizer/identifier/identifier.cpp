@@ -224,14 +224,17 @@ Calibration Identifier::Calibrate(double strangerRate, const Progress& progress)
             std::unique_lock<std::mutex> helpers(impl->helpersInUse);
             calibration = CalibrateForStrangers(snapshot, strangerRate, impl->workers, progress);
         }
+        // What is returned is made before the model changes, and the change
+        // itself only moves: once made, it cannot fail half-way.
+        Calibration result{calibration.target, calibration.threshold, calibration.people,
+                           calibration.scores.size(), calibration.warning};
         std::unique_lock<std::shared_mutex> exclusive(impl->lock);
         if (!impl->model || impl->generation != generation)
             throw Error("the model changed while it was being calibrated; calibrate it again");
         impl->model->threshold = calibration.threshold;
-        impl->model->calibration = calibration;
+        impl->model->calibration = std::move(calibration);
         ++impl->generation;
-        return Calibration{calibration.target, calibration.threshold, calibration.people,
-                           calibration.scores.size(), calibration.warning};
+        return result;
     });
 }
 

@@ -405,19 +405,24 @@ void SaveModel(const FaceModel& model, const std::string& path) {
         throw morlin::Error(path + ": " + what + ": " + std::strerror(errno) +
                             "; the model was not saved");
     };
-    std::string staged = path + ".XXXXXX";
-    const int fd = ::mkostemp(staged.data(), O_CLOEXEC);
-    if (fd < 0) fail("cannot create a file beside it");
-    // Whatever fails from here, the staged file goes and path stays as it was.
+    // The guard exists before the staged file does, so that nothing which
+    // can fail (not even copying its name) comes between creating it and
+    // owning it: whatever fails, the staged file goes and path stays as it was.
     struct Staged {
-        int fd;
         std::string name;
+        int fd = -1;
+        bool created = false;
         bool kept = false;
         ~Staged() {
             if (fd >= 0) ::close(fd);
-            if (!kept) ::unlink(name.c_str());
+            if (created && !kept) ::unlink(name.c_str());
         }
-    } file{fd, staged};
+    } file{path + ".XXXXXX"};
+    const int fd = ::mkostemp(file.name.data(), O_CLOEXEC);
+    if (fd < 0) fail("cannot create a file beside it");
+    file.fd = fd;
+    file.created = true;
+    const std::string& staged = file.name;
     for (size_t written = 0; written < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
         if (n < 0 && errno == EINTR) continue;

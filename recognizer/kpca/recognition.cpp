@@ -86,10 +86,16 @@ void CNolt_PCARecognition::RecognizeProbe(int** image, int columns, std::vector<
     ProjectCentredColumns(eigen.eigenvectors, eigen.eigenvalues, usableComponents, k.get(),
                           projections, n);
 
+    // Appended and sorted in a copy, put in place only when every step that
+    // needs memory is done: a failure leaves the host's vector as it was.
+    std::vector<foundFace> result;
+    result.reserve(faces.size() + static_cast<size_t>(n));
+    result = faces;
     for (int i = 0; i < n; ++i) {
         const double d =
             MeasureDistance(projections, i, n, eigen.eigenvalues, param.distanceType, *weights);
-        if (d < param.threshold) faces.push_back(foundFace{i, d});
+        if (d < param.threshold) result.push_back(foundFace{i, d});
     }
-    SortByDistance(faces);
+    SortByDistance(result);
+    faces.swap(result);
 }
