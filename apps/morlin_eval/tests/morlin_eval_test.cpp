@@ -189,4 +189,24 @@ TEST(DisplayNameTest, KeepsUtf8AndEscapesEveryOtherByte) {
     EXPECT_EQ(DisplayName("\xed\xa0\x80"), "\\xed\\xa0\\x80");  // an encoded surrogate
 }
 
+TEST(OpenSetReportTest, JsonCarriesIdentificationAndItsCalibration) {
+    const std::string orl = std::string(MORLIN_SOURCE_DIR) + "/data/faces/orl";
+    const CommandResult r = RunCommand(std::string(MORLIN_EVAL_PATH) +
+                                       " --json --open-set=odd --calibrate-fpir 0.05 " + orl);
+    ASSERT_EQ(r.status, 0);
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    EXPECT_EQ(root["open_set"].toString(), "odd");
+    const QJsonObject identification = root["identification"].toObject();
+    EXPECT_EQ(identification["mated"].toInt(), 100);
+    EXPECT_EQ(identification["non_mated"].toInt(), 200);
+    for (const char* key : {"rank1", "threshold", "fpir", "fnir", "fnir_at_fpir_1pct",
+                            "fnir_at_fpir_5pct", "fnir_at_fpir_10pct"})
+        EXPECT_TRUE(identification[key].isDouble()) << key;
+    const QJsonObject calibration = root["calibration_fpir"].toObject();
+    EXPECT_EQ(calibration["threshold"].toDouble(),
+              root["params"].toObject()["threshold"].toDouble());
+    for (const char* key : {"expected_fpir", "expected_fnir", "achieved_fpir", "achieved_fnir"})
+        EXPECT_TRUE(calibration[key].isDouble()) << key;
+}
+
 }  // namespace

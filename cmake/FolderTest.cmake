@@ -1,0 +1,22 @@
+# add_folder_test(NAME ...): a GoogleTest program of the current folder, from
+# tests/NAME.cpp, built after the PROGRAMS it runs, OFFSCREEN when it shows
+# widgets, with more test PROPERTIES where it needs them.
+function(add_folder_test name)
+  cmake_parse_arguments(ARG "OFFSCREEN" "" "PROGRAMS;DEFINITIONS;LIBS;PROPERTIES" ${ARGN})
+  add_executable(${name} tests/${name}.cpp)
+  target_include_directories(${name} PRIVATE tests)
+  target_compile_definitions(${name} PRIVATE ${ARG_DEFINITIONS})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  if(ARG_PROGRAMS)
+    add_dependencies(${name} ${ARG_PROGRAMS})
+  endif()
+  set(properties ${ARG_PROPERTIES})
+  if(ARG_OFFSCREEN)
+    list(APPEND properties ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
+  if(properties)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  endif()
+endfunction()
