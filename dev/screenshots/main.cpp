@@ -33,7 +33,8 @@ int main(int argc, char** argv) {
     parser.addOption(faces);
     const QCommandLineOption model(
         QStringLiteral("model"),
-        QStringLiteral("A model for morlin-studio to open (with --orl), such as a large gallery's."),
+        QStringLiteral(
+            "A model for morlin-studio to open (with --orl), such as a large gallery's."),
         QStringLiteral("FILE"));
     parser.addOption(model);
     parser.addPositionalArgument(QStringLiteral("FOLDER"),

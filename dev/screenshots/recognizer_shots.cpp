@@ -1,3 +1,4 @@
+
 // Pictures of the recognizer's parameter dialog, opened through libmorlin.so as
 // a host opens it, once per kernel state.
 #include "screenshots.h"
@@ -12,20 +13,21 @@
 #include <vector>
 
 #include "modal_driver.h"
+#include "ui/parameter_dialog_ids.h"
 
 namespace {
 
 // Sets the kernel state as a user would, photographs the dialog, cancels.
 void Photograph(QWidget* dialog, int kernel, const QString& file) {
-    auto* check = dialog->findChild<QCheckBox*>("1018");
+    auto* check = dialog->findChild<QCheckBox*>(parameter_dialog_id::kernelOn);
     if (check->isChecked() != (kernel >= 0)) check->click();
     if (kernel >= 0) {
-        auto* kernels = dialog->findChild<QComboBox*>("1020");
+        auto* kernels = dialog->findChild<QComboBox*>(parameter_dialog_id::kernel);
         kernels->setCurrentIndex(kernel);
         emit kernels->activated(kernel);
     }
     SaveWindow(dialog, file);
-    dialog->findChild<QPushButton*>("2")->click();
+    dialog->findChild<QPushButton*>(parameter_dialog_id::cancel)->click();
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "modal_driver.h"
 #include "screenshots.h"
 #include "studio_window.h"
+#include "ui/parameter_dialog_ids.h"
 
 namespace {
 
@@ -105,7 +106,7 @@ void StudioScreenshots(const QString& folder, const QString& orlFolder) {
         }
         const QString file = folder + "/studio-parameters.png";
         if (picture.save(file)) std::printf("%s\n", qPrintable(file));
-        dialog->findChild<QPushButton*>("2")->click();
+        dialog->findChild<QPushButton*>(parameter_dialog_id::cancel)->click();
     });
     window.EditParameters();
 

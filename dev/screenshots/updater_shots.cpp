@@ -1,3 +1,4 @@
+
 // Pictures of the updater's windows: the update dialog before a run and in the
 // middle of a real transfer, the About box, and a sheet of progress-bar styles.
 #include "screenshots.h"
@@ -17,6 +18,7 @@
 #include "ui/text_progress_ctrl.h"
 #include "ui/update_dialog.h"
 #include "update_server.h"
+#include "ui/update_dialog_ids.h"
 
 namespace {
 
@@ -30,7 +32,7 @@ public:
 
     void Refresh() override {
         UpdateDialog::Refresh();
-        auto* bar = findChild<TextProgressCtrl*>("1002");
+        auto* bar = findChild<TextProgressCtrl*>(update_dialog_id::progress);
         if (!taken && bar->Upper() > 0 && bar->Pos() * 2 >= bar->Upper()) {
             SaveWindow(this, picture);
             taken = true;
@@ -112,7 +114,7 @@ void UpdaterScreenshots(const QString& folder) {
         PhotographedDialog during(server.BaseUrl(), program,
                                   folder + "/update-dialog-transfer.png");
         during.show();
-        auto* close = during.findChild<QWidget*>("1005");
+        auto* close = during.findChild<QWidget*>(update_dialog_id::closeWhenDone);
         static_cast<QAbstractButton*>(close)->setChecked(false);
         // The result message would wait for a person; the picture is taken by then.
         MessageBoxAnswerer answerer;

@@ -48,6 +48,12 @@ public:
         }
     }
 
+    // Whether the waiter has stopped spinning and sleeps (or is about to):
+    // what a test waits for to reach the wake-up path.
+    bool Sleeping() const {
+        return sleeping.load(std::memory_order_acquire) != 0;
+    }
+
     // Ringer: after a change that may make the waiter ready.
     void Ring() {
         if (sleeping.fetch_add(0, std::memory_order_acq_rel) == 0) return;
@@ -122,6 +128,11 @@ public:
             toProducer.Ring();
         }
     }
+
+    // Whether the consumer, finding nothing published, sleeps; whether the
+    // producer, at a full ring or waiting for the rotations to be applied, does.
+    bool ConsumerSleeps() const { return toConsumer.Sleeping(); }
+    bool ProducerSleeps() const { return toProducer.Sleeping(); }
 
 private:
     static constexpr size_t mask = capacity - 1;

@@ -1,18 +1,16 @@
 // The solver's rotation queue between two real threads: every rotation
 // arrives once and in order, across the ring's wrap-around, with the producer
-// held at a full ring, with a consumer that has gone to sleep, and when the
-// queue closes with rotations not yet handed over.
+// held asleep at a full ring, with a consumer that has gone to sleep, and when
+// the queue closes with rotations not yet handed over. Where a side must be
+// asleep, the test waits until the queue says it is.
 #include "eigen/rotation_queue.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <thread>
 #include <vector>
 
 namespace {
-
-using namespace std::chrono_literals;
 
 // Rotation i carries i, so order and loss show.
 PlaneRotation Numbered(size_t i) {
@@ -24,9 +22,8 @@ PlaneRotation Numbered(size_t i) {
 // The p of every rotation the consumer received, in order.
 class Consumer {
 public:
-    explicit Consumer(RotationQueue& queue, std::chrono::milliseconds startAfter = 0ms)
-        : thread([this, &queue, startAfter] {
-              std::this_thread::sleep_for(startAfter);
+    explicit Consumer(RotationQueue& queue)
+        : thread([this, &queue] {
               queue.Drain([this](const PlaneRotation* r, size_t count) {
                   for (size_t i = 0; i < count; ++i) received.push_back(r[i].p);
               });
@@ -41,6 +38,12 @@ private:
     std::vector<int> received;
     std::thread thread;
 };
+
+// Returns once condition holds; the other thread is on its way there.
+template <class Condition>
+void AwaitState(Condition condition) {
+    while (!condition()) std::this_thread::yield();
+}
 
 std::vector<int> Sequence(size_t count) {
     std::vector<int> expected(count);
@@ -59,11 +62,15 @@ TEST(RotationQueueTest, EveryRotationArrivesOnceInOrderAcrossTheWrapAround) {
 
 TEST(RotationQueueTest, FullRingHoldsTheProducerUntilTheConsumerComes) {
     RotationQueue queue;
-    // The consumer starts late: the producer fills the ring and must wait.
-    Consumer consumer(queue, 50ms);
     const size_t count = RotationQueue::capacity * 3;
-    for (size_t i = 0; i < count; ++i) queue.Push(Numbered(i));
-    queue.Close();
+    std::thread producer([&] {
+        for (size_t i = 0; i < count; ++i) queue.Push(Numbered(i));
+        queue.Close();
+    });
+    // No consumer yet: the producer fills the ring and goes to sleep.
+    AwaitState([&] { return queue.ProducerSleeps(); });
+    Consumer consumer(queue);
+    producer.join();
     EXPECT_EQ(consumer.Received(), Sequence(count));
 }
 
@@ -71,8 +78,7 @@ TEST(RotationQueueTest, SleepingConsumerWakesForTheNextRotations) {
     RotationQueue queue;
     Consumer consumer(queue);
     for (int round = 0; round < 3; ++round) {
-        // Long enough for the consumer's spinning to end in sleep.
-        std::this_thread::sleep_for(30ms);
+        AwaitState([&] { return queue.ConsumerSleeps(); });
         for (size_t i = 0; i < 10; ++i) queue.Push(Numbered(static_cast<size_t>(round) * 10 + i));
         queue.WaitUntilApplied();
     }

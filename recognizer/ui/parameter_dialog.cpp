@@ -19,6 +19,7 @@
 
 #include "dialog_units.h"
 #include "plugin/morlin_records.h"
+#include "ui/parameter_dialog_ids.h"
 
 namespace {
 
@@ -36,20 +37,22 @@ void WriteIndex(QComboBox* combo, int index) {
 
 ParameterDialog::ParameterDialog(QWidget* parent) : QDialog(parent) {
     BuildFromTemplate();
-    componentCombo = findChild<QComboBox*>("1011");
-    kernelCheck = findChild<QCheckBox*>("1018");
-    kernelCombo = findChild<QComboBox*>("1020");
-    distanceCombo = findChild<QComboBox*>("1012");
-    degreeEdit = findChild<QLineEdit*>("1014");
-    coef0Edit = findChild<QLineEdit*>("1002");
-    gammaEdit = findChild<QLineEdit*>("1015");
-    thresholdEdit = findChild<QLineEdit*>("1021");
+    componentCombo = findChild<QComboBox*>(parameter_dialog_id::components);
+    kernelCheck = findChild<QCheckBox*>(parameter_dialog_id::kernelOn);
+    kernelCombo = findChild<QComboBox*>(parameter_dialog_id::kernel);
+    distanceCombo = findChild<QComboBox*>(parameter_dialog_id::distance);
+    degreeEdit = findChild<QLineEdit*>(parameter_dialog_id::degree);
+    coef0Edit = findChild<QLineEdit*>(parameter_dialog_id::coef0);
+    gammaEdit = findChild<QLineEdit*>(parameter_dialog_id::gamma);
+    thresholdEdit = findChild<QLineEdit*>(parameter_dialog_id::threshold);
 
     connect(kernelCheck, &QCheckBox::clicked, this, &ParameterDialog::OnControlChanged);
     // activated: a user's choice only, not the selection UpdateData writes.
     connect(kernelCombo, &QComboBox::activated, this, &ParameterDialog::OnControlChanged);
-    connect(findChild<QPushButton*>("1"), &QPushButton::clicked, this, &ParameterDialog::accept);
-    connect(findChild<QPushButton*>("2"), &QPushButton::clicked, this, &ParameterDialog::reject);
+    connect(findChild<QPushButton*>(parameter_dialog_id::ok), &QPushButton::clicked, this,
+            &ParameterDialog::accept);
+    connect(findChild<QPushButton*>(parameter_dialog_id::cancel), &QPushButton::clicked, this,
+            &ParameterDialog::reject);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
 }

@@ -1,3 +1,4 @@
+
 // The update dialog clicked against a real local server and a real catalogue,
 // with every message box answered by the test.
 #include "ui/update_dialog.h"
@@ -18,6 +19,7 @@
 #include "temp_folder.h"
 #include "ui/text_progress_ctrl.h"
 #include "update_server.h"
+#include "ui/update_dialog_ids.h"
 
 namespace {
 
@@ -35,7 +37,9 @@ protected:
 
     std::filesystem::path program() const { return folder.Path() / "program"; }
 
-    void Click(UpdateDialog& dialog) { dialog.findChild<QPushButton*>("1000")->click(); }
+    void Click(UpdateDialog& dialog) {
+        dialog.findChild<QPushButton*>(update_dialog_id::checkLatest)->click();
+    }
 
     TempFolder folder;
     UpdateServer server;
@@ -45,7 +49,7 @@ TEST_F(UpdateDialogTest, TickedBoxInstallsAndCloses) {
     CreateCatalog(program());
     UpdateDialog dialog(server.BaseUrl(), program());
     dialog.show();
-    EXPECT_TRUE(dialog.findChild<QCheckBox*>("1005")->isChecked());
+    EXPECT_TRUE(dialog.findChild<QCheckBox*>(update_dialog_id::closeWhenDone)->isChecked());
     MessageBoxAnswerer answerer(QMessageBox::Yes);
     Click(dialog);
     EXPECT_EQ(TempFolder::Read(program() / "libface.so"), std::string(10000, 'f'));
@@ -53,18 +57,19 @@ TEST_F(UpdateDialogTest, TickedBoxInstallsAndCloses) {
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     // The last values of the file were shown.
-    auto* bar = dialog.findChild<TextProgressCtrl*>("1002");
+    auto* bar = dialog.findChild<TextProgressCtrl*>(update_dialog_id::progress);
     EXPECT_EQ(bar->Pos(), 9);
     EXPECT_EQ(bar->Upper(), 9);
-    EXPECT_EQ(dialog.findChild<QLabel*>("1004")->text(), "文件已经下载 9.77/9.77K");
-    EXPECT_EQ(dialog.findChild<QLabel*>("1003")->text(), "正在下载文件:libface.so");
+    EXPECT_EQ(dialog.findChild<QLabel*>(update_dialog_id::size)->text(), "文件已经下载 9.77/9.77K");
+    EXPECT_EQ(dialog.findChild<QLabel*>(update_dialog_id::status)->text(),
+              "正在下载文件:libface.so");
 }
 
 TEST_F(UpdateDialogTest, ClearedBoxShowsTheResultAndStaysForAnotherRun) {
     CreateCatalog(program());
     UpdateDialog dialog(server.BaseUrl(), program());
     dialog.show();
-    dialog.findChild<QCheckBox*>("1005")->setChecked(false);
+    dialog.findChild<QCheckBox*>(update_dialog_id::closeWhenDone)->setChecked(false);
     MessageBoxAnswerer answerer(QMessageBox::Yes);
     Click(dialog);
     Click(dialog);
@@ -78,7 +83,7 @@ TEST_F(UpdateDialogTest, FailedRunShowsTheReasonBelowTheDesignedText) {
     CreateCatalog(program());
     UpdateDialog dialog(server.BaseUrl() + "moved/", program());
     dialog.show();
-    dialog.findChild<QCheckBox*>("1005")->setChecked(false);
+    dialog.findChild<QCheckBox*>(update_dialog_id::closeWhenDone)->setChecked(false);
     MessageBoxAnswerer answerer(QMessageBox::Ok);
     Click(dialog);
     ASSERT_EQ(answerer.Texts(), QStringList{"下载文件失败，请检查网络"});
@@ -107,7 +112,7 @@ TEST_F(UpdateDialogTest, AboutBoxFromContextMenuAndF1) {
     auto closeAbout = [&seen] {
         return WhenModal([&seen](QWidget* about) {
             seen << about->windowTitle();
-            about->findChild<QPushButton*>("1")->click();
+            about->findChild<QPushButton*>(about_dialog_id::ok)->click();
         });
     };
 

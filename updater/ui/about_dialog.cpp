@@ -1,3 +1,4 @@
+
 // The About box, template 100.
 #include "ui/about_dialog.h"
 
@@ -7,6 +8,7 @@
 
 #include "dialog_units.h"
 #include "ui/updater_texts.h"
+#include "ui/update_dialog_ids.h"
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     const DialogUnits units(font());
@@ -23,7 +25,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     units.PlaceText(versionLabel, 40, 10, 119, 8);
 
     auto* okButton = new QPushButton(QStringLiteral("OK"), this);
-    okButton->setObjectName("1");
+    okButton->setObjectName(about_dialog_id::ok);
     okButton->setDefault(true);
     units.Place(okButton, 178, 7, 50, 14);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);

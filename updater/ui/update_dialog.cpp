@@ -1,3 +1,4 @@
+
 // The update dialog, template 102: controls, data exchange, the run and its result.
 #include "ui/update_dialog.h"
 
@@ -20,6 +21,7 @@
 #include "ui/result_message.h"
 #include "ui/text_progress_ctrl.h"
 #include "ui/updater_texts.h"
+#include "ui/update_dialog_ids.h"
 
 namespace {
 
@@ -37,11 +39,11 @@ UpdateDialog::UpdateDialog(std::string updateSite, std::filesystem::path folder,
     const DialogUnits units(font());
 
     checkButton = new QPushButton(QString::fromUtf8(checkButtonText), this);
-    checkButton->setObjectName("1000");
+    checkButton->setObjectName(update_dialog_id::checkLatest);
     units.Place(checkButton, 16, 19, 76, 17);
 
     progress = new TextProgressCtrl(this);
-    progress->setObjectName("1002");
+    progress->setObjectName(update_dialog_id::progress);
     progress->setWindowTitle(QStringLiteral("Progress1"));
     progress->SetBordered(true);
     units.Place(progress, 18, 70, 189, 14);
@@ -49,17 +51,17 @@ UpdateDialog::UpdateDialog(std::string updateSite, std::filesystem::path folder,
     // The template's texts; the first data exchange replaces them with the
     // empty members, so both lines start blank.
     statusLabel = new QLabel(QStringLiteral("下载文件"), this);
-    statusLabel->setObjectName("1003");
+    statusLabel->setObjectName(update_dialog_id::status);
     statusLabel->setTextFormat(Qt::PlainText);
     units.Place(statusLabel, 18, 46, 122, 13);
 
     sizeLabel = new QLabel(QStringLiteral("文件大小"), this);
-    sizeLabel->setObjectName("1004");
+    sizeLabel->setObjectName(update_dialog_id::size);
     sizeLabel->setTextFormat(Qt::PlainText);
     units.Place(sizeLabel, 18, 89, 186, 11);
 
     closeCheck = new QCheckBox(QString::fromUtf8(closeWhenDoneText), this);
-    closeCheck->setObjectName("1005");
+    closeCheck->setObjectName(update_dialog_id::closeWhenDone);
     units.PlaceText(closeCheck, 18, 103, 123, 16);
 
     connect(checkButton, &QPushButton::clicked, this, &UpdateDialog::OnCheckLatest);

@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/parameter_dialog_ids.h"
 #include "modal_driver.h"
 #include "studio_window.h"
 #include "temp_folder.h"
@@ -105,12 +106,12 @@ TEST_F(StudioTest, ParameterDialogOkMarksTheModelOutOfDateAndCancelChangesNothin
 
     // The rbf kernel, cancelled, then accepted.
     const auto chooseRbf = [](QWidget* dialog) {
-        dialog->findChild<QCheckBox*>("1018")->click();
-        dialog->findChild<QComboBox*>("1020")->setCurrentIndex(2);
+        dialog->findChild<QCheckBox*>(parameter_dialog_id::kernelOn)->click();
+        dialog->findChild<QComboBox*>(parameter_dialog_id::kernel)->setCurrentIndex(2);
     };
     WhenModal([&](QWidget* dialog) {
         chooseRbf(dialog);
-        dialog->findChild<QPushButton*>("2")->click();
+        dialog->findChild<QPushButton*>(parameter_dialog_id::cancel)->click();
     });
     window.EditParameters();
     EXPECT_EQ(window.findChild<QLabel*>("modelLine")->text(), before);
@@ -118,12 +119,13 @@ TEST_F(StudioTest, ParameterDialogOkMarksTheModelOutOfDateAndCancelChangesNothin
 
     WhenModal([&](QWidget* dialog) {
         chooseRbf(dialog);
-        dialog->findChild<QLineEdit*>("1015")->setText("0.0001");
-        dialog->findChild<QPushButton*>("1")->click();
+        dialog->findChild<QLineEdit*>(parameter_dialog_id::gamma)->setText("0.0001");
+        dialog->findChild<QPushButton*>(parameter_dialog_id::ok)->click();
     });
     window.EditParameters();
     EXPECT_TRUE(retrain->isVisible());
-    EXPECT_TRUE(window.findChild<QLabel*>("modelLine")->text().contains("uses lbp-discriminant, rbf"))
+    EXPECT_TRUE(
+        window.findChild<QLabel*>("modelLine")->text().contains("uses lbp-discriminant, rbf"))
         << window.findChild<QLabel*>("modelLine")->text().toStdString();
     EXPECT_TRUE(window.findChild<QLabel*>("modelLine")->text().contains("out of date"));
 
@@ -139,8 +141,7 @@ TEST_F(StudioTest, ImagesThatCannotBeRecognizedAreRefusedInTheWindow) {
     QImage wrongSize(40, 30, QImage::Format_Grayscale8);
     wrongSize.fill(100);
     window.RecognizeImage(wrongSize, QStringLiteral("small.png"));
-    EXPECT_TRUE(
-        Message().contains("small.png is 40 x 30 pixels; the model's images are 92 x 112"))
+    EXPECT_TRUE(Message().contains("small.png is 40 x 30 pixels; the model's images are 92 x 112"))
         << Message().toStdString();
     window.RecognizeFile(Folder() + "/no-such-image.png");
     EXPECT_TRUE(Message().contains("cannot read image")) << Message().toStdString();
@@ -167,8 +168,9 @@ TEST_F(StudioTest, PeopleComeAndGoAndTheModelLastsAcrossSessions) {
         ASSERT_TRUE(Finished(nextSession, [&] { nextSession.ReopenLastModel(); }));
         nextSession.RecognizeFile(Orl(2, 8));
         EXPECT_EQ(Identity(nextSession), "s2");
-        EXPECT_TRUE(
-            nextSession.findChild<QLabel*>("peopleLine")->text().startsWith("10 people, 50 images"));
+        EXPECT_TRUE(nextSession.findChild<QLabel*>("peopleLine")
+                        ->text()
+                        .startsWith("10 people, 50 images"));
     }
     // Saved elsewhere and opened from there.
     const QString saved = QString::fromStdString((later.Path() / "kept.morlin").string());
