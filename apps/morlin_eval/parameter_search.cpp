@@ -14,6 +14,7 @@
 #include "identification.h"
 #include "setting_text.h"
 #include "matrix/matrix.h"
+#include "kpca/recognizer_internals.h"
 
 using namespace MatrixSpace;
 
@@ -43,8 +44,8 @@ struct ModelScores {
 ModelScores ScoreModel(const CNolt_PCARecognition& model,
                        const std::vector<std::vector<float>>& heldOut,
                        const std::vector<bool>& samePerson, const std::vector<int>& components) {
-    const matrix* projections = model.Projections();
-    const matrix* eigenvalues = model.Eigen().eigenvalues;
+    const matrix* projections = RecognizerInternals::Projections(model);
+    const matrix* eigenvalues = RecognizerInternals::Eigen(model).eigenvalues;
     const int n = model.SampleCount();
     const int held = static_cast<int>(heldOut.size());
     ModelScores scores;
@@ -59,7 +60,7 @@ ModelScores ScoreModel(const CNolt_PCARecognition& model,
         std::copy_n(eigenvalues->col[0], c, lambda->col[0]);
         for (int measure = 0; measure < distanceMeasureCount; ++measure) {
             DistanceWeights weights;
-            weights.Reset(std::min(model.UsableComponents(), c));
+            weights.Reset(std::min(RecognizerInternals::UsableComponents(model), c));
             double reciprocal = 0.0;
             std::vector<double> distances(static_cast<size_t>(n));
             std::vector<Nearest>& nearest = scores.nearest[k][static_cast<size_t>(measure)];
@@ -116,7 +117,7 @@ std::optional<ModelScores> TrainAndScore(FaceDataset& dataset, const std::vector
         std::vector<foundFace> ignored;
         model.Recognition(RowPointers(dataset, probe).data(), dataset.rows, dataset.columns,
                           ignored);
-        const float* coordinates = model.Projections()->col[n];
+        const float* coordinates = RecognizerInternals::Projections(model)->col[n];
         projected.emplace_back(coordinates, coordinates + model.ComponentCount());
         for (int j : training)
             samePerson.push_back(dataset.gallery[static_cast<size_t>(j)].person == probe.person);

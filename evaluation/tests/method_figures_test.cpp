@@ -6,6 +6,7 @@
 // shows.
 #include <gtest/gtest.h>
 
+#include "face_data.h"
 #include "evaluation.h"
 #include "face_dataset.h"
 #include "identification.h"
@@ -32,7 +33,7 @@ void PrintTo(const Floor& f, std::ostream* out) {
 Figures Measure(morlin::Method method, Relight relight) {
     FaceDataset dataset;
     std::string error;
-    EXPECT_TRUE(LoadFaceDataset(std::string(MORLIN_SOURCE_DIR) + "/data/faces/orl", 5, dataset,
+    EXPECT_TRUE(LoadFaceDataset(OrlFolder(), 5, dataset,
                                 error, OpenSet(OpenSetHalf::Even)))
         << error;
     RelightDataset(dataset, relight);

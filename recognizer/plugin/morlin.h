@@ -98,16 +98,11 @@ public:
     int SampleCount() const { return sampleCount; }
     int ComponentCount() const { return componentCount; }
     int PixelCount() const { return pixelCount; }
-    const MatrixSpace::matrix* Samples() const { return samples; }
-    const MatrixSpace::matrix* KernelMatrix() const { return kernelMatrix; }
-    const MatrixSpace::matrix* CenteredKernel() const { return centeredKernel; }
-    const MatrixSpace::matrix* Projections() const { return projections; }
-    const EigenResult& Eigen() const { return eigen; }
-    // Components 0 .. UsableComponents()-1 have a non-zero eigenvalue; the rest
-    // carry coordinate 0 and weight 0.
-    int UsableComponents() const { return usableComponents; }
 
 private:
+    // The recognizer's own tests and tools read the held matrices through it.
+    friend class RecognizerInternals;
+
     float dot(MatrixSpace::matrix* m, int i, int j);
     float kernel_linear(MatrixSpace::matrix* m, int i, int j);
     float kernel_poly(MatrixSpace::matrix* m, int i, int j);

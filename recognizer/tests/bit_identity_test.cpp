@@ -28,6 +28,7 @@
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
 #include "reference.h"
+#include "kpca/recognizer_internals.h"
 
 namespace {
 
@@ -159,8 +160,8 @@ struct Reference {
         kernel = MatrixGuard(MakeMatrix(n, n));
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < n; ++i)
-                kernel->col[j][i] =
-                    ReferenceKernel(r.Samples(), std::min(i, j), std::max(i, j), p, r.PixelCount());
+                kernel->col[j][i] = ReferenceKernel(RecognizerInternals::Samples(r), std::min(i, j),
+                                                    std::max(i, j), p, r.PixelCount());
         MatrixGuard q(Constant(n, n, static_cast<float>(-1.0 / n)));
         MatrixGuard r1(MultiplyMatrix(q.get(), kernel.get()));
         MatrixGuard r2(MultiplyMatrix(kernel.get(), q.get()));
@@ -181,7 +182,7 @@ struct Reference {
             if (norm != 0.0f)
                 for (int k = 0; k < n; ++k) vectors->col[c][k] = vectors->col[c][k] / norm;
         }
-        usable = r.UsableComponents();
+        usable = RecognizerInternals::UsableComponents(r);
         coordinates = MatrixGuard(MakeMatrix(r.ComponentCount(), n + 1));
         ProjectCentredColumns(vectors.get(), values.get(), usable, centred.get(), coordinates.get(),
                               0);
@@ -193,7 +194,8 @@ struct Reference {
         const PCAParameter& p = r.Parameters();
         MatrixGuard k(ZeroMatrix(n, 1));
         for (int i = 0; i < n; ++i)
-            k->col[0][i] = ReferenceKernel(r.Samples(), i, n, p, r.PixelCount());
+            k->col[0][i] =
+                ReferenceKernel(RecognizerInternals::Samples(r), i, n, p, r.PixelCount());
         MatrixGuard bigQ(Constant(n, n, static_cast<float>(-1.0 / n)));
         MatrixGuard q(Constant(n, 1, static_cast<float>(-1.0 / n)));
         MatrixGuard t1(MultiplyMatrix(kernel.get(), q.get()));
@@ -275,12 +277,17 @@ TEST_P(BitIdentityTest, TrainingAndRecognitionMatchTheReference) {
         r.Train();
         ASSERT_TRUE(r.IsTrained());
         Reference reference(r);
-        EXPECT_TRUE(SameBits(r.KernelMatrix(), reference.kernel.get())) << faces;
-        EXPECT_TRUE(SameBits(r.CenteredKernel(), reference.centred.get())) << faces;
-        EXPECT_TRUE(SameBits(r.Eigen().eigenvalues, reference.values.get())) << faces;
-        EXPECT_TRUE(SameBits(r.Eigen().eigenvectors, reference.vectors.get())) << faces;
+        EXPECT_TRUE(SameBits(RecognizerInternals::KernelMatrix(r), reference.kernel.get()))
+            << faces;
+        EXPECT_TRUE(SameBits(RecognizerInternals::CenteredKernel(r), reference.centred.get()))
+            << faces;
+        EXPECT_TRUE(SameBits(RecognizerInternals::Eigen(r).eigenvalues, reference.values.get()))
+            << faces;
+        EXPECT_TRUE(SameBits(RecognizerInternals::Eigen(r).eigenvectors, reference.vectors.get()))
+            << faces;
         for (int j = 0; j < r.SampleCount(); ++j)
-            ASSERT_EQ(std::memcmp(r.Projections()->col[j], reference.coordinates->col[j],
+            ASSERT_EQ(std::memcmp(RecognizerInternals::Projections(r)->col[j],
+                                  reference.coordinates->col[j],
                                   sizeof(float) * static_cast<size_t>(r.ComponentCount())),
                       0)
                 << "coordinates of image " << j;

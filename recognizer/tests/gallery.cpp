@@ -36,10 +36,6 @@ Gallery RandomGallery(int count, int rows, int columns, unsigned seed) {
     return gallery;
 }
 
-std::string OrlFolder() {
-    return std::string(MORLIN_SOURCE_DIR) + "/data/faces/orl";
-}
-
 std::vector<int> LoadOrlFace(int person, int image) {
     const std::string path =
         OrlFolder() + "/s" + std::to_string(person) + "/" + std::to_string(image) + ".pgm";

@@ -2,6 +2,8 @@
 // out as the host passes them (int grey levels, row after row).
 #pragma once
 
+#include "face_data.h"
+
 #include <string>
 #include <vector>
 
@@ -34,6 +36,3 @@ std::vector<int> LoadOrlFace(int person, int image);
 
 // Images firstImage..lastImage of ORL people 1..people, person after person.
 Gallery OrlGallery(int people, int firstImage, int lastImage);
-
-// Folder of the ORL faces in the source tree.
-std::string OrlFolder();

@@ -17,6 +17,7 @@
 #include "kpca/grey_levels.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
+#include "kpca/recognizer_internals.h"
 
 namespace {
 
@@ -64,20 +65,21 @@ TEST_P(DesignedBasisTest, IsTheDesignedRecognizers) {
     settings.method = morlin::Method::Designed;
     settings.designed = param;
     Workers workers;
-    const FaceModel model = FaceModel::Train(settings, 112, 92, levels, gallery.Count(), names,
-                                             workers, {});
+    const FaceModel model =
+        FaceModel::Train(settings, 112, 92, levels, gallery.Count(), names, workers, {});
     const int d = model.Dimensions();
     ASSERT_EQ(d, designed.ComponentCount());
     EXPECT_EQ(model.linear.has_value(), !param.isKernel);
     for (int j = 0; j < gallery.Count(); ++j)
-        ASSERT_EQ(std::memcmp(model.signatures.data() + j * d, designed.Projections()->col[j],
+        ASSERT_EQ(std::memcmp(model.signatures.data() + j * d,
+                              RecognizerInternals::Projections(designed)->col[j],
                               sizeof(float) * static_cast<size_t>(d)),
                   0)
             << "image " << j;
     for (int p = 0; p < probes.Count(); ++p) {
         std::vector<foundFace> ranked;
         designed.Recognition(probes.RowPointers(p), 112, 92, ranked);
-        const float* expected = designed.Projections()->col[gallery.Count()];
+        const float* expected = RecognizerInternals::Projections(designed)->col[gallery.Count()];
         std::vector<uint8_t> probe;
         for (int v : probes.Image(p)) probe.push_back(GreyLevel(static_cast<float>(v)));
         std::vector<float> signature(static_cast<size_t>(d));
@@ -95,8 +97,9 @@ TEST_P(DesignedBasisTest, IsTheDesignedRecognizers) {
         model.Distances(signature.data(), distances);
         std::vector<int> order(distances.size());
         for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
-        std::stable_sort(order.begin(), order.end(),
-                         [&](int a, int b) { return distances[static_cast<size_t>(a)] < distances[static_cast<size_t>(b)]; });
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            return distances[static_cast<size_t>(a)] < distances[static_cast<size_t>(b)];
+        });
         ASSERT_EQ(order.size(), ranked.size());
         for (size_t r = 0; r < order.size(); ++r)
             ASSERT_EQ(order[r], ranked[r].index) << "probe " << p << ", rank " << r;
@@ -144,7 +147,7 @@ TEST(LocalBinaryPatternTest, CellsCountTheirCodes) {
 // the second: the stage keeps the first direction, and a new face of either
 // is scored against the other person.
 TEST(DiscriminantTest, KeepsTheDirectionThatTellsPeopleApart) {
-    const std::vector<float> coordinates = {1, 5, 1, -5, 1, 0,     // person 0
+    const std::vector<float> coordinates = {1,  5, 1,  -5, 1,  0,   // person 0
                                             -1, 5, -1, -5, -1, 0};  // person 1
     const std::vector<int> people = {0, 0, 0, 1, 1, 1};
     const Discriminant stage = Discriminant::Fit(coordinates.data(), 2, 2, 6, people, 2, 1e-3);
@@ -158,7 +161,8 @@ TEST(DiscriminantTest, KeepsTheDirectionThatTellsPeopleApart) {
     EXPECT_NEAR(scattered, left, 1e-3 * std::fabs(left - right));  // the scatter is ignored
 
     std::vector<float> gallery(6);
-    for (int j = 0; j < 6; ++j) stage.Apply(coordinates.data() + 2 * j, &gallery[static_cast<size_t>(j)]);
+    for (int j = 0; j < 6; ++j)
+        stage.Apply(coordinates.data() + 2 * j, &gallery[static_cast<size_t>(j)]);
     const RankedPeople ranked = RankPeople(NearestPerPerson(&left, gallery.data(), 1, people, 2));
     EXPECT_EQ(ranked.best, 0);
     EXPECT_EQ(ranked.second, 1);

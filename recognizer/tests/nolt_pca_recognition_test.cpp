@@ -5,6 +5,7 @@
 
 #include "gallery.h"
 #include "matrix/matrix.h"
+#include "kpca/recognizer_internals.h"
 
 namespace {
 
@@ -35,8 +36,8 @@ TEST_F(NoltPcaRecognitionTest, StartsEmptyWithDefaultParameters) {
     EXPECT_FALSE(r.HasSamples());
     EXPECT_FALSE(r.IsTrained());
     EXPECT_EQ(r.SampleCount(), 0);
-    EXPECT_EQ(r.Samples(), nullptr);
-    EXPECT_EQ(r.Projections(), nullptr);
+    EXPECT_EQ(RecognizerInternals::Samples(r), nullptr);
+    EXPECT_EQ(RecognizerInternals::Projections(r), nullptr);
 }
 
 TEST_F(NoltPcaRecognitionTest, SetSampleStoresEqualizedColumnsAndProbeSlot) {
@@ -46,10 +47,10 @@ TEST_F(NoltPcaRecognitionTest, SetSampleStoresEqualizedColumnsAndProbeSlot) {
     EXPECT_FALSE(r.IsTrained());
     EXPECT_EQ(r.SampleCount(), 6);
     EXPECT_EQ(r.PixelCount(), 20);
-    ASSERT_EQ(r.Samples()->rows, 20);
-    ASSERT_EQ(r.Samples()->cols, 7);
-    ASSERT_EQ(r.KernelMatrix()->rows, 6);
-    ASSERT_EQ(r.KernelMatrix()->cols, 6);
+    ASSERT_EQ(RecognizerInternals::Samples(r)->rows, 20);
+    ASSERT_EQ(RecognizerInternals::Samples(r)->cols, 7);
+    ASSERT_EQ(RecognizerInternals::KernelMatrix(r)->rows, 6);
+    ASSERT_EQ(RecognizerInternals::KernelMatrix(r)->cols, 6);
     // Column j equals image j equalized on its own.
     CNolt_PCARecognition helper;
     for (int j = 0; j < 6; ++j) {
@@ -58,9 +59,9 @@ TEST_F(NoltPcaRecognitionTest, SetSampleStoresEqualizedColumnsAndProbeSlot) {
         matrix* s = single.get();
         helper.HistEq(s, 0, 0);
         for (int i = 0; i < 20; ++i) {
-            EXPECT_EQ(r.Samples()->col[j][i], single->col[0][i]);
-            EXPECT_GE(r.Samples()->col[j][i], 0.0f);
-            EXPECT_LT(r.Samples()->col[j][i], 1.0f);
+            EXPECT_EQ(RecognizerInternals::Samples(r)->col[j][i], single->col[0][i]);
+            EXPECT_GE(RecognizerInternals::Samples(r)->col[j][i], 0.0f);
+            EXPECT_LT(RecognizerInternals::Samples(r)->col[j][i], 1.0f);
         }
     }
 }
@@ -73,9 +74,9 @@ TEST_F(NoltPcaRecognitionTest, SecondSetSampleReplacesTheGallery) {
     EXPECT_TRUE(r.HasSamples());
     EXPECT_FALSE(r.IsTrained());
     EXPECT_EQ(r.SampleCount(), 3);
-    EXPECT_EQ(r.Samples()->rows, 4);
-    EXPECT_EQ(r.Samples()->cols, 4);
-    EXPECT_EQ(r.KernelMatrix()->rows, 3);
+    EXPECT_EQ(RecognizerInternals::Samples(r)->rows, 4);
+    EXPECT_EQ(RecognizerInternals::Samples(r)->cols, 4);
+    EXPECT_EQ(RecognizerInternals::KernelMatrix(r)->rows, 3);
 }
 
 TEST_F(NoltPcaRecognitionTest, SetPCAParaWithoutModelSizesProjections) {
@@ -87,9 +88,9 @@ TEST_F(NoltPcaRecognitionTest, SetPCAParaWithoutModelSizesProjections) {
     r.SetPCAPara(p);
     EXPECT_EQ(r.Parameters().distanceType, 7);
     EXPECT_EQ(r.ComponentCount(), 4);
-    ASSERT_NE(r.Projections(), nullptr);
-    EXPECT_EQ(r.Projections()->rows, 4);
-    EXPECT_EQ(r.Projections()->cols, 7);
+    ASSERT_NE(RecognizerInternals::Projections(r), nullptr);
+    EXPECT_EQ(RecognizerInternals::Projections(r)->rows, 4);
+    EXPECT_EQ(RecognizerInternals::Projections(r)->cols, 7);
 }
 
 TEST_F(NoltPcaRecognitionTest, SetPCAParaWhileTrainedKeepsTheModelAndMarksItStale) {
@@ -100,7 +101,7 @@ TEST_F(NoltPcaRecognitionTest, SetPCAParaWhileTrainedKeepsTheModelAndMarksItStal
     r.SetPCAPara(p);
     r.Train();
     ASSERT_TRUE(r.IsTrained());
-    const matrix* projections = r.Projections();
+    const matrix* projections = RecognizerInternals::Projections(r);
     p.componentNum = 5;
     r.SetPCAPara(p);
     EXPECT_FALSE(r.IsTrained());
@@ -108,12 +109,12 @@ TEST_F(NoltPcaRecognitionTest, SetPCAParaWhileTrainedKeepsTheModelAndMarksItStal
     EXPECT_TRUE(r.HoldsModel());
     EXPECT_EQ(r.Parameters().componentNum, 5);
     EXPECT_EQ(r.ComponentCount(), 3);
-    EXPECT_EQ(r.Projections(), projections);
-    EXPECT_EQ(r.Projections()->rows, 3);
+    EXPECT_EQ(RecognizerInternals::Projections(r), projections);
+    EXPECT_EQ(RecognizerInternals::Projections(r)->rows, 3);
     r.Train();
     EXPECT_TRUE(r.IsTrained());
     EXPECT_EQ(r.ComponentCount(), 5);
-    EXPECT_EQ(r.Projections()->rows, 5);
+    EXPECT_EQ(RecognizerInternals::Projections(r)->rows, 5);
 }
 
 TEST_F(NoltPcaRecognitionTest, ResetTrainDiscardsOnlyATrainedModel) {
@@ -121,17 +122,17 @@ TEST_F(NoltPcaRecognitionTest, ResetTrainDiscardsOnlyATrainedModel) {
     Load(r);
     r.ResetTrain();  // Loaded, not trained: the samples stay
     EXPECT_TRUE(r.HasSamples());
-    EXPECT_NE(r.Samples(), nullptr);
+    EXPECT_NE(RecognizerInternals::Samples(r), nullptr);
     r.Train();
     ASSERT_TRUE(r.IsTrained());
     r.ResetTrain();
     EXPECT_FALSE(r.HasSamples());
     EXPECT_FALSE(r.IsTrained());
-    EXPECT_EQ(r.Samples(), nullptr);
-    EXPECT_EQ(r.KernelMatrix(), nullptr);
-    EXPECT_EQ(r.CenteredKernel(), nullptr);
-    EXPECT_EQ(r.Projections(), nullptr);
-    EXPECT_EQ(r.Eigen().eigenvectors, nullptr);
+    EXPECT_EQ(RecognizerInternals::Samples(r), nullptr);
+    EXPECT_EQ(RecognizerInternals::KernelMatrix(r), nullptr);
+    EXPECT_EQ(RecognizerInternals::CenteredKernel(r), nullptr);
+    EXPECT_EQ(RecognizerInternals::Projections(r), nullptr);
+    EXPECT_EQ(RecognizerInternals::Eigen(r).eigenvectors, nullptr);
 }
 
 TEST_F(NoltPcaRecognitionTest, CopiesOwnTheirMatrices) {
@@ -144,14 +145,17 @@ TEST_F(NoltPcaRecognitionTest, CopiesOwnTheirMatrices) {
     assigned = *original;
     for (const CNolt_PCARecognition* c : {&copy, &assigned}) {
         EXPECT_TRUE(c->IsTrained());
-        EXPECT_NE(c->Samples(), original->Samples());
-        EXPECT_NE(c->Projections(), original->Projections());
-        EXPECT_NE(c->Eigen().eigenvalues, original->Eigen().eigenvalues);
-        EXPECT_EQ(c->Projections()->col[2][1], original->Projections()->col[2][1]);
+        EXPECT_NE(RecognizerInternals::Samples(*c), RecognizerInternals::Samples(*original));
+        EXPECT_NE(RecognizerInternals::Projections(*c),
+                  RecognizerInternals::Projections(*original));
+        EXPECT_NE(RecognizerInternals::Eigen(*c).eigenvalues,
+                  RecognizerInternals::Eigen(*original).eigenvalues);
+        EXPECT_EQ(RecognizerInternals::Projections(*c)->col[2][1],
+                  RecognizerInternals::Projections(*original)->col[2][1]);
     }
-    const float kept = copy.CenteredKernel()->col[1][1];
+    const float kept = RecognizerInternals::CenteredKernel(copy)->col[1][1];
     original.reset();  // the copies' matrices must outlive it (ASan checks)
-    EXPECT_EQ(copy.CenteredKernel()->col[1][1], kept);
+    EXPECT_EQ(RecognizerInternals::CenteredKernel(copy)->col[1][1], kept);
     assigned = assigned;
     EXPECT_TRUE(assigned.IsTrained());
 }
@@ -162,7 +166,7 @@ TEST_F(NoltPcaRecognitionTest, NonsenseShapesAreIgnored) {
     r.SetSample(nullptr, 3, 4, 5);
     r.SetSample(gallery.Pointers(), 6, 1 << 20, 1 << 20);
     EXPECT_FALSE(r.HasSamples());
-    EXPECT_EQ(r.Samples(), nullptr);
+    EXPECT_EQ(RecognizerInternals::Samples(r), nullptr);
 }
 
 }  // namespace

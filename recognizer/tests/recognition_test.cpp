@@ -7,6 +7,7 @@
 #include "gallery.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
+#include "kpca/recognizer_internals.h"
 
 namespace {
 
@@ -90,13 +91,13 @@ TEST_F(RecognitionTest, OnlyTheProductOfTheDimensionsIsChecked) {
 TEST_F(RecognitionTest, WrongSizeShowsTheMessageAndChangesNothing) {
     Train(Everything(0));
     std::vector<foundFace> faces{{9, 1.5}};
-    const float before = recognizer.Samples()->col[recognizer.SampleCount()][0];
+    const float before = RecognizerInternals::Samples(recognizer)->col[recognizer.SampleCount()][0];
     testing::internal::CaptureStderr();
     recognizer.Recognition(probes.RowPointers(0), 111, 92, faces);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "图像大小不对，无法识别\n");
     ASSERT_EQ(faces.size(), 1u);
     EXPECT_EQ(faces[0].index, 9);
-    EXPECT_EQ(recognizer.Samples()->col[recognizer.SampleCount()][0], before);
+    EXPECT_EQ(RecognizerInternals::Samples(recognizer)->col[recognizer.SampleCount()][0], before);
 }
 
 TEST_F(RecognitionTest, WithoutAModelNothingIsAdded) {
@@ -164,10 +165,10 @@ TEST_F(RecognitionTest, WeightsFollowTheLatestTraining) {
 
 // MahL2 of gallery image index against the last probe, from the public state.
 double ExpectedMahL2(const CNolt_PCARecognition& r, int index) {
-    const MatrixSpace::matrix* p = r.Projections();
-    const float* lambda = r.Eigen().eigenvalues->col[0];
+    const MatrixSpace::matrix* p = RecognizerInternals::Projections(r);
+    const float* lambda = RecognizerInternals::Eigen(r).eigenvalues->col[0];
     double sum = 0.0;
-    for (int k = 0; k < r.UsableComponents(); ++k) {
+    for (int k = 0; k < RecognizerInternals::UsableComponents(r); ++k) {
         const double d = double{p->col[index][k]} - p->col[r.SampleCount()][k];
         sum += d * d * static_cast<float>(1.0 / lambda[k]);
     }
@@ -212,7 +213,7 @@ TEST_P(MeasureTest, AllComponentsKeepEveryDistanceFinite) {
     PCAParameter p = Everything(GetParam());
     p.componentNum = gallery.Count();
     Train(p);
-    ASSERT_LT(recognizer.UsableComponents(), recognizer.ComponentCount());
+    ASSERT_LT(RecognizerInternals::UsableComponents(recognizer), recognizer.ComponentCount());
     EXPECT_EQ(Recognize(probes, 4).size(), 15u);
 }
 

@@ -9,6 +9,7 @@
 #include "reference.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
+#include "kpca/recognizer_internals.h"
 
 namespace {
 
@@ -49,12 +50,13 @@ TEST_F(TrainingTest, LinearKernelIsTheDotProductAndCentredSumsVanish) {
     Train(r, p);
     ASSERT_TRUE(r.IsTrained());
     const int n = r.SampleCount();
-    const matrix* k = r.KernelMatrix();
-    const matrix* kc = r.CenteredKernel();
+    const matrix* k = RecognizerInternals::KernelMatrix(r);
+    const matrix* kc = RecognizerInternals::CenteredKernel(r);
     double largest = 0.0;
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
-            EXPECT_FLOAT_EQ(k->col[j][i], static_cast<float>(ColumnDot(r.Samples(), i, j)));
+            EXPECT_FLOAT_EQ(k->col[j][i],
+                            static_cast<float>(ColumnDot(RecognizerInternals::Samples(r), i, j)));
             EXPECT_EQ(k->col[j][i], k->col[i][j]);
             largest = std::max(largest, std::fabs(double{kc->col[j][i]}));
         }
@@ -88,7 +90,7 @@ TEST_F(TrainingTest, EveryKernelMatchesItsFormula) {
         p.componentNum = 4;
         Train(r, p);
         ASSERT_TRUE(r.IsTrained()) << c.kernel;
-        const matrix* s = r.Samples();
+        const matrix* s = RecognizerInternals::Samples(r);
         for (int i = 0; i < r.SampleCount(); ++i)
             for (int j = i; j < r.SampleCount(); ++j) {
                 const double dot = ColumnDot(s, i, j);
@@ -96,7 +98,7 @@ TEST_F(TrainingTest, EveryKernelMatchesItsFormula) {
                 if (c.kernel == 1) expected = std::pow(c.gamma * dot + c.coef0, c.degree);
                 if (c.kernel == 2) expected = std::exp(-c.gamma * ColumnSquaredDistance(s, i, j));
                 if (c.kernel == 3) expected = std::tanh(c.gamma * dot + c.coef0);
-                EXPECT_NEAR(r.KernelMatrix()->col[j][i], expected,
+                EXPECT_NEAR(RecognizerInternals::KernelMatrix(r)->col[j][i], expected,
                             1e-5 * std::fabs(expected) + 1e-6)
                     << "kernel " << c.kernel << " at " << i << "," << j;
             }
@@ -111,7 +113,8 @@ TEST_F(TrainingTest, PlainPcaForcesTheLinearKernel) {
     p.componentNum = 3;
     Train(r, p);
     EXPECT_EQ(r.Parameters().kernelType, 0);
-    EXPECT_FLOAT_EQ(r.KernelMatrix()->col[1][0], static_cast<float>(ColumnDot(r.Samples(), 0, 1)));
+    EXPECT_FLOAT_EQ(RecognizerInternals::KernelMatrix(r)->col[1][0],
+                    static_cast<float>(ColumnDot(RecognizerInternals::Samples(r), 0, 1)));
 }
 
 TEST_F(TrainingTest, UnknownKernelUnderKernelPcaTrainsNothing) {
@@ -137,14 +140,15 @@ TEST_F(TrainingTest, ProbeColumnIsNeitherWrittenNorReadByTraining) {
         r->SetPCAPara(p);
     }
     const int n = marked.SampleCount();
-    auto* probeSlot = const_cast<matrix*>(marked.Samples())->col[n];
+    auto* probeSlot = const_cast<matrix*>(RecognizerInternals::Samples(marked))->col[n];
     std::fill(probeSlot, probeSlot + marked.PixelCount(), 123.0f);
     marked.Train();
     clean.Train();
     for (int t = 0; t < marked.PixelCount(); ++t) ASSERT_EQ(probeSlot[t], 123.0f) << t;
     for (int j = 0; j < n; ++j)
         for (int c = 0; c < 6; ++c)
-            ASSERT_EQ(marked.Projections()->col[j][c], clean.Projections()->col[j][c])
+            ASSERT_EQ(RecognizerInternals::Projections(marked)->col[j][c],
+                      RecognizerInternals::Projections(clean)->col[j][c])
                 << j << "," << c;
 }
 
@@ -155,8 +159,8 @@ TEST_F(TrainingTest, ComponentCountIsClampedToTheGallery) {
     ASSERT_TRUE(r.IsTrained());
     EXPECT_EQ(r.ComponentCount(), 12);
     EXPECT_EQ(r.Parameters().componentNum, 30);
-    EXPECT_EQ(r.Eigen().eigenvectors->cols, 12);
-    EXPECT_EQ(r.Projections()->rows, 12);
+    EXPECT_EQ(RecognizerInternals::Eigen(r).eigenvectors->cols, 12);
+    EXPECT_EQ(RecognizerInternals::Projections(r)->rows, 12);
 
     CNolt_PCARecognition low;
     p.componentNum = -3;
@@ -172,12 +176,13 @@ TEST_F(TrainingTest, ZeroEigenvalueComponentGetsCoordinateZero) {
     const int n = r.SampleCount();
     ASSERT_EQ(r.ComponentCount(), n);
     // Centring removes exactly one dimension from 12 independent faces.
-    EXPECT_EQ(r.UsableComponents(), n - 1);
-    const float* lambda = r.Eigen().eigenvalues->col[0];
+    EXPECT_EQ(RecognizerInternals::UsableComponents(r), n - 1);
+    const float* lambda = RecognizerInternals::Eigen(r).eigenvalues->col[0];
     EXPECT_LT(std::fabs(lambda[n - 1]), 1e-5 * std::fabs(lambda[0]));
     for (int j = 0; j < n; ++j) {
-        EXPECT_EQ(r.Projections()->col[j][n - 1], 0.0f);
-        for (int c = 0; c < n - 1; ++c) EXPECT_TRUE(std::isfinite(r.Projections()->col[j][c]));
+        EXPECT_EQ(RecognizerInternals::Projections(r)->col[j][n - 1], 0.0f);
+        for (int c = 0; c < n - 1; ++c)
+            EXPECT_TRUE(std::isfinite(RecognizerInternals::Projections(r)->col[j][c]));
     }
 }
 
@@ -186,8 +191,8 @@ TEST_F(TrainingTest, BasisColumnsHaveUnitLengthAndProjectionsDivideByTheEigenval
     PCAParameter p;
     p.componentNum = 5;
     Train(r, p);
-    const EigenResult& e = r.Eigen();
-    const matrix* kc = r.CenteredKernel();
+    const EigenResult& e = RecognizerInternals::Eigen(r);
+    const matrix* kc = RecognizerInternals::CenteredKernel(r);
     for (int c = 0; c < 5; ++c) {
         double norm = 0.0;
         for (int k = 0; k < r.SampleCount(); ++k)
@@ -197,7 +202,8 @@ TEST_F(TrainingTest, BasisColumnsHaveUnitLengthAndProjectionsDivideByTheEigenval
             double y = 0.0;
             for (int k = 0; k < r.SampleCount(); ++k)
                 y += double{e.eigenvectors->col[c][k]} * kc->col[j][k];
-            EXPECT_NEAR(r.Projections()->col[j][c], y / e.eigenvalues->col[0][c], 1e-4);
+            EXPECT_NEAR(RecognizerInternals::Projections(r)->col[j][c],
+                        y / e.eigenvalues->col[0][c], 1e-4);
         }
     }
 }
@@ -211,10 +217,12 @@ TEST_F(TrainingTest, CentredFaceKernelEigenvaluesAgreeWithLapack) {
     r.SetPCAPara(p);
     r.Train();
     const int n = r.SampleCount();
-    const std::vector<double> w = ReferenceEigenvalues(r.CenteredKernel());
+    const std::vector<double> w = ReferenceEigenvalues(RecognizerInternals::CenteredKernel(r));
     ASSERT_EQ(w.size(), static_cast<size_t>(n));
     for (int k = 0; k < n - 1; ++k)
-        EXPECT_NEAR(r.Eigen().eigenvalues->col[0][k], w[static_cast<size_t>(k)], 1e-4 * w[0]) << k;
+        EXPECT_NEAR(RecognizerInternals::Eigen(r).eigenvalues->col[0][k], w[static_cast<size_t>(k)],
+                    1e-4 * w[0])
+            << k;
 }
 
 TEST_F(TrainingTest, StateCycleOfRepeatedTraining) {
@@ -229,14 +237,14 @@ TEST_F(TrainingTest, StateCycleOfRepeatedTraining) {
     r.Train();  // a second Train in a row empties the recognizer
     EXPECT_FALSE(r.IsTrained());
     EXPECT_FALSE(r.HasSamples());
-    EXPECT_EQ(r.Samples(), nullptr);
+    EXPECT_EQ(RecognizerInternals::Samples(r), nullptr);
 
     Gallery second = OrlGallery(2, 1, 2);
     r.SetSample(second.Pointers(), second.Count(), second.rows, second.columns);
     r.Train();
     EXPECT_TRUE(r.IsTrained());
     EXPECT_EQ(r.SampleCount(), 4);
-    EXPECT_EQ(r.KernelMatrix()->rows, 4);
+    EXPECT_EQ(RecognizerInternals::KernelMatrix(r)->rows, 4);
 }
 
 }  // namespace

@@ -1,83 +1,24 @@
-// The check pass: every listed file against the shared manifest rules and the
-// catalogue, before anything is downloaded or asked. Pending files collect in
-// pendingItems, in manifest order.
-#include <map>
-
+// The check pass: every listed file planned by the shared rules before
+// anything is downloaded or asked. Pending files collect in pendingItems, in
+// manifest order.
+#include "engine/catalog_rows.h"
+#include "engine/entry_plans.h"
 #include "engine/replace_in_place.h"
 #include "engine/update_engine.h"
 #include "manifest/ini_file.h"
 #include "trust/module_path.h"
 
-UpdateItem UpdateEngine::ItemOf(const ManifestEntry& entry) {
-    UpdateItem item;
-    item.filename = entry.filename;
-    item.version = entry.version;
-    item.savedpath = entry.savedpath;
-    item.moduletype = *ToModuleType(entry.moduletype);
-    item.author = entry.author;
-    item.modulename = entry.modulename;
-    item.size = EntrySize(entry);
-    item.sha256 = entry.sha256;
-    return item;
-}
-
-std::vector<EntryPlan> UpdateEngine::PlanEntries(IniFile& manifest, int count, bool signedSite,
-                                                 bool withCatalogue) {
-    std::vector<EntryPlan> plans;
-    // Destination identity -> the plan that stands for it so far.
-    std::map<std::string, size_t> standing;
-    for (int i = 1; i <= count; ++i) {
-        EntryPlan& plan = plans.emplace_back();
-        plan.entry = ReadEntry(manifest, i);
-        const EntryVerdict verdict = CheckEntry(plan.entry, signedSite);
-        // As designed, a malformed version leaves just this file out; it is
-        // never installed, so never recorded.
-        if (verdict.fault == EntryFault::Version) {
-            plan.kind = EntryPlan::Kind::LeftOut;
-            plan.reason = verdict.reason;
-            continue;
-        }
-        plan.reason = verdict.fault != EntryFault::None ? verdict.reason
-                      : withCatalogue                  ? CatalogueClash(plan.entry)
-                                                       : std::string();
-        if (!plan.reason.empty()) {
-            plan.kind = EntryPlan::Kind::Fails;
-            continue;
-        }
-        plan.item = ItemOf(plan.entry);
-        // Without a catalogue, every file is new, as to an empty one.
-        if (withCatalogue && !IsNewer(plan.item)) {
-            plan.kind = EntryPlan::Kind::UpToDate;
-            continue;
-        }
-        plan.kind = EntryPlan::Kind::Pending;
-        // The same destination listed twice: the newer entry stands, the
-        // first of equal ones.
-        const auto [at, first] = standing.try_emplace(ModuleIdentity(plan.item.filename), i - 1);
-        if (first) continue;
-        EntryPlan& other = plans[at->second];
-        EntryPlan& older =
-            CompareVersions(plan.item.version, other.item.version) == 1 ? other : plan;
-        EntryPlan& newer = &older == &plan ? other : plan;
-        older.kind = EntryPlan::Kind::Superseded;
-        older.reason = "[" + newer.entry.section + "] lists the same file at version " +
-                       newer.item.version + ", which stands";
-        at->second = static_cast<size_t>(&newer - plans.data());
-    }
-    return plans;
-}
-
-int UpdateEngine::CheckPass(IniFile& manifest, int count) {
+int UpdateEngine::CheckPass(IniFile& manifest, int count, CatalogRows& rows) {
     const std::filesystem::path programFolder = ProgramFolder();
     std::vector<std::filesystem::path> destinations;
-    for (EntryPlan& plan : PlanEntries(manifest, count, !trustedKeys.empty(), true)) {
+    for (EntryPlan& plan : PlanEntries(manifest, count, trust.SignedSite(), &rows, programFolder)) {
         switch (plan.kind) {
             case EntryPlan::Kind::Fails:
                 // Anything else ends the run before anything is downloaded or asked.
-                Complain(plan.reason);
+                log.Complain(plan.reason);
                 return UpdateModuleFailed;
             case EntryPlan::Kind::LeftOut:
-                Warn(plan.reason + ": " + plan.entry.filename + " is left out");
+                RunLog::Warn(plan.reason + ": " + plan.entry.filename + " is left out");
                 continue;
             case EntryPlan::Kind::Pending:
                 pendingItems.push_back(plan.item);
@@ -91,25 +32,4 @@ int UpdateEngine::CheckPass(IniFile& manifest, int count) {
     // Copies a killed run left beside its destinations are of no use to anyone.
     for (const std::filesystem::path& destination : destinations) RemoveStagedCopies(destination);
     return UpdateSucceeded;
-}
-
-std::string UpdateEngine::CatalogueClash(const ManifestEntry& entry) const {
-    if (!NamesCatalogue(ProgramFolder(), *ModuleRelativePath(entry.filename))) return {};
-    return "[" + entry.section + "] filename \"" + entry.filename +
-           "\" leads to the module catalogue";
-}
-
-bool UpdateEngine::IsNewer(UpdateItem& item) {
-    // The recorded row, under any spelling or type, decides, as designed:
-    // newer only when the comparison says exactly "newer". A stored version
-    // that is empty or malformed never makes a file pending; the row is
-    // left as it is, and said so, for its author to mend.
-    if (!FindRecordedRow(item)) return true;
-    const std::string& stored = TableFor(*item.recordedIn).version;
-    const int order = CompareVersions(item.version, stored);
-    if (order == versionBMalformed)
-        Warn("the catalogue records version \"" + stored + "\" for " + item.filename +
-             ", which is not one to three dot-separated numbers: " + item.filename +
-             " is left out until its row in the catalogue is mended");
-    return order == 1;
 }

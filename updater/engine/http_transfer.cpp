@@ -1,15 +1,18 @@
-// The transfer operations of the update run: connectivity, opening a URL and
-// streaming a body into a file with progress in KiB and the size line.
+// The transfer operations of the update run: opening a URL and streaming a
+// body into a file with progress in KiB and the size line.
+#include "engine/http_transfer.h"
+
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cstdio>
 
 #include "engine/canonical_url.h"
-#include "engine/connectivity.h"
+#include "engine/curl_easy.h"
+#include "engine/engine_texts.h"
 #include "engine/file_descriptor.h"
 #include "engine/http_request.h"
-#include "engine/update_engine.h"
+#include "engine/run_log.h"
 #include "engine/update_owner.h"
 
 namespace {
@@ -20,40 +23,37 @@ constexpr int kibShift = 10;
 constexpr long httpOk = 200;
 constexpr long httpNotFound = 404;
 
-std::string SizeLine(uint64_t received, uint64_t length) {
-    char line[128];
-    std::snprintf(line, sizeof line, "文件已经下载 %.2f/%.2fK",
+// The size line: its text in the owner's language, then "X/YK".
+std::string SizeLine(const std::string& text, uint64_t received, uint64_t length) {
+    char figures[96];
+    std::snprintf(figures, sizeof figures, " %.2f/%.2fK",
                   static_cast<double>(received) * kibPerByte,
                   static_cast<double>(length) * kibPerByte);
-    return line;
+    return text + figures;
 }
 
 }  // namespace
 
-bool UpdateEngine::IsConnected() {
-    if (internetHandle.Handle() == nullptr) return false;
-    SystemConnectivity system;
-    ConnectivityCheck& check = environment.connectivity ? *environment.connectivity : system;
-    return check.IsConnected(connectivityUrl);
-}
+HttpTransfer::HttpTransfer(CurlEasy& easy, const TransferLimits& transferLimits, RunLog& runLog)
+    : handle(easy), limits(transferLimits), log(runLog) {}
 
-std::unique_ptr<HttpRequest> UpdateEngine::OpenUrl(const std::string& url) {
-    if (internetHandle.Handle() == nullptr) {
-        Complain("the HTTP library could not start");
+std::unique_ptr<HttpRequest> HttpTransfer::OpenUrl(const std::string& url) {
+    if (handle.Handle() == nullptr) {
+        log.Complain("the HTTP library could not start");
         return nullptr;
     }
     const std::optional<std::string> canonical = CanonicalizeUrl(url);
     if (!canonical) {
-        Complain(url + ": not an http or https URL of at most " +
-                 std::to_string(maxCanonicalUrlBytes) + " bytes; check the base URL");
+        log.Complain(url + ": not an http or https URL of at most " +
+                     std::to_string(maxCanonicalUrlBytes) + " bytes; check the base URL");
         return nullptr;
     }
     std::unique_ptr<HttpRequest> request =
-        HttpRequest::Start(internetHandle.Handle(), *canonical, environment.limits.headerTimeout);
+        HttpRequest::Start(handle.Handle(), *canonical, limits.headerTimeout);
     if (!request) {
-        const std::string detail = internetHandle.ErrorText();
-        Complain(*canonical + ": no answer (" + (detail.empty() ? "no response" : detail) +
-                 "); check the base URL and that the update server is running");
+        const std::string detail = handle.ErrorText();
+        log.Complain(*canonical + ": no answer (" + (detail.empty() ? "no response" : detail) +
+                     "); check the base URL and that the update server is running");
         return nullptr;
     }
     // A server that never finishes its headers has failed the transfer;
@@ -62,79 +62,76 @@ std::unique_ptr<HttpRequest> UpdateEngine::OpenUrl(const std::string& url) {
     // No range was asked for, so only 200 is the whole file: an error page or
     // a partial reply must never be installed.
     if (request->Status() != httpOk) {
-        Complain(*canonical + ": HTTP status " + std::to_string(request->Status()) +
-                 (request->Status() == httpNotFound
-                      ? " (not found; check the base URL and that the file "
-                        "is on the site)"
-                      : ""));
+        log.Complain(*canonical + ": HTTP status " + std::to_string(request->Status()) +
+                     (request->Status() == httpNotFound
+                          ? " (not found; check the base URL and that the file "
+                            "is on the site)"
+                          : ""));
         return nullptr;
     }
     return request;
 }
 
-bool UpdateEngine::DownloadToFile(HttpRequest& request, const std::filesystem::path& path) {
-    return DownloadToFile(request, path, environment.limits.maxModuleBytes);
-}
-
-bool UpdateEngine::DownloadToFile(HttpRequest& request, const std::filesystem::path& path,
-                                  uint64_t maxBytes) {
-    if (owner == nullptr) return false;
+bool HttpTransfer::DownloadToFile(HttpRequest& request, const std::filesystem::path& path,
+                                  uint64_t maxBytes, UpdateOwner& owner) {
     const std::string name = path.filename().string();
     if (request.HeadersTimedOut()) {
-        Complain(name + ": the server did not send its headers in time");
+        log.Complain(name + ": the server did not send its headers in time");
         return false;
     }
     if (request.ConflictingLengths()) {
-        Complain(name + ": the reply has disagreeing Content-Length headers");
+        log.Complain(name + ": the reply has disagreeing Content-Length headers");
         return false;
     }
     const std::optional<uint64_t> length = request.ContentLength();
     if (!length) {
-        Complain(name + ": the reply has no Content-Length");
+        log.Complain(name + ": the reply has no Content-Length");
         return false;
     }
     if (*length > maxBytes) {
-        Complain(name + ": the server sends " + std::to_string(*length) + " bytes, more than the " +
-                 std::to_string(maxBytes) + " this run accepts");
+        log.Complain(name + ": the server sends " + std::to_string(*length) +
+                     " bytes, more than the " + std::to_string(maxBytes) + " this run accepts");
         return false;
     }
     struct statvfs space {};
     if (::statvfs(path.parent_path().c_str(), &space) == 0 &&
         static_cast<uint64_t>(space.f_bavail) * space.f_frsize < *length) {
-        Complain(name + ": " + std::to_string(*length) + " bytes do not fit into " +
-                 path.parent_path().string());
+        log.Complain(name + ": " + std::to_string(*length) + " bytes do not fit into " +
+                     path.parent_path().string());
         return false;
     }
     // Created new in the run's own folder: nothing planted there is written.
     FileDescriptor file = CreateNewFileNoFollow(path);
     if (!file.IsOpen()) {
-        Complain(name + ": cannot create " + path.string());
+        log.Complain(name + ": cannot create " + path.string());
         return false;
     }
-    if (!Receive(request, file, *length)) {
+    if (!Receive(request, file, *length, owner)) {
         file.Close();
         ::unlink(path.c_str());
-        Complain(name + (request.TimedOutSlow()
-                             ? ": the transfer was too slow"
-                             : ": the transfer broke off, or the body differs from its "
-                               "Content-Length of " +
-                                   std::to_string(*length) + " bytes"));
+        log.Complain(name + (request.TimedOutSlow()
+                                 ? ": the transfer was too slow"
+                                 : ": the transfer broke off, or the body differs from its "
+                                   "Content-Length of " +
+                                       std::to_string(*length) + " bytes"));
         return false;
     }
     return true;
 }
 
-bool UpdateEngine::Receive(HttpRequest& request, FileDescriptor& file, uint64_t length) {
-    owner->SetProgressRange(0, length >> kibShift);
+bool HttpTransfer::Receive(HttpRequest& request, FileDescriptor& file, uint64_t length,
+                           UpdateOwner& owner) {
+    owner.SetProgressRange(0, length >> kibShift);
+    const std::string sizeText = owner.Translate(engine_text::sizeLine);
     uint64_t received = 0;
     bool refused = false;
     const bool transferred = request.ReadBody([&](const char* data, size_t size) {
         received += size;
         // More than announced is not the file the server meant: stop at once.
         if (received > length) return !(refused = true);
-        owner->SetProgressPos(received >> kibShift);
-        owner->SetSizeText(SizeLine(received, length));
-        owner->Refresh();
+        owner.SetProgressPos(received >> kibShift);
+        owner.SetSizeText(SizeLine(sizeText, received, length));
+        owner.Refresh();
         // A short write fails the transfer: a partial module must not pass.
         refused = !file.WriteAll(data, size);
         return !refused;

@@ -44,8 +44,9 @@ bool UpdateEngine::InstallFile(const std::filesystem::path& destination,
     // Not installed until durable: the row is not written, so a later run
     // offers the file again.
     const bool installed =
-        in.IsOpen() && ReplaceInPlace(destination, mode,
-                                      [&in](FileDescriptor& staged) { return CopyInto(in, staged); });
+        in.IsOpen() && ReplaceInPlace(destination, mode, [&in](FileDescriptor& staged) {
+            return CopyInto(in, staged);
+        });
     std::filesystem::remove(temporary, ec);
     return installed;
 }

@@ -71,8 +71,8 @@ std::optional<PrivateTempFolder> PrivateTempFolder::Make(const std::filesystem::
     for (int attempt = 0; attempt < attempts; ++attempt) {
         std::string pattern = (root / (std::string(folderPrefix) + "XXXXXX")).string();
         if (::mkdtemp(pattern.data()) == nullptr) {
-            error = "cannot make a temporary folder in " + root.string() + ": " +
-                    std::strerror(errno);
+            error =
+                "cannot make a temporary folder in " + root.string() + ": " + std::strerror(errno);
             return std::nullopt;
         }
         PrivateTempFolder folder{std::filesystem::path(pattern)};
@@ -87,8 +87,8 @@ std::optional<PrivateTempFolder> PrivateTempFolder::Make(const std::filesystem::
         if (info.st_nlink > 0) return folder;
         folder.path.clear();  // removed already: nothing to remove
     }
-    error = "cannot keep a temporary folder in " + root.string() +
-            ": other runs keep removing them";
+    error =
+        "cannot keep a temporary folder in " + root.string() + ": other runs keep removing them";
     return std::nullopt;
 }
 

@@ -28,8 +28,8 @@ bool SyncFolder(const std::filesystem::path& folder) {
 
 bool ReplaceInPlace(const std::filesystem::path& destination, mode_t mode,
                     const StagedWriter& write) {
-    std::string staged = destination.string() + std::string(stagedSuffix) +
-                         std::string(stagedRandomCharacters, 'X');
+    std::string staged =
+        destination.string() + std::string(stagedSuffix) + std::string(stagedRandomCharacters, 'X');
     FileDescriptor out(::mkostemp(staged.data(), O_CLOEXEC));
     if (!out.IsOpen()) return false;
     bool ok = write(out) && ::fchmod(out.Get(), mode) == 0 && ::fsync(out.Get()) == 0;
@@ -43,8 +43,7 @@ bool ReplaceInPlace(const std::filesystem::path& destination, mode_t mode,
     return SyncFolder(destination.parent_path().empty() ? "." : destination.parent_path());
 }
 
-bool ReplaceInPlace(const std::filesystem::path& destination, mode_t mode,
-                    std::string_view bytes) {
+bool ReplaceInPlace(const std::filesystem::path& destination, mode_t mode, std::string_view bytes) {
     return ReplaceInPlace(destination, mode, [bytes](FileDescriptor& staged) {
         return staged.WriteAll(bytes.data(), bytes.size());
     });

@@ -21,8 +21,7 @@ using StagedWriter = std::function<bool(FileDescriptor& staged)>;
 // (or still absent) and no staged file is left.
 bool ReplaceInPlace(const std::filesystem::path& destination, mode_t mode,
                     const StagedWriter& write);
-bool ReplaceInPlace(const std::filesystem::path& destination, mode_t mode,
-                    std::string_view bytes);
+bool ReplaceInPlace(const std::filesystem::path& destination, mode_t mode, std::string_view bytes);
 
 // Removes the staged files a killed process left beside destination (only
 // regular files of this user, named as ReplaceInPlace names them).

@@ -3,6 +3,9 @@
 // installed or written, in the program folder or anywhere else.
 #include "catalog/program_folder.h"
 #include "engine/canonical_url.h"
+#include "engine/catalog_rows.h"
+#include "engine/engine_texts.h"
+#include "engine/entry_plans.h"
 #include "engine/private_temp_folder.h"
 #include "engine/update_engine.h"
 #include "engine/update_owner.h"
@@ -10,36 +13,32 @@
 #include "manifest/text_pieces.h"
 #include "trust/module_path.h"
 
-namespace {
-
-constexpr const char* checkingPrefix = "正在下载文件:";
-
-}  // namespace
-
 int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& options,
                             std::vector<SiteFileReport>& files) {
     files.clear();
-    const RecordsetCloser closer{*this};
+    CatalogRows rows(detectorSet, recognizerSet, systemSet);
     std::string baseUrl;
     if (const int failed = StartRun(siteUrl, baseUrl)) return failed;
     if (options.useProgramFolder) RequireCatalog(ProgramFolder());
-    if (const int failed = LoadTrust(options)) return failed;
-    const bool signedSite = !trustedKeys.empty();
+    if (const int failed = trust.Load(ProgramFolder(), options)) return failed;
+    const bool signedSite = trust.SignedSite();
     if (!signedSite)
-        Warn(
+        RunLog::Warn(
             "no publisher key to check against: checked as an unsigned site, which only program "
             "folders without data/update-keys accept");
     std::optional<PrivateTempFolder> tempFolder;
     IniFile manifest("");
     if (const int failed = ReadCheckedManifest(baseUrl, tempFolder, manifest)) return failed;
-    if (options.useProgramFolder) OpenRecordsets();
+    if (options.useProgramFolder) rows.Open();
 
     int result = UpdateSucceeded;
     const auto fail = [&result](int code) {
         if (result == UpdateSucceeded) result = code;
     };
     const int count = manifest.GetValueInt("Main", "filecount");
-    for (EntryPlan& plan : PlanEntries(manifest, count, signedSite, options.useProgramFolder)) {
+    CatalogRows* catalogue = options.useProgramFolder ? &rows : nullptr;
+    const std::string downloading = owner->Translate(engine_text::downloading);
+    for (EntryPlan& plan : PlanEntries(manifest, count, signedSite, catalogue, ProgramFolder())) {
         SiteFileReport& report = files.emplace_back();
         report.filename = plan.entry.filename;
         report.version = plan.entry.version;
@@ -63,9 +62,9 @@ int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& 
         const UpdateItem& item = plan.item;
         const std::filesystem::path temporary =
             tempFolder->Path() / ModuleRelativePath(item.filename)->filename();
-        owner->SetStatusText(checkingPrefix + item.filename);
+        owner->SetStatusText(downloading + item.filename);
         if (const int failed = Fetch(item, baseUrl, temporary)) {
-            report.reason = failureReason;
+            report.reason = log.Reason();
             report.verdict = SiteFileReport::Verdict::Fails;
             fail(failed);
             continue;
@@ -76,9 +75,10 @@ int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& 
         report.sha256 =
             item.sha256.empty() ? Sha256OfFile(temporary).value_or("") : AsciiLower(item.sha256);
         std::filesystem::remove(temporary, ec);
-        report.verdict = !options.useProgramFolder             ? SiteFileReport::Verdict::Verified
-                         : plan.kind == EntryPlan::Kind::Pending ? SiteFileReport::Verdict::Installs
-                                                                 : SiteFileReport::Verdict::UpToDate;
+        report.verdict = !options.useProgramFolder ? SiteFileReport::Verdict::Verified
+                         : plan.kind == EntryPlan::Kind::Pending
+                             ? SiteFileReport::Verdict::Installs
+                             : SiteFileReport::Verdict::UpToDate;
     }
     return result;
 }

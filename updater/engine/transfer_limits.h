@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdint>
 
+#include "trust/update_site.h"
+
 #ifndef TARVEX_MAX_MODULE_BYTES
 #define TARVEX_MAX_MODULE_BYTES 1073741824ULL
 #endif
@@ -13,7 +15,7 @@ struct TransferLimits {
     // A module file larger than this is refused (the build sets it).
     uint64_t maxModuleBytes = TARVEX_MAX_MODULE_BYTES;
     // The manifest is small text; anything larger is not one.
-    uint64_t maxManifestBytes = uint64_t{1} << 20;
+    uint64_t maxManifestBytes = update_site::maxManifestBytes;
     // The final status line and headers must have arrived within this time.
     std::chrono::milliseconds headerTimeout{30000};
     // A transfer slower than this many bytes a second, averaged over the

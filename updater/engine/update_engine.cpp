@@ -1,23 +1,20 @@
 // The update run: its stages in order, and the manifest's one reading.
 #include "engine/update_engine.h"
 
-#include <cstdio>
-
 #include "catalog/program_folder.h"
 #include "engine/canonical_url.h"
 #include "engine/catalog_lock.h"
+#include "engine/catalog_rows.h"
+#include "engine/connectivity.h"
+#include "engine/engine_texts.h"
 #include "engine/file_descriptor.h"
 #include "engine/http_request.h"
 #include "engine/private_temp_folder.h"
 #include "engine/update_owner.h"
 #include "manifest/ini_file.h"
+#include "trust/update_site.h"
 
 namespace {
-
-constexpr const char* manifestName = "autoupdate.txt";
-
-constexpr const char* questionText = "人脸检测识别系统升级程序检测到新版本，是否升级?";
-constexpr const char* questionCaption = "人脸检测识别系统在线升级";
 
 std::filesystem::path ResolvedProgramFolder(const EngineEnvironment& environment) {
     return environment.programFolder.empty() ? RunningProgramFolder() : environment.programFolder;
@@ -47,23 +44,22 @@ std::filesystem::path UpdateEngine::ProgramFolder() const {
 int UpdateEngine::StartRun(const std::string& siteUrl, std::string& baseUrl) {
     // Each run starts afresh, so an engine can be used for more than one run.
     pendingItems.clear();
-    failureReason.clear();
-    manifestSerial.reset();
+    log.Clear();
     if (owner == nullptr) {
-        Complain("no owner is attached to the update run: nothing could be shown or asked");
+        log.Complain("no owner is attached to the update run: nothing could be shown or asked");
         return UpdateCannotStart;
     }
     baseUrl = FolderUrl(siteUrl);
     connectivityUrl = baseUrl;
     if (!IsConnected()) {
-        Complain("no network connection to reach " + baseUrl);
+        log.Complain("no network connection to reach " + baseUrl);
         return UpdateNoConnection;
     }
     return UpdateSucceeded;
 }
 
 int UpdateEngine::RunUpdate(const std::string& siteUrl) {
-    const RecordsetCloser closer{*this};
+    CatalogRows rows(detectorSet, recognizerSet, systemSet);
     std::string baseUrl;
     if (const int failed = StartRun(siteUrl, baseUrl)) return failed;
 
@@ -72,27 +68,29 @@ int UpdateEngine::RunUpdate(const std::string& siteUrl) {
     const std::optional<CatalogLock> lock =
         CatalogLock::Acquire(CatalogPath(ProgramFolder()), environment.limits.lockWait);
     if (!lock) {
-        Complain("another update is running on " + ProgramFolder().string());
+        log.Complain("another update is running on " + ProgramFolder().string());
         return UpdateNotCompleted;
     }
-    if (const int failed = LoadTrust({})) return failed;
+    if (const int failed = trust.Load(ProgramFolder(), {})) return failed;
     std::optional<PrivateTempFolder> tempFolder;
     IniFile manifest("");
     if (const int failed = ReadCheckedManifest(baseUrl, tempFolder, manifest)) return failed;
     // Before anything else can fail: a withdrawal, a declined question or a
     // failed download still makes every older manifest a replay.
-    if (!trustedKeys.empty()) StoreManifestSerial();
+    if (trust.SignedSite()) trust.StoreManifestSerial(ProgramFolder());
     const int count = manifest.GetValueInt("Main", "filecount");
     if (count < 1) return UpdateUpToDate;
 
-    OpenRecordsets();
-    if (const int failed = CheckPass(manifest, count)) return failed;
+    rows.Open();
+    if (const int failed = CheckPass(manifest, count, rows)) return failed;
     if (pendingItems.empty()) return UpdateUpToDate;
-    if (!owner->AskYesNo(questionText, questionCaption)) return UpdateNotCompleted;
+    if (!owner->AskYesNo(owner->Translate(engine_text::question),
+                         owner->Translate(engine_text::questionCaption)))
+        return UpdateNotCompleted;
     // A catalogue that cannot take the records must be found before a module
     // is replaced, not half-way.
-    systemSet.CheckWritable();
-    return InstallPass(baseUrl, tempFolder->Path());
+    rows.CheckWritable();
+    return InstallPass(baseUrl, tempFolder->Path(), rows);
 }
 
 int UpdateEngine::ReadCheckedManifest(const std::string& baseUrl,
@@ -101,41 +99,57 @@ int UpdateEngine::ReadCheckedManifest(const std::string& baseUrl,
     std::string error;
     std::optional<PrivateTempFolder> made = PrivateTempFolder::Make(environment.tempRoot, error);
     if (!made) {
-        Complain(error);
+        log.Complain(error);
         return UpdateCannotStart;
     }
     tempFolder.emplace(std::move(*made));
     std::string bytes;
     if (const int failed = FetchManifest(baseUrl, *tempFolder, bytes)) return failed;
     manifest.LoadText(bytes);
-    if (trustedKeys.empty()) return UpdateSucceeded;
-    return CheckSignedManifest(baseUrl, tempFolder->Path(), bytes, manifest);
+    if (!trust.SignedSite()) return UpdateSucceeded;
+    return trust.CheckSignedManifest(baseUrl, tempFolder->Path(), bytes, manifest, *owner);
 }
 
 int UpdateEngine::FetchManifest(const std::string& baseUrl, const PrivateTempFolder& tempFolder,
                                 std::string& bytes) {
-    std::unique_ptr<HttpRequest> request = OpenUrl(baseUrl + manifestName);
+    std::unique_ptr<HttpRequest> request = transfer.OpenUrl(baseUrl + update_site::manifestName);
     if (!request) return UpdateRequestFailed;
-    const std::filesystem::path copy = tempFolder.Path() / manifestName;
-    const bool downloaded = DownloadToFile(*request, copy, environment.limits.maxManifestBytes);
+    const std::filesystem::path copy = tempFolder.Path() / update_site::manifestName;
+    const bool downloaded =
+        transfer.DownloadToFile(*request, copy, environment.limits.maxManifestBytes, *owner);
     request.reset();
     if (!downloaded) return UpdateManifestFailed;
     // Read once: the signature is checked on these bytes, and the reader
     // parses these bytes, never a second reading of the file.
     const std::optional<std::string> read = ReadWholeFile(copy);
     if (!read) {
-        Complain("cannot read the downloaded manifest " + copy.string());
+        log.Complain("cannot read the downloaded manifest " + copy.string());
         return UpdateManifestFailed;
     }
     bytes = *read;
     return UpdateSucceeded;
 }
 
-void UpdateEngine::Complain(const std::string& text) {
-    failureReason = text;
-    std::fprintf(stderr, "tarvex: %s\n", text.c_str());
+bool UpdateEngine::IsConnected() {
+    if (internetHandle.Handle() == nullptr) return false;
+    SystemConnectivity system;
+    ConnectivityCheck& check = environment.connectivity ? *environment.connectivity : system;
+    return check.IsConnected(connectivityUrl);
 }
 
-void UpdateEngine::Warn(const std::string& text) {
-    std::fprintf(stderr, "tarvex: %s\n", text.c_str());
+std::unique_ptr<HttpRequest> UpdateEngine::OpenUrl(const std::string& url) {
+    return transfer.OpenUrl(url);
+}
+
+bool UpdateEngine::DownloadToFile(HttpRequest& request, const std::filesystem::path& path) {
+    return owner != nullptr &&
+           transfer.DownloadToFile(request, path, environment.limits.maxModuleBytes, *owner);
+}
+
+bool UpdateEngine::IsDigits(const std::string& text) {
+    return AllDigits(text);
+}
+
+int UpdateEngine::CompareVersions(const std::string& a, const std::string& b) {
+    return ::CompareVersions(a, b);
 }

@@ -21,4 +21,7 @@ public:
     virtual void Refresh() = 0;
     // Asks the question once; true for Yes.
     virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;
+    // One of the run's texts (engine_texts.h) in the owner's language; the
+    // text as it stands by default.
+    virtual std::string Translate(const char* text) { return text; }
 };

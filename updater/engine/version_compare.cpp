@@ -1,11 +1,9 @@
 // Version strings by the shared manifest rules: numbers compare as numbers.
-#include "engine/update_engine.h"
+#include "engine/version_compare.h"
 
-bool UpdateEngine::IsDigits(const std::string& text) {
-    return AllDigits(text);
-}
+#include "trust/manifest_rules.h"
 
-int UpdateEngine::CompareVersions(const std::string& a, const std::string& b) {
+int CompareVersions(const std::string& a, const std::string& b) {
     const auto first = ParseVersion(a);
     if (!first) return versionAMalformed;
     const auto second = ParseVersion(b);

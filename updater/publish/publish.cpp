@@ -18,17 +18,14 @@
 #include "trust/manifest_stamp.h"
 #include "trust/module_path.h"
 #include "trust/signature.h"
+#include "trust/update_site.h"
 
 namespace {
 
-constexpr const char* manifestName = "autoupdate.txt";
-constexpr const char* signatureName = "autoupdate.txt.sig";
 // The last serial publish wrote for the site, kept beside its manifest: the
 // next one must rise above it whatever the manifest file says, or desktops
 // that accepted it would refuse the release as a replay.
 constexpr const char* lastSerialName = "autoupdate.txt.last-serial";
-// A manifest this large is no manifest; the client refuses it too.
-constexpr size_t maxManifestBytes = size_t{1} << 20;
 
 bool Exists(const std::filesystem::path& file) {
     struct stat info {};
@@ -229,7 +226,7 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
     const std::optional<SecretKey> secretKey = ReadSecretKeyFile(options.keyFile, error);
     if (!secretKey) return false;
 
-    const std::filesystem::path manifestFile = options.site / manifestName;
+    const std::filesystem::path manifestFile = options.site / update_site::manifestName;
     std::string problem;
     const std::optional<std::string> manifestText = ReadRegularFile(manifestFile, problem);
     const auto refuse = [&](const std::string& why) {
@@ -245,7 +242,7 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
         return false;
     };
     if (!manifestText) return refuse(problem);
-    if (manifestText->size() > maxManifestBytes) return refuse("is over 1 MiB");
+    if (manifestText->size() > update_site::maxManifestBytes) return refuse("is over 1 MiB");
     if (const int line = FirstOverlongLine(*manifestText))
         return refuse("line " + std::to_string(line) + " is longer than " +
                       std::to_string(IniFile::maxLineBytes) +
@@ -341,7 +338,7 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
     // still rises above what desktops may have seen.
     if (!ReplaceInPlace(lastSerialFile, 0644, std::to_string(serial) + "\n") ||
         !ReplaceInPlace(manifestFile, 0644, signedText) ||
-        !ReplaceInPlace(options.site / signatureName, 0644, signature + "\n")) {
+        !ReplaceInPlace(options.site / update_site::signatureName, 0644, signature + "\n")) {
         error = "cannot write the manifest, its signature or " + std::string(lastSerialName) +
                 " in " + options.site.string();
         return false;

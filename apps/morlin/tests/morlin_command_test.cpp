@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "face_data.h"
 #include "run_command.h"
 #include "temp_folder.h"
 
@@ -17,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path orl = fs::path(MORLIN_SOURCE_DIR) / "data/faces/orl";
+const fs::path orl = OrlFolder();
 
 struct Outcome {
     int status;

@@ -8,6 +8,7 @@
 
 #include <random>
 
+#include "face_data.h"
 #include "folds.h"
 #include "parameter_search.h"
 #include "run_command.h"
@@ -79,7 +80,7 @@ TEST(ParameterSearchTest, ScoresMatchTheRecognizerAndTiesGoToTheSimplest) {
 // --name=value and --name value, negative numbers included.
 TEST(MorlinEvalCommandLineTest, LongOptionsTakeTheirValueEitherWay) {
     const std::string eval = MORLIN_EVAL_PATH;
-    const std::string orl = std::string(MORLIN_SOURCE_DIR) + "/data/faces/orl";
+    const std::string orl = OrlFolder();
     for (const std::string form :
          {"--threshold=-0.3 --components=4", "--threshold -0.3 --components 4"}) {
         const CommandResult r =

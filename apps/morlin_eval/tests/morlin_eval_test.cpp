@@ -18,8 +18,10 @@
 #include <random>
 #include <string>
 
+#include "face_data.h"
 #include "face_dataset.h"
 #include "run_command.h"
+#include "synthetic_faces.h"
 #include "temp_folder.h"
 
 namespace {
@@ -40,17 +42,15 @@ public:
     void AddPerson(const std::string& person, int count, unsigned seed, QSize size = {16, 12}) {
         fs::create_directories(root / person);
         std::mt19937 random(seed);
-        std::uniform_int_distribution<int> level(0, 255), noise(-12, 12);
-        QImage base(size, QImage::Format_Grayscale8);
-        for (int y = 0; y < size.height(); ++y)
-            for (int x = 0; x < size.width(); ++x)
-                base.scanLine(y)[x] = static_cast<uchar>(level(random));
+        const std::vector<std::vector<int>> faces =
+            NoisyFaces(count, size.height(), size.width(), 12, random);
         for (int k = 1; k <= count; ++k) {
-            QImage variant = base.copy();
+            QImage variant(size, QImage::Format_Grayscale8);
+            const std::vector<int>& face = faces[static_cast<size_t>(k - 1)];
             for (int y = 0; y < size.height(); ++y)
                 for (int x = 0; x < size.width(); ++x)
                     variant.scanLine(y)[x] =
-                        static_cast<uchar>(std::clamp(base.scanLine(y)[x] + noise(random), 0, 255));
+                        static_cast<uchar>(face[static_cast<size_t>(y * size.width() + x)]);
             variant.save(
                 QString::fromStdString((root / person / (std::to_string(k) + ".png")).string()));
         }
@@ -190,7 +190,7 @@ TEST(DisplayNameTest, KeepsUtf8AndEscapesEveryOtherByte) {
 }
 
 TEST(OpenSetReportTest, JsonCarriesIdentificationAndItsCalibration) {
-    const std::string orl = std::string(MORLIN_SOURCE_DIR) + "/data/faces/orl";
+    const std::string orl = OrlFolder();
     const CommandResult r = RunCommand(std::string(MORLIN_EVAL_PATH) +
                                        " --json --open-set=odd --calibrate-fpir 0.05 " + orl);
     ASSERT_EQ(r.status, 0);

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/parameter_dialog_ids.h"
+#include "face_data.h"
 #include "modal_driver.h"
 #include "studio_window.h"
 #include "temp_folder.h"
@@ -48,9 +49,7 @@ protected:
     }
 
     static QString OrlPerson(int person) {
-        return QStringLiteral("%1/data/faces/orl/s%2")
-            .arg(QStringLiteral(MORLIN_SOURCE_DIR))
-            .arg(person);
+        return QStringLiteral("%1/s%2").arg(QString::fromStdString(OrlFolder())).arg(person);
     }
     static QString Orl(int person, int image) {
         return OrlPerson(person) + QStringLiteral("/%1.pgm").arg(image);

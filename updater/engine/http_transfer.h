@@ -1,0 +1,42 @@
+// A run's HTTP side over the engine's handle: opening a URL with its status
+// and headers checked, and streaming a body into a new file while the owner
+// shows progress in KiB and the size line.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "engine/transfer_limits.h"
+
+class CurlEasy;
+class FileDescriptor;
+class HttpRequest;
+class RunLog;
+class UpdateOwner;
+
+class HttpTransfer {
+public:
+    HttpTransfer(CurlEasy& handle, const TransferLimits& limits, RunLog& log);
+
+    // A request whose status and headers have arrived, or null (no response,
+    // a status other than 200, a URL that cannot be canonicalised), the
+    // reason then told.
+    std::unique_ptr<HttpRequest> OpenUrl(const std::string& url);
+    // Streams the body into path, created afresh without following a
+    // symlink, reporting progress to owner. false when the file cannot be
+    // made, the response has no Content-Length or one over maxBytes or over
+    // the free space beside path (refused before any byte is read), the
+    // transfer fails, a write is short or the body's length differs from the
+    // announced one; nothing is then left at path.
+    bool DownloadToFile(HttpRequest& request, const std::filesystem::path& path, uint64_t maxBytes,
+                        UpdateOwner& owner);
+
+private:
+    bool Receive(HttpRequest& request, FileDescriptor& file, uint64_t length, UpdateOwner& owner);
+
+    CurlEasy& handle;
+    const TransferLimits& limits;
+    RunLog& log;
+};
