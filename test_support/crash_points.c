@@ -113,41 +113,33 @@ static int Changes(int flags) {
     static __typeof__(name)* real_##name; \
     if (!real_##name) real_##name = (__typeof__(name)*)dlsym(RTLD_NEXT, #name)
 
+/* The mode an open call passes after its flags, when they create a file. */
+#define OPEN_MODE(mode, flags)                \
+    mode_t mode = 0;                          \
+    if ((flags) & (O_CREAT | O_TMPFILE)) {    \
+        va_list args;                         \
+        va_start(args, flags);                \
+        mode = va_arg(args, mode_t);          \
+        va_end(args);                         \
+    }
+
 int open(const char* path, int flags, ...) {
     REAL(open);
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list args;
-        va_start(args, flags);
-        mode = va_arg(args, mode_t);
-        va_end(args);
-    }
+    OPEN_MODE(mode, flags);
     if (Changes(flags)) PathPoint("open", path);
     return real_open(path, flags, mode);
 }
 
 int open64(const char* path, int flags, ...) {
     REAL(open64);
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list args;
-        va_start(args, flags);
-        mode = va_arg(args, mode_t);
-        va_end(args);
-    }
+    OPEN_MODE(mode, flags);
     if (Changes(flags)) PathPoint("open", path);
     return real_open64(path, flags, mode);
 }
 
 int openat(int dirfd, const char* path, int flags, ...) {
     REAL(openat);
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list args;
-        va_start(args, flags);
-        mode = va_arg(args, mode_t);
-        va_end(args);
-    }
+    OPEN_MODE(mode, flags);
     if (Changes(flags)) {
         char full[PATH_MAX];
         if (path[0] != '/' && dirfd != AT_FDCWD && PathOf(dirfd, full, sizeof full)) {

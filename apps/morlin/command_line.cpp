@@ -22,7 +22,8 @@ const OptionSpec modelOption{"model", "FILE", "The model file."};
 
 const std::vector<OptionSpec> trainOptions = {
     modelOption,
-    {"train", "K", "Train on the first K images of each person (natural name order; default: all)."},
+    {"train", "K",
+     "Train on the first K images of each person (natural name order; default: all)."},
     {"method", "NAME",
      "designed, discriminant or lbp-discriminant (the default); see the methods below."},
     {"kernel", "NAME", "none (plain PCA, the default), linear, poly, rbf or sigmoid."},
@@ -42,8 +43,7 @@ const std::vector<OptionSpec> identifyOptions = {
     {"top", "K", "List the K nearest people of each image (default 1)."},
     {"json", nullptr, "One JSON array on standard output."},
 };
-const std::vector<OptionSpec> infoOptions = {modelOption,
-                                             {"json", nullptr, "One JSON object."}};
+const std::vector<OptionSpec> infoOptions = {modelOption, {"json", nullptr, "One JSON object."}};
 
 struct CommandSpec {
     Command command;
@@ -99,7 +99,8 @@ const char* statuses =
 std::string MethodsText() {
     std::string text = "Methods:\n";
     for (morlin::Method method : morlin::allMethods)
-        text += "  " + morlin::MethodName(method) + ": " + morlin::MethodDescription(method) + ".\n";
+        text +=
+            "  " + morlin::MethodName(method) + ": " + morlin::MethodDescription(method) + ".\n";
     return text;
 }
 
@@ -107,7 +108,8 @@ void Configure(QCommandLineParser& parser, const CommandSpec& spec) {
     parser.setApplicationDescription(QString::fromUtf8(spec.summary));
     parser.addHelpOption();
     for (const OptionSpec& option : *spec.options) {
-        QCommandLineOption o(QString::fromLatin1(option.name), QString::fromUtf8(option.description));
+        QCommandLineOption o(QString::fromLatin1(option.name),
+                             QString::fromUtf8(option.description));
         if (option.valueName != nullptr) o.setValueName(QString::fromLatin1(option.valueName));
         parser.addOption(o);
     }
@@ -174,8 +176,8 @@ std::string MorlinUsage() {
     std::string text = overview;
     text += "\nCommands:\n";
     for (const CommandSpec& spec : commandSpecs)
-        text += "  " + std::string(spec.word) + std::string(10 - std::string(spec.word).size(), ' ') +
-                spec.summary + "\n";
+        text += "  " + std::string(spec.word) +
+                std::string(10 - std::string(spec.word).size(), ' ') + spec.summary + "\n";
     text += "\n" + MethodsText() + "\n" + statuses;
     return text;
 }
@@ -206,7 +208,8 @@ Parsed ParseCommandLine(const std::vector<std::string>& arguments) {
     QCommandLineParser parser;
     Configure(parser, *spec);
     QStringList list{QStringLiteral("morlin")};
-    for (size_t i = 1; i < arguments.size(); ++i) list << QString::fromLocal8Bit(arguments[i].c_str());
+    for (size_t i = 1; i < arguments.size(); ++i)
+        list << QString::fromLocal8Bit(arguments[i].c_str());
     if (!parser.parse(list)) {
         parsed.error = parser.errorText().toStdString();
         return parsed;

@@ -2,6 +2,9 @@
 // to standard output; messages, warnings and progress to standard error.
 #pragma once
 
+#include <QJsonValue>
+#include <QString>
+
 #include "command_line.h"
 
 int RunTrain(const CommandLine& line);
@@ -22,5 +25,9 @@ int SaveModel(const morlin::Identifier& identifier, const CommandLine& line);
 void Tell(const std::string& text);
 // The status of a file that cannot be read: 66 when it does not exist, else 65.
 int ReadStatus(const std::string& path);
+// A number for JSON, which has no infinity or NaN: null for those.
+QJsonValue JsonNumber(double value);
+// A name as bytes, shown with what is not UTF-8 escaped.
+QString ShownName(const std::string& bytes);
 
 }  // namespace morlin_command

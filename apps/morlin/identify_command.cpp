@@ -15,15 +15,6 @@ using namespace morlin_command;
 
 namespace {
 
-QJsonValue Number(double value) {
-    // JSON has no infinity or NaN: such values are written as null.
-    return std::isfinite(value) ? QJsonValue(value) : QJsonValue();
-}
-
-QString Shown(const std::string& bytes) {
-    return QString::fromStdString(DisplayName(bytes));
-}
-
 std::string RateText(double rate) {
     if (std::isnan(rate)) return "n/a";
     char text[32];
@@ -75,14 +66,16 @@ int RunIdentify(const CommandLine& line) {
             const morlin::Identification& a = answers[i];
             QJsonArray candidates;
             for (const morlin::Candidate& c : a.candidates)
-                candidates.append(QJsonObject{
-                    {"person", Shown(c.person)}, {"score", Number(c.score)}, {"image", c.image}});
-            all.append(QJsonObject{{"image", Shown(names[i])},
-                                   {"person", a.person ? QJsonValue(Shown(*a.person)) : QJsonValue()},
-                                   {"score", Number(a.score)},
-                                   {"distance", Number(a.distance)},
-                                   {"stranger_rate", Number(a.strangerRate)},
-                                   {"candidates", candidates}});
+                candidates.append(QJsonObject{{"person", ShownName(c.person)},
+                                              {"score", JsonNumber(c.score)},
+                                              {"image", c.image}});
+            all.append(
+                QJsonObject{{"image", ShownName(names[i])},
+                            {"person", a.person ? QJsonValue(ShownName(*a.person)) : QJsonValue()},
+                            {"score", JsonNumber(a.score)},
+                            {"distance", JsonNumber(a.distance)},
+                            {"stranger_rate", JsonNumber(a.strangerRate)},
+                            {"candidates", candidates}});
         }
         std::printf("%s\n", QJsonDocument(all).toJson(QJsonDocument::Compact).constData());
         return status;

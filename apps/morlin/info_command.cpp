@@ -12,18 +12,6 @@
 
 using namespace morlin_command;
 
-namespace {
-
-QJsonValue Number(double value) {
-    return std::isfinite(value) ? QJsonValue(value) : QJsonValue();
-}
-
-QString Shown(const std::string& bytes) {
-    return QString::fromStdString(DisplayName(bytes));
-}
-
-}  // namespace
-
 int RunInfo(const CommandLine& line) {
     int status = ExitOk;
     std::optional<morlin::Identifier> identifier = LoadModel(line, status);
@@ -33,7 +21,7 @@ int RunInfo(const CommandLine& line) {
     if (line.json) {
         QJsonArray people;
         for (const morlin::Person& p : info.people)
-            people.append(QJsonObject{{"name", Shown(p.name)}, {"images", p.images}});
+            people.append(QJsonObject{{"name", ShownName(p.name)}, {"images", p.images}});
         QJsonObject root{{"method", QString::fromStdString(morlin::MethodName(method))},
                          {"setting", QString::fromStdString(DescribeSetting(info.settings))},
                          {"rows", info.rows},
@@ -43,14 +31,14 @@ int RunInfo(const CommandLine& line) {
                          {"dimensions", info.dimensions},
                          {"enrolled_images", info.enrolledImages},
                          {"people", people},
-                         {"threshold", Number(info.settings.designed.threshold)}};
+                         {"threshold", JsonNumber(info.settings.designed.threshold)}};
         if (info.calibration)
             root["calibration"] =
                 QJsonObject{{"stranger_rate", info.calibration->target},
-                            {"threshold", Number(info.calibration->threshold)},
+                            {"threshold", JsonNumber(info.calibration->threshold)},
                             {"people", static_cast<qint64>(info.calibration->people)},
                             {"searches", static_cast<qint64>(info.calibration->searches)},
-                            {"warning", Shown(info.calibration->warning)}};
+                            {"warning", ShownName(info.calibration->warning)}};
         std::printf("%s\n", QJsonDocument(root).toJson(QJsonDocument::Compact).constData());
         return ExitOk;
     }
@@ -58,21 +46,23 @@ int RunInfo(const CommandLine& line) {
     std::printf("method        %s: %s\n", morlin::MethodName(method).c_str(),
                 morlin::MethodDescription(method).c_str());
     std::printf("setting       %s\n", DescribeSetting(info.settings).c_str());
-    std::printf("images        %dx%d pixels; the basis trained on %d of them, %d components "
-                "with information, %d numbers compared per image\n",
-                info.columns, info.rows, info.basisImages, info.components, info.dimensions);
+    std::printf(
+        "images        %dx%d pixels; the basis trained on %d of them, %d components "
+        "with information, %d numbers compared per image\n",
+        info.columns, info.rows, info.basisImages, info.components, info.dimensions);
     std::printf("enrolled      %zu people, %d images\n", info.people.size(), info.enrolledImages);
     std::printf("threshold     %.6g: a face is named when its score is below it\n",
                 info.settings.designed.threshold);
     if (info.calibration) {
-        std::printf("calibration   for %g %% of strangers named, from %zu people left out in "
-                    "turn (%zu stranger searches)\n",
-                    info.calibration->target * 100.0, info.calibration->people,
-                    info.calibration->searches);
+        std::printf(
+            "calibration   for %g %% of strangers named, from %zu people left out in "
+            "turn (%zu stranger searches)\n",
+            info.calibration->target * 100.0, info.calibration->people, info.calibration->searches);
         if (!info.calibration->warning.empty())
             std::printf("              %s\n", info.calibration->warning.c_str());
     } else {
-        std::printf("calibration   none: stranger rates read n/a (morlin train --stranger-rate R)\n");
+        std::printf(
+            "calibration   none: stranger rates read n/a (morlin train --stranger-rate R)\n");
     }
     // A large gallery's people would fill the screen: the first of them, and
     // how many more (--json lists them all).

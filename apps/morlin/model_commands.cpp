@@ -1,7 +1,9 @@
-// What the commands share: loading and saving the model, and statuses.
+// What the commands share: loading and saving the model, the statuses of
+// unreadable files, messages, and how names and numbers are written.
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 
 #include "commands.h"
@@ -16,6 +18,14 @@ void Tell(const std::string& text) {
 int ReadStatus(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) != 0 && errno == ENOENT ? ExitNoInput : ExitDataError;
+}
+
+QJsonValue JsonNumber(double value) {
+    return std::isfinite(value) ? QJsonValue(value) : QJsonValue();
+}
+
+QString ShownName(const std::string& bytes) {
+    return QString::fromStdString(DisplayName(bytes));
 }
 
 std::optional<morlin::Identifier> LoadModel(const CommandLine& line, int& status) {

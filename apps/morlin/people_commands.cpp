@@ -38,7 +38,9 @@ int RunEnrol(const CommandLine& line) {
         std::vector<std::vector<int>> faces;
         const std::vector<std::string> files = SortedEntries(folder, false);
         for (size_t k = 0; k < files.size(); ++k) {
-            if (terminal) terminal(static_cast<int>(k), static_cast<int>(files.size()), "reading " + DisplayName(person));
+            if (terminal)
+                terminal(static_cast<int>(k), static_cast<int>(files.size()),
+                         "reading " + DisplayName(person));
             const std::string path = folder + "/" + files[k];
             int rows = info.rows, columns = info.columns;
             std::vector<int> grey;

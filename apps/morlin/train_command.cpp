@@ -70,7 +70,8 @@ int RunTrain(const CommandLine& line) {
                     Percent(calibration->target).c_str(), calibration->people);
     std::printf("\n");
     if (!calibration && !line.thresholdGiven && info.settings.method != morlin::Method::Designed)
-        Tell("note: the threshold is the designed default, which names every face this method "
-             "scores (its scores lie below 1); give --stranger-rate R to turn strangers away");
+        Tell(
+            "note: the threshold is the designed default, which names every face this method "
+            "scores (its scores lie below 1); give --stranger-rate R to turn strangers away");
     return ExitOk;
 }
