@@ -1,6 +1,7 @@
 // The evaluation's charts with Qt Charts, and the PNG that holds them side by side.
 #include "evaluation_charts.h"
 
+#include <QCoreApplication>
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QChart>
 #include <QtCharts/QLegendMarker>
@@ -17,6 +18,12 @@
 #include <vector>
 
 namespace {
+
+// The charts' texts, shown translated by a program that installs a
+// translation of the scope "ChartTexts" (morlin-studio), as written otherwise.
+class ChartTexts {
+    Q_DECLARE_TR_FUNCTIONS(ChartTexts)
+};
 
 constexpr int binCount = 60;
 constexpr QSize chartSize(640, 480);
@@ -92,7 +99,7 @@ private:
 
 QChart* DistanceHistogramChart(const SortedComparisons& c, double threshold) {
     auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("Distances: genuine and impostor comparisons"));
+    chart->setTitle(ChartTexts::tr("Distances: genuine and impostor comparisons"));
     std::vector<double> all(c.genuine);
     all.insert(all.end(), c.impostor.begin(), c.impostor.end());
     all.erase(std::remove_if(all.begin(), all.end(), [](double v) { return !std::isfinite(v); }),
@@ -109,19 +116,19 @@ QChart* DistanceHistogramChart(const SortedComparisons& c, double threshold) {
         const std::vector<double>& values;
         const char* name;
         QColor colour;
-    } kinds[] = {{c.genuine, "genuine", QColor(30, 120, 200)},
-                 {c.impostor, "impostor", QColor(220, 80, 40)}};
+    } kinds[] = {
+        {c.genuine, QT_TRANSLATE_NOOP("ChartTexts", "genuine (%1)"), QColor(30, 120, 200)},
+        {c.impostor, QT_TRANSLATE_NOOP("ChartTexts", "impostor (%1)"), QColor(220, 80, 40)}};
     auto* x = new QValueAxis;
     auto* y = new QValueAxis;
-    x->setTitleText(QStringLiteral("distance"));
-    y->setTitleText(QStringLiteral("share"));
+    x->setTitleText(ChartTexts::tr("distance"));
+    y->setTitleText(ChartTexts::tr("share"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     for (const auto& kind : kinds) {
         QLineSeries* outline = Histogram(kind.values, low, high, tallest);
         auto* area = new QAreaSeries(outline);
-        area->setName(QString::fromUtf8(kind.name) +
-                      QStringLiteral(" (%1)").arg(kind.values.size()));
+        area->setName(ChartTexts::tr(kind.name).arg(kind.values.size()));
         QColor fill = kind.colour;
         fill.setAlpha(110);
         area->setBrush(fill);
@@ -132,7 +139,7 @@ QChart* DistanceHistogramChart(const SortedComparisons& c, double threshold) {
     }
     if (std::isfinite(threshold)) {
         auto* line = new QLineSeries;
-        line->setName(QStringLiteral("threshold %1").arg(threshold, 0, 'g', 4));
+        line->setName(ChartTexts::tr("threshold %1").arg(threshold, 0, 'g', 4));
         line->append(threshold, 0.0);
         line->append(threshold, tallest * 1.05);
         line->setPen(QPen(Qt::black, 2, Qt::DashLine));
@@ -147,14 +154,14 @@ QChart* DistanceHistogramChart(const SortedComparisons& c, double threshold) {
 
 QChart* DetChart(const SortedComparisons& c, double threshold) {
     auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("DET curve"));
+    chart->setTitle(ChartTexts::tr("DET curve"));
     // FNMR against FMR at every distance.
-    const RateTradeOff plot(chart, QStringLiteral("FMR: impostors accepted"),
-                            QStringLiteral("FNMR"),
+    const RateTradeOff plot(chart, ChartTexts::tr("FMR: impostors accepted"),
+                            ChartTexts::tr("FNMR"),
                             QPointF(1.0 / std::max<size_t>(c.impostor.size(), 1),
                                     1.0 / std::max<size_t>(c.genuine.size(), 1)));
     auto* curve = new QLineSeries;
-    curve->setName(QStringLiteral("FNMR against FMR"));
+    curve->setName(ChartTexts::tr("FNMR against FMR"));
     std::vector<double> thresholds(c.genuine);
     thresholds.insert(thresholds.end(), c.impostor.begin(), c.impostor.end());
     std::sort(thresholds.begin(), thresholds.end());
@@ -167,7 +174,7 @@ QChart* DetChart(const SortedComparisons& c, double threshold) {
     plot.AddCurve(curve, QColor(60, 60, 160));
     const ErrorRates at = c.At(threshold);
     if (at.fmr && at.fnmr)
-        plot.MarkOperatingPoint(QStringLiteral("operating point: FMR %1, FNMR %2")
+        plot.MarkOperatingPoint(ChartTexts::tr("operating point: FMR %1, FNMR %2")
                                     .arg(*at.fmr, 0, 'g', 3)
                                     .arg(*at.fnmr, 0, 'g', 3),
                                 *at.fmr, *at.fnmr);
@@ -176,18 +183,18 @@ QChart* DetChart(const SortedComparisons& c, double threshold) {
 
 QChart* IdentificationChart(const OpenSetSearches& s, double threshold) {
     auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("Open-set identification"));
+    chart->setTitle(ChartTexts::tr("Open-set identification"));
     const RateTradeOff plot(
-        chart, QStringLiteral("FPIR: strangers named"), QStringLiteral("FNIR"),
+        chart, ChartTexts::tr("FPIR: strangers named"), ChartTexts::tr("FNIR"),
         QPointF(1.0 / std::max<size_t>(s.NonMated(), 1), 1.0 / std::max<size_t>(s.Mated(), 1)));
     auto* curve = new QLineSeries;
     curve->setName(
-        QStringLiteral("%1 mated, %2 stranger searches").arg(s.Mated()).arg(s.NonMated()));
+        ChartTexts::tr("%1 mated, %2 stranger searches").arg(s.Mated()).arg(s.NonMated()));
     for (const auto& [fpir, fnir] : s.Curve()) plot.Append(curve, fpir, fnir);
     plot.AddCurve(curve, QColor(30, 130, 70));
     const IdentificationRates at = s.At(threshold);
     if (at.fpir && at.fnir)
-        plot.MarkOperatingPoint(QStringLiteral("at %1: FPIR %2, FNIR %3")
+        plot.MarkOperatingPoint(ChartTexts::tr("at %1: FPIR %2, FNIR %3")
                                     .arg(threshold, 0, 'g', 4)
                                     .arg(*at.fpir, 0, 'g', 3)
                                     .arg(*at.fnir, 0, 'g', 3),

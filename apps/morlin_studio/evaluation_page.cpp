@@ -14,7 +14,7 @@ namespace {
 
 // A rate, or "n/a" where the images cannot give it (no strangers, say).
 QString RateText(const std::optional<double>& rate, int decimals) {
-    return rate ? QString::number(*rate, 'f', decimals) : QStringLiteral("n/a");
+    return rate ? QString::number(*rate, 'f', decimals) : EvaluationPage::tr("n/a");
 }
 
 }  // namespace
@@ -37,17 +37,17 @@ void EvaluationPage::Show(const StudioEvaluation& evaluation) {
     const double threshold = evaluation.settings.designed.threshold;
     const ErrorRates at = evaluation.verification.At(threshold);
     const IdentificationRates named = evaluation.identification.At(threshold);
-    auto* summary = new QLabel(
-        tr("%1, threshold %2.\n\nRank-1 %3 on the %4 images not enrolled.\n\n"
-           "Verification, per comparison: FMR %5, FNMR %6.\n\n"
-           "Identification: FPIR %7 (each person's images searched as a stranger's "
-           "among the others), FNIR %8.")
-            .arg(QString::fromStdString(DescribeSetting(evaluation.settings)))
-            .arg(threshold, 0, 'g', 4)
-            .arg(evaluation.rank1, 0, 'f', 3)
-            .arg(evaluation.identification.Mated())
-            .arg(RateText(at.fmr, 4), RateText(at.fnmr, 4), RateText(named.fpir, 3),
-                 RateText(named.fnir, 3)));
+    auto* summary =
+        new QLabel(tr("%1, threshold %2.\n\nRank-1 %3 on the %4 images not enrolled.\n\n"
+                      "Verification, per comparison: FMR %5, FNMR %6.\n\n"
+                      "Identification: FPIR %7 (each person's images searched as a stranger's "
+                      "among the others), FNIR %8.")
+                       .arg(QString::fromStdString(DescribeSetting(evaluation.settings)))
+                       .arg(threshold, 0, 'g', 4)
+                       .arg(evaluation.rank1, 0, 'f', 3)
+                       .arg(evaluation.identification.Mated())
+                       .arg(RateText(at.fmr, 4), RateText(at.fnmr, 4), RateText(named.fpir, 3),
+                            RateText(named.fnir, 3)));
     summary->setWordWrap(true);
     summary->setObjectName("evaluationSummary");
     summary->setAlignment(Qt::AlignTop | Qt::AlignLeft);

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "settings_keys.h"
+#include "studio_application.h"
 #include "studio_window.h"
 
 namespace {
@@ -21,9 +22,7 @@ constexpr int defaultPerPerson = 5;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Morlin"));
-    QApplication::setApplicationName(QStringLiteral("morlin-studio"));
-    QApplication::setApplicationVersion(QStringLiteral(MORLIN_STUDIO_VERSION));
+    PrepareStudioApplication();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(

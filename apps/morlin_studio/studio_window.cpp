@@ -136,8 +136,8 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
     });
 
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    QAction* openGallery = file->addAction(tr("&Train on a folder of people..."), QKeySequence::Open,
-                                           this, &StudioWindow::OpenGallery);
+    QAction* openGallery = file->addAction(tr("&Train on a folder of people..."),
+                                           QKeySequence::Open, this, &StudioWindow::OpenGallery);
     QAction* addPerson = file->addAction(tr("&Add person..."), this, &StudioWindow::AskAddPerson);
     QAction* removePerson =
         file->addAction(tr("Re&move person..."), this, &StudioWindow::AskRemovePerson);
@@ -181,8 +181,8 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
                 .arg(QString::fromStdString(record[1]), QString::fromStdString(record[3]),
                      QString::fromStdString(record[0])));
     });
-    modelActions = {openGallery, addPerson, removePerson, openModel, saveModel, openProbe,
-                    paste,       editParameters, retrain,  calibrate, evaluate};
+    modelActions = {openGallery, addPerson,      removePerson, openModel, saveModel, openProbe,
+                    paste,       editParameters, retrain,      calibrate, evaluate};
     modelActions.insert(modelActions.end(), methodActions.begin(), methodActions.end());
     needModel = {addPerson, removePerson, saveModel, openProbe, paste, calibrate};
 
@@ -249,7 +249,7 @@ void StudioWindow::Enrol(const QString& chosen, int count) {
         [this, loaded, error, path, count](const Progress& progress) {
             return LoadFaceDataset(path, count, *loaded, *error, std::nullopt,
                                    [&](int done, int total) {
-                                       progress(done, total, "reading images");
+                                       progress(done, total, QT_TR_NOOP("reading images"));
                                        return !task->Cancelled();
                                    });
         },
@@ -290,7 +290,7 @@ void StudioWindow::TrainFolder(const QString& what) {
             for (const std::vector<int>& grey : *images)
                 faces.push_back({rows, columns, nullptr, grey.data()});
             try {
-                fresh->Train(faces, *names, Reporting(progress, *task, "training"));
+                fresh->Train(faces, *names, Reporting(progress, *task, QT_TR_NOOP("training")));
                 return true;
             } catch (const morlin::Error& e) {
                 *error = e.what();
@@ -299,9 +299,8 @@ void StudioWindow::TrainFolder(const QString& what) {
         },
         [this, fresh, error, freshPictures = std::move(freshPictures)](bool done) mutable {
             if (!done) {
-                ShowError(task->Cancelled()
-                              ? tr("Training cancelled; the model is as it was.")
-                              : tr("Cannot train: %1").arg(Shown(*error)));
+                ShowError(task->Cancelled() ? tr("Training cancelled; the model is as it was.")
+                                            : tr("Cannot train: %1").arg(Shown(*error)));
                 return;
             }
             Adopt(fresh, std::move(freshPictures));
@@ -315,15 +314,15 @@ void StudioWindow::Retrain() {
     } else if (!folder.isEmpty() && QDir(folder).exists()) {
         Enrol(folder, perPerson);
     } else {
-        ShowError(tr("Retraining needs the folder of people the model was trained on: "
-                     "File > Train on a folder of people."));
+        ShowError(
+            tr("Retraining needs the folder of people the model was trained on: "
+               "File > Train on a folder of people."));
     }
 }
 
 void StudioWindow::AskAddPerson() {
     const QString chosen = QFileDialog::getExistingDirectory(
-        this, tr("Add person: a folder of one person's images, named after the person"),
-        folder);
+        this, tr("Add person: a folder of one person's images, named after the person"), folder);
     if (!chosen.isEmpty()) AddPerson(chosen);
 }
 
@@ -341,7 +340,8 @@ void StudioWindow::AddPerson(const QString& personFolder) {
         [this, info, path, person, faces, problems, held](const Progress& progress) {
             const std::vector<std::string> files = SortedEntries(path, false);
             for (size_t k = 0; k < files.size() && !task->Cancelled(); ++k) {
-                progress(static_cast<int>(k), static_cast<int>(files.size()), "reading images");
+                progress(static_cast<int>(k), static_cast<int>(files.size()),
+                         QT_TR_NOOP("reading images"));
                 int rows = info.rows, columns = info.columns;
                 std::vector<int> grey;
                 std::string error;
@@ -351,14 +351,15 @@ void StudioWindow::AddPerson(const QString& personFolder) {
                     *problems += (problems->empty() ? "" : "; ") + error;
             }
             if (faces->empty()) {
-                if (problems->empty()) *problems = "no images in " + DisplayName(path);
+                if (problems->empty())
+                    *problems = tr("no images in %1").arg(Shown(path)).toStdString();
                 return false;
             }
             std::vector<morlin::Image> images;
             for (const std::vector<int>& grey : *faces)
                 images.push_back({info.rows, info.columns, nullptr, grey.data()});
             try {
-                held->Enrol(images, person, Reporting(progress, *task, "enrolling"));
+                held->Enrol(images, person, Reporting(progress, *task, QT_TR_NOOP("enrolling")));
                 return true;
             } catch (const morlin::Error& e) {
                 *problems = e.what();
@@ -367,9 +368,9 @@ void StudioWindow::AddPerson(const QString& personFolder) {
         },
         [this, info, faces, problems, person](bool done) {
             if (!done) {
-                ShowError(task->Cancelled() ? tr("Adding cancelled; nobody was added.")
-                                            : tr("Cannot add %1: %2")
-                                                  .arg(Shown(person), Shown(*problems)));
+                ShowError(task->Cancelled()
+                              ? tr("Adding cancelled; nobody was added.")
+                              : tr("Cannot add %1: %2").arg(Shown(person), Shown(*problems)));
                 return;
             }
             for (const std::vector<int>& grey : *faces)
@@ -385,8 +386,8 @@ void StudioWindow::AskRemovePerson() {
     QStringList people;
     for (const morlin::Person& p : model->Info().people) people << Shown(p.name);
     bool ok = false;
-    const QString chosen = QInputDialog::getItem(this, tr("Remove person"),
-                                                 tr("Remove every image of:"), people, 0, false, &ok);
+    const QString chosen = QInputDialog::getItem(
+        this, tr("Remove person"), tr("Remove every image of:"), people, 0, false, &ok);
     if (!ok) return;
     const std::vector<morlin::Person> enrolled = model->Info().people;
     RemovePerson(enrolled[static_cast<size_t>(people.indexOf(chosen))].name);
@@ -413,16 +414,16 @@ void StudioWindow::RemovePerson(const std::string& person) {
 }
 
 void StudioWindow::AskOpenModel() {
-    const QString file = QFileDialog::getOpenFileName(
-        this, tr("Open a model"), QFileInfo(modelFile).absolutePath(),
-        tr("Models (*.morlin);;All files (*)"));
+    const QString file =
+        QFileDialog::getOpenFileName(this, tr("Open a model"), QFileInfo(modelFile).absolutePath(),
+                                     tr("Models (*.morlin);;All files (*)"));
     if (!file.isEmpty()) OpenModel(file);
 }
 
 void StudioWindow::AskSaveModel() {
-    const QString file = QFileDialog::getSaveFileName(
-        this, tr("Save the model as"), QFileInfo(modelFile).absolutePath(),
-        tr("Models (*.morlin);;All files (*)"));
+    const QString file = QFileDialog::getSaveFileName(this, tr("Save the model as"),
+                                                      QFileInfo(modelFile).absolutePath(),
+                                                      tr("Models (*.morlin);;All files (*)"));
     if (!file.isEmpty()) SaveModelAs(file);
 }
 
@@ -480,7 +481,8 @@ void StudioWindow::ReopenLastModel() {
     if (!modelFile.isEmpty() && QFileInfo(modelFile).isFile()) OpenModel(modelFile);
 }
 
-void StudioWindow::Adopt(std::shared_ptr<morlin::Identifier> fresh, std::vector<QImage> freshPictures) {
+void StudioWindow::Adopt(std::shared_ptr<morlin::Identifier> fresh,
+                         std::vector<QImage> freshPictures) {
     model = std::move(fresh);
     pictures = std::move(freshPictures);
     outOfDate = false;
@@ -565,7 +567,8 @@ void StudioWindow::CalibrateForStrangers(double target) {
         tr("Calibrating for %1 of strangers named...").arg(Percent(target)),
         [this, held, result, error, target](const Progress& progress) {
             try {
-                *result = held->Calibrate(target, Reporting(progress, *task, "people left out"));
+                *result = held->Calibrate(
+                    target, Reporting(progress, *task, QT_TR_NOOP("people left out")));
                 return true;
             } catch (const morlin::Error& e) {
                 *error = e.what();
@@ -589,8 +592,9 @@ void StudioWindow::EvaluateHeldOut() {
         return;
     }
     if (folderFaces.probes.empty()) {
-        ShowError(tr("Evaluation needs images that were not enrolled: train on the first K "
-                     "images per person to keep the others for it."));
+        ShowError(
+            tr("Evaluation needs images that were not enrolled: train on the first K "
+               "images per person to keep the others for it."));
         return;
     }
     message->clear();
@@ -708,7 +712,7 @@ void StudioWindow::dropEvent(QDropEvent* event) {
 void StudioWindow::ShowProgress(int done, int total, const QString& what) {
     progressBar->setRange(0, total);
     progressBar->setValue(done);
-    if (!task->Cancelled()) progressText->setText(what);
+    if (!task->Cancelled()) progressText->setText(tr(what.toUtf8().constData()));
 }
 
 void StudioWindow::ShowError(const QString& text) {
@@ -734,7 +738,7 @@ void StudioWindow::UpdateState() {
                        .arg(threshold, 0, 'g', 4);
     if (info.calibration && info.calibration->threshold == threshold)
         line += tr(", calibrated for %1 of strangers named").arg(Percent(info.calibration->target));
-    line += QStringLiteral(".");
+    line += tr(".", "the end of the model's sentence");
     if (outOfDate)
         line += tr(" The model is out of date: the next training uses %1; the model recognizes "
                    "until you retrain.")

@@ -1,5 +1,6 @@
 // ui-screenshots: writes a PNG of every window of both deliverables into a
-// folder. Run it with QT_QPA_PLATFORM=offscreen, or under an X server.
+// folder, in the language of the locale (LANG). Run it with
+// QT_QPA_PLATFORM=offscreen, or under an X server.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <cstdio>
 
 #include "screenshots.h"
+#include "ui_language.h"
 
 void SaveWindow(QWidget* window, const QString& file) {
     window->show();
@@ -21,6 +23,10 @@ void SaveWindow(QWidget* window, const QString& file) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The windows in the desktop's language, as their programs show them
+    // (the recognizer's dialog brings its own).
+    InstallTranslation(app, QStringLiteral("tarvex"));
+    InstallTranslation(app, QStringLiteral("morlin-studio"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Writes a PNG of every window into FOLDER."));
     parser.addHelpOption();

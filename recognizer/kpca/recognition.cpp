@@ -14,6 +14,7 @@
 #include "kpca/grey_levels.h"
 #include "kpca/projection.h"
 #include "kpca/recognizer_message.h"
+#include "kpca/recognizer_texts.h"
 #include "kpca/refusal.h"
 #include "compute/threads.h"
 #include "matrix/matrix.h"
@@ -58,14 +59,14 @@ void CNolt_PCARecognition::Recognition(int** image, int rows, int columns,
     // Both sizes must be positive: two negative ones multiply to the right
     // count and would index before the image.
     if (rows <= 0 || columns <= 0 || int64_t{rows} * columns != pixelCount) {
-        ReportRecognizerMessage("图像大小不对，无法识别");
+        ReportRecognizerMessage(recognizer_text::wrongImageSize);
         return;
     }
     if (!std::all_of(image, image + rows, [](const int* row) { return row != nullptr; })) return;
     // An unknown measure would give every image distance 0, a match for anyone.
     if (param.distanceType < 0 || param.distanceType >= distanceMeasureCount) {
-        ReportRecognizerMessage("未知的距离测度 " + std::to_string(param.distanceType) +
-                                "，无法识别");
+        ReportRecognizerMessage(recognizer_text::unknownMeasure,
+                                std::to_string(param.distanceType));
         return;
     }
     RefusedWithoutMemory([&] { RecognizeProbe(image, columns, faces); });

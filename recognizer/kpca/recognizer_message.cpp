@@ -5,8 +5,8 @@
 
 namespace {
 
-void ToStandardError(const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
+void ToStandardError(const RecognizerMessage& message) {
+    std::fprintf(stderr, "%s\n", message.Plain().c_str());
     std::fflush(stderr);
 }
 
@@ -19,6 +19,13 @@ void SetRecognizerMessageSink(RecognizerMessageSink sink) {
     currentSink = sink != nullptr ? sink : ToStandardError;
 }
 
-void ReportRecognizerMessage(const std::string& text) {
-    currentSink(text);
+std::string RecognizerMessage::Plain() const {
+    std::string plain = text;
+    const size_t at = plain.find("%1");
+    if (at != std::string::npos) plain.replace(at, 2, argument);
+    return plain;
+}
+
+void ReportRecognizerMessage(const char* text, std::string argument) {
+    currentSink(RecognizerMessage{text, std::move(argument)});
 }

@@ -3,10 +3,15 @@
 
 #include <cstdio>
 
-std::string OutOfMemoryMessage(size_t bytes) {
-    if (bytes == 0) return "内存不足，操作未执行";
-    char text[128];
-    std::snprintf(text, sizeof text, "内存不足：需要 %.1f MB 的矩阵，操作未执行",
+#include "kpca/recognizer_texts.h"
+
+void ReportOutOfMemory(size_t bytes) {
+    if (bytes == 0) {
+        ReportRecognizerMessage(recognizer_text::outOfMemory);
+        return;
+    }
+    char megabytes[32];
+    std::snprintf(megabytes, sizeof megabytes, "%.1f",
                   static_cast<double>(bytes) / (1024.0 * 1024.0));
-    return text;
+    ReportRecognizerMessage(recognizer_text::outOfMemoryFor, megabytes);
 }

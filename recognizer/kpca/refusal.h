@@ -9,8 +9,8 @@
 #include "matrix/matrix.h"
 #include "kpca/recognizer_message.h"
 
-// The message for a failed allocation of bytes (0: size unknown).
-std::string OutOfMemoryMessage(size_t bytes);
+// Tells the user that an allocation of bytes failed (0: size unknown).
+void ReportOutOfMemory(size_t bytes);
 
 // Runs operation, which makes its matrices under guards and commits them to
 // the recognizer only at its end. A matrix that cannot be allocated ends it:
@@ -21,8 +21,8 @@ void RefusedWithoutMemory(Operation operation) {
     try {
         operation();
     } catch (const MatrixSpace::MatrixAllocationError& e) {
-        ReportRecognizerMessage(OutOfMemoryMessage(e.Bytes()));
+        ReportOutOfMemory(e.Bytes());
     } catch (const std::bad_alloc&) {
-        ReportRecognizerMessage(OutOfMemoryMessage(0));
+        ReportOutOfMemory(0);
     }
 }

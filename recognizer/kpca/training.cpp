@@ -8,6 +8,7 @@
 #include "kpca/refusal.h"
 #include "matrix/matrix.h"
 #include "plugin/morlin.h"
+#include "kpca/recognizer_texts.h"
 
 using namespace MatrixSpace;
 
@@ -31,11 +32,10 @@ void CNolt_PCARecognition::TrainModel() {
     switch (TrainKernelPca(samples, n, KernelFunction::Of(param), param.componentNum, 1, *workers,
                            model)) {
         case KernelPcaOutcome::NonFiniteKernel:
-            RefuseUninformativeModel("核矩阵含有无穷大或非数值，请检查核参数；未训练");
+            RefuseUninformativeModel(recognizer_text::nonFiniteKernel);
             return;
         case KernelPcaOutcome::Uninformative:
-            RefuseUninformativeModel(
-                "样本之间没有可区分的信息（样本过少、相同或核参数极端）；未训练");
+            RefuseUninformativeModel(recognizer_text::uninformative);
             return;
         case KernelPcaOutcome::Trained:
             break;

@@ -12,6 +12,7 @@
 
 #include "identifier/identifier.h"
 #include "kpca/recognizer_message.h"
+#include "kpca/recognizer_texts.h"
 #include "plugin/morlin.h"
 #include "ui/parameter_dialog.h"
 
@@ -24,12 +25,12 @@ int TruncatedDegree(double degree) {
 }
 
 // Why the dialog cannot open here; nothing when it can.
-std::optional<std::string> DialogRefusal() {
+const char* DialogRefusal() {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
-        return "识别算法参数设置需要宿主程序的 QApplication；参数未改变。";
+        return recognizer_text::dialogNeedsApplication;
     if (QThread::currentThread() != QCoreApplication::instance()->thread())
-        return "识别算法参数设置只能在运行 QApplication 的线程上打开；参数未改变。";
-    return std::nullopt;
+        return recognizer_text::dialogOnOtherThread;
+    return nullptr;
 }
 
 // Runs the dialog over p with components 1..listSize offered; true, with p
@@ -63,8 +64,8 @@ bool RunParameterDialog(PCAParameter& p, int listSize) {
 }  // namespace
 
 void CNolt_PCARecognition::ParaSet() {
-    if (const std::optional<std::string> refusal = DialogRefusal()) {
-        ReportRecognizerMessage(*refusal);
+    if (const char* refusal = DialogRefusal()) {
+        ReportRecognizerMessage(refusal);
         return;
     }
     PCAParameter edited = param;

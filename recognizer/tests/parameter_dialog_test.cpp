@@ -7,6 +7,10 @@
 #include <QPushButton>
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -18,6 +22,7 @@
 #include "modal_driver.h"
 #include "plugin/morlin.h"
 #include "ui/parameter_dialog_ids.h"
+#include "ui/parameter_dialog_texts.h"
 
 namespace {
 
@@ -247,6 +252,20 @@ TEST_F(ParameterDialogTest, OtherThreadsGetNoDialogAndTheReasonOnStandardError) 
     EXPECT_NE(said.find("只能在运行 QApplication 的线程上打开"), std::string::npos) << said;
     EXPECT_EQ(recognizer.Parameters().threshold, before.threshold);
     EXPECT_FALSE(recognizer.IsTrained());
+}
+
+// The translation tools read the marked list, not the template: a text
+// added to the template without the list would never be translated.
+TEST(ParameterDialogTextsTest, EveryTemplateTextIsMarkedForTranslation) {
+    QFile file(":/morlin/parameter_dialog.json");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject dialog = QJsonDocument::fromJson(file.readAll()).object();
+    QStringList texts{dialog["title"].toString()};
+    for (const QJsonValue& control : dialog["controls"].toArray())
+        if (!control["text"].toString().isEmpty()) texts << control["text"].toString();
+    ASSERT_GT(texts.size(), 10);
+    const QStringList marked(std::begin(parameterDialogTexts), std::end(parameterDialogTexts));
+    for (const QString& text : texts) EXPECT_TRUE(marked.contains(text)) << qPrintable(text);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Message box of the recognizer module: a box only inside a QApplication and
-// on its thread (a box elsewhere would block a worker on a window Qt forbids
-// it to make); standard error otherwise.
+// Message box of the recognizer module, in the desktop's language: a box only
+// inside a QApplication and on its thread (a box elsewhere would block a worker on a window Qt
+// forbids it to make); standard error otherwise.
 #include "ui/message_box.h"
 
 #include <QApplication>
@@ -9,15 +9,20 @@
 
 #include <cstdio>
 
-void ShowRecognizerMessage(const std::string& text) {
+#include "ui/recognizer_language.h"
+
+void ShowRecognizerMessage(const RecognizerMessage& message) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr ||
         QThread::currentThread() != QCoreApplication::instance()->thread()) {
-        std::fprintf(stderr, "%s\n", text.c_str());
+        std::fprintf(stderr, "%s\n", message.Plain().c_str());
         std::fflush(stderr);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(),
-                    QString::fromStdString(text), QMessageBox::Ok, QApplication::activeWindow());
+    QString text = RecognizerText("Recognizer", message.text);
+    if (text.contains(QStringLiteral("%1")))
+        text = text.arg(QString::fromStdString(message.argument));
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok, QApplication::activeWindow());
     box.setObjectName("recognizerMessage");
     box.exec();
 }

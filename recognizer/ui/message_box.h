@@ -1,7 +1,8 @@
 // The recognizer's one user message: a modal box with an OK button inside a
-// running QApplication, standard error otherwise (a host without a GUI).
+// running QApplication, in the desktop's language; standard error otherwise
+// (a host without a GUI), as written.
 #pragma once
 
-#include <string>
+#include "kpca/recognizer_message.h"
 
-void ShowRecognizerMessage(const std::string& text);
+void ShowRecognizerMessage(const RecognizerMessage& message);

@@ -20,14 +20,21 @@
 #include "dialog_units.h"
 #include "plugin/morlin_records.h"
 #include "ui/parameter_dialog_ids.h"
+#include "ui/recognizer_language.h"
 
 namespace {
 
 constexpr const char* templatePath = ":/morlin/parameter_dialog.json";
 
 // The framework's standard messages for an edit that does not parse.
-constexpr const char* notANumber = "Please enter a number.";
-constexpr const char* notAnInteger = "Please enter an integer.";
+constexpr const char* notANumber = QT_TRANSLATE_NOOP("ParameterDialog", "Please enter a number.");
+constexpr const char* notAnInteger =
+    QT_TRANSLATE_NOOP("ParameterDialog", "Please enter an integer.");
+
+// A text of the template in the desktop's language (parameter_dialog_texts.h).
+QString Translated(const QString& text) {
+    return text.isEmpty() ? text : RecognizerText("ParameterDialog", text.toUtf8().constData());
+}
 
 void WriteIndex(QComboBox* combo, int index) {
     combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
@@ -69,7 +76,7 @@ void ParameterDialog::BuildFromTemplate() {
         const int x = rect[0].toInt(), y = rect[1].toInt(), w = rect[2].toInt(),
                   h = rect[3].toInt();
         const QString kind = control["kind"].toString();
-        const QString text = control["text"].toString();
+        const QString text = Translated(control["text"].toString());
         QWidget* widget = nullptr;
         if (kind == "check") {
             widget = new QCheckBox(text, this);
@@ -115,7 +122,7 @@ void ParameterDialog::BuildFromTemplate() {
             widget->setObjectName(control["id"].toString());
     }
     const QJsonArray size = dialog["size"].toArray();
-    setWindowTitle(dialog["title"].toString());
+    setWindowTitle(Translated(dialog["title"].toString()));
     setFixedSize(units.X(size[0].toInt()), units.Y(size[1].toInt()));
 }
 
@@ -134,7 +141,7 @@ bool ParameterDialog::UpdateData(bool saveAndValidate, bool report) {
     };
     auto fail = [&](QLineEdit* edit, const char* message) {
         if (report) {
-            QMessageBox::warning(this, windowTitle(), QString::fromUtf8(message));
+            QMessageBox::warning(this, windowTitle(), RecognizerText("ParameterDialog", message));
             edit->setFocus();
             edit->selectAll();
         }

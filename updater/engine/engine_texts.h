@@ -3,9 +3,7 @@
 // let the translation tools find them.
 #pragma once
 
-#ifndef QT_TRANSLATE_NOOP
-#define QT_TRANSLATE_NOOP(scope, text) text
-#endif
+#include "text_mark.h"
 
 namespace engine_text {
 

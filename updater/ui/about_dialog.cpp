@@ -19,7 +19,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     // An icon static takes the icon's size at the template's corner.
     iconLabel->setGeometry(units.X(11), units.Y(17), 32, 32);
 
-    auto* versionLabel = new QLabel(QString::fromUtf8(aboutText), this);
+    auto* versionLabel = new QLabel(Shown(aboutText), this);
     versionLabel->setObjectName("version");
     versionLabel->setTextFormat(Qt::PlainText);
     units.PlaceText(versionLabel, 40, 10, 119, 8);
@@ -30,7 +30,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     units.Place(okButton, 178, 7, 50, 14);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 
-    setWindowTitle(QString::fromUtf8(aboutDialogTitle));
+    setWindowTitle(Shown(aboutDialogTitle));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(units.X(235), units.Y(55));

@@ -6,12 +6,12 @@
 std::string ResultMessage(int result) {
     switch (result) {
         case UpdateSucceeded:
-            return "升级完成";
+            return QT_TRANSLATE_NOOP("Tarvex", "升级完成");
         case UpdateUpToDate:
-            return "您的版本是最新的，不必要升级.";
+            return QT_TRANSLATE_NOOP("Tarvex", "您的版本是最新的，不必要升级.");
         case UpdateNotCompleted:
-            return "升级没有完成，请关闭主程序重试.";
+            return QT_TRANSLATE_NOOP("Tarvex", "升级没有完成，请关闭主程序重试.");
         default:
-            return "下载文件失败，请检查网络";
+            return QT_TRANSLATE_NOOP("Tarvex", "下载文件失败，请检查网络");
     }
 }

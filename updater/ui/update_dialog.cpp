@@ -38,7 +38,7 @@ UpdateDialog::UpdateDialog(std::string updateSite, std::filesystem::path folder,
     icon.addFile(smallProgramIconPath);
     const DialogUnits units(font());
 
-    checkButton = new QPushButton(QString::fromUtf8(checkButtonText), this);
+    checkButton = new QPushButton(Shown(checkButtonText), this);
     checkButton->setObjectName(update_dialog_id::checkLatest);
     units.Place(checkButton, 16, 19, 76, 17);
 
@@ -50,17 +50,17 @@ UpdateDialog::UpdateDialog(std::string updateSite, std::filesystem::path folder,
 
     // The template's texts; the first data exchange replaces them with the
     // empty members, so both lines start blank.
-    statusLabel = new QLabel(QStringLiteral("下载文件"), this);
+    statusLabel = new QLabel(Shown(statusTemplateText), this);
     statusLabel->setObjectName(update_dialog_id::status);
     statusLabel->setTextFormat(Qt::PlainText);
     units.Place(statusLabel, 18, 46, 122, 13);
 
-    sizeLabel = new QLabel(QStringLiteral("文件大小"), this);
+    sizeLabel = new QLabel(Shown(sizeTemplateText), this);
     sizeLabel->setObjectName(update_dialog_id::size);
     sizeLabel->setTextFormat(Qt::PlainText);
     units.Place(sizeLabel, 18, 89, 186, 11);
 
-    closeCheck = new QCheckBox(QString::fromUtf8(closeWhenDoneText), this);
+    closeCheck = new QCheckBox(Shown(closeWhenDoneText), this);
     closeCheck->setObjectName(update_dialog_id::closeWhenDone);
     units.PlaceText(closeCheck, 18, 103, 123, 16);
 
@@ -68,7 +68,7 @@ UpdateDialog::UpdateDialog(std::string updateSite, std::filesystem::path folder,
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, &UpdateDialog::ShowAbout);
 
-    setWindowTitle(QString::fromUtf8(updateDialogTitle));
+    setWindowTitle(Shown(updateDialogTitle));
     setWindowIcon(icon);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -120,6 +120,10 @@ void UpdateDialog::Refresh() {
     sinceRepaint.start();
 }
 
+std::string UpdateDialog::Translate(const char* text) {
+    return QCoreApplication::translate("UpdateEngine", text).toStdString();
+}
+
 bool UpdateDialog::AskYesNo(const std::string& text, const std::string& caption) {
     QWidget* owner = QApplication::activeWindow();
     QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
@@ -155,8 +159,8 @@ void UpdateDialog::OnCheckLatest() {
         accept();
         return;
     }
-    QMessageBox box(QMessageBox::Information, QString::fromUtf8(resultCaption),
-                    QString::fromStdString(ResultMessage(result)), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Information, Shown(resultCaption),
+                    Shown(ResultMessage(result).c_str()), QMessageBox::Ok, this);
     // The designed text first; below it what went wrong, so that a network
     // fault and an untrusted update read differently.
     if (result != UpdateSucceeded && !reason.empty())
@@ -172,6 +176,6 @@ void UpdateDialog::ShowAbout() {
 
 void UpdateDialog::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    menu.addAction(QString::fromUtf8(aboutMenuText), this, &UpdateDialog::ShowAbout);
+    menu.addAction(Shown(aboutMenuText), this, &UpdateDialog::ShowAbout);
     menu.exec(event->globalPos());
 }

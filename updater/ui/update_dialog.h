@@ -39,6 +39,8 @@ public:
     void SetProgressPos(uint64_t position) override;
     void Refresh() override;
     bool AskYesNo(const std::string& text, const std::string& caption) override;
+    // The run's texts in the desktop's language.
+    std::string Translate(const char* text) override;
 
 public slots:
     // One update run, then the result message or the dialog closing.

@@ -7,12 +7,12 @@
 #include <cstdio>
 
 #include "catalog/program_folder.h"
+#include "ui/tarvex_application.h"
 #include "ui/update_dialog.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tarvex"));
-    QApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
+    PrepareTarvexApplication();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
