@@ -109,7 +109,11 @@ void Configure(QCommandLineParser& parser) {
 std::string EvalUsage() {
     QCommandLineParser parser;
     Configure(parser);
-    return parser.helpText().toStdString();
+    // The usage is shown before any application object exists, when the
+    // parser cannot know the program's name.
+    return parser.helpText()
+        .replace(QStringLiteral("<executable_name>"), QStringLiteral("morlin-eval"))
+        .toStdString();
 }
 
 std::optional<EvalOptions> ParseEvalOptions(const QStringList& arguments, std::string& error,
