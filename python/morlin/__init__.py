@@ -15,6 +15,8 @@ Every failure raises morlin.Error (the library's reason), TypeError or
 ValueError; none ends the interpreter.
 """
 
+import os
+import tempfile
 from collections import namedtuple
 
 import numpy as np
@@ -167,6 +169,12 @@ class Identifier:
                 scores[row, column[candidate.person]] = candidate.score
         return scores
 
+    def score(self, images, labels):
+        """The share of images named as their label says (a stranger's label
+        is None); what scikit-learn's model selection maximises."""
+        truth = [None if label is None else str(label) for label in labels]
+        return float(np.mean([answer == want for answer, want in zip(self.predict(images), truth)]))
+
     def stranger_rate(self, images):
         """The share of strangers who would come as close as each image (NaN uncalibrated)."""
         return np.array([found.stranger_rate for found in self.identify(images)])
@@ -202,6 +210,27 @@ class Identifier:
                          coef0=settings["coef0"], degree=settings["degree"])
         identifier._model = model
         return identifier
+
+    # pickle and copy (joblib, multiprocessing, scikit-learn's caches): the
+    # parameters and the model file's bytes.
+    def __getstate__(self):
+        state = {"parameters": self.get_params(), "model": None}
+        if self._model is not None and self._model.trained():
+            with tempfile.TemporaryDirectory(prefix="morlin-") as folder:
+                path = os.path.join(folder, "model.morlin")
+                self._model.save(path)
+                with open(path, "rb") as model:
+                    state["model"] = model.read()
+        return state
+
+    def __setstate__(self, state):
+        self.__init__(**state["parameters"])
+        if state["model"] is not None:
+            with tempfile.TemporaryDirectory(prefix="morlin-") as folder:
+                path = os.path.join(folder, "model.morlin")
+                with open(path, "wb") as model:
+                    model.write(state["model"])
+                self._model = _morlin.Identifier.load(path)
 
     @property
     def classes_(self):

@@ -1,8 +1,10 @@
 """The Python module against the C++ identifier (through the morlin command)
 and against the mistakes a person makes with numpy."""
 
+import copy
 import json
 import os
+import pickle
 import subprocess
 import threading
 
@@ -95,6 +97,30 @@ def test_labels_of_any_kind_are_names_and_lists_of_images_are_stacks(orl):
     model = morlin.Identifier().fit(list(orl.gallery), numbers)
     assert set(model.classes_) == {str(n) for n in range(1, 41)}
     assert model.predict(orl.probes[:1])[0] == "1"
+
+
+def test_pickled_copies_answer_as_the_original(orl):
+    model = morlin.Identifier(method="designed", kernel="rbf", gamma=1e-7).fit(orl.gallery, orl.names)
+    model.calibrate(0.1)
+    for duplicate in (pickle.loads(pickle.dumps(model)), copy.deepcopy(model)):
+        assert duplicate.get_params() == model.get_params()
+        assert list(duplicate.predict(orl.probes)) == list(model.predict(orl.probes))
+    untrained = pickle.loads(pickle.dumps(morlin.Identifier(components=12)))
+    assert untrained.components == 12
+    with pytest.raises(morlin.Error, match="not trained"):
+        untrained.predict(orl.probes)
+
+
+def test_scikit_learn_model_selection_drives_it(orl):
+    sklearn = pytest.importorskip("sklearn.model_selection")
+    labels = np.array(orl.names)
+    scores = sklearn.cross_val_score(morlin.Identifier(), orl.gallery, labels,
+                                     cv=sklearn.StratifiedKFold(n_splits=5))
+    assert len(scores) == 5 and scores.mean() > 0.9
+    search = sklearn.GridSearchCV(morlin.Identifier(method="designed"),
+                                  {"components": [5, 40]}, cv=sklearn.StratifiedKFold(5))
+    search.fit(orl.gallery, labels)
+    assert search.best_params_ == {"components": 40}
 
 
 def test_identifications_on_threads_at_once_agree(orl):
