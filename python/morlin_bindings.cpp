@@ -139,6 +139,7 @@ std::vector<std::string> Texts(auto names) {
 
 PYBIND11_MODULE(_morlin, m) {
     m.doc() = "libmorlin.so's face identifier; use the estimator morlin.Identifier.";
+    m.attr("__version__") = MORLIN_VERSION;
     py::register_exception<morlin::Error>(m, "Error", PyExc_RuntimeError);
 
     m.attr("kernel_names") = Texts(kernelNames);

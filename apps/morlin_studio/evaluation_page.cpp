@@ -59,6 +59,8 @@ void EvaluationPage::Show(const StudioEvaluation& evaluation) {
                           DetChart(evaluation.verification, threshold),
                           IdentificationChart(evaluation.identification, threshold)}) {
         chart->legend()->setAlignment(Qt::AlignBottom);
+        // A name cut at a narrow window's edge shows whole under the pointer.
+        chart->legend()->setShowToolTips(true);
         auto* view = new QChartView(chart);
         view->setRenderHint(QPainter::Antialiasing);
         view->setMinimumSize(320, 240);

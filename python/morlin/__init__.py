@@ -22,7 +22,8 @@ from collections import namedtuple
 import numpy as np
 
 from . import _morlin
-from ._morlin import Error, kernel_names, measure_names, method_names, method_description
+from ._morlin import (Error, __version__, kernel_names, measure_names, method_description,
+                      method_names)
 
 __all__ = ["Identifier", "Identification", "Candidate", "Error",
            "kernel_names", "measure_names", "method_names", "method_description"]

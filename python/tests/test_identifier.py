@@ -92,6 +92,11 @@ def test_decision_function_scores_every_person_and_the_lowest_is_predicted(orl):
     assert list(nearest) == [one.candidates[0].person for one in model.identify(orl.probes[:10])]
 
 
+def test_the_module_reports_the_library_version():
+    version = morlin_command("--version").split()[-1]
+    assert morlin.__version__ == version
+
+
 def test_labels_of_any_kind_are_names_and_lists_of_images_are_stacks(orl):
     numbers = [int(name[1:]) for name in orl.names]
     model = morlin.Identifier().fit(list(orl.gallery), numbers)
