@@ -68,7 +68,8 @@ Basis Basis::Train(FeatureKind kind, int rows, int columns, std::vector<uint8_t>
     basis.shape = ShapeOf(kind, rows, columns);
     if (basis.shape.length == 0)
         throw morlin::Error("images of " + std::to_string(columns) + "x" + std::to_string(rows) +
-                            " pixels are too small for this method");
+                            " pixels are too " +
+                            (rows < 3 || columns < 3 ? "small" : "large") + " for this method");
     basis.kernel = kernel;
     basis.faces = count;
     basis.levels = std::move(levels);

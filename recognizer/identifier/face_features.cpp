@@ -5,6 +5,8 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "kpca/grey_levels.h"
@@ -63,8 +65,13 @@ FeatureShape ShapeOf(FeatureKind kind, int rows, int columns) {
     shape.kind = kind;
     shape.rows = rows;
     shape.columns = columns;
+    if (rows < 1 || columns < 1) return shape;
+    // Sizes come from model files too: a length past int is no shape at all.
+    const auto lengthOf = [](int64_t length) {
+        return length <= std::numeric_limits<int>::max() ? static_cast<int>(length) : 0;
+    };
     if (kind == FeatureKind::EqualizedPixels) {
-        shape.length = rows * columns;
+        shape.length = lengthOf(int64_t{rows} * columns);
         return shape;
     }
     const int innerRows = rows - 2, innerColumns = columns - 2;
@@ -74,7 +81,7 @@ FeatureShape ShapeOf(FeatureKind kind, int rows, int columns) {
     const double cellHeight = static_cast<double>(innerRows) / shape.gridRows;
     shape.gridColumns =
         std::clamp(static_cast<int>(std::lround(innerColumns / cellHeight)), 1, innerColumns);
-    shape.length = shape.gridRows * shape.gridColumns * lbpBins;
+    shape.length = lengthOf(int64_t{shape.gridRows} * shape.gridColumns * lbpBins);
     return shape;
 }
 

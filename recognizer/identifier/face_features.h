@@ -35,7 +35,8 @@ inline constexpr int lbpBins = 59;
 inline constexpr int lbpGridRows = 7;
 
 // The shape of kind's features for rows x columns images. LBP needs at least
-// 3 x 3 pixels; for smaller images length is 0.
+// 3 x 3 pixels; for smaller images, and for sizes whose features would not
+// fit an int, length is 0.
 FeatureShape ShapeOf(FeatureKind kind, int rows, int columns);
 
 // out[0 .. shape.length) = the features of rows x columns grey levels.

@@ -119,6 +119,10 @@ TEST(LocalBinaryPatternTest, CellsCountTheirCodes) {
     EXPECT_EQ(shape.gridColumns, 6);  // cells of about 15.7 x 15
     EXPECT_EQ(shape.length, 7 * 6 * lbpBins);
     EXPECT_EQ(ShapeOf(FeatureKind::LbpHistograms, 2, 40).length, 0);
+    // Sizes a model file may claim: features past int are no shape, not an overflow.
+    EXPECT_EQ(ShapeOf(FeatureKind::LbpHistograms, 3, 1 << 30).length, 0);
+    EXPECT_EQ(ShapeOf(FeatureKind::EqualizedPixels, 1 << 16, 1 << 16).length, 0);
+    EXPECT_EQ(ShapeOf(FeatureKind::EqualizedPixels, 0, 5).length, 0);
 
     // A flat image: every neighbour is as bright as its centre, code 255,
     // the last uniform bin; each cell's histogram has unit length.
