@@ -129,12 +129,6 @@ py::tuple IdentificationTuple(const morlin::Identification& found) {
         found.distance, found.strangerRate, candidates);
 }
 
-std::vector<std::string> Texts(auto names) {
-    std::vector<std::string> texts;
-    for (auto name : names) texts.emplace_back(name);
-    return texts;
-}
-
 }  // namespace
 
 PYBIND11_MODULE(_morlin, m) {
@@ -142,7 +136,7 @@ PYBIND11_MODULE(_morlin, m) {
     m.attr("__version__") = MORLIN_VERSION;
     py::register_exception<morlin::Error>(m, "Error", PyExc_RuntimeError);
 
-    m.attr("kernel_names") = Texts(kernelNames);
+    m.attr("kernel_names") = std::vector<std::string>(kernelNames.begin(), kernelNames.end());
     std::vector<std::string> measures;
     for (int i = 0; i < distanceMeasureCount; ++i) measures.emplace_back(MeasureName(i));
     m.attr("measure_names") = measures;

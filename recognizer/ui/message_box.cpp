@@ -1,6 +1,6 @@
 // Message box of the recognizer module, in the desktop's language: a box only
-// inside a QApplication and on its thread (a box elsewhere would block a worker on a window Qt
-// forbids it to make); standard error otherwise.
+// inside a QApplication and on its thread (a box elsewhere would block a
+// worker on a window Qt forbids it to make); standard error otherwise.
 #include "ui/message_box.h"
 
 #include <QApplication>
