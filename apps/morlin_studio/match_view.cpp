@@ -51,7 +51,11 @@ MatchView::MatchView(QWidget* parent) : QWidget(parent) {
     candidateTable = new QTableWidget(0, 3);
     candidateTable->setObjectName("candidates");
     candidateTable->setHorizontalHeaderLabels({tr("Rank"), tr("Person"), tr("Score")});
-    candidateTable->horizontalHeader()->setStretchLastSection(true);
+    // Rank and person as wide as their texts, the score the rest: resize
+    // modes hold at every answer, where resizing to the contents after the
+    // table is shown undid the stretch of the last column.
+    candidateTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    candidateTable->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
     candidateTable->verticalHeader()->hide();
     candidateTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     candidateTable->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -64,11 +68,13 @@ MatchView::MatchView(QWidget* parent) : QWidget(parent) {
     probeColumn->addWidget(rate);
     probeColumn->addStretch();
     auto* nearestBox = new QVBoxLayout;
-    nearestBox->addWidget(new QLabel(tr("The nearest people, each by their nearest enrolled image:")));
+    nearestBox->addWidget(
+        new QLabel(tr("The nearest people, each by their nearest enrolled image:")));
     nearestStrip = new QHBoxLayout;
     nearestStrip->addStretch();
     nearestBox->addLayout(nearestStrip);
-    nearestBox->addWidget(new QLabel(tr("Candidates, nearest first (a lower score is more alike):")));
+    nearestBox->addWidget(
+        new QLabel(tr("Candidates, nearest first (a lower score is more alike):")));
     nearestBox->addWidget(candidateTable, 1);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(probeColumn);
@@ -88,17 +94,18 @@ void MatchView::ShowAnswer(const QImage& probe, const QString& name,
     if (answer.person) {
         identity->setText(Shown(*answer.person));
         identity->setStyleSheet(QStringLiteral("color: #107030"));
-        identity->setToolTip(tr("score %1, under the threshold %2").arg(answer.score).arg(threshold));
+        identity->setToolTip(
+            tr("score %1, under the threshold %2").arg(answer.score).arg(threshold));
     } else {
         identity->setText(tr("unknown"));
         identity->setStyleSheet(QStringLiteral("color: #707070"));
         identity->setToolTip(
             tr("Nobody scores under the threshold %1: this face gets no name.").arg(threshold));
     }
-    rate->setText(std::isnan(answer.strangerRate)
-                      ? tr("Calibrate for strangers to see how many strangers come this close.")
-                      : tr("%1 % of strangers come this close.")
-                            .arg(answer.strangerRate * 100.0, 0, 'g', 3));
+    rate->setText(
+        std::isnan(answer.strangerRate)
+            ? tr("Calibrate for strangers to see how many strangers come this close.")
+            : tr("%1 % of strangers come this close.").arg(answer.strangerRate * 100.0, 0, 'g', 3));
     for (size_t k = 0; k < answer.candidates.size() && k < thumbnailsShown; ++k) {
         const morlin::Candidate& candidate = answer.candidates[k];
         auto* tile = new QLabel;
@@ -114,10 +121,11 @@ void MatchView::ShowAnswer(const QImage& probe, const QString& name,
         auto* box = new QWidget;
         auto* boxLayout = new QVBoxLayout(box);
         boxLayout->addWidget(tile, 0, Qt::AlignCenter);
-        auto* caption = new QLabel(QStringLiteral("%1%2\n%3")
-                                       .arg(k == 0 && answer.person ? QStringLiteral("★ ") : QString())
-                                       .arg(Shown(candidate.person))
-                                       .arg(candidate.score, 0, 'g', 4));
+        auto* caption =
+            new QLabel(QStringLiteral("%1%2\n%3")
+                           .arg(k == 0 && answer.person ? QStringLiteral("★ ") : QString())
+                           .arg(Shown(candidate.person))
+                           .arg(candidate.score, 0, 'g', 4));
         caption->setAlignment(Qt::AlignCenter);
         boxLayout->addWidget(caption);
         nearestStrip->insertWidget(static_cast<int>(k), box);
@@ -130,5 +138,4 @@ void MatchView::ShowAnswer(const QImage& probe, const QString& name,
         for (int c = 0; c < cells.size(); ++c)
             candidateTable->setItem(static_cast<int>(k), c, new QTableWidgetItem(cells[c]));
     }
-    candidateTable->resizeColumnsToContents();
 }

@@ -16,6 +16,7 @@
 #include <QSettings>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QHeaderView>
 #include <QTableWidget>
 
 #include <gtest/gtest.h>
@@ -93,8 +94,14 @@ TEST_F(StudioTest, NamesTheEnrolledAndCallsAStrangerUnknownOnceCalibrated) {
     window.RecognizeFile(Orl(25, 1));
     EXPECT_EQ(Identity(), "unknown");
     EXPECT_TRUE(window.findChild<QLabel*>("strangerRate")->text().contains("of strangers come"));
+    // A second answer on the laid-out window: the columns still fill the table.
+    QCoreApplication::processEvents();
     window.RecognizeFile(Orl(2, 8));
     EXPECT_EQ(Identity(), "s2");
+    QCoreApplication::processEvents();
+    const QHeaderView* header = window.findChild<QTableWidget*>("candidates")->horizontalHeader();
+    EXPECT_EQ(header->length(), header->viewport()->width());
+    EXPECT_GT(header->sectionSize(2), header->sectionSize(0) + header->sectionSize(1));
 }
 
 TEST_F(StudioTest, ParameterDialogOkMarksTheModelOutOfDateAndCancelChangesNothing) {
