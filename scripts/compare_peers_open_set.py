@@ -3,12 +3,14 @@ same faces in one run: OpenCV's Eigenfaces (30 components), Fisherfaces and
 LBPH (python3-opencv's face module) and scikit-learn's KernelPCA (rbf) with a
 nearest neighbour. Half of the people are enrolled with their first five
 images (the even half: the first, third, ... in natural order; the odd half:
-the others); every image of the other half is a stranger's. A probe's score
+the others; or, with --enrolled, the people named, as a random halving of
+morlin-eval chose them); every image of the other half is a stranger's. A probe's score
 is the peer's distance to its nearest gallery image, as morlin-eval scores the
 designed method. Prints one JSON object: per face set and half, each peer's
 rank-1 over mated probes and FNIR at FPIR 1, 5 and 10 %.
 
-usage: compare_peers_open_set.py NAME=FOLDER..."""
+usage: compare_peers_open_set.py [--enrolled=PERSON,PERSON,...] NAME=FOLDER...
+(with --enrolled the one half is reported as "given")"""
 import json
 import math
 import pathlib
@@ -25,11 +27,15 @@ def natural(path):
 
 
 def load(folder, half, per_person=5):
+    """half: "even", "odd", or the set of the enrolled people's names."""
     people = sorted((p for p in pathlib.Path(folder).iterdir()
                      if p.is_dir() and not p.name.startswith(".")), key=natural)
     gallery, labels, mated, mated_labels, strangers = [], [], [], [], []
     for position, person in enumerate(people):
-        enrolled = position % 2 == (1 if half == "odd" else 0)
+        if isinstance(half, set):
+            enrolled = person.name in half
+        else:
+            enrolled = position % 2 == (1 if half == "odd" else 0)
         files = sorted((f for f in person.iterdir() if f.is_file() and not f.name.startswith(".")),
                        key=natural)
         for k, image in enumerate(files):
@@ -91,16 +97,20 @@ PEERS = {
 
 def main():
     results = {}
-    for argument in sys.argv[1:]:
+    halves = {"even": "even", "odd": "odd"}
+    arguments = sys.argv[1:]
+    if arguments and arguments[0].startswith("--enrolled="):
+        halves = {"given": set(arguments.pop(0).split("=", 1)[1].split(","))}
+    for argument in arguments:
         name, folder = argument.split("=", 1)
-        for half in ("even", "odd"):
+        for half_name, half in halves.items():
             gallery, labels, mated, mated_labels, strangers = load(folder, half)
             for peer, fit in PEERS.items():
                 search = fit(gallery, labels)
                 named, scores = search(mated)
                 _, stranger_scores = search(strangers)
                 right = named == mated_labels
-                results.setdefault(name, {}).setdefault(peer, {})[half] = {
+                results.setdefault(name, {}).setdefault(peer, {})[half_name] = {
                     "rank1": float(np.mean(right)),
                     "fnir_at_fpir": {str(p): fnir_at(stranger_scores, scores, right, p / 100)
                                      for p in (1, 5, 10)},
