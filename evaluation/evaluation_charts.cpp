@@ -183,13 +183,15 @@ QChart* DetChart(const SortedComparisons& c, double threshold) {
 
 QChart* IdentificationChart(const OpenSetSearches& s, double threshold) {
     auto* chart = new QChart;
-    chart->setTitle(ChartTexts::tr("Open-set identification"));
+    // The counts in the title: the legend's row has room for two short names.
+    chart->setTitle(ChartTexts::tr("Open-set identification: %1 mated, %2 stranger searches")
+                        .arg(s.Mated())
+                        .arg(s.NonMated()));
     const RateTradeOff plot(
         chart, ChartTexts::tr("FPIR: strangers named"), ChartTexts::tr("FNIR"),
         QPointF(1.0 / std::max<size_t>(s.NonMated(), 1), 1.0 / std::max<size_t>(s.Mated(), 1)));
     auto* curve = new QLineSeries;
-    curve->setName(
-        ChartTexts::tr("%1 mated, %2 stranger searches").arg(s.Mated()).arg(s.NonMated()));
+    curve->setName(ChartTexts::tr("FNIR against FPIR"));
     for (const auto& [fpir, fnir] : s.Curve()) plot.Append(curve, fpir, fnir);
     plot.AddCurve(curve, QColor(30, 130, 70));
     const IdentificationRates at = s.At(threshold);

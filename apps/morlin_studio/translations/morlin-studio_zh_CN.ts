@@ -40,8 +40,8 @@
         <translation>工作点：FMR %1，FNMR %2</translation>
     </message>
     <message>
-        <source>Open-set identification</source>
-        <translation>开集识别</translation>
+        <source>Open-set identification: %1 mated, %2 stranger searches</source>
+        <translation>开集识别：%1 次已登记搜索，%2 次陌生人搜索</translation>
     </message>
     <message>
         <source>FPIR: strangers named</source>
@@ -64,8 +64,8 @@
         <translation>不同人 (%1)</translation>
     </message>
     <message>
-        <source>%1 mated, %2 stranger searches</source>
-        <translation>%1 次已登记搜索，%2 次陌生人搜索</translation>
+        <source>FNIR against FPIR</source>
+        <translation>FNIR 与 FPIR</translation>
     </message>
 </context>
 <context>

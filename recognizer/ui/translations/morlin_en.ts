@@ -64,7 +64,7 @@
     <name>Recognizer</name>
     <message>
         <source>图像大小不对，无法识别</source>
-        <translation>The image is not the size of the gallery's images; it cannot be recognized.</translation>
+        <translation>The image is not the size of the gallery&apos;s images; it cannot be recognized.</translation>
     </message>
     <message>
         <source>未知的距离测度 %1，无法识别</source>
@@ -88,11 +88,11 @@
     </message>
     <message>
         <source>识别算法参数设置需要宿主程序的 QApplication；参数未改变。</source>
-        <translation>The recognizer's parameter dialog needs the host's QApplication; the parameters are unchanged.</translation>
+        <translation>The recognizer&apos;s parameter dialog needs the host&apos;s QApplication; the parameters are unchanged.</translation>
     </message>
     <message>
         <source>识别算法参数设置只能在运行 QApplication 的线程上打开；参数未改变。</source>
-        <translation>The recognizer's parameter dialog opens only on the thread that runs the QApplication; the parameters are unchanged.</translation>
+        <translation>The recognizer&apos;s parameter dialog opens only on the thread that runs the QApplication; the parameters are unchanged.</translation>
     </message>
 </context>
 </TS>
