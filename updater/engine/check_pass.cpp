@@ -18,7 +18,9 @@ int UpdateEngine::CheckPass(IniFile& manifest, int count, CatalogRows& rows) {
                 log.Complain(plan.reason);
                 return UpdateModuleFailed;
             case EntryPlan::Kind::LeftOut:
-                RunLog::Warn(plan.reason + ": " + plan.entry.filename + " is left out");
+                RunLog::Warn(plan.entry.filename.empty()
+                                 ? plan.reason + ": left out"
+                                 : plan.reason + ": " + plan.entry.filename + " is left out");
                 continue;
             case EntryPlan::Kind::Pending:
                 pendingItems.push_back(plan.item);

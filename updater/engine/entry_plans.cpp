@@ -32,6 +32,20 @@ std::string CatalogueClash(const ManifestEntry& entry, const std::filesystem::pa
            "\" leads to the module catalogue";
 }
 
+// Entries first .. last, whose sections the manifest does not hold: empty
+// entries, left out together, so that a count far beyond the manifest's
+// sections costs one plan, not one per number.
+EntryPlan MissingSections(int first, int last) {
+    EntryPlan plan;
+    plan.kind = EntryPlan::Kind::LeftOut;
+    plan.entry = ManifestEntry{};
+    plan.entry.section = "File" + std::to_string(first);
+    plan.reason = first == last ? "[File" + std::to_string(first) + "] is not in the manifest"
+                                : "[File" + std::to_string(first) + "] to [File" +
+                                      std::to_string(last) + "] are not in the manifest";
+    return plan;
+}
+
 }  // namespace
 
 std::vector<EntryPlan> PlanEntries(IniFile& manifest, int count, bool signedSite,
@@ -40,7 +54,10 @@ std::vector<EntryPlan> PlanEntries(IniFile& manifest, int count, bool signedSite
     std::vector<EntryPlan> plans;
     // Destination identity -> the plan that stands for it so far.
     std::map<std::string, size_t> standing;
-    for (int i = 1; i <= count; ++i) {
+    int expected = 1;
+    for (const int i : ListedFileSections(manifest, count)) {
+        if (i > expected) plans.push_back(MissingSections(expected, i - 1));
+        expected = i + 1;
         EntryPlan& plan = plans.emplace_back();
         plan.entry = ReadEntry(manifest, i);
         const EntryVerdict verdict = CheckEntry(plan.entry, signedSite);
@@ -77,5 +94,6 @@ std::vector<EntryPlan> PlanEntries(IniFile& manifest, int count, bool signedSite
                        newer.item.version + ", which stands";
         at->second = static_cast<size_t>(&newer - plans.data());
     }
+    if (expected <= count) plans.push_back(MissingSections(expected, count));
     return plans;
 }

@@ -11,7 +11,9 @@
 class CatalogRows;
 class IniFile;
 
-// Plans entries 1..count in order. signedSite: size and hash are required.
+// Plans entries 1..count in order: one plan per section the manifest holds,
+// and one LeftOut plan per run of numbers whose sections it does not hold, so
+// the plans grow with the manifest's bytes, never with count. signedSite: size and hash are required.
 // catalogue null: every file is new, as to an empty catalogue, and none is
 // checked against programFolder's catalogue file.
 std::vector<EntryPlan> PlanEntries(IniFile& manifest, int count, bool signedSite,

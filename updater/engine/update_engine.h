@@ -21,7 +21,8 @@
 //   check pass: an unsupported moduletype, a file name that would
 //     leave the program folder or names the catalogue, a bad size or
 //     hash, or, signed, a file without both ....................... 4
-//     (an entry with a malformed version is left out, as designed)
+//     (an entry with a malformed version is left out, as designed, and
+//     so is every entry whose section the manifest does not hold)
 //   nothing newer than the catalogue .............................. 6
 //   the user says No .............................................. 7
 //   install pass, per file: cannot be requested 2, transfer fails

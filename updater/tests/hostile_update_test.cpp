@@ -14,6 +14,8 @@
 #include "catalog/sqlcipher_database.h"
 #include "catalogue_fixture.h"
 #include "engine/catalog_lock.h"
+#include "engine/entry_plans.h"
+#include "manifest/ini_file.h"
 #include "trust/module_path.h"
 #include "scripted_server.h"
 
@@ -234,6 +236,48 @@ TEST_F(HostileUpdateTest, MalformedVersionLeavesJustThatFileOutAndIsNeverRecorde
     EXPECT_FALSE(std::filesystem::exists(program() / "x.so"));
     EXPECT_EQ(Row(1, "x.so"), "");
     EXPECT_EQ(Row(1, "fine.so"), "Dorsk|fine.so|module|5");
+}
+
+// Counts far beyond the sections a manifest holds: the sections there are
+// read, every missing one is left out, and the walk costs the manifest's
+// sections, not the count (a plan per section and per gap).
+TEST_F(HostileUpdateTest, HugeFileCountsReadOnlyTheSectionsThere) {
+    struct Count {
+        const char* text;
+        size_t plans;  // File1, the gap before File3, File3, the gap after
+    };
+    int release = 0;
+    for (const Count count : {Count{"2147483647", 4}, Count{"4294967297", 4},
+                              Count{"99999999999", 4}, Count{"3", 3}}) {
+        const std::string version = std::to_string(++release);
+        std::string manifest =
+            Manifest({{"a.so", version, 1}, {"gone.so", version, 1}, {"c.so", version, 1}});
+        manifest.replace(manifest.find("filecount=3"), 11, std::string("filecount=") + count.text);
+        manifest.erase(manifest.find("[File2]"), manifest.find("[File3]") - manifest.find("[File2]"));
+        IniFile ini("");
+        ini.LoadText(manifest);
+        const std::vector<EntryPlan> plans =
+            PlanEntries(ini, ini.GetValueInt("Main", "filecount"), false, nullptr, program());
+        ASSERT_EQ(plans.size(), count.plans) << count.text;
+        EXPECT_EQ(plans[1].kind, EntryPlan::Kind::LeftOut) << count.text;
+        EXPECT_EQ(plans[1].reason, "[File2] is not in the manifest") << count.text;
+
+        server.Put("autoupdate.txt", manifest);
+        server.Put("a.so", std::string("a ") + count.text);
+        server.Put("c.so", std::string("c ") + count.text);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(Run(), 0) << count.text;
+        const std::string told = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(told.find("[File2] is not in the manifest: left out"), std::string::npos) << told;
+        EXPECT_EQ(TempFolder::Read(program() / "c.so"), std::string("c ") + count.text);
+        EXPECT_EQ(Row(1, "c.so"), "Dorsk|c.so|module|" + version);
+    }
+    // Negative counts read nothing at all, as 0 does.
+    for (const char* count : {"-1", "-2147483649", "-99999999999"}) {
+        server.Put("autoupdate.txt",
+                   std::string("[Main]\nfilecount=") + count + "\n[File1]\nfilename=x.so\n");
+        EXPECT_EQ(Run(), 6) << count;
+    }
 }
 
 TEST_F(HostileUpdateTest, LockedCatalogueIsFoundBeforeAnyModuleIsReplaced) {

@@ -192,6 +192,32 @@ INSTANTIATE_TEST_SUITE_P(
         SignedWith("SerialNotANumber", "serial=12abc")),
     [](const auto& attack) { return std::string(attack.param.name); });
 
+// A signed count far beyond the signed sections: the sections there install,
+// the rest are left out, at once.
+TEST_F(SignedUpdateTest, HugeSignedFileCountsInstallTheSectionsThere) {
+    int release = 1;
+    for (const char* count : {"2147483647", "4294967297", "99999999999"}) {
+        const std::string version = std::to_string(++release) + ".0";
+        const std::string module = "version " + version;
+        EXPECT_EQ(RunServing(SignAsIs(std::string("[Main]\nfilecount=") + count +
+                                          "\n[File1]\nfilename=x.so\nversion=" + version +
+                                          "\nmoduletype=1\nsize=" +
+                                          std::to_string(module.size()) +
+                                          "\nsha256=" + Sha256Of(module) + "\n",
+                                      module)),
+                  0)
+            << count;
+        EXPECT_EQ(TempFolder::Read(program() / "x.so"), module) << count;
+    }
+    for (const char* count : {"-1", "-4294967297"}) {
+        EXPECT_EQ(RunServing(SignAsIs(std::string("[Main]\nfilecount=") + count +
+                                          "\n[File1]\nfilename=x.so\nversion=9\n",
+                                      "nine")),
+                  6)
+            << count;
+    }
+}
+
 TEST_F(SignedUpdateTest, UntrustedSignatureNamesTheTrustedKeys) {
     std::ostringstream said;
     std::string error;

@@ -1,6 +1,9 @@
 // The manifest rules: versions, module types, file names, sizes, hashes, long lines.
 #include "trust/manifest_rules.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "manifest/ini_file.h"
 #include "manifest/text_pieces.h"
 #include "trust/module_path.h"
@@ -139,15 +142,40 @@ EntryVerdict CheckEntry(const ManifestEntry& entry, bool signedManifest) {
     return {};
 }
 
+namespace {
+
+// n when name is "File<n>" with n formatted as the reader formats it (no
+// sign, no leading zero, within int); nothing otherwise.
+std::optional<int> FileSectionNumber(const std::string& name) {
+    if (name.rfind(fileSectionPrefix, 0) != 0) return std::nullopt;
+    const std::string number = name.substr(fileSectionPrefix.size());
+    if (number.empty() || !AllDigits(number) || number.front() == '0' || number.size() > 10)
+        return std::nullopt;
+    const long long value = std::stoll(number);
+    if (value > std::numeric_limits<int>::max()) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+std::vector<int> ListedFileSections(const IniFile& manifest, int count) {
+    std::vector<int> listed;
+    for (const std::string& name : manifest.SectionNames()) {
+        const std::optional<int> number = FileSectionNumber(name);
+        if (number && *number <= count) listed.push_back(*number);
+    }
+    std::sort(listed.begin(), listed.end());
+    return listed;
+}
+
 std::vector<std::string> UnreadFileSections(const IniFile& manifest, int count) {
     std::vector<std::string> unread;
     for (const std::string& name : manifest.SectionNames()) {
         if (name.rfind(fileSectionPrefix, 0) != 0) continue;
         const std::string number = name.substr(fileSectionPrefix.size());
         if (number.empty() || !AllDigits(number)) continue;
-        const bool formatted = number.front() != '0' && number.size() <= 10 &&
-                               std::stoll(number) >= 1 && std::stoll(number) <= count;
-        if (!formatted) unread.push_back(name);
+        const std::optional<int> listed = FileSectionNumber(name);
+        if (!listed || *listed > count) unread.push_back(name);
     }
     return unread;
 }

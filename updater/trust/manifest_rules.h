@@ -66,6 +66,11 @@ EntryVerdict CheckEntry(const ManifestEntry& entry, bool signedManifest);
 // The entry's size when given as a number; nothing otherwise.
 std::optional<uint64_t> EntrySize(const ManifestEntry& entry);
 
+// The numbers n of 1 to count whose section "File<n>" the manifest holds, as
+// the reader formats them, ascending: the entries a run can read. However
+// large count is, this costs what the manifest's own sections cost.
+std::vector<int> ListedFileSections(const IniFile& manifest, int count);
+
 // Sections that look like file sections ("File" and digits) but are not one of
 // "File1" to "File<count>" as the reader formats them: a reader never reads
 // them, so whatever they hold is never checked, installed or vouched for.
