@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "gallery.h"
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 
 namespace {
 

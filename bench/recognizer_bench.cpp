@@ -16,7 +16,7 @@
 #include "gallery.h"
 #include "reference.h"
 #include "matrix/matrix.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 #include "kpca/recognizer_internals.h"
 
 namespace {

@@ -7,8 +7,8 @@
 
 #include "face_dataset.h"
 #include "verification.h"
-#include "identifier/identifier.h"
-#include "plugin/morlin.h"
+#include "morlin/identifier.h"
+#include "morlin/morlin.h"
 
 struct ProbeResult {
     std::vector<foundFace> ranked;   // every gallery image (or person), nearest first

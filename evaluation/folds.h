@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "face_dataset.h"
-#include "identifier/identifier.h"
-#include "plugin/morlin.h"
+#include "morlin/identifier.h"
+#include "morlin/morlin.h"
 #include "verification.h"
 
 // Gallery positions of one fold.

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "identifier/identifier.h"
-#include "plugin/morlin.h"
+#include "morlin/identifier.h"
+#include "morlin/morlin.h"
 #include "progress.h"
 
 struct FaceDataset;

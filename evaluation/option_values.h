@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 
 bool ParseDouble(const std::string& text, double& value);
 // A whole number from -10^9 to 10^9.

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "identifier/identifier.h"
-#include "plugin/morlin.h"
+#include "morlin/identifier.h"
+#include "morlin/morlin.h"
 
 // "rbf gamma=0.00058 components=30 MahCosine" and the like.
 std::string DescribeSetting(const PCAParameter& param);

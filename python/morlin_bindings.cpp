@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 
 namespace py = pybind11;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 
 // Exit statuses, as sysexits.h numbers them.
 enum ExitStatus : int {

@@ -8,8 +8,8 @@
 
 #include "face_dataset.h"
 #include "relighting.h"
-#include "identifier/identifier.h"
-#include "plugin/morlin.h"
+#include "morlin/identifier.h"
+#include "morlin/morlin.h"
 
 // What --search ranks settings by.
 enum class SearchGoal {

@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "identification.h"
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 #include "verification.h"
 
 class QVBoxLayout;

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 
 class QHBoxLayout;
 class QLabel;

@@ -6,7 +6,7 @@
 
 #include <QSettings>
 
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 
 namespace settings {
 

@@ -30,7 +30,7 @@
 #include "folds.h"
 #include "identification.h"
 #include "match_view.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 #include "setting_text.h"
 #include "settings_keys.h"
 

@@ -29,7 +29,7 @@
 
 #include "background_task.h"
 #include "face_dataset.h"
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 
 class EvaluationPage;
 class MatchView;

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "distance/distance_weights.h"
-#include "plugin/morlin_records.h"
+#include "morlin/morlin_records.h"
 
 namespace MatrixSpace {
 struct matrix;

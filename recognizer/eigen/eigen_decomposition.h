@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "plugin/morlin_records.h"
+#include "morlin/morlin_records.h"
 
 class Workers;
 

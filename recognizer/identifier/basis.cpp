@@ -7,7 +7,7 @@
 
 #include "compute/threads.h"
 #include "compute/workers.h"
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 #include "kpca/kernel_pca.h"
 #include "kpca/projection.h"
 

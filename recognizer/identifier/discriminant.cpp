@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "eigen/jacobi_eigen.h"
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 #include "identifier/person_scores.h"
 #include "matrix/matrix.h"
 

@@ -22,7 +22,7 @@
 
 #include "identifier/basis.h"
 #include "identifier/discriminant.h"
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 
 class Workers;
 

@@ -7,7 +7,7 @@
 // result in place; a calibration whose model changed under it is refused.
 // The helper threads serve one call at a time: a call that finds them busy
 // works on its own thread.
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // The methods' names and what each does, for command lines and hosts.
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 
 namespace morlin {
 

@@ -1,5 +1,5 @@
 // morlin::Error, defined here so its type information is the library's own.
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 
 namespace morlin {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "plugin/morlin_records.h"
+#include "morlin/morlin_records.h"
 
 namespace {
 

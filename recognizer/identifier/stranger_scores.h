@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 
 // values sorted ascending, NaN taken as +infinity (it names nobody).
 std::vector<double> SortedScores(std::vector<double> values);

@@ -9,7 +9,7 @@
 #include "compute/cpu_level.h"
 #include "kpca/grey_levels.h"
 #include "matrix/matrix.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 // reference does.
 #pragma once
 
-#include "plugin/morlin_records.h"
+#include "morlin/morlin_records.h"
 
 struct KernelFunction {
     KernelType type = KernelType::Linear;

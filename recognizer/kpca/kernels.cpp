@@ -6,7 +6,7 @@
 #include "kpca/kernel_function.h"
 #include "kpca/kernel_pca.h"
 #include "matrix/matrix.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 
 using MatrixSpace::matrix;
 

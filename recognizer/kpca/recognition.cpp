@@ -18,7 +18,7 @@
 #include "kpca/refusal.h"
 #include "compute/threads.h"
 #include "matrix/matrix.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 
 using namespace MatrixSpace;
 

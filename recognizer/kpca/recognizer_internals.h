@@ -5,7 +5,7 @@
 #pragma once
 
 #include "matrix/matrix.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 
 class RecognizerInternals {
 public:

@@ -7,7 +7,7 @@
 #include "kpca/kernel_pca.h"
 #include "kpca/refusal.h"
 #include "matrix/matrix.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 #include "kpca/recognizer_texts.h"
 
 using namespace MatrixSpace;

@@ -15,7 +15,7 @@
 
 #include "kpca/recognizer_message.h"
 #include "plugin/module_record.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 #include "ui/message_box.h"
 
 namespace {

@@ -10,10 +10,10 @@
 #include <optional>
 #include <string>
 
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 #include "kpca/recognizer_message.h"
 #include "kpca/recognizer_texts.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 #include "ui/parameter_dialog.h"
 
 namespace {

@@ -26,7 +26,7 @@
 #include "kpca/projection.h"
 #include "compute/vector_sums.h"
 #include "matrix/matrix.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 #include "reference.h"
 #include "kpca/recognizer_internals.h"
 

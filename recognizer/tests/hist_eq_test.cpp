@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "matrix/matrix.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 
 namespace {
 

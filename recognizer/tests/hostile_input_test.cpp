@@ -12,7 +12,7 @@
 
 #include "gallery.h"
 #include "library_exports.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "identifier/person_scores.h"
 #include "kpca/grey_levels.h"
 #include "matrix/matrix.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 #include "kpca/recognizer_internals.h"
 
 namespace {

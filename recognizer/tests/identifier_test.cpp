@@ -1,7 +1,7 @@
 // The identifier through libmorlin.so, as an integrator uses it: ORL people
 // trained, saved, loaded, enrolled, removed, calibrated and identified from
 // several threads; damaged model files; galleries too small for a stage.
-#include "identifier/identifier.h"
+#include "morlin/identifier.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 
 class LibraryExports {
 public:

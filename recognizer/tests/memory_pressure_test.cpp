@@ -20,8 +20,8 @@
 #include <string>
 
 #include "gallery.h"
-#include "identifier/identifier.h"
-#include "plugin/morlin.h"
+#include "morlin/identifier.h"
+#include "morlin/morlin.h"
 
 extern "C" {
 void* __libc_malloc(size_t size);

@@ -1,5 +1,5 @@
 // The recognizer object's states: samples, parameters, training and reset.
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 
 #include <gtest/gtest.h>
 

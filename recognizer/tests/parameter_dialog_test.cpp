@@ -20,7 +20,7 @@
 
 #include "gallery.h"
 #include "modal_driver.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 #include "ui/parameter_dialog_ids.h"
 #include "ui/parameter_dialog_texts.h"
 

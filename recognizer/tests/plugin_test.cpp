@@ -9,7 +9,7 @@
 #include <string>
 
 #include "gallery.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 
 namespace {
 

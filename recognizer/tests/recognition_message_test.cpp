@@ -7,7 +7,7 @@
 
 #include "gallery.h"
 #include "kpca/recognizer_message.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 #include "ui/message_box.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include <iterator>
 
 #include "dialog_units.h"
-#include "plugin/morlin_records.h"
+#include "morlin/morlin_records.h"
 #include "ui/parameter_dialog_ids.h"
 #include "ui/recognizer_language.h"
 

@@ -19,7 +19,7 @@
 #include "engine/engine_texts.h"
 #include "engine/update_result.h"
 #include "modal_driver.h"
-#include "plugin/morlin.h"
+#include "morlin/morlin.h"
 #include "run_command.h"
 #include "studio_application.h"
 #include "studio_window.h"
