@@ -85,7 +85,10 @@ FpirCalibration CalibrateFpir(FaceDataset& dataset, const morlin::Settings& sett
         images.push_back({dataset.rows, dataset.columns, nullptr, face.grey.data()});
         names.push_back(face.person);
     }
-    morlin::Identifier identifier(settings);
+    // Trained as it is, then calibrated for target.
+    morlin::Settings trained = settings;
+    trained.strangerRate = 0.0;
+    morlin::Identifier identifier(trained);
     try {
         identifier.Train(images, names);
         const morlin::Calibration set =

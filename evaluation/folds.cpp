@@ -60,7 +60,10 @@ TrainedModel::TrainedModel(FaceDataset& data, const std::vector<int>& training,
         images.push_back({dataset.rows, dataset.columns, nullptr, face.grey.data()});
         names.push_back(face.person);
     }
-    identifier.emplace(settings);
+    // Ranks, with no threshold: nothing to calibrate.
+    morlin::Settings ranking = settings;
+    ranking.strangerRate = 0.0;
+    identifier.emplace(ranking);
     try {
         identifier->Train(images, names);
     } catch (const morlin::Error&) {

@@ -202,10 +202,24 @@ PYBIND11_MODULE(_morlin, m) {
             },
             py::arg("stranger_rate"))
         .def("set_threshold", &morlin::Identifier::SetThreshold, py::arg("threshold"))
-        .def("save", &morlin::Identifier::Save, py::arg("path"),
-             py::call_guard<py::gil_scoped_release>())
-        .def_static("load", &morlin::Identifier::Load, py::arg("path"),
-                    py::call_guard<py::gil_scoped_release>())
+        .def(
+            "save",
+            [](const morlin::Identifier& self, const std::string& path, const std::string& key) {
+                self.Save(path, key);
+            },
+            py::arg("path"), py::arg("key") = std::string(),
+            py::call_guard<py::gil_scoped_release>())
+        .def_static(
+            "load",
+            [](const std::string& path, const std::string& key) {
+                return morlin::Identifier::Load(path, key);
+            },
+            py::arg("path"), py::arg("key") = std::string(),
+            py::call_guard<py::gil_scoped_release>())
+        .def_static("open", &morlin::Identifier::Open, py::arg("path"),
+                    py::arg("key") = std::string(), py::call_guard<py::gil_scoped_release>())
+        .def_static("backup", &morlin::Identifier::Backup, py::arg("model"), py::arg("copy"),
+                    py::arg("key") = std::string(), py::call_guard<py::gil_scoped_release>())
         .def("trained", &morlin::Identifier::Trained)
         .def("info", [](const morlin::Identifier& self) { return InfoDict(self.Info()); });
 }

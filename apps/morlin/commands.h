@@ -16,9 +16,11 @@ int RunInfo(const CommandLine& line);
 // What the commands share: the model file and how a failure maps to a status.
 namespace morlin_command {
 
-// The model in line.model; nothing, with the reason on standard error and
-// status set, when it cannot be loaded.
-std::optional<morlin::Identifier> LoadModel(const CommandLine& line, int& status);
+// The model in line.model, read (a copy) or opened (open: every change
+// committed to it as it is made); nothing, with the reason on standard
+// error and status set, when it cannot be.
+std::optional<morlin::Identifier> LoadModel(const CommandLine& line, int& status,
+                                            bool open = false);
 // Saves identifier to line.model; the status (0, or 73 with the reason told).
 int SaveModel(const morlin::Identifier& identifier, const CommandLine& line);
 // "morlin: " + text on standard error.

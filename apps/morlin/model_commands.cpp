@@ -28,9 +28,9 @@ QString ShownName(const std::string& bytes) {
     return QString::fromStdString(DisplayName(bytes));
 }
 
-std::optional<morlin::Identifier> LoadModel(const CommandLine& line, int& status) {
+std::optional<morlin::Identifier> LoadModel(const CommandLine& line, int& status, bool open) {
     try {
-        return morlin::Identifier::Load(line.model);
+        return open ? morlin::Identifier::Open(line.model) : morlin::Identifier::Load(line.model);
     } catch (const morlin::Error& e) {
         Tell(DisplayName(e.what()));
         status = ReadStatus(line.model);

@@ -1,5 +1,5 @@
 // morlin enrol and morlin remove: people added or taken out of a model
-// without retraining it; the model is written again only when it changed.
+// opened for the purpose, each change committed to it as it is made.
 #include <algorithm>
 #include <filesystem>
 
@@ -21,12 +21,11 @@ std::string PersonOfFolder(std::string folder) {
 
 int RunEnrol(const CommandLine& line) {
     int status = ExitOk;
-    std::optional<morlin::Identifier> identifier = LoadModel(line, status);
+    std::optional<morlin::Identifier> identifier = LoadModel(line, status, true);
     if (!identifier) return status;
     const morlin::ModelInfo info = identifier->Info();
     const auto worse = [&status](int s) { status = std::max(status, s); };
     const Progress terminal = TerminalProgress();
-    bool changed = false;
     for (const std::string& folder : line.operands) {
         const std::string person = PersonOfFolder(folder);
         std::error_code ec;
@@ -63,32 +62,27 @@ int RunEnrol(const CommandLine& line) {
             images.push_back({info.rows, info.columns, nullptr, face.data()});
         try {
             identifier->Enrol(images, person);
-            changed = true;
             std::printf("enrolled %s: %zu images\n", DisplayName(person).c_str(), images.size());
         } catch (const morlin::Error& e) {
             Tell(DisplayName(folder) + ": " + DisplayName(e.what()));
             worse(ExitDataError);
         }
     }
-    if (changed) worse(SaveModel(*identifier, line));
     return status;
 }
 
 int RunRemove(const CommandLine& line) {
     int status = ExitOk;
-    std::optional<morlin::Identifier> identifier = LoadModel(line, status);
+    std::optional<morlin::Identifier> identifier = LoadModel(line, status, true);
     if (!identifier) return status;
-    bool changed = false;
     for (const std::string& person : line.operands) {
         try {
             identifier->Remove(person);
-            changed = true;
             std::printf("removed %s\n", DisplayName(person).c_str());
         } catch (const morlin::Error& e) {
             Tell(DisplayName(e.what()));
             status = ExitDataError;
         }
     }
-    if (changed) status = std::max(status, SaveModel(*identifier, line));
     return status;
 }

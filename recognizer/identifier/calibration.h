@@ -20,9 +20,11 @@ inline constexpr std::size_t steadyCalibrationPeople = 20;
 // handful of faces; the calibration says so.
 inline constexpr double steadyCalibrationSearches = 5.0;
 
-// The calibration of model for target (0 < target < 1). Throws morlin::Error
-// when fewer than two people trained the basis, when their faces give too few
-// searches to resolve target, or when progress stops it.
+// The calibration of model for target (0 < target < 1): the basis's people
+// left out with the basis learnt again, the others enrolled left out of the
+// gallery (GalleryStrangerScores). Throws morlin::Error when nobody can be
+// left out (fewer than two people), or when progress stops it; too few
+// searches give the nearest threshold they allow and a warning.
 StrangerCalibration CalibrateForStrangers(const FaceModel& model, double target, Workers& workers,
                                           const morlin::Progress& progress);
 
@@ -30,3 +32,34 @@ StrangerCalibration CalibrateForStrangers(const FaceModel& model, double target,
 // of those stranger searches, scaled to the whole model's size.
 std::vector<double> LeftOutStrangerScores(const FaceModel& model, Workers& workers,
                                           const morlin::Progress& progress);
+
+// Each enrolled person the basis was not trained on (discriminant methods
+// only), searched among everybody else enrolled under the stage as it is,
+// which never saw them. leftOut is set to how many people that was.
+std::vector<double> GalleryStrangerScores(const FaceModel& model, std::size_t& leftOut);
+
+// Adds one more person's stranger searches (scores), made among `among`
+// people, to calibration; its threshold is left as it was.
+void AddStrangerSearches(StrangerCalibration& calibration, const std::vector<double>& scores,
+                         std::size_t among);
+
+// The threshold at which calibration's target share of strangers meeting
+// people enrolled people would be named, with a warning (set, or cleared)
+// when it rests on few people or searches. Never refuses: with too few
+// searches to resolve the target, the nearest threshold they allow (the
+// lowest or highest stranger score), and a warning saying how rough it is.
+// Precondition: calibration.scores is not empty.
+double CalibratedThreshold(const StrangerCalibration& calibration, std::size_t people,
+                           std::string& warning);
+
+// A calibrated threshold for people enrolled people, made before a change
+// of who is enrolled and applied after it, when nothing can fail any more.
+struct PeopleThreshold {
+    double threshold = 0.0;
+    std::string warning;
+};
+// Nothing without a calibration.
+std::optional<PeopleThreshold> ThresholdForPeople(const FaceModel& model, std::size_t people);
+// The calibration's threshold and warning, and the model's threshold when it
+// is the calibrated one. Precondition: model has a calibration.
+void ApplyThreshold(FaceModel& model, PeopleThreshold&& made) noexcept;

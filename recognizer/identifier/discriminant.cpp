@@ -225,8 +225,8 @@ Discriminant Discriminant::FromParts(Parts parts) {
     return stage;
 }
 
-double ChooseRegularization(const float* coordinates, int inputs, int stride, int count,
-                            const std::vector<int>& people, int personCount) {
+std::optional<double> ChooseStage(const float* coordinates, int inputs, int stride, int count,
+                                  const std::vector<int>& people, int personCount) {
     constexpr size_t candidates = std::size(regularizationCandidates);
     std::vector<int> place(static_cast<size_t>(count));
     std::vector<int> faces(static_cast<size_t>(personCount), 0);
@@ -287,7 +287,7 @@ double ChooseRegularization(const float* coordinates, int inputs, int stride, in
             }
         }
     }
-    if (!anyFold) return regularizationCandidates[candidates / 2];
+    if (!anyFold) return std::nullopt;
     size_t chosen = 0;
     for (size_t r = 1; r < candidates; ++r)
         if (named[r] > named[chosen] || (named[r] == named[chosen] && margins[r] < margins[chosen]))

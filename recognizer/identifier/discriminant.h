@@ -14,6 +14,7 @@
 // variance, so Euclidean distance in the discriminant space weighs them alike.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 class Discriminant {
@@ -58,7 +59,7 @@ private:
     std::vector<float> directions;
 };
 
-// The regularisations ChooseRegularization tries, as shares of the mean
+// The regularisations ChooseStage tries, as shares of the mean
 // within-person variance.
 inline constexpr double regularizationCandidates[] = {1e-3, 1e-2, 1e-1};
 // The folds it tries them on: each person's last face held out. More folds
@@ -66,9 +67,13 @@ inline constexpr double regularizationCandidates[] = {1e-3, 1e-2, 1e-1};
 // otherwise.
 inline constexpr int regularizationFolds = 1;
 
-// The candidate that names the gallery's own faces best when each person's
-// last face is held out and the stage is fitted on the rest (ties: the
-// clearer margins, then the smaller). The middle candidate when no person
-// has two faces to hold one out.
-double ChooseRegularization(const float* coordinates, int inputs, int stride, int count,
-                            const std::vector<int>& people, int personCount);
+// What the gallery supports: a stage with one of the candidate
+// regularisations, or none (signatures are then the basis's coordinates,
+// compared as they are, as a nearest-neighbour search over the features
+// does). Each person's last face is held out and named from the rest: the
+// regularisation that names most (ties: the clearer margins, then the
+// smaller) is chosen. Without a stage when no person has two faces: a stage
+// then has no within-person differences to learn from (it would only turn
+// and scale the coordinates, which changes no distance's order or ratio).
+std::optional<double> ChooseStage(const float* coordinates, int inputs, int stride, int count,
+                                  const std::vector<int>& people, int personCount);

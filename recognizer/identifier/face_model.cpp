@@ -21,17 +21,59 @@ FeatureKind FeaturesOf(morlin::Method method) {
                                                      : FeatureKind::EqualizedPixels;
 }
 
-bool Discriminating(morlin::Method method) {
-    return method != morlin::Method::Designed;
+}  // namespace
+
+void ApplyLinear(const FaceModel::LinearSignatures& images, const FeatureShape& shape,
+                 const uint8_t* levels, int count, float* out, Workers* workers) {
+    // Four faces at a time against each image: the image is read once for
+    // the four, and each sum is the one a face alone takes (Signature).
+    constexpr int block = 4;
+    const size_t pixels = static_cast<size_t>(shape.rows) * static_cast<size_t>(shape.columns);
+    const int d = static_cast<int>(images.offsets.size());
+    const int blocks = (count + block - 1) / block;
+    const size_t length = static_cast<size_t>(images.length);
+    const int slots = workers != nullptr ? workers->Slots() : 1;
+    std::vector<float> features(static_cast<size_t>(slots) * block * length);
+    const auto run = [&](int b, int slot) {
+        float* mine = features.data() + static_cast<size_t>(slot) * block * length;
+        const int first = b * block;
+        const int faces = std::min(block, count - first);
+        const float* x[block];
+        for (int s = 0; s < block; ++s) {
+            x[s] = mine + static_cast<size_t>(s < faces ? s : 0) * length;
+            if (s < faces)
+                ExtractFeatures(shape, levels + static_cast<size_t>(first + s) * pixels,
+                                mine + static_cast<size_t>(s) * length);
+        }
+        double sums[block];
+        for (int k = 0; k < d; ++k) {
+            DotDouble4(x, images.images.data() + static_cast<size_t>(k) * length, images.length,
+                       sums);
+            for (int s = 0; s < faces; ++s)
+                out[static_cast<size_t>(first + s) * d + k] =
+                    static_cast<float>(sums[s] + images.offsets[static_cast<size_t>(k)]);
+        }
+    };
+    if (workers != nullptr)
+        workers->ForEach(blocks, blocks >= 2, run);
+    else
+        for (int b = 0; b < blocks; ++b) run(b, 0);
 }
 
-// The median distance from each face to the nearest face of another person.
-double TypicalNextDistance(const FaceModel& model) {
+double TrainingCost(size_t images, int featureLength) {
+    const double n = static_cast<double>(images);
+    // The designed Jacobi solver takes about twenty n^3 multiply-adds.
+    return n * n * featureLength + 20.0 * n * n * n;
+}
+
+double TypicalNextDistance(const FaceModel& model, size_t sampleImages) {
     const int d = model.Dimensions();
+    const size_t images = model.personOf.size();
+    const size_t step = std::max<size_t>(1, images / std::max<size_t>(1, sampleImages));
     std::vector<double> nearestOther;
-    for (size_t i = 0; i < model.personOf.size(); ++i) {
+    for (size_t i = 0; i < images; i += step) {
         double nearest = std::numeric_limits<double>::infinity();
-        for (size_t j = 0; j < model.personOf.size(); ++j)
+        for (size_t j = 0; j < images; ++j)
             if (model.personOf[j] != model.personOf[i])
                 nearest = std::min(nearest, model.Distance(model.signatures.data() + j * d,
                                                            model.signatures.data() + i * d));
@@ -43,8 +85,6 @@ double TypicalNextDistance(const FaceModel& model) {
     const double median = nearestOther[nearestOther.size() / 2];
     return median > 0.0 ? median : 1.0;
 }
-
-}  // namespace
 
 void IndexPeople(const std::vector<std::string>& names, std::vector<std::string>& people,
                  std::vector<int>& personOf) {
@@ -61,7 +101,7 @@ void IndexPeople(const std::vector<std::string>& names, std::vector<std::string>
 FaceModel FaceModel::Train(const morlin::Settings& settings, int rows, int columns,
                            std::vector<uint8_t> levels, int count,
                            const std::vector<std::string>& names, Workers& workers,
-                           const morlin::Progress& progress) {
+                           const morlin::Progress& progress, bool mayFollow) {
     const auto step = [&](int done, int total) {
         if (progress && !progress(done, total)) throw morlin::Error("cancelled");
     };
@@ -69,7 +109,7 @@ FaceModel FaceModel::Train(const morlin::Settings& settings, int rows, int colum
     model.settings = settings;
     if (!settings.designed.isKernel)
         model.settings.designed.kernelType = static_cast<int>(KernelType::Linear);
-    const bool discriminating = Discriminating(settings.method);
+    const bool discriminating = model.Discriminating();
     // The discriminant stage works on every component that carries
     // information; the designed method keeps the count it is given.
     const int components = discriminating ? count : settings.designed.componentNum;
@@ -82,11 +122,17 @@ FaceModel FaceModel::Train(const morlin::Settings& settings, int rows, int colum
     const int personCount = static_cast<int>(model.people.size());
     const int stride = model.basis.Components();
     if (discriminating) {
+        if (personCount < 2)
+            throw morlin::Error(
+                "the discriminant stage needs at least two people to tell apart; enrol more "
+                "people, or use the designed method");
         const float* coordinates = model.basis.TrainingCoordinates(0);
-        const double regularization = ChooseRegularization(
+        const std::optional<double> regularization = ChooseStage(
             coordinates, model.basis.Usable(), stride, count, model.personOf, personCount);
-        model.discriminant = Discriminant::Fit(coordinates, model.basis.Usable(), stride, count,
-                                               model.personOf, personCount, regularization);
+        if (regularization)
+            model.discriminant = Discriminant::Fit(coordinates, model.basis.Usable(), stride,
+                                                   count, model.personOf, personCount,
+                                                   *regularization);
     }
     step(2, 3);
     const int d = model.Dimensions();
@@ -100,6 +146,10 @@ FaceModel FaceModel::Train(const morlin::Settings& settings, int rows, int colum
                       out);
     }
     model.threshold = settings.designed.threshold;
+    // The model follows who is enrolled while training it again is cheap.
+    model.follows = discriminating && mayFollow &&
+                    TrainingCost(static_cast<size_t>(count), model.basis.Shape().length) <=
+                        refreshBudget;
     model.Derive(&workers);
     if (discriminating) model.typicalNextDistance = TypicalNextDistance(model);
     step(3, 3);
@@ -109,7 +159,7 @@ FaceModel FaceModel::Train(const morlin::Settings& settings, int rows, int colum
 void FaceModel::Derive(Workers* workers) {
     measureWeight.clear();
     linear.reset();
-    if (!discriminant) {
+    if (!Discriminating()) {
         const std::optional<DistanceWeights::Slot> slot =
             WeightSlotOf(settings.designed.distanceType);
         if (slot) {
@@ -139,7 +189,8 @@ void FaceModel::Derive(Workers* workers) {
             }
         }
     } else {
-        // Components without information stay 0.
+        // The basis's own coordinates (weights holds the informative ones;
+        // the designed method's others stay 0).
         std::copy(weights.begin(), weights.end(), rows.begin());
         std::copy(offsets.begin(), offsets.end(), shifts.begin());
     }
@@ -153,7 +204,14 @@ void FaceModel::Derive(Workers* workers) {
 }
 
 int FaceModel::Dimensions() const {
-    return discriminant ? discriminant->Dimensions() : basis.Components();
+    if (discriminant) return discriminant->Dimensions();
+    // Without a stage the discriminant methods compare the informative
+    // coordinates; the designed method compares all it keeps.
+    return Discriminating() ? basis.Usable() : basis.Components();
+}
+
+bool FaceModel::Discriminating() const {
+    return settings.method != morlin::Method::Designed;
 }
 
 void FaceModel::Signature(const uint8_t* faceLevels, float* out, Workers* workers) const {
@@ -183,25 +241,27 @@ void FaceModel::Signature(const uint8_t* faceLevels, float* out, Workers* worker
             for (int b = 0; b < blocks; ++b) run(b, 0);
         return;
     }
-    if (!discriminant) {
+    if (!discriminant && Dimensions() == basis.Components()) {
         basis.Project(faceLevels, out, workers);
         return;
     }
-    std::vector<float> coordinates(static_cast<size_t>(basis.Components()));
-    basis.Project(faceLevels, coordinates.data(), workers);
-    discriminant->Apply(coordinates.data(), out);
+    std::vector<float> projected(static_cast<size_t>(basis.Components()));
+    basis.Project(faceLevels, projected.data(), workers);
+    if (discriminant)
+        discriminant->Apply(projected.data(), out);
+    else
+        std::copy(projected.begin(), projected.begin() + Dimensions(), out);
 }
 
 void FaceModel::Signatures(const uint8_t* levels, int count, float* out, Workers* workers) const {
-    const size_t pixels = static_cast<size_t>(Rows()) * static_cast<size_t>(Columns());
     const int d = Dimensions();
     if (!linear) {
         // Through the kernel: the basis faces read once for every four faces.
-        std::vector<float> coordinates(static_cast<size_t>(count) *
-                                       static_cast<size_t>(basis.Components()));
-        basis.ProjectMany(levels, count, coordinates.data(), workers);
+        std::vector<float> projected(static_cast<size_t>(count) *
+                                     static_cast<size_t>(basis.Components()));
+        basis.ProjectMany(levels, count, projected.data(), workers);
         for (int j = 0; j < count; ++j) {
-            const float* z = coordinates.data() + static_cast<size_t>(j) * basis.Components();
+            const float* z = projected.data() + static_cast<size_t>(j) * basis.Components();
             float* signature = out + static_cast<size_t>(j) * d;
             if (discriminant)
                 discriminant->Apply(z, signature);
@@ -210,44 +270,14 @@ void FaceModel::Signatures(const uint8_t* levels, int count, float* out, Workers
         }
         return;
     }
-    // Four faces at a time against each signature image: the image is read
-    // once for the four, and each sum is the one Signature takes.
-    constexpr int block = 4;
-    const int blocks = (count + block - 1) / block;
-    const size_t length = static_cast<size_t>(linear->length);
-    const int slots = workers != nullptr ? workers->Slots() : 1;
-    std::vector<float> features(static_cast<size_t>(slots) * block * length);
-    const auto run = [&](int b, int slot) {
-        float* mine = features.data() + static_cast<size_t>(slot) * block * length;
-        const int first = b * block;
-        const int faces = std::min(block, count - first);
-        const float* x[block];
-        for (int s = 0; s < block; ++s) {
-            x[s] = mine + static_cast<size_t>(s < faces ? s : 0) * length;
-            if (s < faces)
-                ExtractFeatures(basis.Shape(), levels + static_cast<size_t>(first + s) * pixels,
-                                mine + static_cast<size_t>(s) * length);
-        }
-        double sums[block];
-        for (int k = 0; k < d; ++k) {
-            DotDouble4(x, linear->images.data() + static_cast<size_t>(k) * length,
-                       linear->length, sums);
-            for (int s = 0; s < faces; ++s)
-                out[static_cast<size_t>(first + s) * d + k] =
-                    static_cast<float>(sums[s] + linear->offsets[static_cast<size_t>(k)]);
-        }
-    };
-    if (workers != nullptr)
-        workers->ForEach(blocks, blocks >= 2, run);
-    else
-        for (int b = 0; b < blocks; ++b) run(b, 0);
+    ApplyLinear(*linear, basis.Shape(), levels, count, out, workers);
 }
 
 void FaceModel::Distances(const float* probe, std::vector<double>& distances) const {
     const size_t d = static_cast<size_t>(Dimensions());
     const size_t count = personOf.size();
     distances.resize(count);
-    if (!discriminant) {
+    if (!Discriminating()) {
         MeasureDistancesBetween(signatures.data(), static_cast<int>(count), probe, basis.Components(),
                                 basis.Eigenvalues()->col[0], basis.Usable(),
                                 settings.designed.distanceType,
@@ -268,12 +298,12 @@ void FaceModel::Distances(const float* probe, std::vector<double>& distances) co
 }
 
 double FaceModel::Distance(const float* enrolled, const float* probe) const {
-    if (!discriminant)
+    if (!Discriminating())
         return MeasureDistanceBetween(enrolled, probe, basis.Components(),
                                       basis.Eigenvalues()->col[0], basis.Usable(),
                                       settings.designed.distanceType,
                                       measureWeight.empty() ? nullptr : measureWeight.data());
-    const int d = discriminant->Dimensions();
+    const int d = Dimensions();
     double sum = 0.0;
     for (int k = 0; k < d; ++k) {
         const double difference = double{enrolled[k]} - probe[k];
@@ -299,7 +329,7 @@ morlin::Identification FaceModel::Answer(const std::vector<double>& distances, i
     // distance over the nearest of the other people's.
     const auto scoreOf = [&](size_t rank) {
         const double own = nearest.nearest[static_cast<size_t>(ranked[rank])];
-        if (!discriminant) return own;
+        if (!Discriminating()) return own;
         if (ranked.size() < 2) return DistanceRatio(own, typicalNextDistance);
         const double next = nearest.nearest[static_cast<size_t>(ranked[rank == 0 ? 1 : 0])];
         return DistanceRatio(own, next);
@@ -335,7 +365,7 @@ std::vector<morlin::Identification> FaceModel::IdentifyMany(const float* probes,
         const int first = b * block;
         const int size = std::min(block, count - first);
         std::vector<double> distances[block];
-        if (!discriminant) {
+        if (!Discriminating()) {
             for (int p = 0; p < size; ++p)
                 Distances(probes + static_cast<size_t>(first + p) * d, distances[p]);
         } else {
@@ -369,9 +399,9 @@ std::vector<morlin::Identification> FaceModel::IdentifyMany(const float* probes,
 
 double FaceModel::StrangerRate(double score) const {
     if (!calibration) return std::numeric_limits<double>::quiet_NaN();
-    // The calibration's searches were each among one person fewer than it had.
-    const double amongFewer = ShareAtOrBelow(calibration->scores, score);
-    return RateAmongAll(amongFewer, calibration->people);
+    // A stranger meets everybody enrolled now; the searches met fewer.
+    return RateOfShare(ShareAtOrBelow(calibration->scores, score), calibration->searchedAmong,
+                       people.size());
 }
 
 void FaceModel::Enrol(const std::vector<float>& newSignatures, const std::string& person) {

@@ -11,8 +11,13 @@
 //   3. basisPeople names the person of each face the basis was trained on
 //      (the faces a calibration leaves out person by person).
 //   4. The designed method compares the basis's coordinates under the
-//      designed measure; the discriminant methods the stage's output under
-//      the Euclidean distance, scoring people by DistanceRatio.
+//      designed measure; the discriminant methods the stage's output (or,
+//      without a stage, the basis's informative coordinates) under the
+//      Euclidean distance, scoring people by DistanceRatio.
+//   5. While follows, the basis was trained on exactly the enrolled images,
+//      in order (basisPeople names their people, basis.Levels() holds them):
+//      the model is what training on the gallery gives. Otherwise the basis
+//      and the stage stay as trained on a gallery that large.
 #pragma once
 
 #include <cstdint>
@@ -31,12 +36,20 @@ struct StrangerCalibration {
     double target = 0.0;
     double threshold = 0.0;
     std::size_t people = 0;      // left out in turn
-    std::vector<double> scores;  // of their searches, ascending (each among people - 1)
+    std::vector<double> scores;  // of their searches, ascending
+    double searchedAmong = 0.0;  // people each search met, on average
     std::string warning;
+    // Of scores, those of the people the basis was trained on (left out
+    // with the basis learnt again); the others' are made again whenever
+    // the stage is (see calibration.h).
+    std::vector<double> basisScores;
+    std::size_t basisPeople = 0;
 };
 
 struct FaceModel {
     morlin::Settings settings;  // as trained: kernelType 0 unless isKernel
+    // How its faces are made (their size is the basis's).
+    morlin::FaceSource faces = morlin::FaceSource::Crops;
     Basis basis;
     std::optional<Discriminant> discriminant;
     std::vector<std::string> basisPeople;  // per basis face
@@ -44,6 +57,11 @@ struct FaceModel {
     std::vector<int> personOf;             // per enrolled image
     std::vector<float> signatures;         // per enrolled image
     double threshold = 0.0;
+    // Whether threshold is the calibration's (and follows it), rather than
+    // one given by hand or the designed default.
+    bool thresholdCalibrated = false;
+    // Why the threshold is not calibrated though training was to calibrate it.
+    std::string thresholdNote;
     // A person's score needs a next person; with one person enrolled it is
     // taken against this: the median distance from a basis face to the
     // nearest face of another person.
@@ -60,16 +78,23 @@ struct FaceModel {
         std::vector<double> offsets;
     };
     std::optional<LinearSignatures> linear;
+    // Invariant 5: whether the model follows who is enrolled.
+    bool follows = false;
 
     // Trains on count faces (levels one after the other) of the people
     // named, and enrols them all. Throws morlin::Error (also when progress
     // stops it) and MatrixAllocationError.
+    // mayFollow false: the stage never follows (a model made for a moment,
+    // such as a calibration's left-out one).
     static FaceModel Train(const morlin::Settings& settings, int rows, int columns,
                            std::vector<uint8_t> levels, int count,
                            const std::vector<std::string>& names, Workers& workers,
-                           const morlin::Progress& progress);
+                           const morlin::Progress& progress, bool mayFollow = true);
 
     int Dimensions() const;
+    // Whether people are scored against each other (the discriminant
+    // methods, with or without a stage) rather than by the designed measure.
+    bool Discriminating() const;
     int Rows() const { return basis.Shape().rows; }
     int Columns() const { return basis.Shape().columns; }
     int EnrolledImages() const { return static_cast<int>(personOf.size()); }
@@ -106,7 +131,30 @@ struct FaceModel {
     // with a linear kernel, the signature images (shared among the helpers,
     // when given).
     void Derive(Workers* workers = nullptr);
+
 };
+
+// out[j * d + k] = images k . features of face j + offsets k for count faces
+// (levels one after the other) of shape, d = images.offsets.size(): the
+// images read once for every four faces, the faces shared among the
+// helpers, each sum the one a face alone takes.
+void ApplyLinear(const FaceModel::LinearSignatures& images, const FeatureShape& shape,
+                 const uint8_t* levels, int count, float* out, Workers* workers);
+
+// What training a model again on its gallery may cost, in multiply-adds
+// (TrainingCost): about a quarter of a second on one core of this
+// machine's kind. Galleries beyond it keep the basis and the stage learnt
+// from a gallery that large.
+inline constexpr double refreshBudget = 1e9;
+
+// The multiply-adds of training a discriminant model on images faces of
+// featureLength features: the kernel matrix, and the eigen solver's sweeps.
+double TrainingCost(std::size_t images, int featureLength);
+
+// The median distance from each face (of a sample of at most sampleImages,
+// evenly spread) to the nearest face of another person; 1 when there is
+// no other person.
+double TypicalNextDistance(const FaceModel& model, std::size_t sampleImages = SIZE_MAX);
 
 // The people named by names, in first-appearance order, and each face's index
 // into them.

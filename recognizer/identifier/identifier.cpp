@@ -1,5 +1,6 @@
-// The Identifier: its lock, the checks of what a caller passes, and the
-// commit of every change as a whole.
+// The Identifier: its lock, the checks of what a caller passes, the commit of
+// every change as a whole, and for a model opened from its file the
+// database's transactions around them.
 //
 // Locking: identifications share the lock; everything that changes the model
 // takes it alone. Training and calibration compute their new model without
@@ -7,9 +8,22 @@
 // result in place; a calibration whose model changed under it is refused.
 // The helper threads serve one call at a time: a call that finds them busy
 // works on its own thread.
+//
+// An opened model: every call first takes what other programs committed
+// (ModelStore::Sync, only when the database says something is new), and
+// every change is made within a write transaction after that, then written.
+// A model of the earlier format is converted on its first change, under an
+// exclusive lock on the old file so that two converters cannot both win.
 #include "morlin/identifier.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <mutex>
@@ -19,12 +33,47 @@
 #include "compute/workers.h"
 #include "identifier/calibration.h"
 #include "identifier/face_model.h"
+#include "identifier/gallery_refresh.h"
+#include "identifier/identifier_impl.h"
 #include "identifier/model_file.h"
+#include "identifier/model_store.h"
 #include "matrix/matrix.h"
 
 namespace morlin {
 
 namespace {
+
+// Train's calibration, by settings.strangerRate (see Settings).
+void CalibrateAfterTraining(FaceModel& model, const Settings& settings, Workers& workers,
+                            const Progress& progress) {
+    const double rate = settings.strangerRate.value_or(
+        settings.method == Method::Designed ? 0.0 : defaultStrangerRate);
+    if (rate == 0.0) return;
+    if (!(rate > 0.0 && rate < 1.0))
+        throw Error("a stranger rate is a share between 0 and 1 (0.05 for 5 %), or 0 for none");
+    const size_t fewest = model.Discriminating() ? 3 : 2;
+    if (model.people.size() < fewest) {
+        model.thresholdNote =
+            std::to_string(model.people.size()) +
+            (model.people.size() == 1 ? " person" : " people") +
+            " enrolled: too few to leave one out as a stranger (" +
+            (fewest == 3 ? "two must be left to tell apart" : "one must be left") +
+            "), so the threshold is not calibrated; enrol more people and calibrate";
+        return;
+    }
+    model.calibration = CalibrateForStrangers(model, rate, workers, progress);
+    model.threshold = model.calibration->threshold;
+    model.thresholdCalibrated = true;
+}
+
+// Whether a and b name the same file (both existing).
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat one {}, other {};
+    return ::stat(a.c_str(), &one) == 0 && ::stat(b.c_str(), &other) == 0 &&
+           one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+}  // namespace
 
 std::string Megabytes(size_t bytes) {
     char text[32];
@@ -32,29 +81,10 @@ std::string Megabytes(size_t bytes) {
     return text;
 }
 
-// Runs call, turning every failure into an Error: the caller sees one kind.
-template <typename Call>
-auto Guarded(Call call) -> decltype(call()) {
-    try {
-        return call();
-    } catch (const Error&) {
-        throw;
-    } catch (const MatrixSpace::MatrixAllocationError& e) {
-        throw Error("not enough memory: a matrix of " + Megabytes(e.Bytes()) +
-                    " cannot be allocated; nothing was changed");
-    } catch (const std::bad_alloc&) {
-        throw Error("not enough memory; nothing was changed");
-    } catch (const std::exception& e) {
-        throw Error(e.what());
-    }
-}
-
 std::string SizeText(int rows, int columns) {
     return std::to_string(columns) + "x" + std::to_string(rows);
 }
 
-// The grey levels of image, which must be rows x columns when those are
-// given (not 0). what names the image in messages.
 void AppendLevels(const Image& image, int rows, int columns, const std::string& what,
                   std::vector<uint8_t>& levels) {
     if (image.rows <= 0 || image.columns <= 0 ||
@@ -81,34 +111,6 @@ std::string ImageName(size_t index) {
     return "image " + std::to_string(index + 1);
 }
 
-}  // namespace
-
-struct Identifier::Impl {
-    explicit Impl(Settings given) : settings(given) {}
-
-    Settings settings;
-    std::optional<FaceModel> model;
-    // Counts the changes of model, so a calibration can tell it still fits.
-    unsigned long generation = 0;
-    mutable std::shared_mutex lock;
-    mutable std::mutex helpersInUse;
-    mutable Workers workers;
-
-    const FaceModel& Held() const {
-        if (!model) throw Error("the identifier holds no model: train it or load one first");
-        return *model;
-    }
-    FaceModel& Held() {
-        if (!model) throw Error("the identifier holds no model: train it or load one first");
-        return *model;
-    }
-    // The helpers, when free; null otherwise (the call then works alone).
-    Workers* Helpers(std::unique_lock<std::mutex>& held) const {
-        held = std::unique_lock<std::mutex>(helpersInUse, std::try_to_lock);
-        return held.owns_lock() ? &workers : nullptr;
-    }
-};
-
 Identifier::Identifier(Settings settings) : impl(std::make_unique<Impl>(settings)) {}
 Identifier::~Identifier() = default;
 Identifier::Identifier(Identifier&& other) noexcept = default;
@@ -116,7 +118,12 @@ Identifier& Identifier::operator=(Identifier&& other) noexcept = default;
 
 void Identifier::Train(const std::vector<Image>& images, const std::vector<std::string>& people,
                        const Progress& progress) {
-    Guarded([&] {
+    Guarded([&] { TrainOn(images, people, progress, FaceSource::Crops); });
+}
+
+void Identifier::TrainOn(const std::vector<Image>& images, const std::vector<std::string>& people,
+                         const Progress& progress, FaceSource faces) {
+    {
         if (images.empty()) throw Error("no images to train on");
         if (images.size() != people.size())
             throw Error(std::to_string(images.size()) + " images but " +
@@ -133,10 +140,14 @@ void Identifier::Train(const std::vector<Image>& images, const std::vector<std::
         FaceModel fresh = FaceModel::Train(impl->settings, rows, columns, std::move(levels),
                                            static_cast<int>(images.size()), people, impl->workers,
                                            progress);
+        fresh.faces = faces;
+        CalibrateAfterTraining(fresh, impl->settings, impl->workers, progress);
         std::unique_lock<std::shared_mutex> exclusive(impl->lock);
-        impl->model = std::move(fresh);
-        ++impl->generation;
-    });
+        impl->Change([&](FaceModel& model, std::string&, int&) {
+            model = std::move(fresh);
+            return ModelChange::Whole;
+        });
+    }
 }
 
 void Identifier::Enrol(const std::vector<Image>& images, const std::string& person,
@@ -145,26 +156,35 @@ void Identifier::Enrol(const std::vector<Image>& images, const std::string& pers
         if (person.empty()) throw Error("the person's name is empty");
         if (images.empty()) throw Error("no images of " + person + " to enrol");
         std::unique_lock<std::shared_mutex> exclusive(impl->lock);
-        FaceModel& model = impl->Held();
-        const size_t d = static_cast<size_t>(model.Dimensions());
-        std::vector<float> signatures(images.size() * d);
-        std::unique_lock<std::mutex> helpers;
-        Workers* workers = impl->Helpers(helpers);
-        // In pieces, so that progress is told and a cancel heard between them.
-        constexpr size_t piece = 256;
-        std::vector<uint8_t> levels;
-        for (size_t first = 0; first < images.size(); first += piece) {
-            if (progress && !progress(static_cast<int>(first), static_cast<int>(images.size())))
-                throw Error("cancelled");
-            const size_t count = std::min(piece, images.size() - first);
-            levels.clear();
-            for (size_t i = first; i < first + count; ++i)
-                AppendLevels(images[i], model.Rows(), model.Columns(), ImageName(i), levels);
-            model.Signatures(levels.data(), static_cast<int>(count), signatures.data() + first * d,
-                             workers);
-        }
-        model.Enrol(signatures, person);
-        ++impl->generation;
+        impl->Held();
+        std::unique_lock<std::mutex> helpers(impl->helpersInUse);
+        impl->Change([&](FaceModel& model, std::string& enrolled, int& added) {
+            const size_t d = static_cast<size_t>(model.Dimensions());
+            const size_t pixels =
+                static_cast<size_t>(model.Rows()) * static_cast<size_t>(model.Columns());
+            std::vector<float> signatures(images.size() * d);
+            // In pieces, so that progress is told and a cancel heard between
+            // them; a model that follows its gallery keeps every face's
+            // levels to train on.
+            constexpr size_t piece = 256;
+            std::vector<uint8_t> levels;
+            for (size_t first = 0; first < images.size(); first += piece) {
+                if (progress && !progress(static_cast<int>(first), static_cast<int>(images.size())))
+                    throw Error("cancelled");
+                const size_t count = std::min(piece, images.size() - first);
+                if (!model.follows) levels.clear();
+                for (size_t i = first; i < first + count; ++i)
+                    AppendLevels(images[i], model.Rows(), model.Columns(), ImageName(i), levels);
+                model.Signatures(levels.data() + levels.size() - count * pixels,
+                                 static_cast<int>(count), signatures.data() + first * d,
+                                 &impl->workers);
+            }
+            const bool trainedAgain = EnrolIntoModel(model, levels, static_cast<int>(images.size()),
+                                                     signatures, person, impl->workers);
+            enrolled = person;
+            added = static_cast<int>(images.size());
+            return trainedAgain ? ModelChange::Whole : ModelChange::Enrolled;
+        });
         if (progress) progress(static_cast<int>(images.size()), static_cast<int>(images.size()));
     });
 }
@@ -172,14 +192,21 @@ void Identifier::Enrol(const std::vector<Image>& images, const std::string& pers
 void Identifier::Remove(const std::string& person) {
     Guarded([&] {
         std::unique_lock<std::shared_mutex> exclusive(impl->lock);
-        FaceModel& model = impl->Held();
-        if (!model.Remove(person)) throw Error("nobody named \"" + person + "\" is enrolled");
-        ++impl->generation;
+        impl->Held();
+        std::unique_lock<std::mutex> helpers(impl->helpersInUse);
+        impl->Change([&](FaceModel& model, std::string& removed, int&) {
+            if (std::find(model.people.begin(), model.people.end(), person) == model.people.end())
+                throw Error("nobody named \"" + person + "\" is enrolled");
+            removed = person;
+            return RemoveFromModel(model, person, impl->workers) ? ModelChange::Whole
+                                                                 : ModelChange::Removed;
+        });
     });
 }
 
 Identification Identifier::Identify(const Image& probe, int top) const {
     return Guarded([&] {
+        BringUpToDate();
         std::shared_lock<std::shared_mutex> shared(impl->lock);
         const FaceModel& model = impl->Held();
         std::vector<uint8_t> levels;
@@ -193,6 +220,7 @@ Identification Identifier::Identify(const Image& probe, int top) const {
 
 std::vector<Identification> Identifier::Identify(const std::vector<Image>& probes, int top) const {
     return Guarded([&] {
+        BringUpToDate();
         std::shared_lock<std::shared_mutex> shared(impl->lock);
         const FaceModel& model = impl->Held();
         std::vector<uint8_t> levels;
@@ -208,10 +236,20 @@ std::vector<Identification> Identifier::Identify(const std::vector<Image>& probe
     });
 }
 
+void Identifier::BringUpToDate() const {
+    {
+        std::shared_lock<std::shared_mutex> shared(impl->lock);
+        if (!impl->Outdated()) return;
+    }
+    std::unique_lock<std::shared_mutex> exclusive(impl->lock);
+    impl->TakeCommitted();
+}
+
 Calibration Identifier::Calibrate(double strangerRate, const Progress& progress) {
     return Guarded([&] {
         if (!(strangerRate > 0.0 && strangerRate < 1.0))
             throw Error("a stranger rate is a share between 0 and 1 (0.05 for 5 %)");
+        BringUpToDate();
         FaceModel snapshot;
         unsigned long generation = 0;
         {
@@ -231,9 +269,17 @@ Calibration Identifier::Calibrate(double strangerRate, const Progress& progress)
         std::unique_lock<std::shared_mutex> exclusive(impl->lock);
         if (!impl->model || impl->generation != generation)
             throw Error("the model changed while it was being calibrated; calibrate it again");
-        impl->model->threshold = calibration.threshold;
-        impl->model->calibration = std::move(calibration);
-        ++impl->generation;
+        const uint64_t taken = impl->store ? impl->store->Taken() : 0;
+        impl->Change([&](FaceModel& model, std::string&, int&) {
+            // Written by another program meanwhile: the calibration no longer fits.
+            if (impl->store && impl->store->Taken() != taken)
+                throw Error("the model changed while it was being calibrated; calibrate it again");
+            model.threshold = calibration.threshold;
+            model.thresholdCalibrated = true;
+            model.thresholdNote.clear();
+            model.calibration = std::move(calibration);
+            return ModelChange::Threshold;
+        });
         return result;
     });
 }
@@ -243,37 +289,79 @@ void Identifier::SetThreshold(double threshold) {
         if (std::isnan(threshold)) throw Error("the threshold is not a number");
         std::unique_lock<std::shared_mutex> exclusive(impl->lock);
         impl->settings.designed.threshold = threshold;
-        if (impl->model) {
-            impl->model->threshold = threshold;
-            impl->model->settings.designed.threshold = threshold;
-            ++impl->generation;
-        }
+        if (!impl->model) return;
+        impl->Change([&](FaceModel& model, std::string&, int&) {
+            model.threshold = threshold;
+            model.thresholdCalibrated = false;
+            model.settings.designed.threshold = threshold;
+            return ModelChange::Threshold;
+        });
     });
 }
 
 void Identifier::Save(const std::string& path) const {
+    Save(path, std::string());
+}
+
+void Identifier::Save(const std::string& path, const std::string& key) const {
     Guarded([&] {
+        BringUpToDate();
         std::shared_lock<std::shared_mutex> shared(impl->lock);
-        SaveModel(impl->Held(), path);
+        const FaceModel& model = impl->Held();
+        // An opened model is its file already, every change committed.
+        if (impl->store && SameFile(impl->store->Path(), path)) return;
+        ModelStore::WriteWhole(model, path, key);
     });
 }
 
 Identifier Identifier::Load(const std::string& path) {
+    return Load(path, std::string());
+}
+
+Identifier Identifier::Load(const std::string& path, const std::string& key) {
     return Guarded([&] {
-        FaceModel model = LoadModel(path);
+        FaceModel model =
+            ModelStore::IsEarlierFormat(path) ? LoadModel(path) : ModelStore(path, key).Load();
         Identifier loaded(model.settings);
         loaded.impl->model = std::move(model);
         return loaded;
     });
 }
 
+Identifier Identifier::Open(const std::string& path, const std::string& key) {
+    return Guarded([&] {
+        Identifier opened;
+        if (ModelStore::IsEarlierFormat(path)) {
+            opened.impl->model = LoadModel(path);
+            opened.impl->earlierFile = path;
+        } else {
+            opened.impl->store = std::make_unique<ModelStore>(path, key);
+            opened.impl->model = opened.impl->store->Load();
+        }
+        opened.impl->key = key;
+        opened.impl->settings = opened.impl->model->settings;
+        return opened;
+    });
+}
+
+void Identifier::Backup(const std::string& model, const std::string& copy, const std::string& key) {
+    Guarded([&] {
+        if (ModelStore::IsEarlierFormat(model))
+            throw Error(model + ": a model of the earlier format, a file to copy as it is");
+        if (SameFile(model, copy)) throw Error(copy + ": is the model itself");
+        ModelStore(model, key).Backup(copy);
+    });
+}
+
 bool Identifier::Trained() const {
+    BringUpToDate();
     std::shared_lock<std::shared_mutex> shared(impl->lock);
     return impl->model.has_value();
 }
 
 ModelInfo Identifier::Info() const {
     return Guarded([&] {
+        BringUpToDate();
         std::shared_lock<std::shared_mutex> shared(impl->lock);
         ModelInfo info;
         info.settings = impl->settings;
@@ -281,6 +369,7 @@ ModelInfo Identifier::Info() const {
         const FaceModel& model = *impl->model;
         info.settings = model.settings;
         info.settings.designed.threshold = model.threshold;
+        info.faces = model.faces;
         info.rows = model.Rows();
         info.columns = model.Columns();
         info.basisImages = model.basis.Faces();
@@ -297,6 +386,11 @@ ModelInfo Identifier::Info() const {
                                            model.calibration->people,
                                            model.calibration->scores.size(),
                                            model.calibration->warning};
+        info.thresholdOrigin =
+            model.thresholdCalibrated ? ThresholdOrigin::Calibrated : ThresholdOrigin::Given;
+        info.thresholdNote = model.thresholdNote;
+        info.stageFollowsGallery = model.follows;
+        info.hasStage = model.discriminant.has_value();
         return info;
     });
 }

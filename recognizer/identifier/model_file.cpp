@@ -315,7 +315,7 @@ FaceModel ModelFromBytes(std::string_view bytes, const std::string& name, bool c
 
     const uint8_t staged = r.U8("the stage");
     if (staged > 1) r.Fail("an impossible stage switch");
-    if ((staged == 1) != (model.settings.method != morlin::Method::Designed))
+    if (staged == 1 && model.settings.method == morlin::Method::Designed)
         r.Fail("a discriminant stage that does not fit the method");
     if (staged == 1) {
         Discriminant::Parts stage{};
@@ -366,6 +366,11 @@ FaceModel ModelFromBytes(std::string_view bytes, const std::string& name, bool c
             std::any_of(calibration.scores.begin(), calibration.scores.end(),
                         [](double s) { return std::isnan(s); }))
             r.Fail("an impossible calibration");
+        // Every search of this format was among the basis's other people.
+        calibration.searchedAmong = static_cast<double>(calibration.people) - 1.0;
+        calibration.basisScores = calibration.scores;
+        calibration.basisPeople = calibration.people;
+        model.thresholdCalibrated = model.threshold == calibration.threshold;
         model.calibration = std::move(calibration);
     }
     if (!r.AtEnd()) r.Fail("bytes left over after the model");

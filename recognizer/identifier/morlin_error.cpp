@@ -1,5 +1,5 @@
 // morlin::Error, defined here so its type information is the library's own.
-#include "morlin/identifier.h"
+#include "morlin/morlin_error.h"
 
 namespace morlin {
 

@@ -65,6 +65,16 @@ double RateAmongAll(double fewerRate, std::size_t people) {
     return 1.0 - std::pow(1.0 - fewerRate, more);
 }
 
+double RateOfShare(double share, double among, std::size_t people) {
+    if (people < 2 || !(among > 0.0)) return share;
+    return 1.0 - std::pow(1.0 - share, static_cast<double>(people) / among);
+}
+
+double ShareForRate(double rate, double among, std::size_t people) {
+    if (people < 2 || !(among > 0.0)) return rate;
+    return 1.0 - std::pow(1.0 - rate, among / static_cast<double>(people));
+}
+
 double ModelSizeExponent(int measure) {
     if (measure < 0 || measure >= distanceMeasureCount) return 0.0;
     return modelSizeExponents[measure];

@@ -27,6 +27,14 @@ double ShareAtOrBelow(const std::vector<double>& sorted, double score);
 // (too few values to resolve the share) or past the last.
 std::optional<double> ThresholdForShare(const std::vector<double>& sorted, double share);
 
+// Searches made among `among` people (on average) named a share of
+// strangers; a stranger meeting `people` people is named at the rate
+// RateOfShare gives, and ShareForRate turns a rate among `people` back into
+// the share of such searches. With among = people - 1 they are
+// RateAmongAll and RateAmongFewer.
+double RateOfShare(double share, double among, std::size_t people);
+double ShareForRate(double rate, double among, std::size_t people);
+
 // A left-out person is searched among one person fewer than a real stranger
 // is, and each enrolled person is a chance to be named wrongly: the rate
 // among people - 1 that gives rate among people, and back.

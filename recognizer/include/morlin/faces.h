@@ -2,7 +2,8 @@
 // a photo (colour or grey, any size, several people), its box, its eyes when
 // they can be seen, and the face turned into an aligned grey crop of a given
 // size, the same way for training and for probes. A host needs this header,
-// morlin_records.h beside it, and the library; C++17 or later; no Qt.
+// morlin_error.h and morlin_records.h beside it, and the library; C++17 or
+// later; no Qt.
 //
 // How faces are found. A histogram-of-oriented-gradients detector of
 // frontal faces (its filters cover faces looking a little aside and faces
@@ -34,7 +35,8 @@
 #include <optional>
 #include <vector>
 
-#include "identifier.h"
+#include "morlin_error.h"
+#include "morlin_records.h"
 
 namespace morlin {
 
