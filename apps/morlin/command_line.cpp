@@ -19,9 +19,18 @@ struct OptionSpec {
 };
 
 const OptionSpec modelOption{"model", "FILE", "The model file."};
+const OptionSpec keyOption{
+    "key-file", "FILE",
+    "The model is encrypted at rest with the key in FILE (its first line; readable by its "
+    "owner only)."};
 
 const std::vector<OptionSpec> trainOptions = {
     modelOption,
+    keyOption,
+    {"faces", "HOW",
+     "find: find the largest face of each image and align it; whole: take each image as a "
+     "crop; default: decide (see Images below)."},
+    {"face-size", "WxH", "The aligned faces' size for found faces (default 92x112)."},
     {"train", "K",
      "Train on the first K images of each person (natural name order; default: all)."},
     {"method", "NAME",
@@ -33,17 +42,28 @@ const std::vector<OptionSpec> trainOptions = {
     {"components", "N", "Components the designed method keeps (default 30)."},
     {"distance", "NAME",
      "The designed method's distance measure, 0-9 or a name (default CityBlock)."},
-    {"threshold", "T", "Name a face when its score is below T (default 3, the designed one)."},
+    {"threshold", "T",
+     "Name a face when its score is below T (no calibration; the designed method's default "
+     "is 3)."},
     {"stranger-rate", "R",
-     "Calibrate the threshold so that a share R of strangers would be named (0.05 for 5 %), "
-     "from the gallery alone."},
+     "Calibrate the threshold so that a share R of strangers would be named (default 0.05: "
+     "5 %), from the gallery alone; the designed method keeps its designed threshold unless "
+     "given R."},
 };
 const std::vector<OptionSpec> identifyOptions = {
     modelOption,
-    {"top", "K", "List the K nearest people of each image (default 1)."},
+    keyOption,
+    {"top", "K", "List the K nearest people of each face (default 1)."},
     {"json", nullptr, "One JSON array on standard output."},
+    {"annotate", "DIR",
+     "Write each image to DIR as PNG, every face boxed and named (strangers in orange)."},
 };
-const std::vector<OptionSpec> infoOptions = {modelOption, {"json", nullptr, "One JSON object."}};
+const std::vector<OptionSpec> infoOptions = {modelOption, keyOption,
+                                             {"json", nullptr, "One JSON object."}};
+const std::vector<OptionSpec> findOptions = {
+    {"json", nullptr, "One JSON array on standard output."},
+    {"crops", "DIR", "Write each face found, aligned, to DIR as PGM (92x112)."},
+};
 
 struct CommandSpec {
     Command command;
@@ -55,39 +75,64 @@ struct CommandSpec {
     int mostOperands;  // -1: any number
 };
 
-const std::vector<OptionSpec> modelOnly = {modelOption};
+const std::vector<OptionSpec> modelOnly = {modelOption, keyOption};
 
 const CommandSpec commandSpecs[] = {
     {Command::Train, "train", "GALLERY",
      "Train a model on GALLERY, a folder with one folder of images per person (the folder's "
-     "name is the person's), and enrol every image trained on.",
+     "name is the person's), and enrol every face trained on. The threshold is calibrated for "
+     "5 % of strangers named unless --threshold or --stranger-rate says otherwise.",
      &trainOptions, 1, 1},
     {Command::Enrol, "enrol", "PERSON_FOLDER...",
      "Enrol every image of each folder as the person the folder is named after (new or "
-     "enrolled), without retraining.",
+     "enrolled), without retraining; each person is committed to the model as enrolled, "
+     "beside any other program using it.",
      &modelOnly, 1, -1},
     {Command::Remove, "remove", "PERSON...", "Remove every image of each person.", &modelOnly, 1,
      -1},
     {Command::Identify, "identify", "IMAGE...",
-     "Name the person in each image, or say unknown: one line per image, tab-separated: image, "
-     "person or unknown, score, distance, stranger rate.",
+     "Name each face in each image, or say unknown: one line per face, tab-separated: image, "
+     "box (x,y,width,height), person or unknown, score, distance, stranger rate. A crop model "
+     "takes each image as one face; an image without a face is told on standard error.",
      &identifyOptions, 1, -1},
     {Command::Info, "info", "", "Describe the model.", &infoOptions, 0, 0},
+    {Command::Backup, "backup", "COPY",
+     "Copy the model to COPY while others may be using it (a whole committed state, under the "
+     "same key).",
+     &modelOnly, 1, 1},
+    {Command::Find, "find", "IMAGE...",
+     "The faces found in each image, largest first: one line per face, tab-separated: image, "
+     "box, left eye, right eye (x,y, or - when not found), confidence.",
+     &findOptions, 1, -1},
 };
 
 const char* overview =
     "morlin: face identification with the Morlin recognizer.\n"
     "\n"
-    "usage: morlin train GALLERY --model FILE [--train K] [--method NAME] [--kernel NAME]\n"
-    "                    [--gamma G] [--coef0 C] [--degree D] [--components N]\n"
-    "                    [--distance NAME] [--threshold T | --stranger-rate R]\n"
-    "       morlin enrol --model FILE PERSON_FOLDER...\n"
-    "       morlin remove --model FILE PERSON...\n"
-    "       morlin identify --model FILE [--top K] [--json] IMAGE...\n"
-    "       morlin info --model FILE [--json]\n"
+    "usage: morlin train GALLERY --model FILE [--faces find|whole] [--face-size WxH]\n"
+    "                    [--train K] [--method NAME] [--kernel NAME] [--gamma G]\n"
+    "                    [--coef0 C] [--degree D] [--components N] [--distance NAME]\n"
+    "                    [--threshold T | --stranger-rate R] [--key-file FILE]\n"
+    "       morlin enrol --model FILE [--key-file FILE] PERSON_FOLDER...\n"
+    "       morlin remove --model FILE [--key-file FILE] PERSON...\n"
+    "       morlin identify --model FILE [--top K] [--json] [--annotate DIR]\n"
+    "                    [--key-file FILE] IMAGE...\n"
+    "       morlin info --model FILE [--json] [--key-file FILE]\n"
+    "       morlin backup --model FILE [--key-file FILE] COPY\n"
+    "       morlin find [--json] [--crops DIR] IMAGE...\n"
     "       morlin COMMAND --help, morlin --help, morlin --version\n"
     "\n"
-    "Images: PGM, PNG, JPEG and the other formats Qt reads, as grey levels, all of one size.\n"
+    "Images: PGM, PNG, JPEG and the other formats Qt reads, photos turned upright by their\n"
+    "EXIF orientation. A gallery is either photos (any size, colour or grey, people in\n"
+    "groups: the largest face of each is found and aligned, and the model finds and\n"
+    "aligns every face of its probes the same way) or crops (faces of one size, used as\n"
+    "they are, as grey levels). train takes it as crops when every image has the same\n"
+    "size, at most 512 pixels each way, and the largest face found in each of the first\n"
+    "five (when one is) fills at least 60 % of its shorter side; as photos otherwise.\n"
+    "--faces find or --faces whole decides instead. enrol and identify follow the model.\n"
+    "\n"
+    "Model files are SQLite databases that several programs may use at once: each change\n"
+    "is a transaction, made on what others committed. Back one up with morlin backup.\n"
     "Options take their value as --name value or --name=value.\n";
 
 const char* statuses =
@@ -165,6 +210,26 @@ bool ReadOption(const std::string& name, const std::string& value, CommandLine& 
         ok = ParseRate(value, line.strangerRate);
     } else if (name == "top") {
         ok = ParseInt(value, line.top) && line.top >= 1;
+    } else if (name == "key-file") {
+        line.keyFile = value;
+        ok = !value.empty();
+    } else if (name == "faces") {
+        ok = value == "find" || value == "whole";
+        line.faces = value == "find" ? FaceChoice::Find : FaceChoice::Whole;
+    } else if (name == "face-size") {
+        int width = 0, height = 0;
+        const size_t x = value.find('x');
+        ok = x != std::string::npos && ParseInt(value.substr(0, x), width) &&
+             ParseInt(value.substr(x + 1), height) && width >= 8 && height >= 8 &&
+             width <= 4096 && height <= 4096;
+        line.settings.faceColumns = width;
+        line.settings.faceRows = height;
+    } else if (name == "annotate") {
+        line.annotate = value;
+        ok = !value.empty();
+    } else if (name == "crops") {
+        line.crops = value;
+        ok = !value.empty();
     }
     if (!ok) error = "invalid value for --" + name + ": " + value;
     return ok;
@@ -227,16 +292,17 @@ Parsed ParseCommandLine(const std::vector<std::string>& arguments) {
             line.json = true;  // the one switch
             continue;
         }
-        // The file system's own bytes, whatever their encoding.
-        const std::string value = name == QStringLiteral("model")
-                                      ? QFile::encodeName(parser.value(name)).toStdString()
-                                      : parser.value(name).toStdString();
+        // Files keep the file system's own bytes, whatever their encoding.
+        const bool file = option.valueName == std::string("FILE") ||
+                          option.valueName == std::string("DIR");
+        const std::string value = file ? QFile::encodeName(parser.value(name)).toStdString()
+                                       : parser.value(name).toStdString();
         if (!ReadOption(option.name, value, line, parsed.error)) return parsed;
     }
     for (const QString& operand : parser.positionalArguments())
         line.operands.push_back(QFile::encodeName(operand).toStdString());
     const int count = static_cast<int>(line.operands.size());
-    if (line.model.empty())
+    if (line.model.empty() && spec->command != Command::Find)
         parsed.error = std::string("morlin ") + spec->word + " needs --model FILE";
     else if (count < spec->fewestOperands)
         parsed.error = std::string("morlin ") + spec->word + " needs " + spec->operands;
@@ -247,6 +313,9 @@ Parsed ParseCommandLine(const std::vector<std::string>& arguments) {
                        ", not " + line.operands[static_cast<size_t>(spec->mostOperands)];
     else if (line.thresholdGiven && line.strangerRate)
         parsed.error = "--threshold and --stranger-rate both set the threshold: give one";
+    // A threshold given is kept: no calibration after training.
+    if (line.thresholdGiven) line.settings.strangerRate = 0.0;
+    if (line.strangerRate) line.settings.strangerRate = line.strangerRate;
     if (parsed.error.empty()) parsed.line = std::move(line);
     return parsed;
 }

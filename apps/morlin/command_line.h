@@ -19,20 +19,31 @@ enum ExitStatus : int {
     ExitCannotCreate = 73  // the model cannot be written
 };
 
-enum class Command { Train, Enrol, Remove, Identify, Info };
+enum class Command { Train, Enrol, Remove, Identify, Info, Backup, Find };
+
+// How train takes a gallery's images (--faces).
+enum class FaceChoice {
+    Decide,  // crops when they look like a crop set, else photos (see --help)
+    Find,    // photos: the largest face of each, found and aligned
+    Whole,   // crops: each image as it is, all of one size
+};
 
 struct CommandLine {
     Command command = Command::Info;
     std::string model;                  // --model, the file's bytes
-    std::vector<std::string> operands;  // GALLERY, folders, people or images, as bytes
+    std::string keyFile;                // --key-file: the model is encrypted with its key
+    std::vector<std::string> operands;  // GALLERY, folders, people, images or the copy, as bytes
     // train
     int perPerson = 0;  // --train: the first K images of each person; 0: all
     morlin::Settings settings;
     std::optional<double> strangerRate;  // --stranger-rate
     bool thresholdGiven = false;         // --threshold
-    // identify, info
+    FaceChoice faces = FaceChoice::Decide;
+    // identify, info, find
     int top = 1;
     bool json = false;
+    std::string annotate;  // identify --annotate DIR
+    std::string crops;     // find --crops DIR
 };
 
 // What parsing asks the program to do.

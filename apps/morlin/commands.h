@@ -12,6 +12,8 @@ int RunEnrol(const CommandLine& line);
 int RunRemove(const CommandLine& line);
 int RunIdentify(const CommandLine& line);
 int RunInfo(const CommandLine& line);
+int RunBackup(const CommandLine& line);
+int RunFind(const CommandLine& line);
 
 // What the commands share: the model file and how a failure maps to a status.
 namespace morlin_command {
@@ -21,6 +23,10 @@ namespace morlin_command {
 // error and status set, when it cannot be.
 std::optional<morlin::Identifier> LoadModel(const CommandLine& line, int& status,
                                             bool open = false);
+// The key of --key-file (empty without one); nothing, with the reason told
+// and status set, for a key file that cannot be read, holds no key, or that
+// others could read.
+std::optional<std::string> ModelKey(const CommandLine& line, int& status);
 // Saves identifier to line.model; the status (0, or 73 with the reason told).
 int SaveModel(const morlin::Identifier& identifier, const CommandLine& line);
 // "morlin: " + text on standard error.

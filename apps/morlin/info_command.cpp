@@ -18,6 +18,8 @@ int RunInfo(const CommandLine& line) {
     if (!identifier) return status;
     const morlin::ModelInfo info = identifier->Info();
     const morlin::Method method = info.settings.method;
+    const bool found = info.faces == morlin::FaceSource::Found;
+    const bool calibrated = info.thresholdOrigin == morlin::ThresholdOrigin::Calibrated;
     if (line.json) {
         QJsonArray people;
         for (const morlin::Person& p : info.people)
@@ -31,7 +33,11 @@ int RunInfo(const CommandLine& line) {
                          {"dimensions", info.dimensions},
                          {"enrolled_images", info.enrolledImages},
                          {"people", people},
-                         {"threshold", JsonNumber(info.settings.designed.threshold)}};
+                         {"faces", found ? "found" : "crops"},
+                         {"threshold", JsonNumber(info.settings.designed.threshold)},
+                         {"threshold_origin", calibrated ? "calibrated" : "given"},
+                         {"threshold_note", ShownName(info.thresholdNote)},
+                         {"trained_again_on_enrolment", info.stageFollowsGallery}};
         if (info.calibration)
             root["calibration"] =
                 QJsonObject{{"stranger_rate", info.calibration->target},
@@ -46,13 +52,23 @@ int RunInfo(const CommandLine& line) {
     std::printf("method        %s: %s\n", morlin::MethodName(method).c_str(),
                 morlin::MethodDescription(method).c_str());
     std::printf("setting       %s\n", DescribeSetting(info.settings).c_str());
+    std::printf("faces         %s of %dx%d pixels\n",
+                found ? "found in pictures and aligned" : "given as crops", info.columns,
+                info.rows);
     std::printf(
-        "images        %dx%d pixels; the basis trained on %d of them, %d components "
-        "with information, %d numbers compared per image\n",
-        info.columns, info.rows, info.basisImages, info.components, info.dimensions);
-    std::printf("enrolled      %zu people, %d images\n", info.people.size(), info.enrolledImages);
-    std::printf("threshold     %.6g: a face is named when its score is below it\n",
-                info.settings.designed.threshold);
+        "basis         trained on %d images, %d components with information, %d numbers "
+        "compared per image\n",
+        info.basisImages, info.components, info.dimensions);
+    std::printf("enrolled      %zu people, %d images; %s\n", info.people.size(),
+                info.enrolledImages,
+                info.stageFollowsGallery
+                    ? "small enough to be trained again on every enrolment or removal"
+                    : "enrolments keep the basis as trained");
+    std::printf("threshold     %.6g: a face is named when its score is below it; %s\n",
+                info.settings.designed.threshold,
+                calibrated ? "set by the calibration, following the people enrolled"
+                           : "given (by hand, or the designed default)");
+    if (!info.thresholdNote.empty()) std::printf("              %s\n", info.thresholdNote.c_str());
     if (info.calibration) {
         std::printf(
             "calibration   for %g %% of strangers named, from %zu people left out in "

@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "face_dataset.h"
+#include "photo_faces.h"
 #include "terminal_progress.h"
 
 using namespace morlin_command;
@@ -23,9 +24,9 @@ int RunEnrol(const CommandLine& line) {
     int status = ExitOk;
     std::optional<morlin::Identifier> identifier = LoadModel(line, status, true);
     if (!identifier) return status;
-    const morlin::ModelInfo info = identifier->Info();
     const auto worse = [&status](int s) { status = std::max(status, s); };
     const Progress terminal = TerminalProgress();
+    std::optional<morlin::FaceFinder> finder;
     for (const std::string& folder : line.operands) {
         const std::string person = PersonOfFolder(folder);
         std::error_code ec;
@@ -34,33 +35,47 @@ int RunEnrol(const CommandLine& line) {
             worse(ReadStatus(folder));
             continue;
         }
-        std::vector<std::vector<int>> faces;
-        const std::vector<std::string> files = SortedEntries(folder, false);
-        for (size_t k = 0; k < files.size(); ++k) {
-            if (terminal)
-                terminal(static_cast<int>(k), static_cast<int>(files.size()),
-                         "reading " + DisplayName(person));
-            const std::string path = folder + "/" + files[k];
-            int rows = info.rows, columns = info.columns;
-            std::vector<int> grey;
-            std::string error;
-            if (!ReadGreyImage(path, rows, columns, grey, error)) {
-                Tell(error);
+        // What the model is now: another program may have changed it.
+        const morlin::ModelInfo info = identifier->Info();
+        std::vector<std::string> files;
+        for (const std::string& file : SortedEntries(folder, false)) files.push_back(folder + "/" + file);
+        std::vector<std::vector<uint8_t>> faces;
+        try {
+            if (info.faces == morlin::FaceSource::Found) {
+                if (!finder) finder.emplace();
+                const AlignedFaces aligned =
+                    AlignedFacesOf(*finder, files, info.rows, info.columns, [&](int done) {
+                        if (terminal)
+                            terminal(done, static_cast<int>(files.size()),
+                                     "finding " + DisplayName(person));
+                    });
+                if (aligned.unreadable > 0) worse(ExitDataError);
+                faces = aligned.crops;
+            } else {
+                for (size_t k = 0; k < files.size(); ++k) {
+                    if (terminal)
+                        terminal(static_cast<int>(k), static_cast<int>(files.size()),
+                                 "reading " + DisplayName(person));
+                    int rows = info.rows, columns = info.columns;
+                    std::vector<int> grey;
+                    std::string error;
+                    if (!ReadGreyImage(files[k], rows, columns, grey, error)) {
+                        Tell(error);
+                        worse(ExitDataError);
+                        continue;
+                    }
+                    faces.emplace_back(grey.begin(), grey.end());
+                }
+            }
+            if (terminal) terminal(1, 1, "");
+            if (faces.empty()) {
+                Tell(DisplayName(folder) + ": no image of " + DisplayName(person) + " to enrol");
                 worse(ExitDataError);
                 continue;
             }
-            faces.push_back(std::move(grey));
-        }
-        if (terminal) terminal(1, 1, "");
-        if (faces.empty()) {
-            Tell(DisplayName(folder) + ": no image of " + DisplayName(person) + " to enrol");
-            worse(ExitDataError);
-            continue;
-        }
-        std::vector<morlin::Image> images;
-        for (const std::vector<int>& face : faces)
-            images.push_back({info.rows, info.columns, nullptr, face.data()});
-        try {
+            std::vector<morlin::Image> images;
+            for (const std::vector<uint8_t>& face : faces)
+                images.push_back({info.rows, info.columns, face.data(), nullptr});
             identifier->Enrol(images, person);
             std::printf("enrolled %s: %zu images\n", DisplayName(person).c_str(), images.size());
         } catch (const morlin::Error& e) {

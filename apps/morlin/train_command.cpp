@@ -1,9 +1,11 @@
-// morlin train: a gallery read, a model trained and, when asked, calibrated
-// for strangers, then written.
+// morlin train: a gallery read (crops as they are, or the largest face of
+// each photo found and aligned), a model trained and calibrated, written.
 #include <cstdio>
+#include <filesystem>
 
 #include "commands.h"
 #include "face_dataset.h"
+#include "photo_faces.h"
 #include "terminal_progress.h"
 
 using namespace morlin_command;
@@ -25,11 +27,32 @@ std::string Percent(double share) {
     return text;
 }
 
-}  // namespace
+// Every person's images: the folder's folders, and in each its files (the
+// first perPerson when given), natural order.
+struct GalleryFiles {
+    std::vector<std::string> people;
+    std::vector<std::vector<std::string>> files;
+    std::vector<std::string> all;
+};
 
-int RunTrain(const CommandLine& line) {
+GalleryFiles FilesOf(const std::string& folder, int perPerson) {
+    GalleryFiles gallery;
+    for (const std::string& person : SortedEntries(folder, true)) {
+        std::vector<std::string> files;
+        for (const std::string& file : SortedEntries(folder + "/" + person, false)) {
+            if (perPerson > 0 && static_cast<int>(files.size()) == perPerson) break;
+            files.push_back(folder + "/" + person + "/" + file);
+        }
+        gallery.people.push_back(person);
+        gallery.all.insert(gallery.all.end(), files.begin(), files.end());
+        gallery.files.push_back(std::move(files));
+    }
+    return gallery;
+}
+
+// Trains on the gallery's crops, read as grey levels, all of one size.
+int TrainOnCrops(const CommandLine& line, morlin::Identifier& identifier, const Progress& terminal) {
     const std::string& folder = line.operands.front();
-    const Progress terminal = TerminalProgress();
     FaceDataset dataset;
     std::string error;
     if (!LoadFaceDataset(folder, line.perPerson, dataset, error, std::nullopt,
@@ -46,32 +69,92 @@ int RunTrain(const CommandLine& line) {
         images.push_back({dataset.rows, dataset.columns, nullptr, face.grey.data()});
         names.push_back(face.person);
     }
+    identifier.Train(images, names, Showing(terminal, "training"));
+    return ExitOk;
+}
+
+// Trains on the largest face of each photo; the photos left out are told.
+int TrainOnPhotos(const CommandLine& line, const GalleryFiles& gallery,
+                  morlin::Identifier& identifier, const morlin::FaceFinder& finder,
+                  const Progress& terminal) {
+    int status = ExitOk;
+    std::vector<std::vector<uint8_t>> crops;
+    std::vector<std::string> names;
+    int done = 0;
+    const int total = static_cast<int>(gallery.all.size());
+    for (size_t p = 0; p < gallery.people.size(); ++p) {
+        const AlignedFaces faces =
+            AlignedFacesOf(finder, gallery.files[p], line.settings.faceRows,
+                           line.settings.faceColumns, [&](int) {
+                               if (terminal) terminal(++done, total, "finding faces");
+                           });
+        if (faces.unreadable > 0) status = ExitDataError;
+        if (faces.crops.empty()) {
+            Tell(DisplayName(gallery.people[p]) + ": no face found in any image; not enrolled");
+            continue;
+        }
+        crops.insert(crops.end(), faces.crops.begin(), faces.crops.end());
+        names.insert(names.end(), faces.crops.size(), gallery.people[p]);
+    }
+    if (crops.empty()) {
+        Tell(DisplayName(line.operands.front()) + ": no face found in any image");
+        return ExitDataError;
+    }
+    std::vector<morlin::Image> images;
+    for (const std::vector<uint8_t>& crop : crops)
+        images.push_back({line.settings.faceRows, line.settings.faceColumns, crop.data(), nullptr});
+    identifier.TrainOnAligned(images, names, Showing(terminal, "training"));
+    return status;
+}
+
+}  // namespace
+
+int RunTrain(const CommandLine& line) {
+    const std::string& folder = line.operands.front();
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) {
+        Tell(DisplayName(folder) + ": no such folder");
+        return ReadStatus(folder);
+    }
+    int keyStatus = ExitOk;
+    if (!ModelKey(line, keyStatus)) return keyStatus;
+    const Progress terminal = TerminalProgress();
     morlin::Identifier identifier(line.settings);
-    std::optional<morlin::Calibration> calibration;
+    int status = ExitOk;
     try {
-        identifier.Train(images, names, Showing(terminal, "training"));
-        if (line.strangerRate)
-            calibration = identifier.Calibrate(*line.strangerRate,
-                                               Showing(terminal, "calibrating: people left out"));
+        const GalleryFiles gallery = FilesOf(folder, line.perPerson);
+        std::optional<morlin::FaceFinder> finder;
+        bool crops = line.faces == FaceChoice::Whole;
+        if (line.faces != FaceChoice::Whole) {
+            finder.emplace();
+            crops = line.faces == FaceChoice::Decide && LooksLikeCropSet(*finder, gallery.all);
+        }
+        status = crops ? TrainOnCrops(line, identifier, terminal)
+                       : TrainOnPhotos(line, gallery, identifier, *finder, terminal);
+        if (!identifier.Trained()) return status;
     } catch (const morlin::Error& e) {
         Tell(DisplayName(folder) + ": " + DisplayName(e.what()));
         return ExitDataError;
     }
-    if (calibration && !calibration->warning.empty()) Tell("warning: " + calibration->warning);
-    if (const int status = SaveModel(identifier, line)) return status;
-
     const morlin::ModelInfo info = identifier.Info();
-    std::printf("trained %s: %zu people, %d images of %dx%d, method %s; threshold %.6g",
+    if (info.calibration && !info.calibration->warning.empty())
+        Tell("warning: " + info.calibration->warning);
+    if (!info.thresholdNote.empty()) Tell("warning: " + info.thresholdNote);
+    if (const int saved = SaveModel(identifier, line)) return saved;
+
+    std::printf("trained %s: %zu people, %d %s of %dx%d, method %s; threshold %.6g",
                 DisplayName(line.model).c_str(), info.people.size(), info.enrolledImages,
+                info.faces == morlin::FaceSource::Found ? "faces found and aligned" : "crops",
                 info.columns, info.rows, morlin::MethodName(info.settings.method).c_str(),
                 info.settings.designed.threshold);
-    if (calibration)
+    if (info.thresholdOrigin == morlin::ThresholdOrigin::Calibrated && info.calibration)
         std::printf(" (calibrated for %s of strangers named, from %zu people left out)",
-                    Percent(calibration->target).c_str(), calibration->people);
+                    Percent(info.calibration->target).c_str(), info.calibration->people);
     std::printf("\n");
-    if (!calibration && !line.thresholdGiven && info.settings.method != morlin::Method::Designed)
+    if (info.thresholdOrigin == morlin::ThresholdOrigin::Given &&
+        info.settings.method != morlin::Method::Designed && info.settings.designed.threshold >= 1.0)
         Tell(
-            "note: the threshold is the designed default, which names every face this method "
-            "scores (its scores lie below 1); give --stranger-rate R to turn strangers away");
-    return ExitOk;
+            "note: the threshold is at least 1, which names every face this method scores (its "
+            "scores lie below 1); give --stranger-rate R to turn strangers away");
+    return status;
 }

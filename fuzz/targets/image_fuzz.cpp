@@ -1,5 +1,6 @@
 // An image file as morlin-eval, morlin and morlin-studio read one: Qt's image
-// reader over any bytes, then turned into grey levels.
+// reader over any bytes, then turned into grey levels (a crop), and as a
+// photo (upright by its EXIF orientation, colour kept) for the face finder.
 #include <QCoreApplication>
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "face_dataset.h"
+#include "photo_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Image plugins are found through the application.
@@ -21,5 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (GreyImageFromBytes(bytes, "fuzz", rows, columns, grey, error) &&
         grey.size() != static_cast<size_t>(rows) * static_cast<size_t>(columns))
         __builtin_trap();
+    QImage photo;
+    if (PhotoFromBytes(bytes, "fuzz", photo, error)) {
+        const morlin::Picture picture = PictureOf(photo);
+        if (picture.rows < 1 || picture.columns < 1 || picture.stride < picture.columns * 3)
+            __builtin_trap();
+    }
     return 0;
 }

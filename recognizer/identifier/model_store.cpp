@@ -652,6 +652,9 @@ void ModelStore::WriteWhole(const FaceModel& model, const std::string& file,
     try {
         {
             SqliteConnection connection(staged, SqliteConnection::Mode::ReadWrite, key, busyWaitMs);
+            // Large pages: a model is mostly large arrays, written in few
+            // pieces (an encrypted one keeps its cipher's own page size).
+            if (key.empty()) connection.Execute("PRAGMA page_size = 65536");
             connection.Execute("PRAGMA journal_mode = WAL");
             connection.Execute("PRAGMA synchronous = FULL");
             connection.Execute("PRAGMA application_id = " + std::to_string(applicationId));

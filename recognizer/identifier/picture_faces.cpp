@@ -106,6 +106,19 @@ void Identifier::Train(const std::vector<Picture>& pictures, const std::vector<F
     });
 }
 
+void Identifier::TrainOnAligned(const std::vector<Image>& faces,
+                                const std::vector<std::string>& people, const Progress& progress) {
+    Guarded([&] {
+        const int rows = impl->settings.faceRows, columns = impl->settings.faceColumns;
+        for (size_t i = 0; i < faces.size(); ++i)
+            if (faces[i].rows != rows || faces[i].columns != columns)
+                throw Error(ImageName(i) + " is " + SizeText(faces[i].rows, faces[i].columns) +
+                            " pixels; aligned faces are " + SizeText(rows, columns) +
+                            ", the Settings' face size");
+        TrainOn(faces, people, progress, FaceSource::Found);
+    });
+}
+
 std::vector<TakenFace> Identifier::Enrol(const std::vector<Picture>& pictures,
                                          const std::string& person, const Progress& progress) {
     return Guarded([&] {

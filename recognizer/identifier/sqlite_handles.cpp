@@ -17,12 +17,34 @@ SqliteConnection::SqliteConnection(const std::string& file, Mode mode, const std
         throw morlin::Error(path + ": cannot be opened: " + message);
     }
     sqlite3_busy_timeout(db, busyWaitMs);
+    // A key needs SQLCipher's functions; in a process where another SQLite
+    // came first they may not be the ones called, and the model would be
+    // written in clear (or worse): refused instead.
+    if (!key.empty() && !IsSqlCipher()) {
+        sqlite3_close(db);
+        db = nullptr;
+        throw morlin::Error(path + ": the SQLite this program runs is not SQLCipher, so the "
+                            "model's key cannot be applied (another SQLite library was loaded "
+                            "first)");
+    }
     if (!key.empty() && sqlite3_key(db, key.data(), static_cast<int>(key.size())) != SQLITE_OK) {
         const std::string message = sqlite3_errmsg(db);
         sqlite3_close(db);
         db = nullptr;
         throw morlin::Error(path + ": the key cannot be applied: " + message);
     }
+}
+
+bool SqliteConnection::IsSqlCipher() {
+    bool answered = false;
+    sqlite3_exec(
+        db, "PRAGMA cipher_version",
+        [](void* seen, int, char**, char**) {
+            *static_cast<bool*>(seen) = true;
+            return 0;
+        },
+        &answered, nullptr);
+    return answered;
 }
 
 SqliteConnection::~SqliteConnection() {

@@ -43,6 +43,9 @@ public:
     int LastCode() const;
 
 private:
+    // Whether the functions this connection calls are SQLCipher's.
+    bool IsSqlCipher();
+
     std::string path;
     sqlite3* db = nullptr;
 };

@@ -63,19 +63,20 @@ protected:
 
 TEST_F(MorlinCommandTest, TrainIdentifyEnrolRemove) {
     Train("--stranger-rate 0.1");
+    // A crop model: each image one face, its box the whole image.
     Outcome r = Morlin("identify --model " + Model() + " " + Face(3, 8) + " " + Face(7, 9));
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.find(Face(3, 8) + "\ts3\t"), 0u) << r.out;
-    EXPECT_NE(r.out.find("\n" + Face(7, 9) + "\ts7\t"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(Face(3, 8) + "\t0,0,92,112\ts3\t"), 0u) << r.out;
+    EXPECT_NE(r.out.find("\n" + Face(7, 9) + "\t0,0,92,112\ts7\t"), std::string::npos) << r.out;
 
     // A newcomer, enrolled without retraining, is named afterwards.
     r = Morlin("identify --model " + Model() + " --top 2 " + Face(11, 9));
-    EXPECT_EQ(r.out.find(Face(11, 9) + "\tunknown\t"), 0u) << r.out;
+    EXPECT_EQ(r.out.find(Face(11, 9) + "\t0,0,92,112\tunknown\t"), 0u) << r.out;
     r = Morlin("enrol --model " + Model() + " " + (folder.Path() / "s11/").string());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "enrolled s11: 10 images\n");
     r = Morlin("identify --model " + Model() + " " + Face(11, 9));
-    EXPECT_EQ(r.out.find(Face(11, 9) + "\ts11\t"), 0u) << r.out;
+    EXPECT_EQ(r.out.find(Face(11, 9) + "\t0,0,92,112\ts11\t"), 0u) << r.out;
 
     r = Morlin("remove --model " + Model() + " s11 nobody");
     EXPECT_EQ(r.status, 65);
@@ -91,7 +92,7 @@ TEST_F(MorlinCommandTest, TrainIdentifyEnrolRemove) {
 // Bad images among good ones: each named on standard error, the others
 // answered, and the status says what went wrong.
 TEST_F(MorlinCommandTest, BadImagesAreNamedAndTheOthersGoOn) {
-    Train();
+    Train("--threshold 3");
     folder.Write("broken.pgm", "P5 92 112 255\nshort");
     const Outcome r = Morlin("identify --json --model " + Model() + " " + Face(2, 7) + " " +
                          (folder.Path() / "broken.pgm").string() + " " + Face(5, 1).substr(0, 0) +
@@ -103,14 +104,41 @@ TEST_F(MorlinCommandTest, BadImagesAreNamedAndTheOthersGoOn) {
     ASSERT_EQ(answers.size(), 2);
     const QJsonObject first = answers[0].toObject();
     EXPECT_EQ(first["image"].toString().toStdString(), Face(2, 7));
-    EXPECT_EQ(first["person"].toString(), "s2");  // the designed threshold names everybody
+    EXPECT_EQ(first["person"].toString(), "s2");  // a threshold of 3 names everybody
     EXPECT_TRUE(first["stranger_rate"].isNull());
+    const QJsonObject box = first["box"].toObject();
+    EXPECT_EQ(box["x"].toInt() + box["y"].toInt(), 0);
+    EXPECT_EQ(box["width"].toInt(), 92);
+    EXPECT_EQ(box["height"].toInt(), 112);
     EXPECT_EQ(first["candidates"].toArray()[0].toObject()["person"].toString(), "s2");
     EXPECT_EQ(answers[1].toObject()["person"].toString(), "s4");
 
     const Outcome missing = Morlin("identify --model " + Model() + " " + Face(2, 7) + " /no/such.pgm");
     EXPECT_EQ(missing.status, 66);
-    EXPECT_EQ(missing.out.find(Face(2, 7) + "\ts2\t"), 0u);
+    EXPECT_EQ(missing.out.find(Face(2, 7) + "\t0,0,92,112\ts2\t"), 0u);
+}
+
+// A model under a key: only with the key, nothing in clear, and never in a
+// process where another SQLite (which cannot apply keys) was loaded first.
+TEST_F(MorlinCommandTest, EncryptedModelsOpenWithTheirKeyOnly) {
+    folder.Write("model.key", "correct horse battery staple\n");
+    fs::permissions(folder.Path() / "model.key", fs::perms::owner_read | fs::perms::owner_write);
+    const std::string key = " --key-file " + (folder.Path() / "model.key").string();
+    Train(key);
+    const std::string bytes = TempFolder::Read(Model());
+    EXPECT_EQ(bytes.find("s10"), std::string::npos);
+    EXPECT_NE(Morlin("info --model " + Model()).status, 0);
+    const Outcome r = Morlin("identify --model " + Model() + key + " " + Face(3, 8));
+    EXPECT_EQ(r.out.find(Face(3, 8) + "\t0,0,92,112\ts3\t"), 0u) << r.out << r.err;
+    // A backup keeps the key.
+    const std::string copy = (folder.Path() / "copy.morlin").string();
+    EXPECT_EQ(Morlin("backup --model " + Model() + key + " " + copy).status, 0);
+    EXPECT_EQ(TempFolder::Read(copy).find("s10"), std::string::npos);
+    EXPECT_EQ(Morlin("info --model " + copy + key).status, 0);
+    const CommandResult other = RunCommand("LD_PRELOAD=libsqlite3.so.0 " + std::string(MORLIN_PATH) +
+                                           " info --model " + Model() + key + " 2>&1");
+    EXPECT_EQ(other.status, 65);
+    EXPECT_NE(other.out.find("is not SQLCipher"), std::string::npos) << other.out;
 }
 
 struct StatusCase {
@@ -129,10 +157,14 @@ class MorlinStatusTest : public MorlinCommandTest, public ::testing::WithParamIn
 TEST_P(MorlinStatusTest, ExitsWithItsStatus) {
     Train();
     folder.Write("damaged.morlin", "MORLINID and then nothing a model needs");
+    folder.Write("open.key", "a key anyone may read\n");
+    folder.Write("private.key", "a key the model was not locked with\n");
+    fs::permissions(folder.Path() / "private.key", fs::perms::owner_read | fs::perms::owner_write);
     std::string arguments = GetParam().arguments;
     for (const auto& [key, value] : {std::pair<std::string, std::string>{"MODEL", Model()},
                                      {"GALLERY", gallery().string()},
-                                     {"DAMAGED", (folder.Path() / "damaged.morlin").string()}})
+                                     {"DAMAGED", (folder.Path() / "damaged.morlin").string()},
+                                     {"COPY", (folder.Path() / "copy.morlin").string()}})
         for (size_t at = arguments.find(key); at != std::string::npos; at = arguments.find(key))
             arguments.replace(at, key.size(), value);
     const Outcome r = Morlin(arguments);
@@ -156,9 +188,15 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"DamagedModel", "info --model DAMAGED", 65, "damaged.morlin: "},
         StatusCase{"MissingGallery", "train /no/such/gallery --model MODEL", 66, "no such folder"},
         StatusCase{"CannotWrite", "train GALLERY --model /no/such/folder/m.morlin", 73,
-                   "cannot create a file beside it"},
+                   "m.morlin: cannot be written"},
+        // Never refused: the nearest threshold the people allow, and how rough it is.
         StatusCase{"TooFewForTheRate", "train GALLERY --train 5 --model MODEL --stranger-rate 0.001",
-                   65, "too few to resolve a stranger rate of 0.1 %"},
+                   0, "too few to resolve a stranger rate of 0.1 %"},
+        StatusCase{"OthersReadTheKey", "info --model MODEL --key-file GALLERY/../open.key", 65,
+                   "only its owner can read (chmod 600"},
+        StatusCase{"WrongKey", "info --model MODEL --key-file GALLERY/../private.key", 65,
+                   "not a model database"},
+        StatusCase{"BackupOfNothing", "backup --model /no/such.morlin COPY", 66, "/no/such.morlin"},
         StatusCase{"Help", "train --help", 0, "--stranger-rate <R>"},
         StatusCase{"Version", "--version", 0, "morlin 1.0.0.1"}),
     [](const auto& c) { return std::string(c.param.name); });

@@ -241,6 +241,12 @@ public:
     // model each picture as a crop of its size.
     std::vector<TakenFace> Enrol(const std::vector<Picture>& pictures, const std::string& person,
                                  const Progress& progress = {});
+    // Trains on faces found and aligned already (AlignFace, at the
+    // Settings' face size), people[i] naming faces[i]: the model then finds
+    // and aligns its probes' faces the same way, as Train on pictures does.
+    // For a host that reads many photos and keeps only their faces.
+    void TrainOnAligned(const std::vector<Image>& faces, const std::vector<std::string>& people,
+                        const Progress& progress = {});
     // The same with the face to take from each picture given (as
     // FaceFinder::Find gave it: a host that found them already, or lets a
     // person choose).
