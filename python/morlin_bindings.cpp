@@ -7,6 +7,7 @@
 #include <pybind11/stl.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,8 +63,9 @@ ImageStack Stack(const py::object& given, const char* what) {
 }
 
 morlin::Identifier NewIdentifier(const std::string& method, bool isKernel, int kernelType,
-                                 int components, int distance, double threshold, double gamma,
-                                 double coef0, double degree) {
+                                 int components, int distance, std::optional<double> threshold,
+                                 std::optional<double> strangerRate, double gamma, double coef0,
+                                 double degree, int faceRows, int faceColumns) {
     morlin::Settings settings;
     const auto named = morlin::MethodNamed(method);
     if (!named) throw py::value_error("unknown method \"" + method + "\"");
@@ -72,7 +74,14 @@ morlin::Identifier NewIdentifier(const std::string& method, bool isKernel, int k
     settings.designed.kernelType = kernelType;
     settings.designed.componentNum = components;
     settings.designed.distanceType = distance;
-    settings.designed.threshold = threshold;
+    // A threshold given is kept; otherwise the library's rule (see Settings).
+    if (threshold) {
+        settings.designed.threshold = *threshold;
+        settings.strangerRate = 0.0;
+    }
+    if (strangerRate) settings.strangerRate = strangerRate;
+    settings.faceRows = faceRows;
+    settings.faceColumns = faceColumns;
     settings.designed.gamma = gamma;
     settings.designed.coef0 = coef0;
     settings.designed.degree = degree;
@@ -116,6 +125,11 @@ py::dict InfoDict(const morlin::ModelInfo& info) {
     d["image_people"] = info.imagePeople;
     d["calibration"] =
         info.calibration ? py::object(CalibrationDict(*info.calibration)) : py::object(py::none());
+    d["faces"] = info.faces == morlin::FaceSource::Found ? "found" : "crops";
+    d["threshold_origin"] =
+        info.thresholdOrigin == morlin::ThresholdOrigin::Calibrated ? "calibrated" : "given";
+    d["threshold_note"] = info.thresholdNote;
+    d["trained_again_on_enrolment"] = info.stageFollowsGallery;
     return d;
 }
 
@@ -127,6 +141,66 @@ py::tuple IdentificationTuple(const morlin::Identification& found) {
     return py::make_tuple(
         found.person ? py::object(py::str(*found.person)) : py::object(py::none()), found.score,
         found.distance, found.strangerRate, candidates);
+}
+
+// A photo the library reads in place: an array of shape (rows, columns) or
+// (rows, columns, 3 or 4), red, green, blue (and alpha), kept referenced.
+struct PictureHold {
+    py::array_t<std::uint8_t, py::array::c_style> pixels;
+    morlin::Picture picture;
+};
+
+PictureHold PictureOf(const py::object& given, const std::string& what) {
+    if (!py::isinstance<py::array>(given))
+        throw py::type_error(what + " must be a numpy array of shape (rows, columns) or "
+                             "(rows, columns, 3): red, green, blue");
+    const auto array = py::reinterpret_borrow<py::array>(given);
+    if (!array.dtype().is(py::dtype::of<std::uint8_t>()))
+        throw py::type_error(what + " must have dtype uint8; got " +
+                             std::string(py::str(array.dtype())));
+    const bool grey = array.ndim() == 2;
+    if (!grey && !(array.ndim() == 3 && (array.shape(2) == 3 || array.shape(2) == 4)))
+        throw py::value_error(what + " must have shape (rows, columns), (rows, columns, 3) or "
+                              "(rows, columns, 4); got " + ShapeText(array));
+    if (array.shape(0) == 0 || array.shape(1) == 0)
+        throw py::value_error(what + " holds no pixels: shape " + ShapeText(array));
+    if (array.shape(0) > INT32_MAX || array.shape(1) > INT32_MAX / 4)
+        throw py::value_error(what + " is too large: shape " + ShapeText(array));
+    PictureHold hold{py::array_t<std::uint8_t, py::array::c_style>::ensure(array), {}};
+    hold.picture.rows = static_cast<int>(hold.pixels.shape(0));
+    hold.picture.columns = static_cast<int>(hold.pixels.shape(1));
+    hold.picture.channels = grey ? 1 : static_cast<int>(hold.pixels.shape(2));
+    hold.picture.pixels = hold.pixels.data();
+    return hold;
+}
+
+std::vector<PictureHold> PicturesOf(const py::sequence& given) {
+    std::vector<PictureHold> holds;
+    for (size_t i = 0; i < given.size(); ++i)
+        holds.push_back(PictureOf(given[i], "photo " + std::to_string(i)));
+    return holds;
+}
+
+std::vector<morlin::Picture> Pictures(const std::vector<PictureHold>& holds) {
+    std::vector<morlin::Picture> pictures;
+    for (const PictureHold& hold : holds) pictures.push_back(hold.picture);
+    return pictures;
+}
+
+// One finder for the interpreter's life: its detectors load once.
+const morlin::FaceFinder& SharedFinder() {
+    static const morlin::FaceFinder finder;
+    return finder;
+}
+
+py::object PointOf(const std::optional<morlin::Point>& point) {
+    return point ? py::object(py::make_tuple(point->x, point->y)) : py::object(py::none());
+}
+
+// (box (x, y, width, height), left eye, right eye, confidence)
+py::tuple FaceTuple(const morlin::Face& face) {
+    return py::make_tuple(py::make_tuple(face.box.x, face.box.y, face.box.width, face.box.height),
+                          PointOf(face.leftEye), PointOf(face.rightEye), face.confidence);
 }
 
 }  // namespace
@@ -149,10 +223,69 @@ PYBIND11_MODULE(_morlin, m) {
         return morlin::MethodDescription(*method);
     });
 
+    m.def(
+        "find_faces",
+        [](const py::object& image) {
+            const PictureHold hold = PictureOf(image, "image");
+            std::vector<morlin::Face> faces;
+            {
+                py::gil_scoped_release free;
+                faces = SharedFinder().Find(hold.picture);
+            }
+            py::list found;
+            for (const morlin::Face& face : faces) found.append(FaceTuple(face));
+            return found;
+        },
+        py::arg("image"));
+
     py::class_<morlin::Identifier>(m, "Identifier")
         .def(py::init(&NewIdentifier), py::arg("method"), py::arg("is_kernel"),
              py::arg("kernel_type"), py::arg("components"), py::arg("distance"),
-             py::arg("threshold"), py::arg("gamma"), py::arg("coef0"), py::arg("degree"))
+             py::arg("threshold"), py::arg("stranger_rate"), py::arg("gamma"), py::arg("coef0"),
+             py::arg("degree"), py::arg("face_rows"), py::arg("face_columns"))
+        .def(
+            "train_photos",
+            [](morlin::Identifier& self, const py::sequence& photos,
+               const std::vector<std::string>& people) {
+                const std::vector<PictureHold> holds = PicturesOf(photos);
+                if (people.size() != holds.size())
+                    throw py::value_error("labels must name each photo: " +
+                                          std::to_string(holds.size()) + " photos, " +
+                                          std::to_string(people.size()) + " labels");
+                std::vector<morlin::TakenFace> taken;
+                {
+                    py::gil_scoped_release free;
+                    taken = self.Train(Pictures(holds), people);
+                }
+                py::list faces;
+                for (const morlin::TakenFace& t : taken)
+                    faces.append(py::make_tuple(FaceTuple(t.face), t.found));
+                return faces;
+            },
+            py::arg("photos"), py::arg("people"))
+        .def(
+            "enrol_photos",
+            [](morlin::Identifier& self, const py::sequence& photos, const std::string& person) {
+                const std::vector<PictureHold> holds = PicturesOf(photos);
+                py::gil_scoped_release free;
+                self.Enrol(Pictures(holds), person);
+            },
+            py::arg("photos"), py::arg("person"))
+        .def(
+            "identify_faces",
+            [](const morlin::Identifier& self, const py::object& photo, int top) {
+                const PictureHold hold = PictureOf(photo, "photo");
+                std::vector<morlin::FaceIdentification> found;
+                {
+                    py::gil_scoped_release free;
+                    found = self.IdentifyFaces(hold.picture, top);
+                }
+                py::list faces;
+                for (const morlin::FaceIdentification& f : found)
+                    faces.append(py::make_tuple(FaceTuple(f.face), IdentificationTuple(f.identification)));
+                return faces;
+            },
+            py::arg("photo"), py::arg("top") = 1)
         .def(
             "train",
             [](morlin::Identifier& self, const py::object& images,

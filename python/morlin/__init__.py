@@ -1,12 +1,19 @@
 """Face identification with the Morlin recognizer, as a scikit-learn style estimator.
 
     import numpy as np, morlin
-    model = morlin.Identifier(kernel="rbf", gamma=1e-7)
-    model.fit(images, names)          # images: uint8 array (n, rows, columns)
-    model.calibrate(0.05)             # turn away all but 5 % of strangers
+    model = morlin.Identifier()
+    model.fit(photos, names)          # photos: a list of uint8 arrays (H, W) or (H, W, 3),
+                                      # red, green, blue, any sizes; or crops of one size
+                                      # as an array (n, rows, columns)
     model.predict(probes)             # names, None where the face is a stranger
+    model.identify_faces(group)       # every face of a photo: box, eyes, who
     model.save("faces.morlin")
     model = morlin.Identifier.load("faces.morlin")
+    morlin.find_faces(photo)          # the faces of a photo, largest first
+
+Training calibrates the threshold for 5 % of strangers named unless a
+threshold or calibrate_for is given. OpenCV's images are blue, green, red:
+convert them with cv2.cvtColor(image, cv2.COLOR_BGR2RGB) first.
 
 Labels are person names: any value is taken as its str(), and predict and
 classes_ give those strings back. A score is lower the more alike (the
@@ -25,8 +32,8 @@ from . import _morlin
 from ._morlin import (Error, __version__, kernel_names, measure_names, method_description,
                       method_names)
 
-__all__ = ["Identifier", "Identification", "Candidate", "Error",
-           "kernel_names", "measure_names", "method_names", "method_description"]
+__all__ = ["Identifier", "Identification", "Candidate", "Face", "FaceIdentification", "Error",
+           "find_faces", "kernel_names", "measure_names", "method_names", "method_description"]
 
 Candidate = namedtuple("Candidate", "person score image")
 Candidate.__doc__ = "An enrolled person near a probe: their score and nearest enrolled image."
@@ -41,6 +48,36 @@ distance       to the nearest enrolled image
 stranger_rate  the share of strangers who come this close (NaN uncalibrated)
 candidates     the nearest people, nearest first, one Candidate each
 """
+
+
+Face = namedtuple("Face", "box left_eye right_eye confidence")
+Face.__doc__ = """A face found in a photo.
+
+box         (x, y, width, height) in the photo's pixels
+left_eye    (x, y) of the eye on the photo's left, or None when not found
+right_eye   the other, or None
+confidence  the detector's margin: 0 at its threshold, higher the surer
+"""
+
+FaceIdentification = namedtuple("FaceIdentification", "face identification")
+FaceIdentification.__doc__ = "One face of a photo (a Face) and who it is (an Identification)."
+
+
+def _face(found):
+    box, left, right, confidence = found
+    return Face(tuple(box), None if left is None else tuple(left),
+                None if right is None else tuple(right), confidence)
+
+
+def _identification(found):
+    person, score, distance, rate, candidates = found
+    return Identification(person, score, distance, rate,
+                          [Candidate(*candidate) for candidate in candidates])
+
+
+def find_faces(image):
+    """The faces of image (uint8, (H, W) or (H, W, 3) red, green, blue), largest first."""
+    return [_face(found) for found in _morlin.find_faces(image)]
 
 
 def _kernel(kernel):
@@ -71,30 +108,57 @@ def _images(images):
     return images if isinstance(images, np.ndarray) else np.asarray(images)
 
 
+def _are_photos(images, faces):
+    """Whether images are photos to find faces in, rather than crops: as
+    faces says ("find" or "whole"), or by their form ("decide"): a stacked
+    array, or a list of grey images of one size, is crops; anything else
+    (a list of colour images, or of sizes that differ) is photos."""
+    if faces == "find":
+        return True
+    if faces == "whole":
+        return False
+    if faces != "decide":
+        raise ValueError(f"unknown faces {faces!r}: use \"decide\", \"find\" or \"whole\"")
+    if not isinstance(images, (list, tuple)) or not images:
+        return False
+    shapes = {np.shape(image) for image in images}
+    return len(shapes) != 1 or len(next(iter(shapes))) != 2
+
+
 class Identifier:
     """Names the people in face images, or says a face is nobody enrolled.
 
-    method      "lbp-discriminant" (default), "discriminant" or "designed"
-    kernel      None (plain PCA), "linear", "poly", "rbf" or "sigmoid"
-    components  principal components kept (the designed method)
-    distance    measure name or index 0-9 (the designed method)
-    threshold   a face is named when its score is below it, until calibrate
+    method         "lbp-discriminant" (default), "discriminant" or "designed"
+    kernel         None (plain PCA), "linear", "poly", "rbf" or "sigmoid"
+    components     principal components kept (the designed method)
+    distance       measure name or index 0-9 (the designed method)
+    threshold      a face is named when its score is below it; None: calibrated
+                   by fit (calibrate_for), or the designed method's 3
+    calibrate_for  the share of strangers fit calibrates the threshold for
+                   (None: 5 %, none for the designed method)
     gamma, coef0, degree  the kernel's parameters
+    faces          "decide" (default), "find" (photos: find the largest face of
+                   each) or "whole" (crops of one size, as they are)
+    face_size      (width, height) of the faces aligned from photos
     """
 
-    _parameters = ("method", "kernel", "components", "distance", "threshold",
-                   "gamma", "coef0", "degree")
+    _parameters = ("method", "kernel", "components", "distance", "threshold", "calibrate_for",
+                   "gamma", "coef0", "degree", "faces", "face_size")
 
     def __init__(self, method="lbp-discriminant", kernel=None, components=30,
-                 distance="CityBlock", threshold=3.0, gamma=1.0, coef0=0.0, degree=2.0):
+                 distance="CityBlock", threshold=None, calibrate_for=None, gamma=1.0, coef0=0.0,
+                 degree=2.0, faces="decide", face_size=(92, 112)):
         self.method = method
         self.kernel = kernel
         self.components = components
         self.distance = distance
         self.threshold = threshold
+        self.calibrate_for = calibrate_for
         self.gamma = gamma
         self.coef0 = coef0
         self.degree = degree
+        self.faces = faces
+        self.face_size = face_size
         self._model = None
 
     def _new_model(self):
@@ -102,9 +166,13 @@ class Identifier:
         if self.method not in method_names:
             raise ValueError(f"unknown method {self.method!r}: use one of "
                              + ", ".join(method_names))
+        width, height = self.face_size
         return _morlin.Identifier(self.method, is_kernel, kernel_type, int(self.components),
-                                  _distance(self.distance), float(self.threshold),
-                                  float(self.gamma), float(self.coef0), float(self.degree))
+                                  _distance(self.distance),
+                                  None if self.threshold is None else float(self.threshold),
+                                  None if self.calibrate_for is None else float(self.calibrate_for),
+                                  float(self.gamma), float(self.coef0), float(self.degree),
+                                  int(height), int(width))
 
     def _trained(self):
         if self._model is None or not self._model.trained():
@@ -125,16 +193,28 @@ class Identifier:
         return self
 
     def fit(self, images, labels):
-        """Trains the basis on images and enrols each as its label's person."""
+        """Trains on images (crops, or photos: see faces) and enrols each as its
+        label's person; photos give their largest face (Error for one with none)."""
         labels = [str(label) for label in labels]
         model = self._new_model()
-        model.train(_images(images), labels)
+        if _are_photos(images, self.faces):
+            model.train_photos(list(images), labels)
+        else:
+            model.train(_images(images), labels)
         self._model = model
         return self
 
+    def _found(self):
+        """Whether the model's faces are found in photos (not crops)."""
+        return self._trained().info()["faces"] == "found"
+
     def enrol(self, images, person):
-        """Adds images of person (new or enrolled) without retraining the basis."""
-        self._trained().enrol(_images(images), str(person))
+        """Adds images of person (new or enrolled) without retraining the basis:
+        photos' largest faces for a model of photos, crops for a crop model."""
+        if self._found():
+            self._trained().enrol_photos(list(images), str(person))
+        else:
+            self._trained().enrol(_images(images), str(person))
         return self
 
     def remove(self, person):
@@ -143,16 +223,28 @@ class Identifier:
         return self
 
     def identify(self, images, top=1):
-        """One Identification per image, with the top nearest people as candidates."""
-        found = self._trained().identify(_images(images), int(top))
-        return [Identification(person, score, distance, rate,
-                               [Candidate(*candidate) for candidate in candidates])
-                for person, score, distance, rate, candidates in found]
+        """One Identification per image, with the top nearest people as candidates.
+        For a model of photos, each photo's largest face (None for a photo
+        without one)."""
+        if self._found():
+            answers = []
+            for photo in images:
+                faces = self.identify_faces(photo, top)
+                answers.append(faces[0].identification if faces else None)
+            return answers
+        return [_identification(found) for found in self._trained().identify(_images(images), int(top))]
+
+    def identify_faces(self, photo, top=1):
+        """Every face of photo and who it is, largest first, as FaceIdentification:
+        for a crop model the photo itself, a crop of its size."""
+        return [FaceIdentification(_face(face), _identification(found))
+                for face, found in self._trained().identify_faces(photo, int(top))]
 
     def predict(self, images):
         """The person in each image, or None for a stranger (an object array)."""
-        answers = np.empty(len(_images(images)), dtype=object)
-        answers[:] = [found.person for found in self.identify(images)]
+        found = self.identify(images)
+        answers = np.empty(len(found), dtype=object)
+        answers[:] = [None if one is None else one.person for one in found]
         return answers
 
     def decision_function(self, images):
@@ -166,7 +258,7 @@ class Identifier:
         found = self.identify(images, top=max(len(classes), 1))
         scores = np.full((len(found), len(classes)), np.inf)
         for row, one in enumerate(found):
-            for candidate in one.candidates:
+            for candidate in ([] if one is None else one.candidates):
                 scores[row, column[candidate.person]] = candidate.score
         return scores
 
@@ -178,7 +270,8 @@ class Identifier:
 
     def stranger_rate(self, images):
         """The share of strangers who would come as close as each image (NaN uncalibrated)."""
-        return np.array([found.stranger_rate for found in self.identify(images)])
+        return np.array([np.nan if found is None else found.stranger_rate
+                         for found in self.identify(images)])
 
     def calibrate(self, stranger_rate):
         """Sets the threshold at which stranger_rate of strangers would be named,
@@ -193,22 +286,41 @@ class Identifier:
         self.threshold = float(threshold)
         return self
 
-    def save(self, path):
-        """Writes the model to path atomically."""
-        self._trained().save(str(path))
+    def save(self, path, key=None):
+        """Writes the model to path (a model database; encrypted at rest with key)."""
+        self._trained().save(str(path), key or "")
 
     @classmethod
-    def load(cls, path):
-        """A model written by save, with the parameters it was trained with."""
-        model = _morlin.Identifier.load(str(path))
-        settings = model.info()["settings"]
+    def load(cls, path, key=None):
+        """A copy of the model in path, with the parameters it was trained with;
+        changes stay in memory until saved."""
+        return cls._wrap(_morlin.Identifier.load(str(path), key or ""))
+
+    @classmethod
+    def open(cls, path, key=None):
+        """The model in path, shared with every program that opens it: each
+        change (fit, enrol, remove, calibrate) is committed to it at once, and
+        each call first takes what others committed."""
+        return cls._wrap(_morlin.Identifier.open(str(path), key or ""))
+
+    @staticmethod
+    def backup(path, copy, key=None):
+        """A copy of the model in path at copy, made while others may use it."""
+        _morlin.Identifier.backup(str(path), str(copy), key or "")
+
+    @classmethod
+    def _wrap(cls, model):
+        info = model.info()
+        settings = info["settings"]
         identifier = cls(method=settings["method"],
                          kernel=kernel_names[settings["kernel_type"]] if settings["is_kernel"]
                          else None,
                          components=settings["components"],
                          distance=measure_names[settings["distance"]],
                          threshold=settings["threshold"], gamma=settings["gamma"],
-                         coef0=settings["coef0"], degree=settings["degree"])
+                         coef0=settings["coef0"], degree=settings["degree"],
+                         faces="find" if info["faces"] == "found" else "decide",
+                         face_size=(info["columns"], info["rows"]))
         identifier._model = model
         return identifier
 

@@ -48,3 +48,26 @@ def orl():
     if not ORL.is_dir():
         pytest.fail(f"the ORL faces are not at {ORL}")
     return Faces(ORL)
+
+
+def photo(faces, size=(480, 640), scale=2, colour=True, seed=0):
+    """A photo of size (rows, columns) with each face (a grey crop) set into a
+    smooth, lightly noised background at scale, side by side; red, green,
+    blue unless colour is False. Returns the photo and each face's box."""
+    rng = np.random.default_rng(seed)
+    rows, columns = size
+    ramp = np.linspace(60, 190, columns)[None, :] + np.linspace(-30, 30, rows)[:, None]
+    grey = np.clip(ramp + rng.normal(0, 4, size), 0, 255)
+    boxes = []
+    step = columns // (len(faces) + 1)
+    for k, face in enumerate(faces):
+        big = np.kron(face, np.ones((scale, scale)))
+        top = (rows - big.shape[0]) // 2
+        left = step * (k + 1) - big.shape[1] // 2
+        grey[top:top + big.shape[0], left:left + big.shape[1]] = big
+        boxes.append((left, top, big.shape[1], big.shape[0]))
+    grey = grey.astype(np.uint8)
+    if not colour:
+        return grey, boxes
+    tint = np.array([1.0, 0.85, 0.72])
+    return np.clip(grey[:, :, None] * tint, 0, 255).astype(np.uint8), boxes

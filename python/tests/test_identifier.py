@@ -12,7 +12,7 @@ import numpy as np
 import pytest
 
 import morlin
-from conftest import ORL, TRAIN_PER_PERSON
+from conftest import ORL, TRAIN_PER_PERSON, photo
 
 
 def morlin_command(*arguments):
@@ -78,7 +78,9 @@ def test_strangers_are_turned_away_and_people_join_without_retraining(orl):
     assert sum(person is None for person in model.predict(stranger)) >= 3
 
     model.enrol(orl.gallery[[not e for e in enrolled]], "s1")
-    assert "s1" in model.classes_ and model.info()["basis_images"] == 195
+    # A gallery this small is trained again on everybody as people come.
+    assert "s1" in model.classes_ and model.info()["basis_images"] == 200
+    assert model.info()["trained_again_on_enrolment"]
     assert list(model.predict(stranger)).count("s1") >= 4
     model.remove("s1")
     assert "s1" not in model.classes_
@@ -192,3 +194,48 @@ def test_a_damaged_model_file_raises_naming_it(orl, tmp_path, damage):
         morlin.Identifier.load(path)
     with pytest.raises(morlin.Error, match="missing.morlin"):
         morlin.Identifier.load(tmp_path / "missing.morlin")
+
+
+def test_photos_of_any_size_train_and_every_face_is_found_and_named(orl, tmp_path):
+    # Five people, two photos each, of three sizes: a ragged list.
+    sizes = [(400, 300), (480, 640), (600, 800)]
+    photos, names = [], []
+    for person in range(5):
+        for k in range(2):
+            picture, _ = photo([orl.gallery[person * 5 + k]], sizes[(person + k) % 3], seed=person)
+            photos.append(picture)
+            names.append(orl.names[person * 5])
+    model = morlin.Identifier().fit(photos, names)
+    assert model.info()["faces"] == "found"
+    assert model.info()["threshold_origin"] == "calibrated"
+
+    group, boxes = photo([orl.probes[0], orl.probes[5], orl.probes[5 * 30]], (600, 900))
+    faces = model.identify_faces(group, top=2)
+    assert len(faces) == 3
+    found = sorted(faces, key=lambda f: f.face.box[0])
+    for answer, box in zip(found, boxes):
+        x, y, w, h = answer.face.box
+        assert box[0] <= x + w / 2 <= box[0] + box[2] and box[1] <= y + h / 2 <= box[1] + box[3]
+    nearest = [answer.identification.candidates[0].person for answer in found]
+    assert nearest[:2] == [orl.probe_names[0], orl.probe_names[5]]
+    assert found[2].identification.person is None  # s31 was never enrolled
+
+    # The same faces found in the colour photo and in its grey.
+    grey = np.round(group @ np.array([0.299, 0.587, 0.114])).astype(np.uint8)
+    assert [f.box for f in morlin.find_faces(grey)] == [f.box for f in morlin.find_faces(group)]
+    # predict names each photo's largest face; a photo without one gives None.
+    empty, _ = photo([], (300, 400))
+    assert list(model.predict([group, empty]))[1] is None
+
+    # Saved, opened elsewhere, enrolled through one and seen by the other.
+    path = tmp_path / "photos.morlin"
+    model.save(path, key="a key")
+    shared = morlin.Identifier.open(path, key="a key")
+    reader = morlin.Identifier.open(path, key="a key")
+    newcomer = [photo([orl.gallery[5 * 30 + k]], (480, 640), seed=k)[0] for k in range(3)]
+    shared.enrol(newcomer, "s31")
+    assert "s31" in reader.classes_
+    morlin.Identifier.backup(path, tmp_path / "copy.morlin", key="a key")
+    assert "s31" in morlin.Identifier.load(tmp_path / "copy.morlin", key="a key").classes_
+    with pytest.raises(morlin.Error, match="key"):
+        morlin.Identifier.load(path)
