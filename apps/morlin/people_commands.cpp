@@ -5,20 +5,11 @@
 
 #include "commands.h"
 #include "face_dataset.h"
-#include "photo_faces.h"
+#include "gallery_faces.h"
 #include "terminal_progress.h"
 
 using namespace morlin_command;
 
-namespace {
-
-// The person a folder stands for: its last name, whatever slashes end it.
-std::string PersonOfFolder(std::string folder) {
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    return std::filesystem::path(folder).filename().string();
-}
-
-}  // namespace
 
 int RunEnrol(const CommandLine& line) {
     int status = ExitOk;
@@ -28,7 +19,6 @@ int RunEnrol(const CommandLine& line) {
     const Progress terminal = TerminalProgress();
     std::optional<morlin::FaceFinder> finder;
     for (const std::string& folder : line.operands) {
-        const std::string person = PersonOfFolder(folder);
         std::error_code ec;
         if (!std::filesystem::is_directory(folder, ec)) {
             Tell(DisplayName(folder) + ": no such folder");
@@ -37,8 +27,9 @@ int RunEnrol(const CommandLine& line) {
         }
         // What the model is now: another program may have changed it.
         const morlin::ModelInfo info = identifier->Info();
-        std::vector<std::string> files;
-        for (const std::string& file : SortedEntries(folder, false)) files.push_back(folder + "/" + file);
+        const PersonFiles personFiles = PersonFolder(folder);
+        const std::string& person = personFiles.person;
+        const std::vector<std::string>& files = personFiles.files;
         std::vector<std::vector<uint8_t>> faces;
         try {
             if (info.faces == morlin::FaceSource::Found) {
@@ -49,6 +40,7 @@ int RunEnrol(const CommandLine& line) {
                             terminal(done, static_cast<int>(files.size()),
                                      "finding " + DisplayName(person));
                     });
+                for (const std::string& note : aligned.notes) Tell(note);
                 if (aligned.unreadable > 0) worse(ExitDataError);
                 faces = aligned.crops;
             } else {

@@ -5,7 +5,7 @@
 
 #include "commands.h"
 #include "face_dataset.h"
-#include "photo_faces.h"
+#include "gallery_faces.h"
 #include "terminal_progress.h"
 
 using namespace morlin_command;
@@ -25,29 +25,6 @@ std::string Percent(double share) {
     char text[32];
     std::snprintf(text, sizeof text, "%g %%", share * 100.0);
     return text;
-}
-
-// Every person's images: the folder's folders, and in each its files (the
-// first perPerson when given), natural order.
-struct GalleryFiles {
-    std::vector<std::string> people;
-    std::vector<std::vector<std::string>> files;
-    std::vector<std::string> all;
-};
-
-GalleryFiles FilesOf(const std::string& folder, int perPerson) {
-    GalleryFiles gallery;
-    for (const std::string& person : SortedEntries(folder, true)) {
-        std::vector<std::string> files;
-        for (const std::string& file : SortedEntries(folder + "/" + person, false)) {
-            if (perPerson > 0 && static_cast<int>(files.size()) == perPerson) break;
-            files.push_back(folder + "/" + person + "/" + file);
-        }
-        gallery.people.push_back(person);
-        gallery.all.insert(gallery.all.end(), files.begin(), files.end());
-        gallery.files.push_back(std::move(files));
-    }
-    return gallery;
 }
 
 // Trains on the gallery's crops, read as grey levels, all of one size.
@@ -74,27 +51,28 @@ int TrainOnCrops(const CommandLine& line, morlin::Identifier& identifier, const 
 }
 
 // Trains on the largest face of each photo; the photos left out are told.
-int TrainOnPhotos(const CommandLine& line, const GalleryFiles& gallery,
+int TrainOnPhotos(const CommandLine& line, const std::vector<PersonFiles>& gallery,
                   morlin::Identifier& identifier, const morlin::FaceFinder& finder,
                   const Progress& terminal) {
     int status = ExitOk;
     std::vector<std::vector<uint8_t>> crops;
     std::vector<std::string> names;
-    int done = 0;
-    const int total = static_cast<int>(gallery.all.size());
-    for (size_t p = 0; p < gallery.people.size(); ++p) {
+    int done = 0, total = 0;
+    for (const PersonFiles& person : gallery) total += static_cast<int>(person.files.size());
+    for (const PersonFiles& person : gallery) {
         const AlignedFaces faces =
-            AlignedFacesOf(finder, gallery.files[p], line.settings.faceRows,
+            AlignedFacesOf(finder, person.files, line.settings.faceRows,
                            line.settings.faceColumns, [&](int) {
                                if (terminal) terminal(++done, total, "finding faces");
                            });
+        for (const std::string& note : faces.notes) Tell(note);
         if (faces.unreadable > 0) status = ExitDataError;
         if (faces.crops.empty()) {
-            Tell(DisplayName(gallery.people[p]) + ": no face found in any image; not enrolled");
+            Tell(DisplayName(person.person) + ": no face found in any image; not enrolled");
             continue;
         }
         crops.insert(crops.end(), faces.crops.begin(), faces.crops.end());
-        names.insert(names.end(), faces.crops.size(), gallery.people[p]);
+        names.insert(names.end(), faces.crops.size(), person.person);
     }
     if (crops.empty()) {
         Tell(DisplayName(line.operands.front()) + ": no face found in any image");
@@ -122,12 +100,15 @@ int RunTrain(const CommandLine& line) {
     morlin::Identifier identifier(line.settings);
     int status = ExitOk;
     try {
-        const GalleryFiles gallery = FilesOf(folder, line.perPerson);
+        const std::vector<PersonFiles> gallery = GalleryFiles(folder, line.perPerson);
         std::optional<morlin::FaceFinder> finder;
         bool crops = line.faces == FaceChoice::Whole;
         if (line.faces != FaceChoice::Whole) {
             finder.emplace();
-            crops = line.faces == FaceChoice::Decide && LooksLikeCropSet(*finder, gallery.all);
+            std::vector<std::string> all;
+            for (const PersonFiles& person : gallery)
+                all.insert(all.end(), person.files.begin(), person.files.end());
+            crops = line.faces == FaceChoice::Decide && LooksLikeCropSet(*finder, all);
         }
         status = crops ? TrainOnCrops(line, identifier, terminal)
                        : TrainOnPhotos(line, gallery, identifier, *finder, terminal);

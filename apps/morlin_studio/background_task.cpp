@@ -4,6 +4,10 @@
 #include <QThread>
 
 #include <memory>
+#include <string>
+
+#include "face_dataset.h"
+#include "morlin/morlin_error.h"
 
 BackgroundTask::BackgroundTask(QObject* parent) : QObject(parent) {}
 
@@ -39,4 +43,28 @@ bool BackgroundTask::Start(const QString& what, Work work, Finish finish) {
     emit Started(what);
     thread->start();
     return true;
+}
+
+bool BackgroundTask::Run(const QString& what, Job job, Done done, const QString& failure,
+                         const QString& cancelledText) {
+    auto error = std::make_shared<std::string>();
+    return Start(
+        what,
+        [job = std::move(job), error](const Progress& progress) {
+            try {
+                job(progress);
+                return true;
+            } catch (const morlin::Error& e) {
+                *error = e.what();
+                return false;
+            }
+        },
+        [this, error, done = std::move(done), failure, cancelledText](bool succeeded) {
+            if (succeeded) {
+                done();
+            } else {
+                emit Failed(cancelled ? cancelledText
+                                      : failure.arg(QString::fromStdString(DisplayName(*error))));
+            }
+        });
 }

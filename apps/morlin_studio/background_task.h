@@ -30,6 +30,16 @@ public:
 
     // Starts work unless a task runs already (then false).
     bool Start(const QString& what, Work work, Finish finish);
+
+    // Work that fails by throwing morlin::Error, and what follows it on the
+    // window's thread when it succeeds.
+    using Job = std::function<void(const Progress& progress)>;
+    using Done = std::function<void()>;
+    // Starts job as Start does; afterwards done() when it succeeded, or
+    // Failed(failure with %1 the reason) when it threw, or Failed(cancelled)
+    // when it was cancelled.
+    bool Run(const QString& what, Job job, Done done, const QString& failure,
+             const QString& cancelled);
     bool Running() const { return thread != nullptr; }
     // Asks the work to stop at its next step.
     void Cancel() { cancelled = true; }
@@ -42,6 +52,8 @@ signals:
     void Progressed(int done, int total, const QString& what);
     // After the finish step; succeeded as it was told.
     void Ended(bool succeeded);
+    // What went wrong in a Run, for a person to read.
+    void Failed(const QString& message);
 
 private:
     QThread* thread = nullptr;

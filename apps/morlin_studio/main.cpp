@@ -9,14 +9,13 @@
 
 #include <cstdio>
 
-#include "settings_keys.h"
+#include "studio_settings.h"
 #include "studio_application.h"
 #include "studio_window.h"
 
 namespace {
 
 constexpr int usageStatus = 64;
-constexpr int defaultPerPerson = 5;
 
 }  // namespace
 
@@ -27,7 +26,7 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Train a face identification model, name the faces in images, tune and calibrate it.\n"
-        "GALLERY holds one folder of images per person (the layout morlin-eval reads);\n"
+        "GALLERY holds one folder of photos (or crops) per person;\n"
         "without it, the model of the last session is opened again."));
     parser.addHelpOption();
     parser.addVersionOption();
@@ -47,8 +46,7 @@ int main(int argc, char** argv) {
     }
     if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
-    const QSettings settings;
-    int perPerson = settings.value(settings::perPerson, defaultPerPerson).toInt();
+    int perPerson = StudioSettings().PerPerson();
     if (parser.isSet(train)) {
         bool ok = false;
         perPerson = parser.value(train).toInt(&ok);

@@ -1,11 +1,11 @@
-// morlin-studio's window: widgets and menus, the model's life (train, add,
-// remove, open, save, calibrate), recognition and the state lines.
+// morlin-studio's window: widgets, the actions a person takes, recognition
+// and the state lines. The menus are in studio_menus.cpp; the model's life
+// in studio_model.cpp.
 #include "studio_window.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -13,33 +13,27 @@
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 #include "evaluation.h"
 #include "evaluation_page.h"
 #include "folds.h"
 #include "identification.h"
-#include "match_view.h"
-#include "morlin/morlin.h"
+#include "photo_file.h"
+#include "recognize_page.h"
 #include "setting_text.h"
-#include "settings_keys.h"
+#include "studio_model.h"
 
 namespace {
 
-constexpr int defaultPerPerson = 5;
-constexpr double defaultStrangerShare = 0.05;
 constexpr int candidatesShown = 10;
-constexpr char modelFileName[] = "studio.morlin";
+// How often the window looks at what other programs committed to the model.
+constexpr int stateRefreshMs = 3000;
 
 QString Shown(const std::string& bytes) {
     return QString::fromStdString(DisplayName(bytes));
@@ -47,26 +41,6 @@ QString Shown(const std::string& bytes) {
 
 QString Percent(double share) {
     return QString::number(share * 100.0, 'g', 3) + QStringLiteral(" %");
-}
-
-// The grey image as the folder holds images: rows of ints 0..255.
-QImage ImageOf(const std::vector<int>& grey, int rows, int columns) {
-    QImage image(columns, rows, QImage::Format_Grayscale8);
-    for (int r = 0; r < rows; ++r) {
-        uchar* line = image.scanLine(r);
-        for (int c = 0; c < columns; ++c)
-            line[c] = static_cast<uchar>(grey[static_cast<size_t>(r * columns + c)]);
-    }
-    return image;
-}
-
-// The library's progress as the task's, under one heading; false stops it.
-morlin::Progress Reporting(const Progress& progress, const BackgroundTask& task,
-                           const std::string& what) {
-    return [&progress, &task, what](int done, int total) {
-        progress(done, total, what);
-        return !task.Cancelled();
-    };
 }
 
 // Whether the model trained with trained must be trained again for next.
@@ -80,11 +54,20 @@ bool NeedsTraining(const morlin::Settings& trained, const morlin::Settings& next
            (designed && (a.componentNum != b.componentNum || a.distanceType != b.distanceType));
 }
 
+QImage GreyImage(const std::vector<uint8_t>& levels, int rows, int columns) {
+    QImage image(columns, rows, QImage::Format_Grayscale8);
+    for (int r = 0; r < rows; ++r)
+        std::copy_n(levels.data() + static_cast<size_t>(r) * static_cast<size_t>(columns), columns,
+                    image.scanLine(r));
+    return image;
+}
+
 }  // namespace
 
 StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
     // Widgets.
     task = new BackgroundTask(this);
+    model = new StudioModel(*task, settings, this);
     modelLine = new QLabel;
     modelLine->setObjectName("modelLine");
     modelLine->setWordWrap(true);
@@ -93,7 +76,7 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
     peopleLine->setWordWrap(true);
     retrainButton = new QPushButton(tr("Retrain"));
     retrainButton->setObjectName("retrain");
-    matchView = new MatchView;
+    recognizePage = new RecognizePage;
     evaluationPage = new EvaluationPage;
     message = new QLabel;
     message->setObjectName("message");
@@ -103,12 +86,14 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
     progressText = new QLabel;
     cancelButton = new QPushButton(tr("Cancel"));
     cancelButton->setObjectName("cancel");
+    auto* refresh = new QTimer(this);
 
     // Properties.
     setAcceptDrops(true);
     retrainButton->hide();
     progressBar->hide();
     cancelButton->hide();
+    refresh->setInterval(stateRefreshMs);
 
     // Connections and menus.
     connect(retrainButton, &QPushButton::clicked, this, &StudioWindow::Retrain);
@@ -125,6 +110,7 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
         progressText->setText(what);
     });
     connect(task, &BackgroundTask::Progressed, this, &StudioWindow::ShowProgress);
+    connect(task, &BackgroundTask::Failed, this, &StudioWindow::ShowError);
     connect(task, &BackgroundTask::Ended, this, [this](bool succeeded) {
         progressBar->hide();
         cancelButton->hide();
@@ -134,57 +120,15 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
         UpdateState();
         emit TaskFinished(succeeded);
     });
-
-    QMenu* file = menuBar()->addMenu(tr("&File"));
-    QAction* openGallery = file->addAction(tr("&Train on a folder of people..."),
-                                           QKeySequence::Open, this, &StudioWindow::OpenGallery);
-    QAction* addPerson = file->addAction(tr("&Add person..."), this, &StudioWindow::AskAddPerson);
-    QAction* removePerson =
-        file->addAction(tr("Re&move person..."), this, &StudioWindow::AskRemovePerson);
-    file->addSeparator();
-    QAction* openModel = file->addAction(tr("&Open model..."), this, &StudioWindow::AskOpenModel);
-    QAction* saveModel = file->addAction(tr("&Save model as..."), QKeySequence::SaveAs, this,
-                                         &StudioWindow::AskSaveModel);
-    file->addSeparator();
-    QAction* openProbe = file->addAction(tr("&Recognize image..."), QKeySequence(tr("Ctrl+R")),
-                                         this, &StudioWindow::OpenProbe);
-    QAction* paste = file->addAction(tr("Recognize &pasted image"), QKeySequence::Paste, this,
-                                     &StudioWindow::PasteProbe);
-    file->addSeparator();
-    file->addAction(tr("&Quit"), QKeySequence::Quit, this, &QWidget::close);
-    QMenu* recognizer = menuBar()->addMenu(tr("&Recognizer"));
-    QMenu* methods = recognizer->addMenu(tr("&Method"));
-    for (morlin::Method method : morlin::allMethods) {
-        QAction* action = methods->addAction(QString::fromStdString(morlin::MethodName(method)),
-                                             this, [this, method] { SetMethod(method); });
-        action->setCheckable(true);
-        action->setToolTip(QString::fromStdString(morlin::MethodDescription(method)));
-        methodActions.push_back(action);
-    }
-    methods->setToolTipsVisible(true);
-    QAction* editParameters = recognizer->addAction(
-        tr("&Parameters..."), QKeySequence(tr("Ctrl+P")), this, &StudioWindow::EditParameters);
-    editParameters->setObjectName("parameters");
-    QAction* retrain = recognizer->addAction(tr("Re&train"), this, &StudioWindow::Retrain);
-    QAction* calibrate = recognizer->addAction(tr("&Calibrate for strangers..."), this,
-                                               &StudioWindow::AskCalibration);
-    QAction* evaluate = recognizer->addAction(tr("&Evaluate on the images not enrolled"), this,
-                                              &StudioWindow::EvaluateHeldOut);
-    QMenu* help = menuBar()->addMenu(tr("&Help"));
-    help->addAction(tr("&About morlin-studio"), this, [this] {
-        std::string record[5];
-        Recognizer_Version(record);
-        QMessageBox::about(
-            this, tr("About morlin-studio"),
-            tr("morlin-studio: train a face identification model, name the faces in images, "
-               "tune and calibrate it.\n\nRecognizer: %1 %2 by %3")
-                .arg(QString::fromStdString(record[1]), QString::fromStdString(record[3]),
-                     QString::fromStdString(record[0])));
+    connect(model, &StudioModel::Told, this, &StudioWindow::ShowError);
+    connect(model, &StudioModel::Changed, this, [this] {
+        if (model->Identifier()) outOfDate = NeedsTraining(model->Identifier()->Info().settings, next);
+        UpdateState();
     });
-    modelActions = {openGallery, addPerson,      removePerson, openModel, saveModel, openProbe,
-                    paste,       editParameters, retrain,      calibrate, evaluate};
-    modelActions.insert(modelActions.end(), methodActions.begin(), methodActions.end());
-    needModel = {addPerson, removePerson, saveModel, openProbe, paste, calibrate};
+    connect(refresh, &QTimer::timeout, this, [this] {
+        if (!Busy()) UpdateState();
+    });
+    MakeMenus();
 
     // Layout.
     auto* header = new QHBoxLayout;
@@ -194,7 +138,7 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
     header->addLayout(lines, 1);
     header->addWidget(retrainButton, 0, Qt::AlignTop);
     tabs = new QTabWidget;
-    tabs->addTab(matchView, tr("Recognize"));
+    tabs->addTab(recognizePage, tr("Recognize"));
     tabs->addTab(evaluationPage, tr("Evaluate"));
     auto* progressRow = new QHBoxLayout;
     progressRow->addWidget(progressText, 1);
@@ -210,12 +154,9 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
 
     // Title, and what was kept from the last session.
     setWindowTitle(tr("morlin-studio"));
-    resize(1000, 720);
-    const QSettings saved;
-    next = LoadSettings(saved);
-    folder = saved.value(settings::galleryFolder).toString();
-    perPerson = saved.value(settings::perPerson, defaultPerPerson).toInt();
-    modelFile = saved.value(settings::modelFile).toString();
+    resize(1000, 760);
+    next = settings.Next();
+    refresh->start();
     UpdateState();
 }
 
@@ -223,327 +164,131 @@ StudioWindow::~StudioWindow() {
     task->Wait();
 }
 
-// The model's life -------------------------------------------------------
+// What a person does -------------------------------------------------------
 
 void StudioWindow::OpenGallery() {
     const QString chosen = QFileDialog::getExistingDirectory(
-        this, tr("Train on a folder with one folder of images per person"), folder);
+        this, tr("Train on a folder with one folder of photos per person"),
+        settings.GalleryFolder());
     if (chosen.isEmpty()) return;
     bool ok = false;
     const int count = QInputDialog::getInt(
         this, tr("Train"),
         tr("Images to enrol per person, in name order (0: all of them; the rest are kept "
            "for evaluation):"),
-        perPerson, 0, 1000, 1, &ok);
+        settings.PerPerson(), 0, 1000, 1, &ok);
     if (ok) Enrol(chosen, count);
 }
 
-void StudioWindow::Enrol(const QString& chosen, int count) {
+void StudioWindow::Enrol(const QString& folder, int perPerson) {
     if (Busy()) return;
     message->clear();
-    auto loaded = std::make_shared<FaceDataset>();
-    auto error = std::make_shared<std::string>();
-    const std::string path = QFile::encodeName(chosen).toStdString();
-    task->Start(
-        tr("Reading %1...").arg(chosen),
-        [this, loaded, error, path, count](const Progress& progress) {
-            return LoadFaceDataset(path, count, *loaded, *error, std::nullopt,
-                                   [&](int done, int total) {
-                                       progress(done, total, QT_TR_NOOP("reading images"));
-                                       return !task->Cancelled();
-                                   });
-        },
-        [this, loaded, error, chosen, count](bool done) {
-            if (!done) {
-                ShowError(task->Cancelled()
-                              ? tr("Reading cancelled; the model is as it was.")
-                              : tr("Cannot train on %1: %2")
-                                    .arg(chosen, QString::fromStdString(DisplayName(*error))));
-                return;
-            }
-            folderFaces = std::move(*loaded);
-            folder = chosen;
-            perPerson = count;
-            QSettings saved;
-            saved.setValue(settings::galleryFolder, folder);
-            saved.setValue(settings::perPerson, perPerson);
-            TrainFolder(tr("Training on %1 images...").arg(folderFaces.gallery.size()));
-        });
-}
-
-void StudioWindow::TrainFolder(const QString& what) {
-    auto images = std::make_shared<std::vector<std::vector<int>>>();
-    auto names = std::make_shared<std::vector<std::string>>();
-    std::vector<QImage> freshPictures;
-    for (const FaceImage& face : folderFaces.gallery) {
-        images->push_back(face.grey);
-        names->push_back(face.person);
-        freshPictures.push_back(ImageOf(face.grey, folderFaces.rows, folderFaces.columns));
-    }
-    const int rows = folderFaces.rows, columns = folderFaces.columns;
-    auto fresh = std::make_shared<morlin::Identifier>(next);
-    auto error = std::make_shared<std::string>();
-    task->Start(
-        what,
-        [this, images, names, rows, columns, fresh, error](const Progress& progress) {
-            std::vector<morlin::Image> faces;
-            for (const std::vector<int>& grey : *images)
-                faces.push_back({rows, columns, nullptr, grey.data()});
-            try {
-                fresh->Train(faces, *names, Reporting(progress, *task, QT_TR_NOOP("training")));
-                return true;
-            } catch (const morlin::Error& e) {
-                *error = e.what();
-                return false;
-            }
-        },
-        [this, fresh, error, freshPictures = std::move(freshPictures)](bool done) mutable {
-            if (!done) {
-                ShowError(task->Cancelled() ? tr("Training cancelled; the model is as it was.")
-                                            : tr("Cannot train: %1").arg(Shown(*error)));
-                return;
-            }
-            Adopt(fresh, std::move(freshPictures));
-        });
+    model->Train(folder, perPerson, next);
 }
 
 void StudioWindow::Retrain() {
     if (Busy()) return;
-    if (!folderFaces.gallery.empty()) {
-        TrainFolder(tr("Retraining with the new settings..."));
-    } else if (!folder.isEmpty() && QDir(folder).exists()) {
-        Enrol(folder, perPerson);
-    } else {
-        ShowError(
-            tr("Retraining needs the folder of people the model was trained on: "
-               "File > Train on a folder of people."));
-    }
+    message->clear();
+    model->Retrain(next);
 }
 
 void StudioWindow::AskAddPerson() {
     const QString chosen = QFileDialog::getExistingDirectory(
-        this, tr("Add person: a folder of one person's images, named after the person"), folder);
+        this, tr("Add person: a folder of one person's photos, named after the person"),
+        settings.GalleryFolder());
     if (!chosen.isEmpty()) AddPerson(chosen);
 }
 
-void StudioWindow::AddPerson(const QString& personFolder) {
-    if (Busy() || !model) return;
+void StudioWindow::AddPerson(const QString& folder) {
+    if (Busy() || !model->Identifier()) return;
     message->clear();
-    const morlin::ModelInfo info = model->Info();
-    const std::string path = QFile::encodeName(personFolder).toStdString();
-    const std::string person = QFile::encodeName(QFileInfo(personFolder).fileName()).toStdString();
-    auto faces = std::make_shared<std::vector<std::vector<int>>>();
-    auto problems = std::make_shared<std::string>();
-    std::shared_ptr<morlin::Identifier> held = model;
-    task->Start(
-        tr("Adding %1...").arg(Shown(person)),
-        [this, info, path, person, faces, problems, held](const Progress& progress) {
-            const std::vector<std::string> files = SortedEntries(path, false);
-            for (size_t k = 0; k < files.size() && !task->Cancelled(); ++k) {
-                progress(static_cast<int>(k), static_cast<int>(files.size()),
-                         QT_TR_NOOP("reading images"));
-                int rows = info.rows, columns = info.columns;
-                std::vector<int> grey;
-                std::string error;
-                if (ReadGreyImage(path + "/" + files[k], rows, columns, grey, error))
-                    faces->push_back(std::move(grey));
-                else
-                    *problems += (problems->empty() ? "" : "; ") + error;
-            }
-            if (faces->empty()) {
-                if (problems->empty())
-                    *problems = tr("no images in %1").arg(Shown(path)).toStdString();
-                return false;
-            }
-            std::vector<morlin::Image> images;
-            for (const std::vector<int>& grey : *faces)
-                images.push_back({info.rows, info.columns, nullptr, grey.data()});
-            try {
-                held->Enrol(images, person, Reporting(progress, *task, QT_TR_NOOP("enrolling")));
-                return true;
-            } catch (const morlin::Error& e) {
-                *problems = e.what();
-                return false;
-            }
-        },
-        [this, info, faces, problems, person](bool done) {
-            if (!done) {
-                ShowError(task->Cancelled()
-                              ? tr("Adding cancelled; nobody was added.")
-                              : tr("Cannot add %1: %2").arg(Shown(person), Shown(*problems)));
-                return;
-            }
-            for (const std::vector<int>& grey : *faces)
-                pictures.push_back(ImageOf(grey, info.rows, info.columns));
-            // Some images may have been left out: say which.
-            if (!problems->empty()) ShowError(tr("Left out: %1").arg(Shown(*problems)));
-            Persist();
-        });
+    model->AddPerson(folder);
 }
 
 void StudioWindow::AskRemovePerson() {
-    if (!model) return;
+    if (!model->Identifier()) return;
+    const std::vector<morlin::Person> enrolled = model->Identifier()->Info().people;
     QStringList people;
-    for (const morlin::Person& p : model->Info().people) people << Shown(p.name);
+    for (const morlin::Person& p : enrolled) people << Shown(p.name);
     bool ok = false;
     const QString chosen = QInputDialog::getItem(
         this, tr("Remove person"), tr("Remove every image of:"), people, 0, false, &ok);
-    if (!ok) return;
-    const std::vector<morlin::Person> enrolled = model->Info().people;
-    RemovePerson(enrolled[static_cast<size_t>(people.indexOf(chosen))].name);
+    if (ok) RemovePerson(enrolled[static_cast<size_t>(people.indexOf(chosen))].name);
 }
 
 void StudioWindow::RemovePerson(const std::string& person) {
-    if (Busy() || !model) return;
-    const morlin::ModelInfo before = model->Info();
-    try {
-        model->Remove(person);
-    } catch (const morlin::Error& e) {
-        ShowError(Shown(e.what()));
-        return;
-    }
-    // The identifier keeps the others' images in their order: so do the pictures.
-    std::vector<QImage> kept;
-    for (size_t i = 0; i < before.imagePeople.size() && i < pictures.size(); ++i)
-        if (before.people[static_cast<size_t>(before.imagePeople[i])].name != person)
-            kept.push_back(pictures[i]);
-    pictures = std::move(kept);
-    message->clear();
-    Persist();
-    UpdateState();
+    if (Busy()) return;
+    QString error;
+    if (model->RemovePerson(person, error))
+        message->clear();
+    else
+        ShowError(error);
 }
 
 void StudioWindow::AskOpenModel() {
-    const QString file =
-        QFileDialog::getOpenFileName(this, tr("Open a model"), QFileInfo(modelFile).absolutePath(),
-                                     tr("Models (*.morlin);;All files (*)"));
+    const QString file = QFileDialog::getOpenFileName(
+        this, tr("Open a model"), QFileInfo(model->File()).absolutePath(),
+        tr("Models (*.morlin);;All files (*)"));
     if (!file.isEmpty()) OpenModel(file);
 }
 
 void StudioWindow::AskSaveModel() {
-    const QString file = QFileDialog::getSaveFileName(this, tr("Save the model as"),
-                                                      QFileInfo(modelFile).absolutePath(),
-                                                      tr("Models (*.morlin);;All files (*)"));
+    const QString file = QFileDialog::getSaveFileName(
+        this, tr("Save the model as"), QFileInfo(model->File()).absolutePath(),
+        tr("Models (*.morlin);;All files (*)"));
     if (!file.isEmpty()) SaveModelAs(file);
 }
 
 void StudioWindow::SaveModelAs(const QString& file) {
-    if (!model) return;
-    try {
-        model->Save(QFile::encodeName(file).toStdString());
-    } catch (const morlin::Error& e) {
-        ShowError(Shown(e.what()));
-        return;
-    }
-    modelFile = file;
-    QSettings().setValue(settings::modelFile, modelFile);
-    message->clear();
-    UpdateState();
+    QString error;
+    if (model->SaveAs(file, error))
+        message->clear();
+    else
+        ShowError(error);
 }
 
 void StudioWindow::OpenModel(const QString& file) {
     if (Busy()) return;
-    auto loaded = std::make_shared<std::optional<morlin::Identifier>>();
-    auto error = std::make_shared<std::string>();
-    const std::string path = QFile::encodeName(file).toStdString();
-    task->Start(
-        tr("Opening %1...").arg(file),
-        [loaded, error, path](const Progress&) {
-            try {
-                loaded->emplace(morlin::Identifier::Load(path));
-                return true;
-            } catch (const morlin::Error& e) {
-                *error = e.what();
-                return false;
-            }
-        },
-        [this, loaded, error, file](bool done) {
-            if (!done) {
-                ShowError(tr("Cannot open the model: %1").arg(Shown(*error)));
-                return;
-            }
-            model = std::make_shared<morlin::Identifier>(std::move(**loaded));
-            const morlin::ModelInfo info = model->Info();
-            // No pictures come with a model; the folder read before is another model's.
-            pictures.assign(static_cast<size_t>(info.enrolledImages), QImage());
-            folderFaces = FaceDataset{};
-            next = info.settings;
-            outOfDate = false;
-            modelFile = file;
-            QSettings saved;
-            saved.setValue(settings::modelFile, modelFile);
-            SaveSettings(saved, next);
-            message->clear();
-        });
+    message->clear();
+    model->Open(file);
 }
 
 void StudioWindow::ReopenLastModel() {
-    if (!modelFile.isEmpty() && QFileInfo(modelFile).isFile()) OpenModel(modelFile);
+    const QString file = settings.ModelFile();
+    if (!file.isEmpty() && QFileInfo(file).isFile()) OpenModel(file);
 }
-
-void StudioWindow::Adopt(std::shared_ptr<morlin::Identifier> fresh,
-                         std::vector<QImage> freshPictures) {
-    model = std::move(fresh);
-    pictures = std::move(freshPictures);
-    outOfDate = false;
-    if (modelFile.isEmpty())
-        modelFile = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-                    QStringLiteral("/") + QString::fromLatin1(modelFileName);
-    QSettings saved;
-    saved.setValue(settings::modelFile, modelFile);
-    SaveSettings(saved, next);
-    Persist();
-}
-
-void StudioWindow::Persist() {
-    if (!model) return;
-    QDir().mkpath(QFileInfo(modelFile).absolutePath());
-    try {
-        model->Save(QFile::encodeName(modelFile).toStdString());
-    } catch (const morlin::Error& e) {
-        ShowError(tr("The model is not saved: %1").arg(Shown(e.what())));
-    }
-}
-
-// Settings -------------------------------------------------------------
 
 void StudioWindow::SetMethod(morlin::Method method) {
     next.method = method;
-    outOfDate = model && NeedsTraining(model->Info().settings, next);
-    QSettings saved;
-    SaveSettings(saved, next);
+    outOfDate = model->Identifier() && NeedsTraining(model->Identifier()->Info().settings, next);
+    settings.SetNext(next);
     UpdateState();
 }
 
 void StudioWindow::EditParameters() {
     if (Busy()) return;
     PCAParameter edited = next.designed;
-    int choices = static_cast<int>(folderFaces.gallery.size());
-    if (model) {
-        const morlin::ModelInfo info = model->Info();
+    int choices = static_cast<int>(model->Faces().gallery.size());
+    const std::shared_ptr<morlin::Identifier>& held = model->Identifier();
+    if (held) {
+        const morlin::ModelInfo info = held->Info();
         edited.threshold = info.settings.designed.threshold;
         if (choices == 0) choices = info.basisImages;
     }
     if (!morlin::EditParameters(edited, choices)) return;
-    const double threshold = edited.threshold;
     next.designed = edited;
-    if (model) {
-        if (threshold != model->Info().settings.designed.threshold) {
-            // A new threshold applies at once; only training applies the rest.
-            model->SetThreshold(threshold);
-            Persist();
-        }
-        outOfDate = NeedsTraining(model->Info().settings, next);
-    }
-    QSettings saved;
-    SaveSettings(saved, next);
+    // A new threshold applies at once; only training applies the rest.
+    QString error;
+    if (held && edited.threshold != held->Info().settings.designed.threshold &&
+        !model->SetThreshold(edited.threshold, error))
+        ShowError(error);
+    outOfDate = held && NeedsTraining(held->Info().settings, next);
+    settings.SetNext(next);
     UpdateState();
 }
 
-// Calibration and evaluation ---------------------------------------------
-
 void StudioWindow::AskCalibration() {
-    if (Busy() || !model) {
+    if (Busy() || !model->Identifier()) {
         ShowError(tr("Train a model first."));
         return;
     }
@@ -552,81 +297,57 @@ void StudioWindow::AskCalibration() {
         this, tr("Calibrate for strangers"),
         tr("Share of strangers that may be given a name, in %:\n(the threshold comes from "
            "the model's own faces: each person is left out in turn and searched as a stranger)"),
-        QSettings().value(settings::strangerShare, defaultStrangerShare).toDouble() * 100.0, 0.1,
-        50.0, 1, &ok);
+        settings.StrangerShare() * 100.0, 0.1, 50.0, 1, &ok);
     if (ok) CalibrateForStrangers(percent / 100.0);
 }
 
 void StudioWindow::CalibrateForStrangers(double target) {
-    if (Busy() || !model) return;
+    if (Busy() || !model->Identifier()) return;
     message->clear();
-    std::shared_ptr<morlin::Identifier> held = model;
-    auto result = std::make_shared<morlin::Calibration>();
-    auto error = std::make_shared<std::string>();
-    task->Start(
-        tr("Calibrating for %1 of strangers named...").arg(Percent(target)),
-        [this, held, result, error, target](const Progress& progress) {
-            try {
-                *result = held->Calibrate(
-                    target, Reporting(progress, *task, QT_TR_NOOP("people left out")));
-                return true;
-            } catch (const morlin::Error& e) {
-                *error = e.what();
-                return false;
-            }
-        },
-        [this, result, error, target](bool done) {
-            if (!done) {
-                if (!task->Cancelled()) ShowError(Shown(*error));
-                return;
-            }
-            if (!result->warning.empty()) ShowError(Shown(result->warning));
-            QSettings().setValue(settings::strangerShare, target);
-            Persist();
-        });
+    model->Calibrate(target);
 }
 
 void StudioWindow::EvaluateHeldOut() {
-    if (Busy() || !model) {
+    if (Busy() || !model->Identifier()) {
         ShowError(tr("Train a model first."));
         return;
     }
-    if (folderFaces.probes.empty()) {
+    const FaceDataset& faces = model->Faces();
+    if (faces.probes.empty()) {
         ShowError(
-            tr("Evaluation needs images that were not enrolled: train on the first K "
-               "images per person to keep the others for it."));
+            tr("Evaluation needs a folder of crops with images that were not enrolled: train "
+               "on the first K images per person to keep the others for it."));
         return;
     }
     message->clear();
-    auto faces = std::make_shared<FaceDataset>(folderFaces);
+    auto held = std::make_shared<FaceDataset>(faces);
     auto result = std::make_shared<StudioEvaluation>();
-    result->settings = model->Info().settings;
-    task->Start(
-        tr("Evaluating on %1 images not enrolled...").arg(folderFaces.probes.size()),
-        [faces, result](const Progress& progress) {
-            const Evaluation evaluation = Evaluate(*faces, result->settings);
+    result->settings = model->Identifier()->Info().settings;
+    task->Run(
+        tr("Evaluating on %1 images not enrolled...").arg(faces.probes.size()),
+        [held, result](const Progress& progress) {
+            const Evaluation evaluation = Evaluate(*held, result->settings);
             result->rank1 = evaluation.rank1;
-            result->verification = SortedComparisons(ProbeComparisons(*faces, evaluation));
-            std::vector<Search> searches = SearchesOf(*faces, evaluation);
+            result->verification = SortedComparisons(ProbeComparisons(*held, evaluation));
+            std::vector<Search> searches = SearchesOf(*held, evaluation);
             const std::vector<Search> strangers =
-                LeftOutProbeSearches(*faces, result->settings, progress);
+                LeftOutProbeSearches(*held, result->settings, progress);
             searches.insert(searches.end(), strangers.begin(), strangers.end());
             result->identification = OpenSetSearches(searches);
-            return true;
         },
-        [this, result](bool done) {
-            if (!done) return;
+        [this, result] {
             evaluationPage->Show(*result);
             tabs->setCurrentWidget(evaluationPage);
-        });
+        },
+        tr("Cannot evaluate: %1"), tr("Evaluation cancelled."));
 }
 
-// Recognition ------------------------------------------------------------
+// Recognition ---------------------------------------------------------------
 
 void StudioWindow::OpenProbe() {
     const QString file = QFileDialog::getOpenFileName(
-        this, tr("Recognize an image"), folder,
-        tr("Images (*.pgm *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;All files (*)"));
+        this, tr("Recognize the faces of a photo"), settings.GalleryFolder(),
+        tr("Images (*.jpg *.jpeg *.png *.webp *.bmp *.gif *.pgm *.ppm *.tif *.tiff);;All files (*)"));
     if (!file.isEmpty()) RecognizeFile(file);
 }
 
@@ -640,53 +361,57 @@ void StudioWindow::PasteProbe() {
 }
 
 void StudioWindow::RecognizeFile(const QString& file) {
-    int rows = 0, columns = 0;
-    std::vector<int> grey;
+    QImage photo;
     std::string error;
-    if (!ReadGreyImage(QFile::encodeName(file).toStdString(), rows, columns, grey, error)) {
+    if (!ReadPhoto(QFile::encodeName(file).toStdString(), photo, error)) {
         ShowError(QString::fromStdString(error));
         return;
     }
     const QFileInfo info(file);
-    RecognizeImage(ImageOf(grey, rows, columns), info.dir().dirName() + "/" + info.fileName());
+    RecognizeImage(photo, info.dir().dirName() + "/" + info.fileName());
 }
 
-void StudioWindow::RecognizeImage(const QImage& picture, const QString& name) {
-    if (!model) {
+void StudioWindow::RecognizeImage(const QImage& image, const QString& name) {
+    const std::shared_ptr<morlin::Identifier>& held = model->Identifier();
+    if (!held) {
         ShowError(tr("Train a model first: File > Train on a folder of people, or open one."));
         return;
     }
-    const morlin::ModelInfo info = model->Info();
-    const QImage probe = picture.convertToFormat(QImage::Format_Grayscale8);
-    if (probe.width() != info.columns || probe.height() != info.rows) {
+    const morlin::ModelInfo info = held->Info();
+    const QImage photo = image.convertToFormat(QImage::Format_RGB888);
+    if (info.faces == morlin::FaceSource::Crops &&
+        (photo.width() != info.columns || photo.height() != info.rows)) {
         ShowError(tr("%1 is %2 x %3 pixels; the model's images are %4 x %5. Crop or scale it "
-                     "to that size.")
+                     "to that size, or train a model on photos.")
                       .arg(name)
-                      .arg(probe.width())
-                      .arg(probe.height())
+                      .arg(photo.width())
+                      .arg(photo.height())
                       .arg(info.columns)
                       .arg(info.rows));
         return;
     }
+    const morlin::Picture picture = PictureOf(photo);
+    std::vector<morlin::FaceIdentification> answers;
+    try {
+        answers = held->IdentifyFaces(picture, candidatesShown);
+    } catch (const morlin::Error& e) {
+        ShowError(Shown(e.what()));
+        return;
+    }
+    // Each face as the model compared it.
+    std::vector<QImage> crops;
+    for (const morlin::FaceIdentification& answer : answers)
+        crops.push_back(info.faces == morlin::FaceSource::Found
+                            ? GreyImage(morlin::AlignFace(picture, answer.face, info.rows, info.columns),
+                                        info.rows, info.columns)
+                            : photo.convertToFormat(QImage::Format_Grayscale8));
     message->clear();
-    std::vector<uint8_t> pixels(static_cast<size_t>(info.rows) * static_cast<size_t>(info.columns));
-    for (int r = 0; r < info.rows; ++r)
-        std::copy_n(probe.constScanLine(r), info.columns,
-                    pixels.begin() + static_cast<ptrdiff_t>(r) * info.columns);
-    const morlin::Identification answer =
-        model->Identify({info.rows, info.columns, pixels.data(), nullptr}, candidatesShown);
-    tabs->setCurrentWidget(matchView);
-    matchView->ShowAnswer(probe, name, answer, info.settings.designed.threshold,
-                          [this](int image) { return Picture(image); });
+    tabs->setCurrentWidget(recognizePage);
+    recognizePage->Show(photo, name, answers, crops, info.settings.designed.threshold,
+                        [this](int enrolled) { return model->Picture(enrolled); });
 }
 
-QImage StudioWindow::Picture(int image) const {
-    return image >= 0 && static_cast<size_t>(image) < pictures.size()
-               ? pictures[static_cast<size_t>(image)]
-               : QImage();
-}
-
-// Dropping a file -------------------------------------------------------
+// Dropping a file -------------------------------------------------------------
 
 void StudioWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls() || event->mimeData()->hasImage())
@@ -700,14 +425,14 @@ void StudioWindow::dropEvent(QDropEvent* event) {
     } else if (dropped->hasUrls() && dropped->urls().first().isLocalFile()) {
         const QString path = dropped->urls().first().toLocalFile();
         if (QFileInfo(path).isDir())
-            Enrol(path, perPerson);
+            Enrol(path, settings.PerPerson());
         else
             RecognizeFile(path);
     }
     event->acceptProposedAction();
 }
 
-// State -----------------------------------------------------------------
+// State -----------------------------------------------------------------------
 
 void StudioWindow::ShowProgress(int done, int total, const QString& what) {
     progressBar->setRange(0, total);
@@ -722,8 +447,9 @@ void StudioWindow::ShowError(const QString& text) {
 void StudioWindow::UpdateState() {
     for (size_t k = 0; k < methodActions.size(); ++k)
         methodActions[k]->setChecked(morlin::allMethods[k] == next.method);
-    for (QAction* action : needModel) action->setEnabled(model != nullptr && !Busy());
-    if (!model) {
+    const std::shared_ptr<morlin::Identifier>& held = model->Identifier();
+    for (QAction* action : needModel) action->setEnabled(held != nullptr && !Busy());
+    if (!held) {
         modelLine->setText(tr("No model: File > Train on a folder of people, or File > Open model. "
                               "The next training uses %1.")
                                .arg(QString::fromStdString(DescribeSetting(next))));
@@ -731,12 +457,16 @@ void StudioWindow::UpdateState() {
         retrainButton->hide();
         return;
     }
-    const morlin::ModelInfo info = model->Info();
+    const morlin::ModelInfo info = held->Info();
     const double threshold = info.settings.designed.threshold;
-    QString line = tr("Model: %1. A name needs a score under %2")
+    QString line = tr("Model: %1, on %2 of %3 x %4 pixels. A name needs a score under %5")
                        .arg(QString::fromStdString(DescribeSetting(info.settings)))
+                       .arg(info.faces == morlin::FaceSource::Found ? tr("faces found in photos")
+                                                                    : tr("crops"))
+                       .arg(info.columns)
+                       .arg(info.rows)
                        .arg(threshold, 0, 'g', 4);
-    if (info.calibration && info.calibration->threshold == threshold)
+    if (info.thresholdOrigin == morlin::ThresholdOrigin::Calibrated && info.calibration)
         line += tr(", calibrated for %1 of strangers named").arg(Percent(info.calibration->target));
     line += tr(".", "the end of the model's sentence");
     if (outOfDate)
@@ -747,11 +477,11 @@ void StudioWindow::UpdateState() {
     QString people = tr("%1 people, %2 images enrolled; kept in %3.")
                          .arg(info.people.size())
                          .arg(info.enrolledImages)
-                         .arg(modelFile);
-    if (!folderFaces.probes.empty())
+                         .arg(model->File());
+    if (!model->Faces().probes.empty())
         people += tr(" %1 images of %2 held back for evaluation.")
-                      .arg(folderFaces.probes.size())
-                      .arg(folder);
+                      .arg(model->Faces().probes.size())
+                      .arg(model->Folder());
     peopleLine->setText(people);
     retrainButton->setVisible(outOfDate);
 }

@@ -1,43 +1,34 @@
 // morlin-studio's main window: a desktop host of the identifier in
-// libmorlin.so. It trains a model on a folder of person folders, adds and
-// removes people without retraining, names the face in an image a person
-// opens, drops or pastes, edits the settings in the recognizer's own
+// libmorlin.so. It trains a model on a folder of people (photos or crops),
+// adds and removes people without retraining, names every face of a photo a
+// person opens, drops or pastes, edits the settings in the recognizer's own
 // parameter dialog, calibrates the threshold for strangers and evaluates on
-// the images it did not enrol. The model lives in a file: every change is
-// written to it, and the next start reopens it.
+// the images it did not enrol. The model and its life are StudioModel's; the
+// window holds the menus, the pages and the state lines.
 //
-// The model and the window:
-//   - `model` is the identifier, shared with the background task (reading,
-//     training, calibrating); identifications run on this thread, as the
-//     identifier lets them share it.
-//   - `next` is what the next training uses (method and parameters). A
-//     change of method, kernel, components or measure leaves the model "out
-//     of date" until Retrain; a new threshold applies at once.
-//   - `folderFaces` is the folder last read: the images enrolled and those
-//     held back for evaluation. `pictures` holds a picture per enrolled
-//     image, in enrolment order, null where the studio has none (a model
-//     opened from a file).
+// `next` is what the next training uses (method and parameters). A change of
+// method, kernel, components or measure leaves the model "out of date" until
+// Retrain; a new threshold applies at once.
 #pragma once
 
 #include <QImage>
 #include <QMainWindow>
 #include <QString>
 
-#include <memory>
-#include <optional>
 #include <vector>
 
 #include "background_task.h"
-#include "face_dataset.h"
 #include "morlin/identifier.h"
+#include "studio_settings.h"
 
 class EvaluationPage;
-class MatchView;
 class QAction;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
+class RecognizePage;
+class StudioModel;
 
 class StudioWindow : public QMainWindow {
     Q_OBJECT
@@ -46,16 +37,16 @@ public:
     explicit StudioWindow(QWidget* parent = nullptr);
     ~StudioWindow() override;
 
-    // Reads folder (one folder per person), trains a new model on the first
-    // perPerson images of each (0: all of them) and enrols them, in the
-    // background.
+    // Reads folder (one folder per person: photos or crops), trains a new
+    // model on the first perPerson images of each (0: all of them) and
+    // enrols them, in the background.
     void Enrol(const QString& folder, int perPerson);
     // Enrols the images of folder as the person it is named after, without
     // retraining, in the background.
     void AddPerson(const QString& folder);
     // Removes every image of person.
     void RemovePerson(const std::string& person);
-    // Names the face in file, or says in the window why it cannot.
+    // Names every face in file, or says in the window why it cannot.
     void RecognizeFile(const QString& file);
     void RecognizeImage(const QImage& image, const QString& name);
     // Sets the threshold at which target of strangers get a name, calibrated
@@ -88,6 +79,8 @@ public slots:
     void EditParameters();
     void Retrain();
     void AskCalibration();
+    // Shows the model as it is now, another program's changes included.
+    void UpdateState();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -95,33 +88,22 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Trains next on folderFaces' enrolled images, in the background.
-    void TrainFolder(const QString& what);
-    // Puts a new model in place and writes it to its file.
-    void Adopt(std::shared_ptr<morlin::Identifier> fresh, std::vector<QImage> freshPictures);
-    // Writes the model to modelFile; says in the window when it cannot.
-    void Persist();
+    void MakeMenus();
     void SetMethod(morlin::Method method);
     void ShowProgress(int done, int total, const QString& what);
     void ShowError(const QString& text);
-    void UpdateState();
-    QImage Picture(int image) const;
 
-    std::shared_ptr<morlin::Identifier> model;
-    morlin::Settings next;
-    QString modelFile;
-    bool outOfDate = false;
-    FaceDataset folderFaces;
-    QString folder;
-    int perPerson = 0;  // 0: every image enrolled
-    std::vector<QImage> pictures;
-
+    StudioSettings settings;
     BackgroundTask* task;
+    StudioModel* model;
+    morlin::Settings next;
+    bool outOfDate = false;
+
     QLabel* modelLine;
     QLabel* peopleLine;
     QPushButton* retrainButton;
     QTabWidget* tabs;
-    MatchView* matchView;
+    RecognizePage* recognizePage;
     EvaluationPage* evaluationPage;
     QLabel* message;
     QProgressBar* progressBar;

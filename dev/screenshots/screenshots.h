@@ -12,6 +12,7 @@ void UpdaterScreenshots(const QString& folder);
 // Opens the recognizer's parameter dialog through libmorlin.so as a host would.
 void RecognizerScreenshots(const QString& folder, const QString& library);
 // morlin-studio on the ORL faces in folder orl.
+void StudioPhotoScreenshot(const QString& folder, const QString& orl);
 void StudioScreenshots(const QString& folder, const QString& orl);
 // morlin-studio with the model in file open, naming an ORL face in it.
 void StudioModelScreenshot(const QString& folder, const QString& model, const QString& orl);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -13,7 +14,10 @@
 
 #include <cstdio>
 
+#include <opencv2/imgcodecs.hpp>
+
 #include "modal_driver.h"
+#include "photo_scenes.h"
 #include "screenshots.h"
 #include "studio_window.h"
 #include "ui/parameter_dialog_ids.h"
@@ -114,4 +118,39 @@ void StudioScreenshots(const QString& folder, const QString& orlFolder) {
     WaitForTask(window);
     SaveStudio(window, folder + "/studio-evaluation.png");
     QDir(gallery).removeRecursively();
+    StudioPhotoScreenshot(folder, orl);
+}
+
+void StudioPhotoScreenshot(const QString& folder, const QString& orl) {
+    SeparateSession();
+    // Ten people, three photos each, and a group of four: three of them and
+    // a stranger.
+    const QString photos = QDir::tempPath() + "/morlin-studio-photos";
+    QDir(photos).removeRecursively();
+    SceneComposer composer({}, 8);
+    const auto face = [&](int person, int image) {
+        return SceneFaceSource{"", QStringLiteral("%1/s%2/%3.pgm").arg(orl).arg(person).arg(image)
+                                       .toStdString()};
+    };
+    for (int person = 1; person <= 10; ++person)
+        for (int image = 1; image <= 3; ++image) {
+            const QString file = QStringLiteral("%1/s%2/%3.jpg").arg(photos).arg(person).arg(image);
+            QDir().mkpath(QFileInfo(file).absolutePath());
+            cv::imwrite(file.toStdString(), composer.Compose({800, 600}, {face(person, image)}, 5.0).bgr);
+        }
+    const QString group = photos + "/group.jpg";
+    cv::imwrite(group.toStdString(),
+                composer.Compose({1280, 800}, {face(3, 9), face(7, 8), face(9, 10), face(30, 2)}, 8.0).bgr);
+    StudioWindow window;
+    window.resize(1100, 760);
+    window.show();
+    window.Enrol(photos, 0);
+    if (!WaitForTask(window)) {
+        std::fprintf(stderr, "morlin-studio could not train on %s: %s\n", qPrintable(photos),
+                     qPrintable(window.findChild<QLabel*>("message")->text()));
+        return;
+    }
+    window.RecognizeFile(group);
+    SaveStudio(window, folder + "/studio-photo.png");
+    QDir(photos).removeRecursively();
 }

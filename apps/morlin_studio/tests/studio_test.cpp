@@ -21,9 +21,14 @@
 
 #include <gtest/gtest.h>
 
+#include <opencv2/imgcodecs.hpp>
+
 #include "ui/parameter_dialog_ids.h"
 #include "face_data.h"
 #include "modal_driver.h"
+#include "photo_scenes.h"
+#include "photo_view.h"
+#include "run_command.h"
 #include "studio_window.h"
 #include "temp_folder.h"
 
@@ -187,6 +192,61 @@ TEST_F(StudioTest, PeopleComeAndGoAndTheModelLastsAcrossSessions) {
     EXPECT_EQ(Identity(), "s3");
     ASSERT_FALSE(Finished([&] { window.OpenModel(Folder() + "/missing.morlin"); }));
     EXPECT_TRUE(Message().startsWith("Cannot open the model")) << Message().toStdString();
+}
+
+// A folder of photos, one face each, trains; every face of a group photo is
+// boxed and named, a click chooses the face whose candidates show.
+TEST_F(StudioTest, PhotoFolderTrainsAndEveryFaceOfAGroupPhotoIsNamed) {
+    SceneComposer composer({}, 21);
+    const auto write = [](const std::filesystem::path& file, const Scene& scene) {
+        std::filesystem::create_directories(file.parent_path());
+        cv::imwrite(file.string(), scene.bgr);
+    };
+    const std::filesystem::path photos = folder.Path() / "photos";
+    for (int person = 1; person <= 6; ++person)
+        for (int image = 1; image <= 4; ++image)
+            write(photos / ("s" + std::to_string(person)) / (std::to_string(image) + ".jpg"),
+                  composer.Compose({800, 600}, {{"", Orl(person, image).toStdString()}}, 5.0));
+    const Scene group = composer.Compose(
+        {1280, 960}, {{"s2", Orl(2, 9).toStdString()}, {"s5", Orl(5, 8).toStdString()}}, 5.0);
+    write(folder.Path() / "group.jpg", group);
+
+    window.show();
+    ASSERT_TRUE(Finished([&] { window.Enrol(QString::fromStdString(photos.string()), 0); }))
+        << Message().toStdString();
+    EXPECT_TRUE(window.findChild<QLabel*>("modelLine")->text().contains("faces found in photos of 92 x 112 pixels"))
+        << window.findChild<QLabel*>("modelLine")->text().toStdString();
+    window.RecognizeFile(QString::fromStdString((folder.Path() / "group.jpg").string()));
+    auto* photo = window.findChild<PhotoView*>("photo");
+    ASSERT_EQ(photo->Faces(), 2) << Message().toStdString();
+    EXPECT_TRUE(window.findChild<QLabel*>("facesLine")->text().contains("2 faces"))
+        << window.findChild<QLabel*>("facesLine")->text().toStdString();
+    QStringList nearest;
+    for (int face = 0; face < 2; ++face) {
+        photo->Choose(face);
+        nearest << window.findChild<QTableWidget*>("candidates")->item(0, 1)->text();
+    }
+    nearest.sort();
+    EXPECT_EQ(nearest, QStringList({"s2", "s5"}));
+}
+
+// The model is shared: another program's enrolment shows in the window at
+// its next look, and is named.
+TEST_F(StudioTest, AnotherProgramsEnrolmentShowsAtTheNextCall) {
+    window.show();
+    ASSERT_TRUE(Finished([&] { window.Enrol(Folder(), 5); }));
+    TempFolder later;
+    ASSERT_TRUE(QFile::link(OrlPerson(11), QString::fromStdString((later.Path() / "s11").string())));
+    const QString file = QSettings().value("model/file").toString();
+    const CommandResult enrolled = RunCommand(std::string(MORLIN_PATH) + " enrol --model " +
+                                              file.toStdString() + " " +
+                                              (later.Path() / "s11").string() + " 2>&1");
+    ASSERT_EQ(enrolled.status, 0) << enrolled.out;
+    window.UpdateState();
+    EXPECT_TRUE(window.findChild<QLabel*>("peopleLine")->text().startsWith("11 people, 60 images"))
+        << window.findChild<QLabel*>("peopleLine")->text().toStdString();
+    window.RecognizeFile(Orl(11, 9));
+    EXPECT_EQ(Identity(), "s11");
 }
 
 }  // namespace

@@ -147,6 +147,115 @@ Identification: FPIR %7 (each person&apos;s images searched as a stranger&apos;s
     </message>
 </context>
 <context>
+    <name>PhotoView</name>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
+    </message>
+</context>
+<context>
+    <name>RecognizePage</name>
+    <message>
+        <source>Open, drop or paste a photo: every face in it is named.</source>
+        <translation>打开、拖入或粘贴一张照片：照片中的每张人脸都会被命名。</translation>
+    </message>
+    <message>
+        <source>No face found in %1.</source>
+        <translation>%1 中未找到人脸。</translation>
+    </message>
+    <message>
+        <source>%1: one face, %2 named.</source>
+        <translation>%1：一张人脸，%2 张已命名。</translation>
+    </message>
+    <message>
+        <source>%1: %2 faces, %3 named; click a face to see its candidates.</source>
+        <translation>%1：%2 张人脸，%3 张已命名；点击人脸可查看其候选人。</translation>
+    </message>
+    <message>
+        <source>%1, face %2 of %3</source>
+        <translation>%1，第 %2 张人脸（共 %3 张）</translation>
+    </message>
+</context>
+<context>
+    <name>StudioModel</name>
+    <message>
+        <source>Reading %1...</source>
+        <translation>正在读取 %1……</translation>
+    </message>
+    <message>
+        <source>reading images</source>
+        <translation>正在读取图像</translation>
+    </message>
+    <message>
+        <source>training</source>
+        <translation>正在训练</translation>
+    </message>
+    <message>
+        <source>finding faces</source>
+        <translation>正在查找人脸</translation>
+    </message>
+    <message>
+        <source>Cannot train on %1: %2</source>
+        <translation>无法用 %1 训练：%2</translation>
+    </message>
+    <message>
+        <source>Training cancelled; the model is as it was.</source>
+        <translation>训练已取消；模型保持不变。</translation>
+    </message>
+    <message>
+        <source>Retraining needs the folder of people the model was trained on: File &gt; Train on a folder of people.</source>
+        <translation>重新训练需要模型训练时所用的人员文件夹：文件 &gt; 用人员文件夹训练。</translation>
+    </message>
+    <message>
+        <source>The model is not saved: %1</source>
+        <translation>模型未保存：%1</translation>
+    </message>
+    <message>
+        <source>Adding %1...</source>
+        <translation>正在添加 %1……</translation>
+    </message>
+    <message>
+        <source>enrolling</source>
+        <translation>正在登记</translation>
+    </message>
+    <message>
+        <source>Left out: %1</source>
+        <translation>已略过：%1</translation>
+    </message>
+    <message>
+        <source>Cannot add %1: %2</source>
+        <translation>无法添加 %1：%2</translation>
+    </message>
+    <message>
+        <source>Adding cancelled; nobody was added.</source>
+        <translation>添加已取消；未添加任何人。</translation>
+    </message>
+    <message>
+        <source>Calibrating for %1 % of strangers named...</source>
+        <translation>正在校准为 %1 % 的陌生人被命名……</translation>
+    </message>
+    <message>
+        <source>people left out</source>
+        <translation>留出的人员</translation>
+    </message>
+    <message>
+        <source>Calibration cancelled; the threshold is as it was.</source>
+        <translation>校准已取消；阈值保持不变。</translation>
+    </message>
+    <message>
+        <source>Opening %1...</source>
+        <translation>正在打开 %1……</translation>
+    </message>
+    <message>
+        <source>Cannot open the model: %1</source>
+        <translation>无法打开模型：%1</translation>
+    </message>
+    <message>
+        <source>Opening cancelled.</source>
+        <translation>打开已取消。</translation>
+    </message>
+</context>
+<context>
     <name>StudioWindow</name>
     <message>
         <source>Retrain</source>
@@ -183,10 +292,6 @@ Identification: FPIR %7 (each person&apos;s images searched as a stranger&apos;s
     <message>
         <source>&amp;Save model as...</source>
         <translation>模型另存为(&amp;S)...</translation>
-    </message>
-    <message>
-        <source>&amp;Recognize image...</source>
-        <translation>识别图像(&amp;R)...</translation>
     </message>
     <message>
         <source>Ctrl+R</source>
@@ -241,14 +346,6 @@ Identification: FPIR %7 (each person&apos;s images searched as a stranger&apos;s
         <translation>关于 morlin-studio</translation>
     </message>
     <message>
-        <source>morlin-studio: train a face identification model, name the faces in images, tune and calibrate it.
-
-Recognizer: %1 %2 by %3</source>
-        <translation>morlin-studio：训练人脸识别模型，为图像中的人脸命名，调整并校准模型。
-
-识别器：%1 %2，作者 %3</translation>
-    </message>
-    <message>
         <source>Recognize</source>
         <translation>识别</translation>
     </message>
@@ -261,84 +358,12 @@ Recognizer: %1 %2 by %3</source>
         <translation>morlin-studio</translation>
     </message>
     <message>
-        <source>Train on a folder with one folder of images per person</source>
-        <translation>用文件夹训练（每人一个图像文件夹）</translation>
-    </message>
-    <message>
         <source>Train</source>
         <translation>训练</translation>
     </message>
     <message>
         <source>Images to enrol per person, in name order (0: all of them; the rest are kept for evaluation):</source>
         <translation>每人登记的图像数，按名称顺序（0：全部；其余留作评估）：</translation>
-    </message>
-    <message>
-        <source>Reading %1...</source>
-        <translation>正在读取 %1……</translation>
-    </message>
-    <message>
-        <source>reading images</source>
-        <translation>正在读取图像</translation>
-    </message>
-    <message>
-        <source>Reading cancelled; the model is as it was.</source>
-        <translation>读取已取消；模型保持不变。</translation>
-    </message>
-    <message>
-        <source>Cannot train on %1: %2</source>
-        <translation>无法用 %1 训练：%2</translation>
-    </message>
-    <message>
-        <source>Training on %1 images...</source>
-        <translation>正在用 %1 张图像训练……</translation>
-    </message>
-    <message>
-        <source>training</source>
-        <translation>正在训练</translation>
-    </message>
-    <message>
-        <source>Training cancelled; the model is as it was.</source>
-        <translation>训练已取消；模型保持不变。</translation>
-    </message>
-    <message>
-        <source>Cannot train: %1</source>
-        <translation>无法训练：%1</translation>
-    </message>
-    <message>
-        <source>Retraining with the new settings...</source>
-        <translation>正在按新设置重新训练……</translation>
-    </message>
-    <message>
-        <source>Retraining needs the folder of people the model was trained on: File &gt; Train on a folder of people.</source>
-        <translation>重新训练需要模型训练时所用的人员文件夹：文件 &gt; 用人员文件夹训练。</translation>
-    </message>
-    <message>
-        <source>Add person: a folder of one person&apos;s images, named after the person</source>
-        <translation>添加人员：一个人的图像文件夹，以此人命名</translation>
-    </message>
-    <message>
-        <source>Adding %1...</source>
-        <translation>正在添加 %1……</translation>
-    </message>
-    <message>
-        <source>no images in %1</source>
-        <translation>%1 中没有图像</translation>
-    </message>
-    <message>
-        <source>enrolling</source>
-        <translation>正在登记</translation>
-    </message>
-    <message>
-        <source>Adding cancelled; nobody was added.</source>
-        <translation>添加已取消；未添加任何人。</translation>
-    </message>
-    <message>
-        <source>Cannot add %1: %2</source>
-        <translation>无法添加 %1：%2</translation>
-    </message>
-    <message>
-        <source>Left out: %1</source>
-        <translation>已略过：%1</translation>
     </message>
     <message>
         <source>Remove person</source>
@@ -361,18 +386,6 @@ Recognizer: %1 %2 by %3</source>
         <translation>模型另存为</translation>
     </message>
     <message>
-        <source>Opening %1...</source>
-        <translation>正在打开 %1……</translation>
-    </message>
-    <message>
-        <source>Cannot open the model: %1</source>
-        <translation>无法打开模型：%1</translation>
-    </message>
-    <message>
-        <source>The model is not saved: %1</source>
-        <translation>模型未保存：%1</translation>
-    </message>
-    <message>
         <source>Train a model first.</source>
         <translation>请先训练模型。</translation>
     </message>
@@ -387,28 +400,8 @@ Recognizer: %1 %2 by %3</source>
 （阈值取自模型自身的人脸：依次留出每个人，并将其作为陌生人搜索）</translation>
     </message>
     <message>
-        <source>Calibrating for %1 of strangers named...</source>
-        <translation>正在校准，使 %1 的陌生人被命名……</translation>
-    </message>
-    <message>
-        <source>people left out</source>
-        <translation>留出的人员</translation>
-    </message>
-    <message>
-        <source>Evaluation needs images that were not enrolled: train on the first K images per person to keep the others for it.</source>
-        <translation>评估需要未登记的图像：每人只用前 K 张图像训练，其余留作评估。</translation>
-    </message>
-    <message>
         <source>Evaluating on %1 images not enrolled...</source>
         <translation>正在用 %1 张未登记的图像评估……</translation>
-    </message>
-    <message>
-        <source>Recognize an image</source>
-        <translation>识别图像</translation>
-    </message>
-    <message>
-        <source>Images (*.pgm *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;All files (*)</source>
-        <translation>图像 (*.pgm *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;所有文件 (*)</translation>
     </message>
     <message>
         <source>The clipboard holds no image.</source>
@@ -423,20 +416,12 @@ Recognizer: %1 %2 by %3</source>
         <translation>请先训练模型：文件 &gt; 用人员文件夹训练，或打开一个模型。</translation>
     </message>
     <message>
-        <source>%1 is %2 x %3 pixels; the model&apos;s images are %4 x %5. Crop or scale it to that size.</source>
-        <translation>%1 为 %2 x %3 像素；模型的图像为 %4 x %5。请裁剪或缩放到该尺寸。</translation>
-    </message>
-    <message>
         <source>dropped image</source>
         <translation>拖入的图像</translation>
     </message>
     <message>
         <source>No model: File &gt; Train on a folder of people, or File &gt; Open model. The next training uses %1.</source>
         <translation>没有模型：文件 &gt; 用人员文件夹训练，或文件 &gt; 打开模型。下次训练使用 %1。</translation>
-    </message>
-    <message>
-        <source>Model: %1. A name needs a score under %2</source>
-        <translation>模型：%1。命名需要分数低于 %2</translation>
     </message>
     <message>
         <source>, calibrated for %1 of strangers named</source>
@@ -462,6 +447,62 @@ Recognizer: %1 %2 by %3</source>
         <source>.</source>
         <comment>the end of the model&apos;s sentence</comment>
         <translation>。</translation>
+    </message>
+    <message>
+        <source>Train on a folder with one folder of photos per person</source>
+        <translation>用每人一个照片文件夹的文件夹训练</translation>
+    </message>
+    <message>
+        <source>Add person: a folder of one person&apos;s photos, named after the person</source>
+        <translation>添加人员：一个人的照片文件夹，以此人命名</translation>
+    </message>
+    <message>
+        <source>Evaluation needs a folder of crops with images that were not enrolled: train on the first K images per person to keep the others for it.</source>
+        <translation>评估需要一个含有未登记图像的裁剪人脸文件夹：每人用前 K 张图像训练，其余留作评估。</translation>
+    </message>
+    <message>
+        <source>Cannot evaluate: %1</source>
+        <translation>无法评估：%1</translation>
+    </message>
+    <message>
+        <source>Evaluation cancelled.</source>
+        <translation>评估已取消。</translation>
+    </message>
+    <message>
+        <source>Recognize the faces of a photo</source>
+        <translation>识别照片中的人脸</translation>
+    </message>
+    <message>
+        <source>Images (*.jpg *.jpeg *.png *.webp *.bmp *.gif *.pgm *.ppm *.tif *.tiff);;All files (*)</source>
+        <translation>图像 (*.jpg *.jpeg *.png *.webp *.bmp *.gif *.pgm *.ppm *.tif *.tiff);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>%1 is %2 x %3 pixels; the model&apos;s images are %4 x %5. Crop or scale it to that size, or train a model on photos.</source>
+        <translation>%1 为 %2 x %3 像素；模型的图像为 %4 x %5。请将其裁剪或缩放到该尺寸，或用照片训练模型。</translation>
+    </message>
+    <message>
+        <source>Model: %1, on %2 of %3 x %4 pixels. A name needs a score under %5</source>
+        <translation>模型：%1，基于 %3 x %4 像素的%2。命名需要分数低于 %5</translation>
+    </message>
+    <message>
+        <source>faces found in photos</source>
+        <translation>照片中找到的人脸</translation>
+    </message>
+    <message>
+        <source>crops</source>
+        <translation>裁剪人脸</translation>
+    </message>
+    <message>
+        <source>&amp;Recognize a photo...</source>
+        <translation>识别照片(&amp;R)...</translation>
+    </message>
+    <message>
+        <source>morlin-studio: train a face identification model, name the faces in photos, tune and calibrate it.
+
+Recognizer: %1 %2 by %3</source>
+        <translation>morlin-studio：训练人脸识别模型，为照片中的人脸命名，调整并校准模型。
+
+识别器：%1 %2，作者 %3</translation>
     </message>
 </context>
 </TS>
