@@ -212,6 +212,27 @@ void LargeEnrol(benchmark::State& state) {
 }
 BENCHMARK(LargeEnrol)->Iterations(1);
 
+// Ten faces of a newcomer enrolled into the model file of 100,000, opened:
+// each enrolment a transaction, committed (flushed) before the call returns.
+void LargeEnrolCommitted(benchmark::State& state) {
+    Large& large = LargeGallery();
+    const std::string copy = large.file + ".shared";
+    std::filesystem::copy_file(large.file, copy, std::filesystem::copy_options::overwrite_existing);
+    morlin::Identifier shared = morlin::Identifier::Open(copy);
+    const Faces orl = Orl(1, 10, 4);
+    std::vector<std::vector<uint8_t>> pixels;
+    for (int k = 0; k < imagesPerPerson; ++k)
+        pixels.push_back(Variant(orl.pixels[static_cast<size_t>(k)], 900000u + static_cast<unsigned>(k)));
+    std::vector<morlin::Image> images;
+    for (const std::vector<uint8_t>& p : pixels) images.push_back({112, 92, p.data(), nullptr});
+    int newcomer = 0;
+    for (auto _ : state) shared.Enrol(images, "newcomer" + std::to_string(newcomer++));
+    std::filesystem::remove(copy);
+    std::filesystem::remove(copy + "-wal");
+    std::filesystem::remove(copy + "-shm");
+}
+BENCHMARK(LargeEnrolCommitted)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void LargeIdentify(benchmark::State& state) {
     Large& large = LargeGallery();
     const Faces probes = Orl(1, 10, 4);
