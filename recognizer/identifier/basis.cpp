@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 
 #include "compute/threads.h"
 #include "compute/workers.h"
@@ -30,19 +31,28 @@ std::vector<float> ValuesOf(const matrix* m) {
     return std::vector<float>(m->data, m->data + static_cast<size_t>(m->rows) * m->cols);
 }
 
-// The feature columns of count faces.
-matrix* FeaturesOf(const FeatureShape& shape, const std::vector<uint8_t>& levels, int count) {
+// The feature columns of count faces, shared among the helpers when given
+// (each face on its own).
+matrix* FeaturesOf(const FeatureShape& shape, const std::vector<uint8_t>& levels, int count,
+                   Workers* workers = nullptr) {
     MatrixGuard features(MakeMatrix(shape.length, count));
     const size_t pixels = static_cast<size_t>(shape.rows) * static_cast<size_t>(shape.columns);
-    for (int j = 0; j < count; ++j)
+    const auto extract = [&](int j, int) {
         ExtractFeatures(shape, levels.data() + pixels * static_cast<size_t>(j), features->col[j]);
+    };
+    if (workers != nullptr)
+        workers->ForEach(count, WorthThreads(count, int64_t{count} * static_cast<int64_t>(pixels) * 16),
+                         extract);
+    else
+        for (int j = 0; j < count; ++j) extract(j, 0);
     return features.release();
 }
 
 }  // namespace
 
 Basis::Basis(const Basis& other)
-    : shape(other.shape),
+    : form(other.form),
+      shape(other.shape),
       kernel(other.kernel),
       faces(other.faces),
       components(other.components),
@@ -52,7 +62,9 @@ Basis::Basis(const Basis& other)
       centring(other.centring),
       eigenvectors(CopyOrNull(other.eigenvectors.get())),
       eigenvalues(CopyOrNull(other.eigenvalues.get())),
-      trainingCoordinates(CopyOrNull(other.trainingCoordinates.get())) {}
+      trainingCoordinates(CopyOrNull(other.trainingCoordinates.get())),
+      mean(other.mean),
+      projection(other.projection) {}
 
 Basis& Basis::operator=(const Basis& other) {
     if (this != &other) {
@@ -63,7 +75,8 @@ Basis& Basis::operator=(const Basis& other) {
 }
 
 Basis Basis::Train(FeatureKind kind, int rows, int columns, std::vector<uint8_t> levels, int count,
-                   const KernelFunction& kernel, int components, Workers& workers) {
+                   const KernelFunction& kernel, int components, Workers& workers,
+                   EigenSolver solver) {
     Basis basis;
     basis.shape = ShapeOf(kind, rows, columns);
     if (basis.shape.length == 0)
@@ -73,9 +86,12 @@ Basis Basis::Train(FeatureKind kind, int rows, int columns, std::vector<uint8_t>
     basis.kernel = kernel;
     basis.faces = count;
     basis.levels = std::move(levels);
-    basis.features = MatrixGuard(FeaturesOf(basis.shape, basis.levels, count));
+    basis.features = MatrixGuard(FeaturesOf(basis.shape, basis.levels, count, &workers));
+    if (solver == EigenSolver::Lapack && basis.Linear() && count > basis.shape.length)
+        return TrainScatter(std::move(basis), workers);
     KernelPcaModel model;
-    switch (TrainKernelPca(basis.features.get(), count, kernel, components, 0, workers, model)) {
+    switch (TrainKernelPca(basis.features.get(), count, kernel, components, 0, workers, model,
+                           solver)) {
         case KernelPcaOutcome::NonFiniteKernel:
             throw morlin::Error(
                 "the kernel matrix holds infinite or undefined values: check the kernel's "
@@ -99,6 +115,11 @@ Basis Basis::Train(FeatureKind kind, int rows, int columns, std::vector<uint8_t>
 void Basis::Project(const uint8_t* faceLevels, float* coordinates, Workers* workers) const {
     std::vector<float> feature(static_cast<size_t>(shape.length));
     ExtractFeatures(shape, faceLevels, feature.data());
+    if (form == Form::Scatter) {
+        ProjectScatter(feature.data(), coordinates);
+        return;
+    }
+    if (features.get() == nullptr) throw std::logic_error("Basis::Project after the features were dropped");
     MatrixGuard kc(MakeMatrix(faces, 1));
     CentredKernelColumn(features.get(), faces, kernel, centring, feature.data(), kc->col[0],
                         workers);
@@ -112,6 +133,16 @@ void Basis::ProjectMany(const uint8_t* faceLevels, int count, float* coordinates
     constexpr int block = 4;
     const size_t pixels = static_cast<size_t>(shape.rows) * static_cast<size_t>(shape.columns);
     const size_t length = static_cast<size_t>(shape.length);
+    if (form == Form::Scatter) {
+        std::vector<float> feature(length);
+        for (int j = 0; j < count; ++j) {
+            ExtractFeatures(shape, faceLevels + static_cast<size_t>(j) * pixels, feature.data());
+            ProjectScatter(feature.data(),
+                           coordinates + static_cast<size_t>(j) * static_cast<size_t>(components));
+        }
+        return;
+    }
+    if (features.get() == nullptr) throw std::logic_error("Basis::ProjectMany after the features were dropped");
     const int blocks = (count + block - 1) / block;
     const auto run = [&](int b, int) {
         const int first = b * block;
@@ -215,12 +246,54 @@ std::vector<double> Basis::ImagesOf(const std::vector<double>& weights, int rows
     return images;
 }
 
+void Basis::LinearImages(const std::vector<double>& mix, int rows,
+                         const std::vector<double>& shifts, std::vector<double>& images,
+                         std::vector<double>& offsets, Workers* workers) const {
+    if (form == Form::Scatter) {
+        ScatterImages(mix, rows, shifts, images, offsets);
+        return;
+    }
+    if (features.get() == nullptr) throw std::logic_error("Basis::LinearImages after the features were dropped");
+    std::vector<double> weights, own;
+    LinearWeights(weights, own);
+    const size_t n = static_cast<size_t>(faces);
+    std::vector<double> faceWeights(static_cast<size_t>(rows) * n, 0.0);
+    offsets.assign(static_cast<size_t>(rows), 0.0);
+    if (mix.empty()) {
+        // The coordinates themselves (the designed method's beyond the
+        // usable ones stay 0).
+        const int kept = std::min(rows, usable);
+        std::copy(weights.begin(), weights.begin() + static_cast<ptrdiff_t>(kept * n),
+                  faceWeights.begin());
+        std::copy(own.begin(), own.begin() + kept, offsets.begin());
+    } else {
+        for (int r = 0; r < rows; ++r) {
+            const double* m = mix.data() + static_cast<size_t>(r) * static_cast<size_t>(usable);
+            double* row = faceWeights.data() + static_cast<size_t>(r) * n;
+            double shift = shifts.empty() ? 0.0 : shifts[static_cast<size_t>(r)];
+            for (int c = 0; c < usable; ++c) {
+                const double* w = weights.data() + static_cast<size_t>(c) * n;
+                for (size_t i = 0; i < n; ++i) row[i] += m[c] * w[i];
+                shift += m[c] * own[static_cast<size_t>(c)];
+            }
+            offsets[static_cast<size_t>(r)] = shift;
+        }
+    }
+    images = ImagesOf(faceWeights, rows, workers);
+}
+
 Basis::Parts Basis::ToParts() const {
     Parts parts{shape.kind, shape.rows, shape.columns, faces, components, usable, kernel,
-                levels,     centring,   {},           {},    {}};
-    parts.eigenvectors = ValuesOf(eigenvectors.get());
+                levels,     {},         {},           {},    {},    form,   {},     {}};
     parts.eigenvalues = ValuesOf(eigenvalues.get());
     parts.coordinates = ValuesOf(trainingCoordinates.get());
+    if (form == Form::Kernel) {
+        parts.centring = centring;
+        parts.eigenvectors = ValuesOf(eigenvectors.get());
+    } else {
+        parts.mean = mean;
+        parts.projection = projection;
+    }
     return parts;
 }
 
@@ -230,30 +303,46 @@ Basis Basis::FromParts(Parts parts) {
     const size_t pixels = static_cast<size_t>(parts.rows) * static_cast<size_t>(parts.columns);
     const size_t faces = static_cast<size_t>(parts.faces);
     const size_t components = static_cast<size_t>(parts.components);
+    const size_t length = static_cast<size_t>(basis.shape.length);
+    const bool scatter = parts.form == Form::Scatter;
+    const bool formParts =
+        scatter ? parts.kernel.type == KernelType::Linear && parts.components == parts.usable &&
+                      parts.mean.size() == length && parts.projection.size() == components * length &&
+                      parts.centring.rowShare.empty() && parts.eigenvectors.empty()
+                : parts.form == Form::Kernel && parts.centring.rowShare.size() == faces &&
+                      parts.eigenvectors.size() == faces * components && parts.mean.empty() &&
+                      parts.projection.empty();
     if (basis.shape.length == 0 || parts.faces < 1 || parts.components < 1 ||
         parts.usable < 1 || parts.usable > parts.components || parts.components > parts.faces ||
-        parts.levels.size() != pixels * faces || parts.centring.rowShare.size() != faces ||
-        parts.eigenvectors.size() != faces * components ||
+        parts.levels.size() != pixels * faces || !formParts ||
         parts.eigenvalues.size() != components || parts.coordinates.size() != components * faces)
         throw morlin::Error("the basis's parts do not fit together");
-    const auto finite = [](const std::vector<float>& values) {
-        return std::all_of(values.begin(), values.end(), [](float v) { return std::isfinite(v); });
+    const auto finite = [](const auto& values) {
+        return std::all_of(values.begin(), values.end(), [](auto v) { return std::isfinite(v); });
     };
     if (!finite(parts.centring.rowShare) || !std::isfinite(parts.centring.allShare) ||
         !finite(parts.eigenvectors) || !finite(parts.eigenvalues) || !finite(parts.coordinates) ||
+        !finite(parts.mean) || !finite(parts.projection) ||
         std::any_of(parts.eigenvalues.begin(), parts.eigenvalues.begin() + parts.usable,
                     [](float v) { return v == 0.0f; }))
         throw morlin::Error("the basis holds values that are not numbers");
+    basis.form = parts.form;
     basis.kernel = parts.kernel;
     basis.faces = parts.faces;
     basis.components = parts.components;
     basis.usable = parts.usable;
     basis.levels = std::move(parts.levels);
-    basis.features = MatrixGuard(FeaturesOf(basis.shape, basis.levels, parts.faces));
-    basis.centring = std::move(parts.centring);
-    basis.eigenvectors = MatrixGuard(MatrixOf(parts.faces, parts.components, parts.eigenvectors));
     basis.eigenvalues = MatrixGuard(MatrixOf(parts.components, 1, parts.eigenvalues));
     basis.trainingCoordinates =
         MatrixGuard(MatrixOf(parts.components, parts.faces, parts.coordinates));
+    if (scatter) {
+        // The projection images stand for the features: nothing to extract.
+        basis.mean = std::move(parts.mean);
+        basis.projection = std::move(parts.projection);
+        return basis;
+    }
+    basis.features = MatrixGuard(FeaturesOf(basis.shape, basis.levels, parts.faces));
+    basis.centring = std::move(parts.centring);
+    basis.eigenvectors = MatrixGuard(MatrixOf(parts.faces, parts.components, parts.eigenvectors));
     return basis;
 }

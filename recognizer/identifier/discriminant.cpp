@@ -1,5 +1,6 @@
-// Linear discriminant analysis by Cholesky whitening and a people x people
-// eigenproblem; sums in double, the small eigenproblem on the Jacobi solver.
+// Linear discriminant analysis by Cholesky whitening and an eigenproblem
+// over the people (or the inputs, when there are fewer of them); every step
+// a LAPACK or BLAS call in double precision.
 #include "identifier/discriminant.h"
 
 #include <algorithm>
@@ -7,68 +8,29 @@
 #include <limits>
 #include <optional>
 
-#include "eigen/jacobi_eigen.h"
+#include "dense/dense_matrix.h"
+#include "identifier/bulk_distances.h"
 #include "morlin/identifier.h"
 #include "identifier/person_scores.h"
-#include "matrix/matrix.h"
 
 namespace {
 
 // Below this share of the largest, an eigenvalue of the between-person
 // problem is rounding: its direction separates nobody.
 constexpr double separationFloor = 1e-6;
-constexpr float eigenTolerance = 1e-7f;
-
-// Lower-triangular L with a = L L', a symmetric positive definite (only its
-// lower triangle is read); both n x n row after row. false when a is not
-// positive definite.
-bool Cholesky(const std::vector<double>& a, int n, std::vector<double>& l) {
-    l.assign(static_cast<size_t>(n) * n, 0.0);
-    for (int j = 0; j < n; ++j) {
-        double diagonal = a[static_cast<size_t>(j) * n + j];
-        for (int k = 0; k < j; ++k) diagonal -= l[static_cast<size_t>(j) * n + k] * l[static_cast<size_t>(j) * n + k];
-        if (!(diagonal > 0.0)) return false;
-        const double root = std::sqrt(diagonal);
-        l[static_cast<size_t>(j) * n + j] = root;
-        for (int i = j + 1; i < n; ++i) {
-            double sum = a[static_cast<size_t>(i) * n + j];
-            for (int k = 0; k < j; ++k) sum -= l[static_cast<size_t>(i) * n + k] * l[static_cast<size_t>(j) * n + k];
-            l[static_cast<size_t>(i) * n + j] = sum / root;
-        }
-    }
-    return true;
-}
-
-// x = L^-1 b in place (forward substitution).
-void SolveLower(const std::vector<double>& l, int n, double* x) {
-    for (int i = 0; i < n; ++i) {
-        double sum = x[i];
-        for (int k = 0; k < i; ++k) sum -= l[static_cast<size_t>(i) * n + k] * x[k];
-        x[i] = sum / l[static_cast<size_t>(i) * n + i];
-    }
-}
-
-// x = L'^-1 b in place (back substitution).
-void SolveUpper(const std::vector<double>& l, int n, double* x) {
-    for (int i = n - 1; i >= 0; --i) {
-        double sum = x[i];
-        for (int k = i + 1; k < n; ++k) sum -= l[static_cast<size_t>(k) * n + i] * x[k];
-        x[i] = sum / l[static_cast<size_t>(i) * n + i];
-    }
-}
 
 }  // namespace
 
-// What the stage learns from: means, the within-person scatter (lower
-// triangle) and the total variance of count faces.
+// What the stage learns from: means, the within-person scatter and the
+// total variance of count faces.
 struct Discriminant::Scatter {
     int inputs = 0;
     int count = 0;
     std::vector<int> faces;    // per person
     std::vector<int> present;  // people with faces
     std::vector<double> mean;
-    std::vector<double> personMean;  // inputs per person
-    std::vector<double> within;      // inputs x inputs, lower triangle
+    DenseMatrix personMean;  // inputs x people
+    DenseMatrix within;      // inputs x inputs
     double trace = 0.0;
     double totalVariance = 0.0;
 };
@@ -78,11 +40,12 @@ Discriminant::Scatter Discriminant::ScatterOf(const float* coordinates, int inpu
                                               int personCount) {
     const int m = inputs;
     const auto at = [&](int j) { return coordinates + static_cast<ptrdiff_t>(j) * stride; };
+    const auto personOf = [&](int j) { return people[static_cast<size_t>(j)]; };
     Scatter s;
     s.inputs = m;
     s.count = count;
     s.faces.assign(static_cast<size_t>(personCount), 0);
-    for (int j = 0; j < count; ++j) ++s.faces[static_cast<size_t>(people[static_cast<size_t>(j)])];
+    for (int j = 0; j < count; ++j) ++s.faces[static_cast<size_t>(personOf(j))];
     for (int p = 0; p < personCount; ++p)
         if (s.faces[static_cast<size_t>(p)] > 0) s.present.push_back(p);
     if (s.present.size() < 2)
@@ -91,38 +54,36 @@ Discriminant::Scatter Discriminant::ScatterOf(const float* coordinates, int inpu
             "people, or use the designed method");
 
     s.mean.assign(static_cast<size_t>(m), 0.0);
-    s.personMean.assign(static_cast<size_t>(m) * personCount, 0.0);
+    s.personMean = DenseMatrix(m, personCount);
     for (int j = 0; j < count; ++j) {
         const float* z = at(j);
-        double* own = s.personMean.data() + static_cast<size_t>(people[static_cast<size_t>(j)]) * m;
+        double* own = s.personMean.Column(personOf(j));
         for (int i = 0; i < m; ++i) {
             s.mean[static_cast<size_t>(i)] += z[i];
             own[i] += z[i];
         }
     }
     for (double& v : s.mean) v /= count;
-    for (int p : s.present)
-        for (int i = 0; i < m; ++i)
-            s.personMean[static_cast<size_t>(p) * m + i] /= s.faces[static_cast<size_t>(p)];
+    for (int p : s.present) {
+        double* own = s.personMean.Column(p);
+        for (int i = 0; i < m; ++i) own[i] /= s.faces[static_cast<size_t>(p)];
+    }
 
-    s.within.assign(static_cast<size_t>(m) * m, 0.0);
-    std::vector<double> offset(static_cast<size_t>(m));
+    // Each face's offset from its person's mean, one column each: the
+    // within-person scatter is their outer products summed.
+    DenseMatrix offsets(m, count);
     for (int j = 0; j < count; ++j) {
         const float* z = at(j);
-        const double* own =
-            s.personMean.data() + static_cast<size_t>(people[static_cast<size_t>(j)]) * m;
+        const double* own = s.personMean.Column(personOf(j));
+        double* offset = offsets.Column(j);
         for (int i = 0; i < m; ++i) {
-            offset[static_cast<size_t>(i)] = z[i] - own[i];
+            offset[i] = z[i] - own[i];
             const double centred = z[i] - s.mean[static_cast<size_t>(i)];
             s.totalVariance += centred * centred;
         }
-        for (int i = 0; i < m; ++i) {
-            double* row = s.within.data() + static_cast<size_t>(i) * m;
-            const double oi = offset[static_cast<size_t>(i)];
-            for (int k = 0; k <= i; ++k) row[k] += oi * offset[static_cast<size_t>(k)];
-        }
     }
-    for (int i = 0; i < m; ++i) s.trace += s.within[static_cast<size_t>(i) * m + i];
+    s.within = OuterGram(offsets);
+    for (int i = 0; i < m; ++i) s.trace += s.within(i, i);
     if (!(s.totalVariance > 0.0))
         throw morlin::Error("the training faces do not differ: nothing to tell people apart by");
     return s;
@@ -140,62 +101,79 @@ Discriminant Discriminant::FromScatter(const Scatter& s, double regularization) 
     // One face per person leaves no within-person scatter: the stage then
     // weighs every direction by the faces' own variance.
     const double scale = s.trace > 1e-12 * s.totalVariance ? s.trace / m : s.totalVariance / m;
-    std::vector<double> within = s.within;
-    for (int i = 0; i < m; ++i) within[static_cast<size_t>(i) * m + i] += regularization * scale;
-    std::vector<double> lower;
-    if (!Cholesky(within, m, lower))
-        throw morlin::Error("the within-person scatter cannot be whitened");
+    DenseMatrix lower = s.within;
+    for (int i = 0; i < m; ++i) lower(i, i) += regularization * scale;
+    if (!CholeskyInPlace(lower)) throw morlin::Error("the within-person scatter cannot be whitened");
 
-    // Y = L^-1 M, one column per person present.
+    // Y = L^-1 M, one column per person present, weighted by the square
+    // root of the person's share of the faces.
     const int c = static_cast<int>(s.present.size());
-    std::vector<double> y(static_cast<size_t>(m) * c);
+    DenseMatrix y(m, c);
     for (int k = 0; k < c; ++k) {
         const int p = s.present[static_cast<size_t>(k)];
         const double weight =
             std::sqrt(static_cast<double>(s.faces[static_cast<size_t>(p)]) / s.count);
-        double* column = y.data() + static_cast<size_t>(k) * m;
+        const double* personMean = s.personMean.Column(p);
+        double* column = y.Column(k);
         for (int i = 0; i < m; ++i)
-            column[i] = weight * (s.personMean[static_cast<size_t>(p) * m + i] -
-                                  s.mean[static_cast<size_t>(i)]);
-        SolveLower(lower, m, column);
+            column[i] = weight * (personMean[i] - s.mean[static_cast<size_t>(i)]);
     }
-    // G = Y'Y, c x c, and its eigenvectors.
-    MatrixSpace::MatrixGuard g(MatrixSpace::MakeMatrix(c, c));
-    for (int a = 0; a < c; ++a)
-        for (int b = 0; b <= a; ++b) {
-            double sum = 0.0;
-            for (int i = 0; i < m; ++i)
-                sum += y[static_cast<size_t>(a) * m + i] * y[static_cast<size_t>(b) * m + i];
-            g->col[b][a] = g->col[a][b] = static_cast<float>(sum);
+    SolveLower(lower, y);
+    // The leading eigenvectors u of Y Y': from the people x people Y'Y
+    // (u = Y v / sqrt(lambda)) when that is the smaller, else directly.
+    const int wanted = std::min(c - 1, m);
+    DenseMatrix directions(m, 0);
+    std::vector<double> separations;
+    if (c <= m) {
+        EigenPairs pairs = SymmetricEigen(Gram(y), c, true);
+        DenseMatrix u = Product(y, false, pairs.vectors, false);
+        for (int k = 0; k < c; ++k) {
+            const double root = std::sqrt(std::max(pairs.values[static_cast<size_t>(k)], 0.0));
+            double* column = u.Column(k);
+            for (int i = 0; i < m; ++i) column[i] = root > 0.0 ? column[i] / root : 0.0;
         }
-    MatrixSpace::MatrixGuard vectors(MatrixSpace::MakeMatrix(c, c));
-    MatrixSpace::MatrixGuard values(MatrixSpace::MakeMatrix(c, 1));
-    JacobiEigen(g.get(), vectors.get(), values.get(), c, eigenTolerance);
+        directions = std::move(u);
+        separations = std::move(pairs.values);
+    } else {
+        EigenPairs pairs = SymmetricEigen(OuterGram(y), wanted, true);
+        directions = std::move(pairs.vectors);
+        separations = std::move(pairs.values);
+    }
+    // w = L'^-1 u.
+    SolveLowerTransposed(lower, directions);
 
     Discriminant stage;
     stage.inputs = m;
     stage.regularization = regularization;
     stage.mean.assign(s.mean.begin(), s.mean.end());
-    const double largest = values->col[0][0];
-    std::vector<double> direction(static_cast<size_t>(m));
-    for (int k = 0; k < c - 1; ++k) {
-        const double lambda = values->col[0][k];
+    const double largest = separations.empty() ? 0.0 : separations.front();
+    for (int k = 0; k < wanted; ++k) {
+        const double lambda = separations[static_cast<size_t>(k)];
         if (!(largest > 0.0) || !(lambda > separationFloor * largest)) break;
-        // u = Y v / sqrt(lambda), then w = L'^-1 u.
-        const float* v = vectors->col[k];
-        for (int i = 0; i < m; ++i) {
-            double sum = 0.0;
-            for (int b = 0; b < c; ++b) sum += y[static_cast<size_t>(b) * m + i] * v[b];
-            direction[static_cast<size_t>(i)] = sum / std::sqrt(lambda);
-        }
-        SolveUpper(lower, m, direction.data());
-        for (double w : direction) stage.directions.push_back(static_cast<float>(w));
+        const double* w = directions.Column(k);
+        for (int i = 0; i < m; ++i) stage.directions.push_back(static_cast<float>(w[i]));
         ++stage.dimensions;
     }
     if (stage.dimensions == 0)
         throw morlin::Error(
             "the people's faces do not differ on average: nothing to tell them apart by");
     return stage;
+}
+
+void Discriminant::ApplyMany(const float* coordinates, int stride, int count, float* out) const {
+    // Z - mean, inputs x count, then D' (Z - mean) in one product.
+    DenseMatrix centred(inputs, count);
+    for (int j = 0; j < count; ++j) {
+        const float* z = coordinates + static_cast<ptrdiff_t>(j) * stride;
+        double* column = centred.Column(j);
+        for (int i = 0; i < inputs; ++i) column[i] = double{z[i]} - mean[static_cast<size_t>(i)];
+    }
+    DenseMatrix stage(inputs, dimensions);
+    std::copy(directions.begin(), directions.end(), stage.values.begin());
+    const DenseMatrix product = Product(stage, true, centred, false);
+    for (int j = 0; j < count; ++j)
+        for (int k = 0; k < dimensions; ++k)
+            out[static_cast<size_t>(j) * dimensions + k] = static_cast<float>(product(k, j));
 }
 
 void Discriminant::Apply(const float* z, float* out) const {
@@ -247,13 +225,17 @@ std::optional<double> ChooseStage(const float* coordinates, int inputs, int stri
             (heldOut ? held : training).push_back(j);
         }
         if (held.empty()) continue;
-        std::vector<float> trainingCoordinates;
+        std::vector<float> trainingCoordinates, heldCoordinates;
         std::vector<int> trainingPeople;
-        for (int j : training) {
-            trainingCoordinates.insert(trainingCoordinates.end(), coordinates + static_cast<ptrdiff_t>(j) * stride,
-                                       coordinates + static_cast<ptrdiff_t>(j) * stride + inputs);
-            trainingPeople.push_back(people[static_cast<size_t>(j)]);
-        }
+        const auto gather = [&](const std::vector<int>& positions, std::vector<float>& into) {
+            into.reserve(positions.size() * static_cast<size_t>(inputs));
+            for (int j : positions)
+                into.insert(into.end(), coordinates + static_cast<ptrdiff_t>(j) * stride,
+                            coordinates + static_cast<ptrdiff_t>(j) * stride + inputs);
+        };
+        gather(training, trainingCoordinates);
+        gather(held, heldCoordinates);
+        for (int j : training) trainingPeople.push_back(people[static_cast<size_t>(j)]);
         std::optional<Discriminant::Scatter> scatter;
         try {
             scatter = Discriminant::ScatterOf(trainingCoordinates.data(), inputs, inputs,
@@ -272,19 +254,22 @@ std::optional<double> ChooseStage(const float* coordinates, int inputs, int stri
             anyFold = true;
             const int d = stage.Dimensions();
             std::vector<float> gallery(training.size() * static_cast<size_t>(d));
-            for (size_t t = 0; t < training.size(); ++t)
-                stage.Apply(trainingCoordinates.data() + t * static_cast<size_t>(inputs), gallery.data() + t * static_cast<size_t>(d));
-            std::vector<float> probe(static_cast<size_t>(d));
-            for (int h : held) {
-                stage.Apply(coordinates + static_cast<ptrdiff_t>(h) * stride, probe.data());
-                const PersonDistances nearest = NearestPerPerson(
-                    probe.data(), gallery.data(), d, trainingPeople, personCount);
-                const RankedPeople ranked = RankPeople(nearest);
-                if (ranked.best == people[static_cast<size_t>(h)]) {
-                    ++named[r];
-                    margins[r] += RatioScore(ranked);
-                }
-            }
+            stage.ApplyMany(trainingCoordinates.data(), inputs, static_cast<int>(training.size()),
+                            gallery.data());
+            std::vector<float> probes(held.size() * static_cast<size_t>(d));
+            stage.ApplyMany(heldCoordinates.data(), inputs, static_cast<int>(held.size()),
+                            probes.data());
+            ForEachProbeDistances(
+                probes.data(), static_cast<int>(held.size()), gallery.data(),
+                static_cast<int>(training.size()), d, [&](int k, const double* distances) {
+                    const int truth = people[static_cast<size_t>(held[static_cast<size_t>(k)])];
+                    const RankedPeople ranked =
+                        RankPeople(NearestPerPerson(distances, trainingPeople, personCount));
+                    if (ranked.best == truth) {
+                        ++named[r];
+                        margins[r] += RatioScore(ranked);
+                    }
+                });
         }
     }
     if (!anyFold) return std::nullopt;

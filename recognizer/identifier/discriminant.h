@@ -9,9 +9,11 @@
 // mean offsets from the overall mean, each weighted by the square root of the
 // person's share of the faces, the between-person scatter is M M'. Sw = L L'
 // (Cholesky); the directions are the leading eigenvectors u of
-// (L^-1 M)(L^-1 M)', found from the small people x people matrix
-// (L^-1 M)'(L^-1 M), and w = L'^-1 u. Each direction has unit within-person
-// variance, so Euclidean distance in the discriminant space weighs them alike.
+// (L^-1 M)(L^-1 M)', found from the people x people matrix (L^-1 M)'(L^-1 M)
+// (or from the first, when the inputs are fewer than the people), and
+// w = L'^-1 u. Each direction has unit within-person variance, so Euclidean
+// distance in the discriminant space weighs them alike. Every step is a
+// LAPACK or BLAS call (dense/dense_matrix.h).
 #pragma once
 
 #include <optional>
@@ -28,6 +30,10 @@ public:
 
     // out[0 .. Dimensions()) for the coordinates z[0 .. Inputs()).
     void Apply(const float* z, float* out) const;
+    // The same for count faces (coordinates stride apart) into out, one
+    // face's Dimensions() numbers after the other, in one matrix product:
+    // equal to Apply up to rounding.
+    void ApplyMany(const float* coordinates, int stride, int count, float* out) const;
 
     int Inputs() const { return inputs; }
     int Dimensions() const { return dimensions; }

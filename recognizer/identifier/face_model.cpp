@@ -1,6 +1,8 @@
 // Training a model, signatures, distances and the answer for a probe.
 #include "identifier/face_model.h"
 
+#include "identifier/bulk_distances.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -62,25 +64,33 @@ void ApplyLinear(const FaceModel::LinearSignatures& images, const FeatureShape& 
 
 double TrainingCost(size_t images, int featureLength) {
     const double n = static_cast<double>(images);
-    // The designed Jacobi solver takes about twenty n^3 multiply-adds.
-    return n * n * featureLength + 20.0 * n * n * n;
+    const double m = std::min(n, static_cast<double>(featureLength));
+    return 2.0 * n * featureLength * m + 12.0 * m * m * m;
 }
 
 double TypicalNextDistance(const FaceModel& model, size_t sampleImages) {
     const int d = model.Dimensions();
     const size_t images = model.personOf.size();
     const size_t step = std::max<size_t>(1, images / std::max<size_t>(1, sampleImages));
-    std::vector<double> nearestOther;
+    std::vector<float> sample;
+    std::vector<int> sampled;
     for (size_t i = 0; i < images; i += step) {
-        double nearest = std::numeric_limits<double>::infinity();
-        for (size_t j = 0; j < images; ++j)
-            if (model.personOf[j] != model.personOf[i])
-                nearest = std::min(nearest, model.Distance(model.signatures.data() + j * d,
-                                                           model.signatures.data() + i * d));
-        if (std::isfinite(nearest)) nearestOther.push_back(nearest);
+        sample.insert(sample.end(), model.signatures.begin() + static_cast<ptrdiff_t>(i * d),
+                      model.signatures.begin() + static_cast<ptrdiff_t>((i + 1) * d));
+        sampled.push_back(model.personOf[i]);
     }
+    std::vector<double> nearestOther;
+    ForEachProbeDistances(sample.data(), static_cast<int>(sampled.size()),
+                          model.signatures.data(), static_cast<int>(images), d,
+                          [&](int k, const double* distances) {
+                              double nearest = std::numeric_limits<double>::infinity();
+                              for (size_t j = 0; j < images; ++j)
+                                  if (model.personOf[j] != sampled[static_cast<size_t>(k)])
+                                      nearest = std::min(nearest, distances[j]);
+                              if (std::isfinite(nearest)) nearestOther.push_back(nearest);
+                          });
     if (nearestOther.empty()) return 1.0;
-    std::nth_element(nearestOther.begin(), nearestOther.begin() + nearestOther.size() / 2,
+    std::nth_element(nearestOther.begin(), nearestOther.begin() + static_cast<ptrdiff_t>(nearestOther.size() / 2),
                      nearestOther.end());
     const double median = nearestOther[nearestOther.size() / 2];
     return median > 0.0 ? median : 1.0;
@@ -114,8 +124,11 @@ FaceModel FaceModel::Train(const morlin::Settings& settings, int rows, int colum
     // information; the designed method keeps the count it is given.
     const int components = discriminating ? count : settings.designed.componentNum;
     step(0, 3);
+    // The designed method's basis is the designed recognizer's, bit for bit;
+    // the others decompose with LAPACK.
     model.basis = Basis::Train(FeaturesOf(settings.method), rows, columns, std::move(levels), count,
-                               KernelFunction::Of(model.settings.designed), components, workers);
+                               KernelFunction::Of(model.settings.designed), components, workers,
+                               discriminating ? EigenSolver::Lapack : EigenSolver::Jacobi);
     step(1, 3);
     model.basisPeople = names;
     IndexPeople(names, model.people, model.personOf);
@@ -137,13 +150,13 @@ FaceModel FaceModel::Train(const morlin::Settings& settings, int rows, int colum
     step(2, 3);
     const int d = model.Dimensions();
     model.signatures.resize(static_cast<size_t>(count) * static_cast<size_t>(d));
-    for (int j = 0; j < count; ++j) {
-        float* out = model.signatures.data() + static_cast<size_t>(j) * d;
-        if (model.discriminant)
-            model.discriminant->Apply(model.basis.TrainingCoordinates(j), out);
-        else
+    if (model.discriminant) {
+        model.discriminant->ApplyMany(model.basis.TrainingCoordinates(0), stride, count,
+                                      model.signatures.data());
+    } else {
+        for (int j = 0; j < count; ++j)
             std::copy(model.basis.TrainingCoordinates(j), model.basis.TrainingCoordinates(j) + d,
-                      out);
+                      model.signatures.data() + static_cast<size_t>(j) * d);
     }
     model.threshold = settings.designed.threshold;
     // The model follows who is enrolled while training it again is cheap.
@@ -151,7 +164,8 @@ FaceModel FaceModel::Train(const morlin::Settings& settings, int rows, int colum
                     TrainingCost(static_cast<size_t>(count), model.basis.Shape().length) <=
                         refreshBudget;
     model.Derive(&workers);
-    if (discriminating) model.typicalNextDistance = TypicalNextDistance(model);
+    if (discriminating)
+        model.typicalNextDistance = TypicalNextDistance(model, typicalDistanceSample);
     step(3, 3);
     return model;
 }
@@ -169,36 +183,27 @@ void FaceModel::Derive(Workers* workers) {
         }
     }
     if (!basis.Linear()) return;
-    // Each signature number as weights over the basis faces' dot products
-    // with the face: the basis's own, or the stage's directions over them.
-    std::vector<double> weights, offsets;
-    basis.LinearWeights(weights, offsets);
+    // Each signature number as a mix of the basis's coordinates: the
+    // stage's directions over them (less its mean), or the coordinates
+    // themselves (the designed method's beyond the usable ones stay 0).
     const int d = Dimensions();
-    const size_t n = static_cast<size_t>(basis.Faces());
-    std::vector<double> rows(static_cast<size_t>(d) * n, 0.0), shifts(static_cast<size_t>(d), 0.0);
+    std::vector<double> mix, shifts;
     if (discriminant) {
         const Discriminant::Parts stage = discriminant->ToParts();
-        for (int k = 0; k < d; ++k) {
-            const float* direction = stage.directions.data() + static_cast<size_t>(k) * stage.inputs;
-            double* row = rows.data() + static_cast<size_t>(k) * n;
-            for (int c = 0; c < stage.inputs; ++c) {
-                const double* w = weights.data() + static_cast<size_t>(c) * n;
-                for (size_t i = 0; i < n; ++i) row[i] += double{direction[c]} * w[i];
-                shifts[static_cast<size_t>(k)] +=
-                    double{direction[c]} * (offsets[static_cast<size_t>(c)] - stage.mean[static_cast<size_t>(c)]);
-            }
-        }
-    } else {
-        // The basis's own coordinates (weights holds the informative ones;
-        // the designed method's others stay 0).
-        std::copy(weights.begin(), weights.end(), rows.begin());
-        std::copy(offsets.begin(), offsets.end(), shifts.begin());
+        mix.assign(stage.directions.begin(), stage.directions.end());
+        shifts.assign(static_cast<size_t>(d), 0.0);
+        for (int k = 0; k < d; ++k)
+            for (int c = 0; c < stage.inputs; ++c)
+                shifts[static_cast<size_t>(k)] -=
+                    mix[static_cast<size_t>(k) * static_cast<size_t>(stage.inputs) +
+                        static_cast<size_t>(c)] *
+                    stage.mean[static_cast<size_t>(c)];
     }
-    const std::vector<double> images = basis.ImagesOf(rows, d, workers);
+    std::vector<double> images;
     LinearSignatures fast;
+    basis.LinearImages(mix, d, shifts, images, fast.offsets, workers);
     fast.length = basis.Shape().length;
     fast.images.assign(images.begin(), images.end());
-    fast.offsets = std::move(shifts);
     linear = std::move(fast);
     basis.DropFeatures();
 }

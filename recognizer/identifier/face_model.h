@@ -142,19 +142,24 @@ void ApplyLinear(const FaceModel::LinearSignatures& images, const FeatureShape& 
                  const uint8_t* levels, int count, float* out, Workers* workers);
 
 // What training a model again on its gallery may cost, in multiply-adds
-// (TrainingCost): about a quarter of a second on one core of this
-// machine's kind. Galleries beyond it keep the basis and the stage learnt
-// from a gallery that large.
-inline constexpr double refreshBudget = 1e9;
+// (TrainingCost): about a fifth of a second on this project's two-core
+// machine (ORL's 400 faces cost 1.6e9, 800 faces 9e9). Galleries beyond it
+// keep the basis and the stage learnt from a gallery that large.
+inline constexpr double refreshBudget = 5e9;
 
 // The multiply-adds of training a discriminant model on images faces of
-// featureLength features: the kernel matrix, and the eigen solver's sweeps.
+// featureLength features, m the smaller of the two: the kernel or scatter
+// matrix and the coordinates (2 images featureLength m), and LAPACK's
+// decomposition (about 12 m^3).
 double TrainingCost(std::size_t images, int featureLength);
 
 // The median distance from each face (of a sample of at most sampleImages,
 // evenly spread) to the nearest face of another person; 1 when there is
 // no other person.
 double TypicalNextDistance(const FaceModel& model, std::size_t sampleImages = SIZE_MAX);
+// The sample training takes that median over: a median of a thousand is
+// as good as of all, and the search is one pass of the gallery per face.
+inline constexpr std::size_t typicalDistanceSample = 1000;
 
 // The people named by names, in first-appearance order, and each face's index
 // into them.

@@ -202,6 +202,8 @@ std::string ModelBytes(const FaceModel& model) {
     w.I32(model.Rows());
     w.I32(model.Columns());
     const Basis::Parts basis = model.basis.ToParts();
+    if (basis.form != Basis::Form::Kernel)
+        throw morlin::Error("the earlier model format holds no basis of the scatter form");
     w.I32(static_cast<int32_t>(basis.kind));
     w.I32(basis.faces);
     w.I32(basis.components);

@@ -16,9 +16,13 @@
 //   basis        one row: feature_kind, faces F, components C, usable U, the
 //                kernel (kernel_type, kernel_gamma, kernel_coef0,
 //                kernel_degree), levels (F faces of face_rows x face_columns
-//                bytes), row_shares (F f32) and all_share (the centring),
-//                eigenvectors (F x C f32, column after column), eigenvalues
-//                (C f32), coordinates (C x F f32, face after face)
+//                bytes), eigenvalues (C f32), coordinates (C x F f32, face
+//                after face), form (0 kernel, 1 scatter: see basis.h) and
+//                what the form needs: the kernel form row_shares (F f32) and
+//                all_share (the centring) and eigenvectors (F x C f32, column
+//                after column), mean and projection empty; the scatter form
+//                mean (L f64, L features per face) and projection (C x L
+//                f32, image after image), row_shares and eigenvectors empty
 //   basis_faces  the person of each basis face (face 0 .. F - 1)
 //   stage        one row or none (no discriminant stage): inputs I (= U),
 //                dimensions D, regularization, mean (I f32), directions
@@ -86,7 +90,8 @@ CREATE TABLE basis (
   components INTEGER NOT NULL, usable INTEGER NOT NULL, kernel_type INTEGER NOT NULL,
   kernel_gamma REAL NOT NULL, kernel_coef0 REAL NOT NULL, kernel_degree REAL NOT NULL,
   levels BLOB NOT NULL, row_shares BLOB NOT NULL, all_share REAL NOT NULL,
-  eigenvectors BLOB NOT NULL, eigenvalues BLOB NOT NULL, coordinates BLOB NOT NULL);
+  eigenvectors BLOB NOT NULL, eigenvalues BLOB NOT NULL, coordinates BLOB NOT NULL,
+  form INTEGER NOT NULL, mean BLOB NOT NULL, projection BLOB NOT NULL);
 CREATE TABLE basis_faces (face INTEGER PRIMARY KEY, person BLOB NOT NULL);
 CREATE TABLE stage (
   one INTEGER PRIMARY KEY CHECK (one = 1), inputs INTEGER NOT NULL, dimensions INTEGER NOT NULL,
@@ -223,7 +228,8 @@ FaceModel ModelStore::Load() {
         SqliteStatement basisRow(*connection,
                                  "SELECT feature_kind, faces, components, usable, kernel_type, "
                                  "kernel_gamma, kernel_coef0, kernel_degree, levels, row_shares, "
-                                 "all_share, eigenvectors, eigenvalues, coordinates FROM basis");
+                                 "all_share, eigenvectors, eigenvalues, coordinates, form, mean, "
+                                 "projection FROM basis");
         if (!basisRow.Step()) damaged("no basis");
         Basis::Parts basis{};
         const int64_t kind = basisRow.Integer(0);
@@ -255,6 +261,13 @@ FaceModel ModelStore::Load() {
         basis.eigenvectors = ArrayOf<float>(basisRow.Bytes(11), path, "the eigenvectors");
         basis.eigenvalues = ArrayOf<float>(basisRow.Bytes(12), path, "the eigenvalues");
         basis.coordinates = ArrayOf<float>(basisRow.Bytes(13), path, "the coordinates");
+        const int64_t form = basisRow.Integer(14);
+        if (form != static_cast<int64_t>(Basis::Form::Kernel) &&
+            form != static_cast<int64_t>(Basis::Form::Scatter))
+            damaged("an unknown form of basis");
+        basis.form = static_cast<Basis::Form>(form);
+        basis.mean = ArrayOf<double>(basisRow.Bytes(15), path, "the mean features");
+        basis.projection = ArrayOf<float>(basisRow.Bytes(16), path, "the projection images");
         try {
             model.basis = Basis::FromParts(std::move(basis));
         } catch (const morlin::Error& e) {
@@ -516,8 +529,9 @@ void ModelStore::WriteAll(const FaceModel& model) {
     SqliteStatement basisRow(*connection,
                              "INSERT INTO basis (one, feature_kind, faces, components, usable, "
                              "kernel_type, kernel_gamma, kernel_coef0, kernel_degree, levels, "
-                             "row_shares, all_share, eigenvectors, eigenvalues, coordinates) VALUES "
-                             "(1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                             "row_shares, all_share, eigenvectors, eigenvalues, coordinates, form, "
+                             "mean, projection) VALUES "
+                             "(1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     basisRow.Bind(1, int64_t{static_cast<int>(basis.kind)})
         .Bind(2, int64_t{basis.faces})
         .Bind(3, int64_t{basis.components})
@@ -532,6 +546,9 @@ void ModelStore::WriteAll(const FaceModel& model) {
         .BindArray(12, basis.eigenvectors)
         .BindArray(13, basis.eigenvalues)
         .BindArray(14, basis.coordinates)
+        .Bind(15, int64_t{static_cast<int>(basis.form)})
+        .BindArray(16, basis.mean)
+        .BindArray(17, basis.projection)
         .Run();
     SqliteStatement face(*connection, "INSERT INTO basis_faces (face, person) VALUES (?, ?)");
     for (size_t j = 0; j < model.basisPeople.size(); ++j) {

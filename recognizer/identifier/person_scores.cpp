@@ -7,10 +7,15 @@
 
 PersonDistances NearestPerPerson(const std::vector<double>& distances,
                                  const std::vector<int>& personOf, int personCount) {
+    return NearestPerPerson(distances.data(), personOf, personCount);
+}
+
+PersonDistances NearestPerPerson(const double* distances, const std::vector<int>& personOf,
+                                 int personCount) {
     PersonDistances result;
     result.nearest.assign(static_cast<size_t>(personCount), std::numeric_limits<double>::infinity());
     result.image.assign(static_cast<size_t>(personCount), -1);
-    for (size_t i = 0; i < distances.size(); ++i) {
+    for (size_t i = 0; i < personOf.size(); ++i) {
         const auto p = static_cast<size_t>(personOf[i]);
         // NaN matches nothing: it counts as infinitely far.
         const double d =

@@ -19,6 +19,9 @@ struct PersonDistances {
 // From the distance of the probe to every image, images[i] of person personOf[i].
 PersonDistances NearestPerPerson(const std::vector<double>& distances,
                                  const std::vector<int>& personOf, int personCount);
+// The same from personOf.size() distances at distances.
+PersonDistances NearestPerPerson(const double* distances, const std::vector<int>& personOf,
+                                 int personCount);
 // The same with Euclidean distances between probe and the rows of gallery
 // (one image after the other, dimensions numbers each).
 PersonDistances NearestPerPerson(const float* probe, const float* gallery, int dimensions,

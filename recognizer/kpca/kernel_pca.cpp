@@ -6,6 +6,7 @@
 
 #include "compute/threads.h"
 #include "compute/workers.h"
+#include "dense/dense_matrix.h"
 #include "eigen/eigen_decomposition.h"
 #include "kpca/projection.h"
 #include "kpca/zero_eigenvalue.h"
@@ -27,6 +28,42 @@ void NormalizeColumns(matrix* m) {
     std::copy(back->data, back->data + static_cast<size_t>(m->rows) * m->cols, m->data);
 }
 
+// The count leading eigenpairs of the centred matrix from LAPACK, as the
+// Jacobi path returns them: count x 1 values, n x count unit vectors.
+void LapackEigen(const matrix* centred, int count, MatrixGuard& vectors, MatrixGuard& values) {
+    const int n = centred->rows;
+    DenseMatrix a(n, n);
+    for (int c = 0; c < n; ++c)
+        for (int r = 0; r < n; ++r) a(r, c) = centred->col[c][r];
+    // A kernel other than the sigmoid is positive semidefinite, but the
+    // leading pairs are asked by magnitude: all of them are computed.
+    const EigenPairs pairs = SymmetricEigen(std::move(a), count, false);
+    vectors = MatrixGuard(MakeMatrix(n, count));
+    values = MatrixGuard(MakeMatrix(count, 1));
+    for (int k = 0; k < count; ++k) {
+        values->col[0][k] = static_cast<float>(pairs.values[static_cast<size_t>(k)]);
+        const double* v = pairs.vectors.Column(k);
+        for (int r = 0; r < n; ++r) vectors->col[k][r] = static_cast<float>(v[r]);
+    }
+}
+
+// coordinates(:, j) = V' centred(:, j) / lambda for the training columns,
+// as ProjectCentredColumns gives them, in one product.
+void LapackCoordinates(const matrix* vectors, const matrix* values, int usable,
+                       const matrix* centred, matrix* coordinates) {
+    const int n = centred->rows, count = vectors->cols;
+    DenseMatrix v(n, usable), kc(n, n);
+    for (int c = 0; c < usable; ++c)
+        for (int r = 0; r < n; ++r) v(r, c) = vectors->col[c][r];
+    for (int c = 0; c < n; ++c)
+        for (int r = 0; r < n; ++r) kc(r, c) = centred->col[c][r];
+    const DenseMatrix y = Product(v, true, kc, false);
+    for (int j = 0; j < n; ++j)
+        for (int c = 0; c < count; ++c)
+            coordinates->col[j][c] =
+                c < usable ? static_cast<float>(y(c, j) / values->col[0][c]) : 0.0f;
+}
+
 }  // namespace
 
 void NormalizeRows(matrix* m) {
@@ -41,7 +78,7 @@ void NormalizeRows(matrix* m) {
 
 KernelPcaOutcome TrainKernelPca(const matrix* features, int n, const KernelFunction& kernelFunction,
                                 int requested, int spare, Workers& workers,
-                                KernelPcaModel& model) {
+                                KernelPcaModel& model, EigenSolver solver) {
     model = KernelPcaModel();
     const int count = std::clamp(requested, 1, n);
     const int length = features->rows;
@@ -82,16 +119,19 @@ KernelPcaOutcome TrainKernelPca(const matrix* features, int n, const KernelFunct
     MatrixGuard centred(MakeMatrix(n, n));
     CentreKernelMatrix(kernel.get(), centring, centred.get());
 
-    EigenResult fresh;
-    {
+    MatrixGuard vectors, values;
+    if (solver == EigenSolver::Jacobi) {
+        EigenResult fresh;
         MatrixGuard scratch(CopyMatrix(centred.get()));
         EigenDecomposition decomposition;
         decomposition.Decompose(scratch.get(), count, &workers);
         decomposition.GetResult(fresh);
+        vectors = MatrixGuard(fresh.eigenvectors);
+        values = MatrixGuard(fresh.eigenvalues);
+        NormalizeColumns(vectors.get());
+    } else {
+        LapackEigen(centred.get(), count, vectors, values);
     }
-    MatrixGuard vectors(fresh.eigenvectors);
-    MatrixGuard values(fresh.eigenvalues);
-    NormalizeColumns(vectors.get());
 
     float largestKernel = 0.0f;
     for (const float* v = kernel->data; v != kernelEnd; ++v)
@@ -100,14 +140,18 @@ KernelPcaOutcome TrainKernelPca(const matrix* features, int n, const KernelFunct
     if (usable == 0) return KernelPcaOutcome::Uninformative;
 
     MatrixGuard coordinates(MakeMatrix(count, n + spare));
-    ProjectCentredColumns(vectors.get(), values.get(), usable, centred.get(), coordinates.get(), 0);
+    if (solver == EigenSolver::Jacobi)
+        ProjectCentredColumns(vectors.get(), values.get(), usable, centred.get(), coordinates.get(),
+                              0);
+    else
+        LapackCoordinates(vectors.get(), values.get(), usable, centred.get(), coordinates.get());
 
     model.kernel = std::move(kernel);
     model.centring = std::move(centring);
     model.centred = std::move(centred);
     model.eigenvectors = std::move(vectors);
     model.eigenvalues = std::move(values);
-    model.componentCount = fresh.componentCount;
+    model.componentCount = count;
     model.usable = usable;
     model.coordinates = std::move(coordinates);
     return KernelPcaOutcome::Trained;

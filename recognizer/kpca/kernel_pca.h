@@ -35,6 +35,13 @@ enum class KernelPcaOutcome {
     Uninformative,    // nothing tells the columns apart: too few, identical, a saturated kernel
 };
 
+// How the centred kernel matrix is decomposed: the designed Jacobi solver
+// (the designed recognizer and the identifier's designed method, bit for
+// bit), or LAPACK's divide and conquer in double precision (the
+// identifier's other methods), whose training coordinates are then one
+// matrix product as well.
+enum class EigenSolver { Jacobi, Lapack };
+
 // Trains on columns 0..n-1 of features (each features->rows long) under
 // kernel, keeping count components (clamped to 1..n) and spare columns
 // beside the coordinates. On any outcome but Trained, model is left empty.
@@ -42,7 +49,8 @@ enum class KernelPcaOutcome {
 // nothing either.
 KernelPcaOutcome TrainKernelPca(const MatrixSpace::matrix* features, int n,
                                 const KernelFunction& kernel, int count, int spare,
-                                Workers& workers, KernelPcaModel& model);
+                                Workers& workers, KernelPcaModel& model,
+                                EigenSolver solver = EigenSolver::Jacobi);
 
 // The kernel values of y (features->rows long) against training columns
 // 0..n-1, centred as training centred its own: kc = k + Kq + Qk + QKq.

@@ -402,3 +402,56 @@ TEST(IdentifierModelFileTest, EarlierFormatIsReadAndConvertedOnItsFirstChange) {
 }
 
 }  // namespace
+
+namespace {
+
+// ORL people 1-40, images from..to, each shrunk to 14 x 11 by averaging
+// 8 x 8 blocks: 154 pixels a face.
+struct SmallFaces {
+    SmallFaces(int from, int to) {
+        for (int person = 1; person <= 40; ++person)
+            for (int image = from; image <= to; ++image) {
+                const std::vector<int> face = LoadOrlFace(person, image);
+                std::vector<int> small;
+                for (int r = 0; r < 14; ++r)
+                    for (int c = 0; c < 11; ++c) {
+                        int sum = 0;
+                        for (int y = 0; y < 8; ++y)
+                            for (int x = 0; x < 8; ++x)
+                                sum += face[static_cast<size_t>((r * 8 + y) * 92 + c * 8 + x)];
+                        small.push_back(sum / 64);
+                    }
+                pixels.push_back(std::move(small));
+                names.push_back("s" + std::to_string(person));
+            }
+        for (const std::vector<int>& face : pixels) images.push_back({14, 11, nullptr, face.data()});
+    }
+    std::vector<std::vector<int>> pixels;
+    std::vector<std::string> names;
+    std::vector<morlin::Image> images;
+};
+
+}  // namespace
+
+// 200 faces of 154 pixels: the basis comes from the pixels' scatter matrix
+// (more faces than features), and the model saves, loads and enrols as any.
+TEST(IdentifierScatterTest, MoreFacesThanFeaturesTrainSaveAndEnrol) {
+    const SmallFaces gallery(1, 5), probes(6, 10);
+    Identifier identifier(SettingsFor(Method::Discriminant));
+    identifier.Train(gallery.images, gallery.names);
+    int right = 0;
+    for (size_t i = 0; i < probes.images.size(); ++i)
+        right += identifier.Identify(probes.images[i]).candidates.front().person ==
+                         probes.names[i]
+                     ? 1
+                     : 0;
+    EXPECT_GE(right, 150);  // of 200
+    TempFolder folder;
+    const std::string path = (folder.Path() / "small.morlin").string();
+    identifier.Save(path);
+    Identifier loaded = Identifier::Load(path);
+    for (const morlin::Image& probe : probes.images)
+        ExpectSame(identifier.Identify(probe, 3), loaded.Identify(probe, 3));
+    loaded.Enrol({probes.images[0], probes.images[1]}, "newcomer");
+    EXPECT_EQ(loaded.Identify(probes.images[0]).candidates.front().person, "newcomer");
+}
