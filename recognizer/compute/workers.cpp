@@ -9,6 +9,8 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -51,41 +53,54 @@ int UsableProcessors() {
 
 }  // namespace
 
-// One region handed to the helpers: a run of pieces, or the other half of a pair.
+// One region handed to the helpers: a run of pieces, or the other half of a
+// pair. Shared with the helpers, so that one that comes late (every piece
+// taken) finds it still there and leaves: the caller waits for the pieces,
+// never for a helper that has none.
 struct Job {
     const Workers::Piece* piece = nullptr;
     const std::function<void()>* other = nullptr;  // a pair's helper half
     int count = 0;
     int helpersWanted = 0;
-    std::atomic<int> next{0};    // the next piece to take
-    std::atomic<int> joined{0};  // helpers that took part
+    std::atomic<int> next{0};      // the next piece to take
+    std::atomic<int> finished{0};  // pieces run (or skipped after a failure)
+    std::atomic<int> joined{0};    // helpers that took part
     std::atomic<bool> failed{false};
     std::exception_ptr failure;  // written once, by whoever failed first
 
-    // Takes pieces until none is left; a failure stops the taking.
+    // Takes pieces until none is left. After a failure the pieces still
+    // taken are skipped, but counted as finished like the others.
     void Work(int slot) noexcept {
         for (;;) {
             const int i = next.fetch_add(1, std::memory_order_relaxed);
             if (i >= count) return;
-            try {
-                if (other != nullptr)
-                    (*other)();
-                else
-                    (*piece)(i, slot);
-            } catch (...) {
-                if (!failed.exchange(true)) failure = std::current_exception();
-                next.store(count, std::memory_order_relaxed);
+            if (!failed.load(std::memory_order_relaxed)) {
+                try {
+                    if (other != nullptr)
+                        (*other)();
+                    else
+                        (*piece)(i, slot);
+                } catch (...) {
+                    if (!failed.exchange(true)) failure = std::current_exception();
+                }
             }
+            if (finished.fetch_add(1, std::memory_order_acq_rel) + 1 == count) finished.notify_all();
         }
+    }
+
+    // Waits until every piece has run: the caller's part of closing a region.
+    void WaitForPieces() {
+        const auto done = [this] { return finished.load(std::memory_order_acquire) == count; };
+        if (SpinUntil(done)) return;
+        for (int seen; (seen = finished.load(std::memory_order_acquire)) != count;)
+            finished.wait(seen);
     }
 };
 
-// The helper threads and the hand-over. A region is posted by storing its job
-// in `current` and counting `posted` up; helpers enter it by counting
-// `inside` up and then reading `current`, and the caller closes it by
-// clearing `current` and then waiting for `inside` to reach 0. Both sides use
-// sequentially consistent order, so a helper either sees the job still open
-// (and the caller waits for it) or sees it closed (and stays out).
+// The helper threads and the hand-over. A region is posted by setting
+// `current` and counting `posted` up; a helper that sees a new post takes
+// its own reference to the job and works on it. The caller closes a region
+// once every piece has run, and clears `current`.
 struct Workers::Pool {
     explicit Pool(int helpers) : owner(::getpid()) {
         threads.reserve(static_cast<size_t>(helpers));
@@ -113,36 +128,38 @@ struct Workers::Pool {
             }
             if (stopping.load()) return;
             seen = posted.load();
-            inside.fetch_add(1);
-            Job* job = current.load();
-            if (job != nullptr && job->joined.fetch_add(1) < job->helpersWanted) job->Work(slot);
-            if (inside.fetch_sub(1) == 1 && callerWaiting.load()) inside.notify_all();
+            std::shared_ptr<Job> job;
+            {
+                std::lock_guard<std::mutex> reading(currentLock);
+                job = current;
+            }
+            if (job && job->joined.fetch_add(1) < job->helpersWanted) job->Work(slot);
         }
     }
 
-    void Post(Job& job) {
-        current.store(&job);
+    void Post(const std::shared_ptr<Job>& job) {
+        {
+            std::lock_guard<std::mutex> writing(currentLock);
+            current = job;
+        }
         posted.fetch_add(1);
         if (sleepers.load() > 0) posted.notify_all();
     }
 
-    // Closes the job: no helper enters it any more, and none is left inside.
-    void Close() {
-        current.store(nullptr);
-        const auto empty = [this] { return inside.load() == 0; };
-        if (SpinUntil(empty)) return;
-        callerWaiting.store(true);
-        for (int n; (n = inside.load()) != 0;) inside.wait(n);
-        callerWaiting.store(false);
+    // Closes the job once every piece has run; helpers that come later find
+    // nothing to take.
+    void Close(Job& job) {
+        job.WaitForPieces();
+        std::lock_guard<std::mutex> writing(currentLock);
+        current.reset();
     }
 
     const pid_t owner;  // the process whose threads these are
     std::vector<std::thread> threads;
-    std::atomic<Job*> current{nullptr};
+    std::mutex currentLock;
+    std::shared_ptr<Job> current;
     std::atomic<unsigned> posted{0};
-    std::atomic<int> inside{0};
     std::atomic<int> sleepers{0};
-    std::atomic<bool> callerWaiting{false};
     std::atomic<bool> stopping{false};
 };
 
@@ -180,32 +197,34 @@ void Workers::ForEach(int count, bool parallel, const Piece& piece) {
         for (int i = 0; i < count; ++i) piece(i, 0);
         return;
     }
-    Job job;
-    job.piece = &piece;
-    job.count = count;
-    job.helpersWanted = std::min(slots - 1, count - 1);
+    const auto job = std::make_shared<Job>();
+    job->piece = &piece;
+    job->count = count;
+    job->helpersWanted = std::min(slots - 1, count - 1);
     helpers->Post(job);
-    job.Work(0);
-    helpers->Close();
-    if (job.failure) std::rethrow_exception(job.failure);
+    job->Work(0);
+    helpers->Close(*job);
+    if (job->failure) std::rethrow_exception(job->failure);
 }
 
 bool Workers::RunPair(const std::function<void()>& mine, const std::function<void()>& theirs) {
     Pool* helpers = Slots() >= 2 ? Helpers(1) : nullptr;
     if (helpers == nullptr) return false;
-    Job job;
-    job.other = &theirs;
-    job.count = 1;
-    job.helpersWanted = 1;
+    const auto job = std::make_shared<Job>();
+    job->other = &theirs;
+    job->count = 1;
+    job->helpersWanted = 1;
     helpers->Post(job);
+    std::exception_ptr mineFailed;
     try {
         mine();
     } catch (...) {
-        if (!job.failed.exchange(true)) job.failure = std::current_exception();
+        mineFailed = std::current_exception();
     }
     // The helper half not taken yet (it never waited on mine): run it here.
-    job.Work(0);
-    helpers->Close();
-    if (job.failure) std::rethrow_exception(job.failure);
+    job->Work(0);
+    helpers->Close(*job);
+    if (mineFailed) std::rethrow_exception(mineFailed);
+    if (job->failure) std::rethrow_exception(job->failure);
     return true;
 }

@@ -8,9 +8,12 @@
 //
 // Invariants:
 //   1. A piece runs exactly once, on the caller or on one helper.
-//   2. ForEach and RunPair return only when no helper is still inside the
-//      region, so the region's data may change as soon as they return.
-//   3. An exception thrown by a piece ends the region (pieces not yet taken
+//   2. ForEach and RunPair return as soon as every piece has run, so the
+//      region's data may change then; they never wait for a helper that has
+//      no piece (one the scheduler ran late finds them all taken and touches
+//      nothing of the caller's). A helper whose core is busy holds a region
+//      up by the piece it took, at most.
+//   3. An exception thrown by a piece ends the region (pieces not yet run
 //      are skipped) and is thrown again on the caller; nothing escapes a helper.
 //   4. The helpers honour the host's thread limit (omp_get_max_threads,
 //      OMP_NUM_THREADS) and the processors the process may run on, read at
