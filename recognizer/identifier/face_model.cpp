@@ -166,6 +166,7 @@ FaceModel FaceModel::Train(const morlin::Settings& settings, int rows, int colum
     model.Derive(&workers);
     if (discriminating)
         model.typicalNextDistance = TypicalNextDistance(model, typicalDistanceSample);
+    model.KeepIndex(static_cast<size_t>(count));
     step(3, 3);
     return model;
 }
@@ -302,6 +303,18 @@ void FaceModel::Distances(const float* probe, std::vector<double>& distances) co
     for (; i < count; ++i) distances[i] = Distance(signatures.data() + i * d, probe);
 }
 
+double FaceModel::ImageDistance(size_t image, const float* probe) const {
+    // As Distances sums it: four at a time but for the last few.
+    const size_t d = static_cast<size_t>(Dimensions());
+    const float* enrolled = signatures.data() + image * d;
+    if (!Discriminating() || image >= personOf.size() - personOf.size() % 4)
+        return Distance(enrolled, probe);
+    const float* x[4] = {enrolled, enrolled, enrolled, enrolled};
+    double sums[4];
+    SquaredDistanceDouble4(x, probe, static_cast<int>(d), sums);
+    return std::sqrt(sums[0]);
+}
+
 double FaceModel::Distance(const float* enrolled, const float* probe) const {
     if (!Discriminating())
         return MeasureDistanceBetween(enrolled, probe, basis.Components(),
@@ -318,14 +331,46 @@ double FaceModel::Distance(const float* enrolled, const float* probe) const {
 }
 
 morlin::Identification FaceModel::Identify(const float* signature, int top) const {
+    if (index && !SearchIndex::ExactWanted()) {
+        // The index's candidates, measured exactly, until two people are
+        // among them (a person with many images can fill the first ones).
+        const size_t images = personOf.size();
+        for (size_t wanted = static_cast<size_t>(std::max(SearchIndex::minimumCandidates, 8 * top));
+             wanted < images / 4; wanted *= 4) {
+            const std::vector<int64_t> candidates =
+                index->Candidates(signature, static_cast<int>(wanted));
+            std::vector<int> who;
+            PersonDistances nearest;
+            for (int64_t image : candidates) {
+                const int person = personOf[static_cast<size_t>(image)];
+                const double distance = ImageDistance(static_cast<size_t>(image), signature);
+                const size_t k = static_cast<size_t>(std::find(who.begin(), who.end(), person) - who.begin());
+                if (k == who.size()) {
+                    who.push_back(person);
+                    nearest.nearest.push_back(distance);
+                    nearest.image.push_back(static_cast<int>(image));
+                } else if (distance < nearest.nearest[k] ||
+                           (distance == nearest.nearest[k] && image < nearest.image[k])) {
+                    nearest.nearest[k] = distance;
+                    nearest.image[k] = static_cast<int>(image);
+                }
+            }
+            if (who.size() >= 2 || candidates.size() < wanted) return AnswerFor(nearest, who, top);
+        }
+    }
     std::vector<double> distances;
     Distances(signature, distances);
     return Answer(distances, top);
 }
 
 morlin::Identification FaceModel::Answer(const std::vector<double>& distances, int top) const {
-    const int personCount = static_cast<int>(people.size());
-    const PersonDistances nearest = NearestPerPerson(distances, personOf, personCount);
+    return AnswerFor(NearestPerPerson(distances, personOf, static_cast<int>(people.size())), {},
+                     top);
+}
+
+morlin::Identification FaceModel::AnswerFor(const PersonDistances& nearest,
+                                            const std::vector<int>& who, int top) const {
+    const auto personAt = [&](int k) { return who.empty() ? k : who[static_cast<size_t>(k)]; };
     // The candidates and, for their scores, the person after the first.
     const std::vector<int> ranked =
         PeopleByDistance(nearest, static_cast<size_t>(std::max(2, top)));
@@ -344,8 +389,9 @@ morlin::Identification FaceModel::Answer(const std::vector<double>& distances, i
     answer.distance = std::numeric_limits<double>::infinity();
     for (size_t rank = 0; rank < ranked.size() && rank < static_cast<size_t>(std::max(1, top));
          ++rank) {
-        const auto p = static_cast<size_t>(ranked[rank]);
-        answer.candidates.push_back({people[p], scoreOf(rank), nearest.image[p]});
+        const auto k = static_cast<size_t>(ranked[rank]);
+        answer.candidates.push_back(
+            {people[static_cast<size_t>(personAt(ranked[rank]))], scoreOf(rank), nearest.image[k]});
     }
     if (!answer.candidates.empty()) {
         answer.score = answer.candidates.front().score;
@@ -361,6 +407,17 @@ std::vector<morlin::Identification> FaceModel::IdentifyMany(const float* probes,
     std::vector<morlin::Identification> answers(static_cast<size_t>(count));
     const size_t d = static_cast<size_t>(Dimensions());
     const size_t enrolled = personOf.size();
+    if (index && !SearchIndex::ExactWanted()) {
+        // Each probe looks at its own candidates: nothing to stream once.
+        const auto one = [&](int p, int) {
+            answers[static_cast<size_t>(p)] = Identify(probes + static_cast<size_t>(p) * d, top);
+        };
+        if (workers != nullptr)
+            workers->ForEach(count, count >= 2, one);
+        else
+            for (int p = 0; p < count; ++p) one(p, 0);
+        return answers;
+    }
     // Blocks of probes: the discriminant methods stream the enrolled
     // signatures once per block, four images at a time against each probe
     // of it, each sum the one Distances takes.
@@ -409,10 +466,10 @@ double FaceModel::StrangerRate(double score) const {
                        people.size());
 }
 
-void FaceModel::Enrol(const std::vector<float>& newSignatures, const std::string& person) {
-    const int index = static_cast<int>(std::find(people.begin(), people.end(), person) -
+bool FaceModel::Enrol(const std::vector<float>& newSignatures, const std::string& person) {
+    const int place = static_cast<int>(std::find(people.begin(), people.end(), person) -
                                        people.begin());
-    const bool newcomer = index == static_cast<int>(people.size());
+    const bool newcomer = place == static_cast<int>(people.size());
     const size_t added = newSignatures.size() / static_cast<size_t>(Dimensions());
     // Everything that can throw first (room, doubling, so that enrolling
     // person by person stays linear; the name's copy), then nothing below can.
@@ -425,23 +482,58 @@ void FaceModel::Enrol(const std::vector<float>& newSignatures, const std::string
     std::string name = newcomer ? person : std::string();
     if (newcomer) people.push_back(std::move(name));
     signatures.insert(signatures.end(), newSignatures.begin(), newSignatures.end());
-    personOf.insert(personOf.end(), added, index);
+    personOf.insert(personOf.end(), added, place);
+    return KeepIndex(added);
+}
+
+bool FaceModel::KeepIndex(size_t appended) noexcept {
+    const size_t images = personOf.size();
+    if (!Discriminating() || images < SearchIndex::minimumImages) {
+        index.reset();
+        return false;
+    }
+    try {
+        if (index && index->Images() + appended == images && !index->Outgrown(images)) {
+            index->Add(signatures.data() + (images - appended) * static_cast<size_t>(Dimensions()),
+                       appended);
+            return false;
+        }
+        index = std::make_shared<SearchIndex>(
+            SearchIndex::Train(signatures.data(), images, Dimensions()));
+        return true;
+    } catch (...) {
+        // Without memory for it: searched exactly, as a smaller gallery is.
+        index.reset();
+        return false;
+    }
 }
 
 bool FaceModel::Remove(const std::string& person) {
     const auto known = std::find(people.begin(), people.end(), person);
     if (known == people.end()) return false;
-    const int index = static_cast<int>(known - people.begin());
+    const int place = static_cast<int>(known - people.begin());
     const size_t d = static_cast<size_t>(Dimensions());
+    // The only allocation, before anything changes.
+    std::vector<size_t> removed;
+    for (size_t i = 0; i < personOf.size(); ++i)
+        if (personOf[i] == place) removed.push_back(i);
     size_t kept = 0;
     for (size_t i = 0; i < personOf.size(); ++i) {
-        if (personOf[i] == index) continue;
+        if (personOf[i] == place) continue;
         std::copy_n(signatures.begin() + static_cast<ptrdiff_t>(i * d), d,
                     signatures.begin() + static_cast<ptrdiff_t>(kept * d));
-        personOf[kept++] = personOf[i] > index ? personOf[i] - 1 : personOf[i];
+        personOf[kept++] = personOf[i] > place ? personOf[i] - 1 : personOf[i];
     }
     personOf.resize(kept);
     signatures.resize(kept * d);
     people.erase(known);
+    if (index) {
+        try {
+            index->Remove(removed);
+        } catch (...) {
+            index.reset();  // searched exactly until it is made again
+        }
+        if (personOf.size() < SearchIndex::minimumImages) index.reset();
+    }
     return true;
 }

@@ -21,12 +21,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "identifier/basis.h"
 #include "identifier/discriminant.h"
+#include "identifier/person_scores.h"
+#include "identifier/search_index.h"
 #include "morlin/identifier.h"
 
 class Workers;
@@ -80,6 +83,11 @@ struct FaceModel {
     std::optional<LinearSignatures> linear;
     // Invariant 5: whether the model follows who is enrolled.
     bool follows = false;
+    // A large gallery's index (discriminant methods, from
+    // SearchIndex::minimumImages on): which images a probe's search looks
+    // at. Derived from the signatures; shared by copies of the model, only
+    // the identifier's own model changes it.
+    std::shared_ptr<SearchIndex> index;
 
     // Trains on count faces (levels one after the other) of the people
     // named, and enrols them all. Throws morlin::Error (also when progress
@@ -110,6 +118,9 @@ struct FaceModel {
     void Signatures(const uint8_t* levels, int count, float* out, Workers* workers) const;
     // Distance between an enrolled signature and a probe's.
     double Distance(const float* enrolled, const float* probe) const;
+    // The distance of enrolled image image to probe, exactly as Distances
+    // gives it.
+    double ImageDistance(std::size_t image, const float* probe) const;
     // The distance of probe to every enrolled image, into distances (size
     // EnrolledImages()); each exactly what Distance gives.
     void Distances(const float* probe, std::vector<double>& distances) const;
@@ -117,14 +128,25 @@ struct FaceModel {
     morlin::Identification Identify(const float* signature, int top) const;
     // The answer from the probe's distance to every enrolled image.
     morlin::Identification Answer(const std::vector<double>& distances, int top) const;
+    // The answer from each person's nearest image: nearest for the people
+    // who[k] (everybody, in order, when who is empty), nobody else nearer.
+    morlin::Identification AnswerFor(const PersonDistances& nearest, const std::vector<int>& who,
+                                     int top) const;
     // The answers for count signatures (one after the other), each exactly
     // what Identify gives, shared among the helpers.
     std::vector<morlin::Identification> IdentifyMany(const float* probes, int count, int top,
                                                      Workers* workers) const;
     // Adds signatures (one image after the other) of person, new or known.
-    void Enrol(const std::vector<float>& newSignatures, const std::string& person);
+    // Whether the index was learnt anew with them (KeepIndex).
+    bool Enrol(const std::vector<float>& newSignatures, const std::string& person);
     // Removes person's images; false when nobody has that name.
     bool Remove(const std::string& person);
+    // Keeps the index with the gallery after appended images were added:
+    // adds them, or learns the index anew when the gallery first reaches
+    // SearchIndex::minimumImages or has outgrown its lists. Whether it was
+    // learnt anew (every image's list is then new). Never throws: an index
+    // that cannot be made is dropped, and the searches are exact.
+    bool KeepIndex(std::size_t appended) noexcept;
     // The stranger rate of a score: NaN without a calibration.
     double StrangerRate(double score) const;
     // Derived parts, after training or loading: the measure's weights and,

@@ -14,8 +14,8 @@ bool Enrolled(const FaceModel& model, const std::string& person) {
 
 // model trained on levels (count faces of the people named) with what it
 // carries beyond its training: how the threshold was set, and its
-// calibration, made again as a whole when that stays within
-// calibrationBudget (then *recalibrated is set), else carried over.
+// calibration, made again (then recalibrated is set) while two people are
+// left to make it from.
 FaceModel TrainedAgain(const FaceModel& model, std::vector<uint8_t> levels,
                        const std::vector<std::string>& names, Workers& helpers,
                        bool& recalibrated) {
@@ -28,9 +28,7 @@ FaceModel TrainedAgain(const FaceModel& model, std::vector<uint8_t> levels,
     next.threshold = model.threshold;
     recalibrated = false;
     if (!model.calibration) return next;
-    const double cost = static_cast<double>(next.people.size()) *
-                        TrainingCost(names.size(), next.basis.Shape().length);
-    if (next.people.size() >= 2 && cost <= calibrationBudget) {
+    if (next.people.size() >= 2) {
         next.calibration = CalibrateForStrangers(next, model.calibration->target, helpers, {});
         recalibrated = true;
     } else {
@@ -97,13 +95,13 @@ bool EnrolIntoModel(FaceModel& model, const std::vector<uint8_t>& levels, int co
         made.emplace();
         made->threshold = CalibratedThreshold(*calibration, met + (newcomer ? 1 : 0), made->warning);
     }
-    model.Enrol(signatures, person);
+    const bool indexLearnt = model.Enrol(signatures, person);
     model.follows = false;
     if (calibration) {
         model.calibration = std::move(calibration);
         if (made) ApplyThreshold(model, std::move(*made));
     }
-    return false;
+    return indexLearnt;
 }
 
 bool RemoveFromModel(FaceModel& model, const std::string& person, Workers& helpers) {

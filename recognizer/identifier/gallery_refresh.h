@@ -6,10 +6,10 @@
 // A gallery beyond refreshBudget keeps the basis and the stage learnt from a
 // gallery that large, and takes newcomers' signatures as they are.
 //
-// A calibration is made again with the model while that costs at most
-// calibrationBudget (a training per person left out). Otherwise a
-// newcomer's images, searched against the model as it was before they came,
-// are stranger searches: they join the calibration (up to
+// A model trained again is calibrated again with it (a training per person
+// left out, or a stage per group of people: calibration.h). A gallery that
+// is not takes a newcomer's images, searched against the model as it was
+// before they came, as stranger searches: they join the calibration (up to
 // maxCalibrationSearches), whose threshold then follows the people enrolled.
 #pragma once
 
@@ -21,10 +21,6 @@
 
 class Workers;
 
-// What making a calibration again with every change may cost, in
-// multiply-adds: about three seconds on this project's two-core machine
-// (ORL's 40 people of 10 faces each cost 6e10).
-inline constexpr double calibrationBudget = 1e11;
 // The calibration keeps adding newcomers' searches up to this many.
 inline constexpr std::size_t maxCalibrationSearches = 10000;
 
@@ -32,7 +28,8 @@ inline constexpr std::size_t maxCalibrationSearches = 10000;
 // after the other, signatures what model gives them. While model follows
 // its gallery and training on it stays within refreshBudget, model is
 // trained again (on helpers), else it stops following and the signatures
-// are added. Whether model was trained again (every signature new). A call
+// are added. Whether model must be written whole: trained again (every
+// signature new), or its search index learnt anew (every image's list). A call
 // that throws leaves model as it was.
 bool EnrolIntoModel(FaceModel& model, const std::vector<uint8_t>& levels, int count,
                     const std::vector<float>& signatures, const std::string& person,

@@ -35,7 +35,12 @@
 //   people       id (never reused), name (unique)
 //   images       id (never reused: enrolment order), person (its id),
 //                signature (D f32, or U without a stage, or C for the
-//                designed method)
+//                designed method), list (its list in the search index, or
+//                NULL without one)
+//   search_index one row or none (a gallery searched exactly): dimensions,
+//                lists L, trained_on (the images the lists were learnt
+//                from), centroids (L x D f32), scalar (the 8-bit codes'
+//                trained ranges, f32): see search_index.h
 //   changes      the log of enrolments and removals since the model was
 //                last written whole: seq, kind (0 enrolled, 1 removed),
 //                person, first_image and last_image (the enrolled ids)
@@ -106,7 +111,10 @@ CREATE TABLE calibration (
 CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, name BLOB NOT NULL UNIQUE);
 CREATE TABLE images (
   id INTEGER PRIMARY KEY AUTOINCREMENT, person INTEGER NOT NULL REFERENCES people (id),
-  signature BLOB NOT NULL);
+  signature BLOB NOT NULL, list INTEGER);
+CREATE TABLE search_index (
+  one INTEGER PRIMARY KEY CHECK (one = 1), dimensions INTEGER NOT NULL, lists INTEGER NOT NULL,
+  trained_on INTEGER NOT NULL, centroids BLOB NOT NULL, scalar BLOB NOT NULL);
 CREATE INDEX images_by_person ON images (person);
 CREATE TABLE changes (
   seq INTEGER PRIMARY KEY AUTOINCREMENT, kind INTEGER NOT NULL, person BLOB NOT NULL,
@@ -309,9 +317,19 @@ FaceModel ModelStore::Load() {
             if (model.people.back().empty()) damaged("an empty person name");
         }
         const size_t d = static_cast<size_t>(model.Dimensions());
-        SqliteStatement images(*connection, "SELECT person, signature FROM images ORDER BY id");
+        SqliteStatement images(*connection,
+                               "SELECT person, signature, list FROM images ORDER BY id");
         std::vector<int> seen(model.people.size(), 0);
+        std::vector<int32_t> lists;
+        bool everyList = true;
         while (images.Step()) {
+            if (images.IsNull(2)) {
+                everyList = false;
+            } else {
+                const int64_t list = images.Integer(2);
+                if (list < 0 || list > std::numeric_limits<int32_t>::max()) damaged("an impossible list");
+                lists.push_back(static_cast<int32_t>(list));
+            }
             const auto person = personIndex.find(images.Integer(0));
             if (person == personIndex.end()) damaged("an image of nobody enrolled");
             const std::string_view signature = images.Bytes(1);
@@ -326,6 +344,25 @@ FaceModel ModelStore::Load() {
         if (!std::all_of(model.signatures.begin(), model.signatures.end(),
                          [](float v) { return std::isfinite(v); }))
             damaged("a signature that is not numbers");
+
+        SqliteStatement indexRow(*connection, "SELECT dimensions, lists, trained_on, centroids, "
+                                              "scalar FROM search_index");
+        if (indexRow.Step() && everyList && model.Discriminating()) {
+            SearchIndex::Parts parts;
+            parts.dimensions = static_cast<int>(std::clamp<int64_t>(indexRow.Integer(0), 0, 1 << 20));
+            parts.lists = static_cast<int>(std::clamp<int64_t>(indexRow.Integer(1), 0, 1 << 24));
+            parts.trainedOn = static_cast<size_t>(std::max<int64_t>(indexRow.Integer(2), 0));
+            parts.centroids = ArrayOf<float>(indexRow.Bytes(3), path, "the search index");
+            parts.scalar = ArrayOf<float>(indexRow.Bytes(4), path, "the search index");
+            parts.listOf = std::move(lists);
+            if (parts.dimensions != model.Dimensions()) damaged("a search index of another size");
+            try {
+                model.index = std::make_shared<SearchIndex>(SearchIndex::FromParts(
+                    std::move(parts), model.signatures.data(), model.personOf.size()));
+            } catch (const morlin::Error& e) {
+                damaged(e.what());
+            }
+        }
 
         SqliteStatement threshold(*connection,
                                   "SELECT threshold, calibrated, note, typical_next FROM threshold");
@@ -368,6 +405,9 @@ FaceModel ModelStore::Load() {
     else
         connection->Transaction(false, read);
     model.Derive();
+    // A large gallery stored without its index (or with one that no longer
+    // fits) gets one learnt now; it is stored with the next whole write.
+    if (!model.index) model.KeepIndex(model.personOf.size());
     ++taken;
     return model;
 }
@@ -500,7 +540,8 @@ void ModelStore::WriteThreshold(const FaceModel& model) {
 
 void ModelStore::WriteAll(const FaceModel& model) {
     connection->Execute(
-        "DELETE FROM changes; DELETE FROM images; DELETE FROM people; DELETE FROM basis_faces; "
+        "DELETE FROM changes; DELETE FROM images; DELETE FROM people; DELETE FROM search_index; "
+        "DELETE FROM basis_faces; "
         "DELETE FROM stage; DELETE FROM basis; DELETE FROM model");
     const morlin::Settings& s = model.settings;
     SqliteStatement row(*connection,
@@ -575,12 +616,29 @@ void ModelStore::WriteAll(const FaceModel& model) {
         personIds.push_back(sqlite3_last_insert_rowid(connection->Handle()));
     }
     const size_t d = static_cast<size_t>(model.Dimensions());
-    SqliteStatement image(*connection, "INSERT INTO images (person, signature) VALUES (?, ?)");
+    SqliteStatement image(*connection,
+                          "INSERT INTO images (person, signature, list) VALUES (?, ?, ?)");
     for (size_t i = 0; i < model.personOf.size(); ++i) {
         image.Reset();
         image.Bind(1, personIds[static_cast<size_t>(model.personOf[i])])
             .BindBytes(2, std::string_view(reinterpret_cast<const char*>(model.signatures.data() + i * d),
-                                           d * sizeof(float)))
+                                           d * sizeof(float)));
+        if (model.index)
+            image.Bind(3, int64_t{model.index->ListOf(i)});
+        else
+            image.BindNull(3);
+        image.Run();
+    }
+    if (model.index) {
+        const SearchIndex::Parts parts = model.index->ToParts();
+        SqliteStatement indexRow(*connection,
+                                 "INSERT INTO search_index (one, dimensions, lists, trained_on, "
+                                 "centroids, scalar) VALUES (1, ?, ?, ?, ?, ?)");
+        indexRow.Bind(1, int64_t{parts.dimensions})
+            .Bind(2, int64_t{parts.lists})
+            .Bind(3, static_cast<int64_t>(parts.trainedOn))
+            .BindArray(4, parts.centroids)
+            .BindArray(5, parts.scalar)
             .Run();
     }
     WriteThreshold(model);
@@ -595,14 +653,19 @@ void ModelStore::WriteEnrolment(const FaceModel& model, const std::string& perso
     const int64_t personId = findPerson.Integer(0);
     const size_t d = static_cast<size_t>(model.Dimensions());
     const size_t first = model.personOf.size() - static_cast<size_t>(added);
-    SqliteStatement image(*connection, "INSERT INTO images (person, signature) VALUES (?, ?)");
+    SqliteStatement image(*connection,
+                          "INSERT INTO images (person, signature, list) VALUES (?, ?, ?)");
     int64_t firstId = 0, lastId = 0;
     for (size_t i = first; i < model.personOf.size(); ++i) {
         image.Reset();
         image.Bind(1, personId)
             .BindBytes(2, std::string_view(reinterpret_cast<const char*>(model.signatures.data() + i * d),
-                                           d * sizeof(float)))
-            .Run();
+                                           d * sizeof(float)));
+        if (model.index)
+            image.Bind(3, int64_t{model.index->ListOf(i)});
+        else
+            image.BindNull(3);
+        image.Run();
         lastId = sqlite3_last_insert_rowid(connection->Handle());
         if (i == first) firstId = lastId;
     }
