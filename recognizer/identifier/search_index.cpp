@@ -88,7 +88,8 @@ SearchIndex SearchIndex::FromParts(Parts parts, const float* signatures, std::si
     made.quantizer = std::make_unique<faiss::IndexFlatL2>(parts.dimensions);
     made.quantizer->add(parts.lists, parts.centroids.data());
     made.index = MakeIndex(*made.quantizer, parts.dimensions, parts.lists);
-    if (parts.scalar.size() != made.index->sq.trained.size() ||
+    // 8-bit codes keep a low end and a range per dimension.
+    if (parts.scalar.size() != 2 * d ||
         !std::all_of(parts.scalar.begin(), parts.scalar.end(),
                      [](float v) { return std::isfinite(v); }))
         throw morlin::Error("the search index's parts do not fit together");

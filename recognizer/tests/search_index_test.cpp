@@ -7,6 +7,12 @@
 
 #include <random>
 
+#include "compute/workers.h"
+#include "gallery.h"
+#include "identifier/model_store.h"
+#include "kpca/grey_levels.h"
+#include "temp_folder.h"
+
 #include "identifier/face_model.h"
 
 namespace {
@@ -96,6 +102,77 @@ TEST(SearchIndexTest, AnswersAsExactSearchDoesAsTheGalleryChanges) {
     const MadeGallery::Agreement after = gallery.Agree(1000);
     EXPECT_GE(after.decision, 0.995);
     EXPECT_GE(after.first, 0.99);
+}
+
+// A gallery past the index's size (a basis trained on ORL, made signatures
+// enrolled beside): written whole, loaded, enrolled into by a writer's
+// transaction, loaded again, it answers exactly as the model in memory.
+TEST(SearchIndexTest, TheIndexLastsInTheModelDatabase) {
+    const Gallery orl = OrlGallery(40, 1, 5);
+    std::vector<uint8_t> levels;
+    std::vector<std::string> names;
+    for (int i = 0; i < orl.Count(); ++i) {
+        for (int v : orl.Image(i)) levels.push_back(GreyLevel(static_cast<float>(v)));
+        names.push_back("s" + std::to_string(i / 5));
+    }
+    morlin::Settings settings;
+    Workers workers;
+    FaceModel model = FaceModel::Train(settings, 112, 92, levels, orl.Count(), names, workers, {});
+    const int d = model.Dimensions();
+
+    std::mt19937 random(5);
+    std::normal_distribution<float> unit;
+    const auto around = [&](const std::vector<float>& centre, int images) {
+        std::vector<float> out;
+        for (int i = 0; i < images; ++i)
+            for (float v : centre) out.push_back(v + 0.3f * unit(random));
+        return out;
+    };
+    std::vector<std::vector<float>> centres;
+    while (model.personOf.size() < SearchIndex::minimumImages + 100) {
+        std::vector<float> centre(static_cast<size_t>(d));
+        for (float& v : centre) v = 3.0f * unit(random);
+        centres.push_back(centre);
+        model.Enrol(around(centre, 10), "m" + std::to_string(centres.size()));
+    }
+    ASSERT_TRUE(model.index);
+    std::vector<float> probes;
+    for (size_t i = 0; i < 40; ++i) {
+        const std::vector<float> one = around(centres[i * 97 % centres.size()], 1);
+        probes.insert(probes.end(), one.begin(), one.end());
+    }
+    const auto answers = [&](const FaceModel& from) {
+        std::vector<std::string> out;
+        for (size_t i = 0; i < 40; ++i) {
+            const morlin::Identification who = from.Identify(probes.data() + i * static_cast<size_t>(d), 2);
+            out.push_back(who.candidates.front().person + " " + std::to_string(who.score));
+        }
+        return out;
+    };
+
+    const TempFolder folder;
+    const std::string file = (folder.Path() / "large.morlin").string();
+    ModelStore::WriteWhole(model, file, "");
+    ModelStore store(file, "");
+    FaceModel loaded = store.Load();
+    ASSERT_TRUE(loaded.index);
+    EXPECT_EQ(answers(loaded), answers(model));
+
+    const std::vector<float> newcomer = around(centres.front(), 10);
+    const auto enrol = [&](FaceModel& into, std::string& person, int& added) {
+        into.Enrol(newcomer, "newcomer");
+        person = "newcomer";
+        added = 10;
+        return ModelChange::Enrolled;
+    };
+    store.Write(loaded, enrol);
+    std::string person;
+    int added = 0;
+    enrol(model, person, added);
+    FaceModel again = ModelStore(file, "").Load();
+    ASSERT_TRUE(again.index);
+    EXPECT_EQ(again.personOf.size(), model.personOf.size());
+    EXPECT_EQ(answers(again), answers(model));
 }
 
 TEST(SearchIndexTest, SmallGalleriesAreSearchedExactly) {
