@@ -35,13 +35,25 @@
 namespace {
 
 // Every test starts as a first session: nothing kept, no model file. Made
-// before the window, which reads what is kept.
+// before the window, which reads what is kept. Each test process keeps its
+// own settings, so that tests run side by side never read each other's.
 struct FirstSession {
     FirstSession() {
         QStandardPaths::setTestModeEnabled(true);
         QCoreApplication::setOrganizationName(QStringLiteral("MorlinStudioTest"));
-        QCoreApplication::setApplicationName(QStringLiteral("morlin-studio-test"));
-        QSettings().clear();
+        QCoreApplication::setApplicationName(
+            QStringLiteral("morlin-studio-test-%1").arg(QCoreApplication::applicationPid()));
+        Forget();
+    }
+    ~FirstSession() { Forget(); }
+    FirstSession(const FirstSession&) = delete;
+    FirstSession& operator=(const FirstSession&) = delete;
+
+    static void Forget() {
+        QSettings kept;
+        kept.clear();
+        kept.sync();
+        QFile::remove(kept.fileName());
         QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
     }
 };
