@@ -467,9 +467,9 @@ double FaceModel::StrangerRate(double score) const {
 }
 
 bool FaceModel::Enrol(const std::vector<float>& newSignatures, const std::string& person) {
-    const int place = static_cast<int>(std::find(people.begin(), people.end(), person) -
-                                       people.begin());
-    const bool newcomer = place == static_cast<int>(people.size());
+    const size_t at = PlaceOf(person);
+    const int place = static_cast<int>(at);
+    const bool newcomer = at == people.size();
     const size_t added = newSignatures.size() / static_cast<size_t>(Dimensions());
     // Everything that can throw first (room, doubling, so that enrolling
     // person by person stays linear; the name's copy), then nothing below can.
@@ -480,10 +480,21 @@ bool FaceModel::Enrol(const std::vector<float>& newSignatures, const std::string
     room(personOf, added);
     room(people, 1);
     std::string name = newcomer ? person : std::string();
+    if (newcomer) places.emplace(person, at);
     if (newcomer) people.push_back(std::move(name));
     signatures.insert(signatures.end(), newSignatures.begin(), newSignatures.end());
     personOf.insert(personOf.end(), added, place);
     return KeepIndex(added);
+}
+
+size_t FaceModel::PlaceOf(const std::string& person) {
+    if (places.size() != people.size()) {
+        places.clear();
+        places.reserve(people.size());
+        for (size_t p = 0; p < people.size(); ++p) places.emplace(people[p], p);
+    }
+    const auto found = places.find(person);
+    return found == places.end() ? people.size() : found->second;
 }
 
 bool FaceModel::KeepIndex(size_t appended) noexcept {
@@ -527,6 +538,7 @@ bool FaceModel::Remove(const std::string& person) {
     personOf.resize(kept);
     signatures.resize(kept * d);
     people.erase(known);
+    places.clear();  // the people after person moved up
     if (index) {
         try {
             index->Remove(removed);

@@ -24,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "identifier/basis.h"
@@ -57,6 +58,10 @@ struct FaceModel {
     std::optional<Discriminant> discriminant;
     std::vector<std::string> basisPeople;  // per basis face
     std::vector<std::string> people;       // enrolled, in enrolment order
+    // PlaceOf's index of people, made again whenever its size is not
+    // people's: Enrol keeps it, Remove drops it; whoever else changes people
+    // makes a new model.
+    std::unordered_map<std::string, size_t> places;
     std::vector<int> personOf;             // per enrolled image
     std::vector<float> signatures;         // per enrolled image
     double threshold = 0.0;
@@ -139,6 +144,10 @@ struct FaceModel {
     // Adds signatures (one image after the other) of person, new or known.
     // Whether the index was learnt anew with them (KeepIndex).
     bool Enrol(const std::vector<float>& newSignatures, const std::string& person);
+    // Where person is in people, or people.size() for nobody enrolled; in
+    // constant time, so that enrolling into a gallery of many people costs
+    // what the newcomer's images cost.
+    size_t PlaceOf(const std::string& person);
     // Removes person's images; false when nobody has that name.
     bool Remove(const std::string& person);
     // Keeps the index with the gallery after appended images were added:

@@ -8,8 +8,8 @@
 
 namespace {
 
-bool Enrolled(const FaceModel& model, const std::string& person) {
-    return std::find(model.people.begin(), model.people.end(), person) != model.people.end();
+bool Enrolled(FaceModel& model, const std::string& person) {
+    return model.PlaceOf(person) < model.people.size();
 }
 
 // model trained on levels (count faces of the people named) with what it
