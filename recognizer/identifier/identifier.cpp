@@ -118,7 +118,7 @@ Identifier& Identifier::operator=(Identifier&& other) noexcept = default;
 
 void Identifier::Train(const std::vector<Image>& images, const std::vector<std::string>& people,
                        const Progress& progress) {
-    Guarded([&] { TrainOn(images, people, progress, FaceSource::Crops); });
+    AsMorlinError([&] { TrainOn(images, people, progress, FaceSource::Crops); });
 }
 
 void Identifier::TrainOn(const std::vector<Image>& images, const std::vector<std::string>& people,
@@ -152,7 +152,7 @@ void Identifier::TrainOn(const std::vector<Image>& images, const std::vector<std
 
 void Identifier::Enrol(const std::vector<Image>& images, const std::string& person,
                        const Progress& progress) {
-    Guarded([&] {
+    AsMorlinError([&] {
         if (person.empty()) throw Error("the person's name is empty");
         if (images.empty()) throw Error("no images of " + person + " to enrol");
         std::unique_lock<std::shared_mutex> exclusive(impl->lock);
@@ -190,7 +190,7 @@ void Identifier::Enrol(const std::vector<Image>& images, const std::string& pers
 }
 
 void Identifier::Remove(const std::string& person) {
-    Guarded([&] {
+    AsMorlinError([&] {
         std::unique_lock<std::shared_mutex> exclusive(impl->lock);
         impl->Held();
         std::unique_lock<std::mutex> helpers(impl->helpersInUse);
@@ -205,7 +205,7 @@ void Identifier::Remove(const std::string& person) {
 }
 
 Identification Identifier::Identify(const Image& probe, int top) const {
-    return Guarded([&] {
+    return AsMorlinError([&] {
         BringUpToDate();
         std::shared_lock<std::shared_mutex> shared(impl->lock);
         const FaceModel& model = impl->Held();
@@ -219,7 +219,7 @@ Identification Identifier::Identify(const Image& probe, int top) const {
 }
 
 std::vector<Identification> Identifier::Identify(const std::vector<Image>& probes, int top) const {
-    return Guarded([&] {
+    return AsMorlinError([&] {
         BringUpToDate();
         std::shared_lock<std::shared_mutex> shared(impl->lock);
         const FaceModel& model = impl->Held();
@@ -246,7 +246,7 @@ void Identifier::BringUpToDate() const {
 }
 
 Calibration Identifier::Calibrate(double strangerRate, const Progress& progress) {
-    return Guarded([&] {
+    return AsMorlinError([&] {
         if (!(strangerRate > 0.0 && strangerRate < 1.0))
             throw Error("a stranger rate is a share between 0 and 1 (0.05 for 5 %)");
         BringUpToDate();
@@ -285,7 +285,7 @@ Calibration Identifier::Calibrate(double strangerRate, const Progress& progress)
 }
 
 void Identifier::SetThreshold(double threshold) {
-    Guarded([&] {
+    AsMorlinError([&] {
         if (std::isnan(threshold)) throw Error("the threshold is not a number");
         std::unique_lock<std::shared_mutex> exclusive(impl->lock);
         impl->settings.designed.threshold = threshold;
@@ -304,7 +304,7 @@ void Identifier::Save(const std::string& path) const {
 }
 
 void Identifier::Save(const std::string& path, const std::string& key) const {
-    Guarded([&] {
+    AsMorlinError([&] {
         BringUpToDate();
         std::shared_lock<std::shared_mutex> shared(impl->lock);
         const FaceModel& model = impl->Held();
@@ -319,7 +319,7 @@ Identifier Identifier::Load(const std::string& path) {
 }
 
 Identifier Identifier::Load(const std::string& path, const std::string& key) {
-    return Guarded([&] {
+    return AsMorlinError([&] {
         FaceModel model =
             ModelStore::IsEarlierFormat(path) ? LoadModel(path) : ModelStore(path, key).Load();
         Identifier loaded(model.settings);
@@ -329,7 +329,7 @@ Identifier Identifier::Load(const std::string& path, const std::string& key) {
 }
 
 Identifier Identifier::Open(const std::string& path, const std::string& key) {
-    return Guarded([&] {
+    return AsMorlinError([&] {
         Identifier opened;
         if (ModelStore::IsEarlierFormat(path)) {
             opened.impl->model = LoadModel(path);
@@ -345,7 +345,7 @@ Identifier Identifier::Open(const std::string& path, const std::string& key) {
 }
 
 void Identifier::Backup(const std::string& model, const std::string& copy, const std::string& key) {
-    Guarded([&] {
+    AsMorlinError([&] {
         if (ModelStore::IsEarlierFormat(model))
             throw Error(model + ": a model of the earlier format, a file to copy as it is");
         if (SameFile(model, copy)) throw Error(copy + ": is the model itself");
@@ -360,7 +360,7 @@ bool Identifier::Trained() const {
 }
 
 ModelInfo Identifier::Info() const {
-    return Guarded([&] {
+    return AsMorlinError([&] {
         BringUpToDate();
         std::shared_lock<std::shared_mutex> shared(impl->lock);
         ModelInfo info;

@@ -32,7 +32,7 @@ std::string SizeText(int rows, int columns);
 
 // Runs call, turning every failure into an Error: the caller sees one kind.
 template <typename Call>
-auto Guarded(Call call) -> decltype(call()) {
+auto AsMorlinError(Call call) -> decltype(call()) {
     try {
         return call();
     } catch (const Error&) {

@@ -83,7 +83,7 @@ std::vector<uint8_t> PictureAsCrop(const Picture& picture, const std::string& wh
 std::vector<TakenFace> Identifier::Train(const std::vector<Picture>& pictures,
                                          const std::vector<std::string>& people,
                                          const Progress& progress) {
-    return Guarded([&] {
+    return AsMorlinError([&] {
         if (pictures.size() != people.size())
             throw Error(std::to_string(pictures.size()) + " pictures but " +
                         std::to_string(people.size()) +
@@ -96,7 +96,7 @@ std::vector<TakenFace> Identifier::Train(const std::vector<Picture>& pictures,
 
 void Identifier::Train(const std::vector<Picture>& pictures, const std::vector<Face>& faces,
                        const std::vector<std::string>& people, const Progress& progress) {
-    Guarded([&] {
+    AsMorlinError([&] {
         const int rows = impl->settings.faceRows, columns = impl->settings.faceColumns;
         if (rows < minimumCropSide || columns < minimumCropSide || rows > maximumCropSide ||
             columns > maximumCropSide)
@@ -108,7 +108,7 @@ void Identifier::Train(const std::vector<Picture>& pictures, const std::vector<F
 
 void Identifier::TrainOnAligned(const std::vector<Image>& faces,
                                 const std::vector<std::string>& people, const Progress& progress) {
-    Guarded([&] {
+    AsMorlinError([&] {
         const int rows = impl->settings.faceRows, columns = impl->settings.faceColumns;
         for (size_t i = 0; i < faces.size(); ++i)
             if (faces[i].rows != rows || faces[i].columns != columns)
@@ -121,7 +121,7 @@ void Identifier::TrainOnAligned(const std::vector<Image>& faces,
 
 std::vector<TakenFace> Identifier::Enrol(const std::vector<Picture>& pictures,
                                          const std::string& person, const Progress& progress) {
-    return Guarded([&] {
+    return AsMorlinError([&] {
         BringUpToDate();
         FaceSource faces = FaceSource::Crops;
         int rows = 0, columns = 0;
@@ -150,7 +150,7 @@ std::vector<TakenFace> Identifier::Enrol(const std::vector<Picture>& pictures,
 
 void Identifier::Enrol(const std::vector<Picture>& pictures, const std::vector<Face>& faces,
                        const std::string& person, const Progress& progress) {
-    Guarded([&] {
+    AsMorlinError([&] {
         BringUpToDate();
         int rows = 0, columns = 0;
         {
@@ -169,7 +169,7 @@ void Identifier::Enrol(const std::vector<Picture>& pictures, const std::vector<F
 }
 
 std::vector<FaceIdentification> Identifier::IdentifyFaces(const Picture& picture, int top) const {
-    return Guarded([&] {
+    return AsMorlinError([&] {
         BringUpToDate();
         FaceSource faces = FaceSource::Crops;
         int rows = 0, columns = 0;

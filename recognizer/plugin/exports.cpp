@@ -71,7 +71,7 @@ const bool forkHandlersInstalled =
     0;
 
 template <typename Call>
-void Guarded(const char* name, Call call) noexcept {
+void ReportingFailures(const char* name, Call call) noexcept {
     try {
         gate.Through(call);
     } catch (const std::exception& e) {
@@ -88,7 +88,7 @@ extern "C" {
 void Recognizer_Init() {}
 
 void Recognizer_Version(std::string* record) {
-    Guarded("Recognizer_Version", [&] {
+    ReportingFailures("Recognizer_Version", [&] {
         if (record == nullptr) return;
         for (size_t slot = 0; slot < moduleRecord.size(); ++slot)
             record[slot].assign(moduleRecord[slot]);
@@ -96,19 +96,19 @@ void Recognizer_Version(std::string* record) {
 }
 
 void Recognizer_ParaSet() {
-    Guarded("Recognizer_ParaSet", [] { theRecognizer.ParaSet(); });
+    ReportingFailures("Recognizer_ParaSet", [] { theRecognizer.ParaSet(); });
 }
 
 void Recognizer_SetSample(int** images, int count, int rows, int columns) {
-    Guarded("Recognizer_SetSample", [&] { theRecognizer.SetSample(images, count, rows, columns); });
+    ReportingFailures("Recognizer_SetSample", [&] { theRecognizer.SetSample(images, count, rows, columns); });
 }
 
 void Recognizer_Train() {
-    Guarded("Recognizer_Train", [] { theRecognizer.Train(); });
+    ReportingFailures("Recognizer_Train", [] { theRecognizer.Train(); });
 }
 
 void Recognizer_Recognize(int** image, int rows, int columns, std::vector<foundFace>& result) {
-    Guarded("Recognizer_Recognize",
+    ReportingFailures("Recognizer_Recognize",
             [&] { theRecognizer.Recognition(image, rows, columns, result); });
 }
 
