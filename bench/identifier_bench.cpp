@@ -175,8 +175,8 @@ std::vector<std::vector<uint8_t>> MadePeople(const Faces& orl, int first, int co
             for (int p = static_cast<int>(t); p < count; p += static_cast<int>(threads)) {
                 const std::vector<uint8_t> face = MadeFace(orl, first + p);
                 for (int k = 0; k < imagesPerPerson; ++k)
-                    pixels[static_cast<size_t>(p * imagesPerPerson + k)] =
-                        Variant(face, static_cast<unsigned>(first + p) * 64u + static_cast<unsigned>(k));
+                    pixels[static_cast<size_t>(p * imagesPerPerson + k)] = Variant(
+                        face, static_cast<unsigned>(first + p) * 64u + static_cast<unsigned>(k));
             }
         });
     for (std::thread& maker : makers) maker.join();
@@ -205,7 +205,9 @@ Large& LargeGallery() {
             for (int p = 0; p < peoplePerRound; ++p) {
                 std::vector<morlin::Image> images;
                 for (int k = 0; k < imagesPerPerson; ++k)
-                    images.push_back({112, 92, pixels[static_cast<size_t>(p * imagesPerPerson + k)].data(), nullptr});
+                    images.push_back({112, 92,
+                                      pixels[static_cast<size_t>(p * imagesPerPerson + k)].data(),
+                                      nullptr});
                 made->identifier.Enrol(images, "v" + std::to_string(first + p));
             }
             made->enrolSeconds +=
@@ -237,9 +239,11 @@ const LargeProbes& ProbesOfLarge() {
         LargeProbes made;
         std::mt19937 random(11);
         std::uniform_int_distribution<int> enrolled(0, largePeople - 1);
-        for (int i = 0; i < 200; ++i) made.pixels.push_back(MadeImage(orl, enrolled(random), 40 + i % 20));
+        for (int i = 0; i < 200; ++i)
+            made.pixels.push_back(MadeImage(orl, enrolled(random), 40 + i % 20));
         for (int i = 0; i < 200; ++i) made.pixels.push_back(MadeImage(orl, largePeople + i, 0));
-        for (const std::vector<uint8_t>& p : made.pixels) made.images.push_back({112, 92, p.data(), nullptr});
+        for (const std::vector<uint8_t>& p : made.pixels)
+            made.images.push_back({112, 92, p.data(), nullptr});
         return made;
     }();
     return probes;
@@ -256,8 +260,8 @@ size_t ResidentBytes() {
 // freed earlier hides what the model takes: the resident memory a loaded
 // model adds, over its signatures and person indices.
 double ResidentOverData(const Large& large) {
-    const std::string command = "/proc/" + std::to_string(::getpid()) + "/exe --resident " +
-                                large.file;
+    const std::string command =
+        "/proc/" + std::to_string(::getpid()) + "/exe --resident " + large.file;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     double added = 0.0;
     if (pipe == nullptr || std::fscanf(pipe.get(), "%lf", &added) != 1) return -1.0;
@@ -350,7 +354,8 @@ void LargeReadBytes(benchmark::State& state) {
     Large& large = LargeGallery();
     for (auto _ : state) {
         std::ifstream in(large.file, std::ios::binary);
-        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
         benchmark::DoNotOptimize(bytes.data());
     }
 }

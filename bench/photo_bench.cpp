@@ -63,7 +63,8 @@ morlin::Picture PictureOf(const cv::Mat& rgb) {
 }
 
 void HaarCascadeAlone(benchmark::State& state) {
-    cv::CascadeClassifier cascade("/usr/share/opencv4/haarcascades/haarcascade_frontalface_default.xml");
+    cv::CascadeClassifier cascade(
+        "/usr/share/opencv4/haarcascades/haarcascade_frontalface_default.xml");
     std::vector<cv::Mat> greys;
     for (const cv::Mat& rgb : Photos()) {
         cv::Mat grey;
@@ -104,8 +105,8 @@ void FindAlignAndName(benchmark::State& state) {
     for (int person = 1; person <= 20; ++person)
         for (int image = 1; image <= 5; ++image) {
             cv::Mat rgb;
-            cv::cvtColor(composer.Compose({800, 600}, {{"", OrlFace(person, image)}}, 10.0).bgr, rgb,
-                         cv::COLOR_BGR2RGB);
+            cv::cvtColor(composer.Compose({800, 600}, {{"", OrlFace(person, image)}}, 10.0).bgr,
+                         rgb, cv::COLOR_BGR2RGB);
             training.push_back(rgb);
             people.push_back("s" + std::to_string(person));
         }

@@ -32,8 +32,7 @@ FmrCalibration CalibrateFmr(FaceDataset& dataset, const morlin::Settings& settin
     for (int done = 0; done < total; ++done) {
         const PersonLeftOut& left = people[static_cast<size_t>(done)];
         if (progress) progress(done, total, "leaving out " + DisplayName(left.person));
-        const double factor =
-            ScoreSizeFactor(settings, left.others.size(), dataset.gallery.size());
+        const double factor = ScoreSizeFactor(settings, left.others.size(), dataset.gallery.size());
         RankHeldOut(dataset, left.others, left.own, settings,
                     [&](int, const std::vector<foundFace>& ranked) {
                         for (const foundFace& face : ranked)
@@ -72,8 +71,8 @@ std::vector<Search> GalleryMatedSearches(FaceDataset& dataset, const morlin::Set
     return mated;
 }
 
-FpirCalibration CalibrateFpir(FaceDataset& dataset, const morlin::Settings& settings,
-                              double target, const Progress& progress) {
+FpirCalibration CalibrateFpir(FaceDataset& dataset, const morlin::Settings& settings, double target,
+                              const Progress& progress) {
     FpirCalibration calibration;
     calibration.target = target;
     const int people = static_cast<int>(dataset.enrolled.size());
@@ -91,15 +90,15 @@ FpirCalibration CalibrateFpir(FaceDataset& dataset, const morlin::Settings& sett
     morlin::Identifier identifier(trained);
     try {
         identifier.Train(images, names);
-        const morlin::Calibration set =
-            identifier.Calibrate(target, [&](int done, int) {
-                if (progress)
-                    progress(done, total,
-                             done < people ? "leaving out " +
-                                                 DisplayName(dataset.enrolled[static_cast<size_t>(done)])
-                                           : std::string("gallery folds"));
-                return true;
-            });
+        const morlin::Calibration set = identifier.Calibrate(target, [&](int done, int) {
+            if (progress)
+                progress(
+                    done, total,
+                    done < people
+                        ? "leaving out " + DisplayName(dataset.enrolled[static_cast<size_t>(done)])
+                        : std::string("gallery folds"));
+            return true;
+        });
         calibration.threshold = set.threshold;
         calibration.strangerSearches = set.searches;
         calibration.note = set.warning;

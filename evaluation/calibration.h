@@ -59,8 +59,8 @@ struct FpirCalibration {
 // the FPIR and FNIR the gallery expects there (FNIR from the gallery folds,
 // when a person has two images or more). Trains one model per enrolled
 // person and one per fold.
-FpirCalibration CalibrateFpir(FaceDataset& dataset, const morlin::Settings& settings,
-                              double target, const Progress& progress = {});
+FpirCalibration CalibrateFpir(FaceDataset& dataset, const morlin::Settings& settings, double target,
+                              const Progress& progress = {});
 
 // The folds' held-out images searched against each fold's model, scores
 // scaled to the final size: what the gallery tells of mated searches.

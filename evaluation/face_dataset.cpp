@@ -152,8 +152,7 @@ bool FaceDataset::IsEnrolled(const std::string& person) const {
 }
 
 bool LoadFaceDataset(const std::string& folder, int trainPerPerson, FaceDataset& dataset,
-                     std::string& error, std::optional<OpenSet> openSet,
-                     const ReadingStep& step) {
+                     std::string& error, std::optional<OpenSet> openSet, const ReadingStep& step) {
     const std::filesystem::path root(folder);
     std::error_code ec;
     if (!std::filesystem::is_directory(root, ec)) {

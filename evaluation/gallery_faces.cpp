@@ -50,12 +50,11 @@ AlignedFaces AlignedFacesOf(const morlin::FaceFinder& finder, const std::vector<
             } else {
                 const morlin::Box& b = faces.front().box;
                 if (faces.size() > 1)
-                    aligned.notes.push_back(DisplayName(file) + ": " +
-                                            std::to_string(faces.size()) +
-                                            " faces; took the largest, at " + std::to_string(b.x) +
-                                            "," + std::to_string(b.y) + "," +
-                                            std::to_string(b.width) + "," +
-                                            std::to_string(b.height));
+                    aligned.notes.push_back(
+                        DisplayName(file) + ": " + std::to_string(faces.size()) +
+                        " faces; took the largest, at " + std::to_string(b.x) + "," +
+                        std::to_string(b.y) + "," + std::to_string(b.width) + "," +
+                        std::to_string(b.height));
                 aligned.crops.push_back(morlin::AlignFace(picture, faces.front(), rows, columns));
             }
         }

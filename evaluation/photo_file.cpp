@@ -16,7 +16,8 @@ QByteArray FileBytes(const std::string& file, bool& opened) {
     // Read by bytes: the path need not be valid in any encoding Qt knows.
     std::ifstream in(file, std::ios::binary);
     opened = static_cast<bool>(in);
-    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string content((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
     return QByteArray(content.data(), static_cast<qsizetype>(content.size()));
 }
 
@@ -51,8 +52,8 @@ bool ReadPhoto(const std::string& file, QImage& photo, std::string& error) {
 
 bool PhotoFromBytes(const std::string& bytes, const std::string& name, QImage& photo,
                     std::string& error) {
-    return Decode(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
-                  DisplayName(name), true, photo, error);
+    return Decode(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())), DisplayName(name),
+                  true, photo, error);
 }
 
 morlin::Picture PictureOf(const QImage& photo) {

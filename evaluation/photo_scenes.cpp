@@ -42,9 +42,9 @@ cv::Mat SceneComposer::Background(cv::Size size) {
     if (!backgrounds.empty() && Uniform(random, 0, 1) < 0.6) {
         const cv::Mat& photo = backgrounds[static_cast<size_t>(
             Whole(random, 0, static_cast<int>(backgrounds.size()) - 1))];
-        const double scale = std::max(double(size.width) / photo.cols,
-                                      double(size.height) / photo.rows) *
-                             Uniform(random, 1.0, 1.5);
+        const double scale =
+            std::max(double(size.width) / photo.cols, double(size.height) / photo.rows) *
+            Uniform(random, 1.0, 1.5);
         cv::Mat big;
         cv::resize(photo, big, cv::Size(int(photo.cols * scale) + 1, int(photo.rows * scale) + 1));
         const int x = Whole(random, 0, big.cols - size.width);
@@ -74,7 +74,8 @@ cv::Mat SceneComposer::Background(cv::Size size) {
                             Whole(random, 0, 180), 0, 360, colour, cv::FILLED);
                 break;
             case 2:
-                cv::line(scene, at, cv::Point(Whole(random, 0, size.width), Whole(random, 0, size.height)),
+                cv::line(scene, at,
+                         cv::Point(Whole(random, 0, size.width), Whole(random, 0, size.height)),
                          colour, Whole(random, 1, 8));
                 break;
             default:
@@ -117,8 +118,9 @@ Scene SceneComposer::Compose(cv::Size size, const std::vector<SceneFaceSource>& 
             for (const SceneFace& other : scene.faces) {
                 const cv::Point2d otherCentre(other.box.x + other.box.width / 2,
                                               other.box.y + other.box.height / 2);
-                apart = apart && (std::abs(centre.x - otherCentre.x) > (side + other.box.width) * 0.75 ||
-                                  std::abs(centre.y - otherCentre.y) > (side + other.box.height) * 0.8);
+                apart = apart &&
+                        (std::abs(centre.x - otherCentre.x) > (side + other.box.width) * 0.75 ||
+                         std::abs(centre.y - otherCentre.y) > (side + other.box.height) * 0.8);
             }
             if (apart) break;
         }

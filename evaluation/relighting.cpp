@@ -86,7 +86,8 @@ LightChange ChangeFor(const std::string& file, Relight mode) {
         case Relight::Probes:
             return changes[h % changeCount];
         case Relight::All:
-            return h % (changeCount + 1) == changeCount ? LightChange::None : changes[h % (changeCount + 1)];
+            return h % (changeCount + 1) == changeCount ? LightChange::None
+                                                        : changes[h % (changeCount + 1)];
     }
     return LightChange::None;
 }

@@ -13,11 +13,11 @@ enum class LightChange {
     None,
     ShadowFromRight,  // the left side dark, fading to full light
     ShadowFromLeft,
-    LightFromAbove,   // the chin dark
-    UnderExposed,     // dark and flat
-    OverExposed,      // bright and washed out
+    LightFromAbove,  // the chin dark
+    UnderExposed,    // dark and flat
+    OverExposed,     // bright and washed out
     DarkGlasses,
-    DeepSideShadow,   // dark overall, darker to one side
+    DeepSideShadow,  // dark overall, darker to one side
 };
 
 // grey (rows x columns, 0..255, row after row) as under change.

@@ -152,7 +152,8 @@ struct PictureHold {
 
 PictureHold PictureOf(const py::object& given, const std::string& what) {
     if (!py::isinstance<py::array>(given))
-        throw py::type_error(what + " must be a numpy array of shape (rows, columns) or "
+        throw py::type_error(what +
+                             " must be a numpy array of shape (rows, columns) or "
                              "(rows, columns, 3): red, green, blue");
     const auto array = py::reinterpret_borrow<py::array>(given);
     if (!array.dtype().is(py::dtype::of<std::uint8_t>()))
@@ -160,8 +161,10 @@ PictureHold PictureOf(const py::object& given, const std::string& what) {
                              std::string(py::str(array.dtype())));
     const bool grey = array.ndim() == 2;
     if (!grey && !(array.ndim() == 3 && (array.shape(2) == 3 || array.shape(2) == 4)))
-        throw py::value_error(what + " must have shape (rows, columns), (rows, columns, 3) or "
-                              "(rows, columns, 4); got " + ShapeText(array));
+        throw py::value_error(what +
+                              " must have shape (rows, columns), (rows, columns, 3) or "
+                              "(rows, columns, 4); got " +
+                              ShapeText(array));
     if (array.shape(0) == 0 || array.shape(1) == 0)
         throw py::value_error(what + " holds no pixels: shape " + ShapeText(array));
     if (array.shape(0) > INT32_MAX || array.shape(1) > INT32_MAX / 4)
@@ -249,9 +252,9 @@ PYBIND11_MODULE(_morlin, m) {
                const std::vector<std::string>& people) {
                 const std::vector<PictureHold> holds = PicturesOf(photos);
                 if (people.size() != holds.size())
-                    throw py::value_error("labels must name each photo: " +
-                                          std::to_string(holds.size()) + " photos, " +
-                                          std::to_string(people.size()) + " labels");
+                    throw py::value_error(
+                        "labels must name each photo: " + std::to_string(holds.size()) +
+                        " photos, " + std::to_string(people.size()) + " labels");
                 std::vector<morlin::TakenFace> taken;
                 {
                     py::gil_scoped_release free;
@@ -282,7 +285,8 @@ PYBIND11_MODULE(_morlin, m) {
                 }
                 py::list faces;
                 for (const morlin::FaceIdentification& f : found)
-                    faces.append(py::make_tuple(FaceTuple(f.face), IdentificationTuple(f.identification)));
+                    faces.append(
+                        py::make_tuple(FaceTuple(f.face), IdentificationTuple(f.identification)));
                 return faces;
             },
             py::arg("photo"), py::arg("top") = 1)

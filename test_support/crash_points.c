@@ -49,7 +49,8 @@ static void Setup(void) {
     }
     const char* log = getenv("CRASH_POINT_LOG");
     if (log != NULL && *log != '\0') {
-        int (*realOpen)(const char*, int, ...) = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open");
+        int (*realOpen)(const char*, int, ...) =
+            (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open");
         logFd = realOpen(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     }
 }
@@ -89,7 +90,8 @@ static void Point(const char* call, const char* path) {
     if (logFd >= 0) {
         char line[PATH_MAX + 64];
         const int length = snprintf(line, sizeof line, "%ld %s %s\n", counted, call, path);
-        if (length > 0) realWrite(logFd, line, (size_t)length < sizeof line ? (size_t)length : sizeof line - 1);
+        if (length > 0)
+            realWrite(logFd, line, (size_t)length < sizeof line ? (size_t)length : sizeof line - 1);
     }
     if (counted == killAt) kill(getpid(), SIGKILL);
 }
@@ -109,18 +111,18 @@ static int Changes(int flags) {
 }
 
 /* The C library's own name, of the same type as ours. */
-#define REAL(name)                      \
+#define REAL(name)                        \
     static __typeof__(name)* real_##name; \
     if (!real_##name) real_##name = (__typeof__(name)*)dlsym(RTLD_NEXT, #name)
 
 /* The mode an open call passes after its flags, when they create a file. */
-#define OPEN_MODE(mode, flags)                \
-    mode_t mode = 0;                          \
-    if ((flags) & (O_CREAT | O_TMPFILE)) {    \
-        va_list args;                         \
-        va_start(args, flags);                \
-        mode = va_arg(args, mode_t);          \
-        va_end(args);                         \
+#define OPEN_MODE(mode, flags)             \
+    mode_t mode = 0;                       \
+    if ((flags) & (O_CREAT | O_TMPFILE)) { \
+        va_list args;                      \
+        va_start(args, flags);             \
+        mode = va_arg(args, mode_t);       \
+        va_end(args);                      \
     }
 
 int open(const char* path, int flags, ...) {

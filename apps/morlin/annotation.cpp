@@ -36,8 +36,8 @@ QImage Annotated(const QImage& photo, const std::vector<NamedFace>& faces) {
         font.setPixelSize(std::clamp(face.box.width / 6, 12, 48));
         font.setBold(true);
         painter.setFont(font);
-        const QString text =
-            face.person ? QString::fromStdString(DisplayName(*face.person)) : QStringLiteral("unknown");
+        const QString text = face.person ? QString::fromStdString(DisplayName(*face.person))
+                                         : QStringLiteral("unknown");
         const QFontMetrics metrics(font);
         const int padding = std::max(2, font.pixelSize() / 5);
         QRect label(0, 0, metrics.horizontalAdvance(text) + 2 * padding,

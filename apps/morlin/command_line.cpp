@@ -58,8 +58,8 @@ const std::vector<OptionSpec> identifyOptions = {
     {"annotate", "DIR",
      "Write each image to DIR as PNG, every face boxed and named (strangers in orange)."},
 };
-const std::vector<OptionSpec> infoOptions = {modelOption, keyOption,
-                                             {"json", nullptr, "One JSON object."}};
+const std::vector<OptionSpec> infoOptions = {
+    modelOption, keyOption, {"json", nullptr, "One JSON object."}};
 const std::vector<OptionSpec> findOptions = {
     {"json", nullptr, "One JSON array on standard output."},
     {"crops", "DIR", "Write each face found, aligned, to DIR as PGM (92x112)."},
@@ -220,8 +220,8 @@ bool ReadOption(const std::string& name, const std::string& value, CommandLine& 
         int width = 0, height = 0;
         const size_t x = value.find('x');
         ok = x != std::string::npos && ParseInt(value.substr(0, x), width) &&
-             ParseInt(value.substr(x + 1), height) && width >= 8 && height >= 8 &&
-             width <= 4096 && height <= 4096;
+             ParseInt(value.substr(x + 1), height) && width >= 8 && height >= 8 && width <= 4096 &&
+             height <= 4096;
         line.settings.faceColumns = width;
         line.settings.faceRows = height;
     } else if (name == "annotate") {
@@ -293,8 +293,8 @@ Parsed ParseCommandLine(const std::vector<std::string>& arguments) {
             continue;
         }
         // Files keep the file system's own bytes, whatever their encoding.
-        const bool file = option.valueName == std::string("FILE") ||
-                          option.valueName == std::string("DIR");
+        const bool file =
+            option.valueName == std::string("FILE") || option.valueName == std::string("DIR");
         const std::string value = file ? QFile::encodeName(parser.value(name)).toStdString()
                                        : parser.value(name).toStdString();
         if (!ReadOption(option.name, value, line, parsed.error)) return parsed;

@@ -75,8 +75,8 @@ int RunFind(const CommandLine& line) {
             if (line.json) {
                 all.append(QJsonObject{
                     {"image", ShownName(path)},
-                    {"box", QJsonObject{{"x", b.x}, {"y", b.y}, {"width", b.width},
-                                        {"height", b.height}}},
+                    {"box",
+                     QJsonObject{{"x", b.x}, {"y", b.y}, {"width", b.width}, {"height", b.height}}},
                     {"left_eye", PointJson(face.leftEye)},
                     {"right_eye", PointJson(face.rightEye)},
                     {"confidence", face.confidence}});
@@ -86,7 +86,8 @@ int RunFind(const CommandLine& line) {
                             PointText(face.rightEye).c_str(), face.confidence);
             }
             if (line.crops.empty()) continue;
-            const std::vector<uint8_t> crop = morlin::AlignFace(picture, face, cropRows, cropColumns);
+            const std::vector<uint8_t> crop =
+                morlin::AlignFace(picture, face, cropRows, cropColumns);
             QImage grey(cropColumns, cropRows, QImage::Format_Grayscale8);
             for (int r = 0; r < cropRows; ++r)
                 std::copy_n(crop.data() + static_cast<size_t>(r) * cropColumns, cropColumns,
@@ -101,6 +102,7 @@ int RunFind(const CommandLine& line) {
         }
     }
     if (terminal) terminal(total, total, "");
-    if (line.json) std::printf("%s\n", QJsonDocument(all).toJson(QJsonDocument::Compact).constData());
+    if (line.json)
+        std::printf("%s\n", QJsonDocument(all).toJson(QJsonDocument::Compact).constData());
     return status;
 }

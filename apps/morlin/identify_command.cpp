@@ -41,22 +41,23 @@ struct Answer {
 QJsonObject JsonOf(const Answer& answer) {
     const morlin::Identification& a = answer.identification;
     if (!answer.box)
-        return QJsonObject{{"image", ShownName(answer.image)}, {"box", QJsonValue()},
-                           {"person", QJsonValue()}, {"candidates", QJsonArray()}};
+        return QJsonObject{{"image", ShownName(answer.image)},
+                           {"box", QJsonValue()},
+                           {"person", QJsonValue()},
+                           {"candidates", QJsonArray()}};
     QJsonArray candidates;
     for (const morlin::Candidate& c : a.candidates)
-        candidates.append(QJsonObject{{"person", ShownName(c.person)},
-                                      {"score", JsonNumber(c.score)},
-                                      {"image", c.image}});
+        candidates.append(QJsonObject{
+            {"person", ShownName(c.person)}, {"score", JsonNumber(c.score)}, {"image", c.image}});
     const morlin::Box& b = *answer.box;
-    return QJsonObject{{"image", ShownName(answer.image)},
-                       {"box", QJsonObject{{"x", b.x}, {"y", b.y}, {"width", b.width},
-                                           {"height", b.height}}},
-                       {"person", a.person ? QJsonValue(ShownName(*a.person)) : QJsonValue()},
-                       {"score", JsonNumber(a.score)},
-                       {"distance", JsonNumber(a.distance)},
-                       {"stranger_rate", JsonNumber(a.strangerRate)},
-                       {"candidates", candidates}};
+    return QJsonObject{
+        {"image", ShownName(answer.image)},
+        {"box", QJsonObject{{"x", b.x}, {"y", b.y}, {"width", b.width}, {"height", b.height}}},
+        {"person", a.person ? QJsonValue(ShownName(*a.person)) : QJsonValue()},
+        {"score", JsonNumber(a.score)},
+        {"distance", JsonNumber(a.distance)},
+        {"stranger_rate", JsonNumber(a.strangerRate)},
+        {"candidates", candidates}};
 }
 
 void PrintLine(const Answer& answer) {
@@ -83,7 +84,8 @@ int WriteAnnotation(const std::string& dir, const std::string& image, const QIma
         name = std::filesystem::path(image).stem().string() + "-" + std::to_string(n);
     written.insert(name);
     const std::string file = dir + "/" + name + ".png";
-    if (!Annotated(picture, faces).save(QFile::decodeName(QByteArray::fromStdString(file)), "PNG")) {
+    if (!Annotated(picture, faces)
+             .save(QFile::decodeName(QByteArray::fromStdString(file)), "PNG")) {
         Tell(DisplayName(file) + ": cannot be written");
         return ExitCannotCreate;
     }
@@ -166,8 +168,8 @@ int RunIdentify(const CommandLine& line) {
             QImage picture;
             std::string error;
             if (!ReadPhoto(answer.image, picture, error)) continue;
-            status = std::max(status,
-                              WriteAnnotation(line.annotate, answer.image, picture, answers, written));
+            status = std::max(
+                status, WriteAnnotation(line.annotate, answer.image, picture, answers, written));
         }
     }
 

@@ -59,11 +59,10 @@ int RunInfo(const CommandLine& line) {
         "basis         trained on %d images, %d components with information, %d numbers "
         "compared per image\n",
         info.basisImages, info.components, info.dimensions);
-    std::printf("enrolled      %zu people, %d images; %s\n", info.people.size(),
-                info.enrolledImages,
-                info.stageFollowsGallery
-                    ? "small enough to be trained again on every enrolment or removal"
-                    : "enrolments keep the basis as trained");
+    std::printf(
+        "enrolled      %zu people, %d images; %s\n", info.people.size(), info.enrolledImages,
+        info.stageFollowsGallery ? "small enough to be trained again on every enrolment or removal"
+                                 : "enrolments keep the basis as trained");
     std::printf("threshold     %.6g: a face is named when its score is below it; %s\n",
                 info.settings.designed.threshold,
                 calibrated ? "set by the calibration, following the people enrolled"

@@ -104,6 +104,4 @@ int RunBackup(const CommandLine& line) {
     return ExitOk;
 }
 
-namespace morlin_command {
-
-}  // namespace morlin_command
+namespace morlin_command {}  // namespace morlin_command

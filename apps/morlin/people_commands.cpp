@@ -10,7 +10,6 @@
 
 using namespace morlin_command;
 
-
 int RunEnrol(const CommandLine& line) {
     int status = ExitOk;
     std::optional<morlin::Identifier> identifier = LoadModel(line, status, true);

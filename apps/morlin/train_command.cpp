@@ -28,7 +28,8 @@ std::string Percent(double share) {
 }
 
 // Trains on the gallery's crops, read as grey levels, all of one size.
-int TrainOnCrops(const CommandLine& line, morlin::Identifier& identifier, const Progress& terminal) {
+int TrainOnCrops(const CommandLine& line, morlin::Identifier& identifier,
+                 const Progress& terminal) {
     const std::string& folder = line.operands.front();
     FaceDataset dataset;
     std::string error;
@@ -60,11 +61,11 @@ int TrainOnPhotos(const CommandLine& line, const std::vector<PersonFiles>& galle
     int done = 0, total = 0;
     for (const PersonFiles& person : gallery) total += static_cast<int>(person.files.size());
     for (const PersonFiles& person : gallery) {
-        const AlignedFaces faces =
-            AlignedFacesOf(finder, person.files, line.settings.faceRows,
-                           line.settings.faceColumns, [&](int) {
-                               if (terminal) terminal(++done, total, "finding faces");
-                           });
+        const AlignedFaces faces = AlignedFacesOf(finder, person.files, line.settings.faceRows,
+                                                  line.settings.faceColumns, [&](int) {
+                                                      if (terminal)
+                                                          terminal(++done, total, "finding faces");
+                                                  });
         for (const std::string& note : faces.notes) Tell(note);
         if (faces.unreadable > 0) status = ExitDataError;
         if (faces.crops.empty()) {

@@ -122,9 +122,10 @@ void WriteJsonReport(const EvalOptions& options, const Report& report) {
                      {"summary", summary},
                      {"verification", Verification(report)}};
     if (report.openSet) {
-        root["open_set"] = options.openSet->half == OpenSetHalf::Odd  ? QStringLiteral("odd")
-                           : options.openSet->half == OpenSetHalf::Even ? QStringLiteral("even")
-                                                                        : QStringLiteral("random:%1").arg(options.openSet->seed);
+        root["open_set"] = options.openSet->half == OpenSetHalf::Odd ? QStringLiteral("odd")
+                           : options.openSet->half == OpenSetHalf::Even
+                               ? QStringLiteral("even")
+                               : QStringLiteral("random:%1").arg(options.openSet->seed);
     }
     if (report.openSet || report.fpirCalibration) root["identification"] = Identification(report);
     if (report.fmrCalibration) {

@@ -45,8 +45,8 @@ void RecognizePage::Show(const QImage& picture, const QString& shownName,
     for (const morlin::FaceIdentification& answer : answers) {
         const std::optional<std::string>& person = answer.identification.person;
         named += person ? 1 : 0;
-        shown.push_back({answer.face.box,
-                         person ? QString::fromStdString(DisplayName(*person)) : QString()});
+        shown.push_back(
+            {answer.face.box, person ? QString::fromStdString(DisplayName(*person)) : QString()});
     }
     photoView->Show(picture, shown);
     if (answers.empty())

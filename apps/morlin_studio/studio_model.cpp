@@ -106,9 +106,11 @@ void StudioModel::Train(const QString& chosen, int count, const morlin::Settings
                         progress(++done, static_cast<int>(all.size()), QT_TR_NOOP("finding faces"));
                     });
                 if (task.Cancelled()) throw morlin::Error("cancelled");
-                trained->notes.insert(trained->notes.end(), aligned.notes.begin(), aligned.notes.end());
+                trained->notes.insert(trained->notes.end(), aligned.notes.begin(),
+                                      aligned.notes.end());
                 for (std::vector<uint8_t>& face : aligned.crops) {
-                    trained->pictures.push_back(ImageOf(face.data(), given.faceRows, given.faceColumns));
+                    trained->pictures.push_back(
+                        ImageOf(face.data(), given.faceRows, given.faceColumns));
                     found.push_back(std::move(face));
                     names.push_back(person.person);
                 }
@@ -135,8 +137,9 @@ void StudioModel::Retrain(const morlin::Settings& next) {
     if (!folder.isEmpty() && QDir(folder).exists())
         Train(folder, perPerson, next);
     else
-        emit Told(tr("Retraining needs the folder of people the model was trained on: "
-                     "File > Train on a folder of people."));
+        emit Told(
+            tr("Retraining needs the folder of people the model was trained on: "
+               "File > Train on a folder of people."));
 }
 
 void StudioModel::Adopt(morlin::Identifier& trained, std::vector<QImage> freshPictures) {
@@ -171,8 +174,8 @@ void StudioModel::AddPerson(const QString& personFolder) {
             *size = {info.rows, info.columns};
             if (info.faces == morlin::FaceSource::Found) {
                 const morlin::FaceFinder finder;
-                AlignedFaces aligned = AlignedFacesOf(
-                    finder, person.files, info.rows, info.columns, [&](int done) {
+                AlignedFaces aligned =
+                    AlignedFacesOf(finder, person.files, info.rows, info.columns, [&](int done) {
                         progress(done, static_cast<int>(person.files.size()),
                                  QT_TR_NOOP("finding faces"));
                     });
@@ -233,8 +236,8 @@ void StudioModel::Calibrate(double target) {
     task.Run(
         tr("Calibrating for %1 % of strangers named...").arg(target * 100.0, 0, 'g', 3),
         [this, held, result, target](const Progress& progress) {
-            *result = held->Calibrate(target,
-                                      Reporting(progress, task, QT_TR_NOOP("people left out")));
+            *result =
+                held->Calibrate(target, Reporting(progress, task, QT_TR_NOOP("people left out")));
         },
         [this, result, target] {
             if (!result->warning.empty()) emit Told(Shown(result->warning));
@@ -278,7 +281,8 @@ bool StudioModel::SaveAs(const QString& modelFile, QString& error) {
     if (!identifier) return false;
     try {
         identifier->Save(Bytes(modelFile));
-        identifier = std::make_shared<morlin::Identifier>(morlin::Identifier::Open(Bytes(modelFile)));
+        identifier =
+            std::make_shared<morlin::Identifier>(morlin::Identifier::Open(Bytes(modelFile)));
     } catch (const morlin::Error& e) {
         error = Shown(e.what());
         return false;

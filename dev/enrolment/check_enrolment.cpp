@@ -128,9 +128,10 @@ bool CheckAccuracy(const std::string& folder, int orders, int later, int halving
     FaceDataset relit = dataset;
     RelightDataset(relit, Relight::Probes);
     const int people = static_cast<int>(dataset.enrolled.size());
-    std::printf("%d people, %d trained and %d enrolled after; named rightly "
-                "(the %d / the %d), beside one model trained on all %d\n",
-                people, people - later, later, people - later, later, people);
+    std::printf(
+        "%d people, %d trained and %d enrolled after; named rightly "
+        "(the %d / the %d), beside one model trained on all %d\n",
+        people, people - later, later, people - later, later, people);
     const morlin::Identifier all = TrainThenEnrol(dataset, dataset.enrolled, {});
     bool met = true;
     Mean gap[2][2];  // [as taken, relit][first, later]: all-at-once minus enrolled
@@ -145,10 +146,11 @@ bool CheckAccuracy(const std::string& folder, int orders, int later, int halving
             const Named once = NamedRightly(all, probes, lastSet);
             gap[lit][0].Add(once.first - after.first);
             gap[lit][1].Add(once.later - after.later);
-            std::printf("  order %d, probes %-8s enrolled after %.3f / %.3f   all at once "
-                        "%.3f / %.3f\n",
-                        order, lit ? "relit" : "as taken", after.first, after.later, once.first,
-                        once.later);
+            std::printf(
+                "  order %d, probes %-8s enrolled after %.3f / %.3f   all at once "
+                "%.3f / %.3f\n",
+                order, lit ? "relit" : "as taken", after.first, after.later, once.first,
+                once.later);
         }
     }
     // Goals: within 0.02 / 0.03 of training on all, relit within 0.03.
@@ -157,11 +159,12 @@ bool CheckAccuracy(const std::string& folder, int orders, int later, int halving
         for (int group = 0; group < 2; ++group) {
             const bool within = gap[lit][group].Value() <= goal[lit][group];
             met = met && within;
-            std::printf("probes %s, the %s: all at once named %+.3f more on average "
-                        "(%+.3f to %+.3f; goal at most %.2f): %s\n",
-                        lit ? "relit" : "as taken", group ? "enrolled after" : "trained on",
-                        gap[lit][group].Value(), gap[lit][group].low, gap[lit][group].high,
-                        goal[lit][group], within ? "met" : "NOT MET");
+            std::printf(
+                "probes %s, the %s: all at once named %+.3f more on average "
+                "(%+.3f to %+.3f; goal at most %.2f): %s\n",
+                lit ? "relit" : "as taken", group ? "enrolled after" : "trained on",
+                gap[lit][group].Value(), gap[lit][group].low, gap[lit][group].high,
+                goal[lit][group], within ? "met" : "NOT MET");
         }
 
     Mean afterEnrolment, onceTrained;
@@ -178,16 +181,18 @@ bool CheckAccuracy(const std::string& folder, int orders, int later, int halving
         const double once = StrangersNamed(TrainThenEnrol(half, half.enrolled, {}), half);
         afterEnrolment.Add(after);
         onceTrained.Add(once);
-        std::printf("  halving random:%d: strangers named %.3f after enrolling %d, %.3f "
-                    "trained at once\n",
-                    seed, after, later, once);
+        std::printf(
+            "  halving random:%d: strangers named %.3f after enrolling %d, %.3f "
+            "trained at once\n",
+            seed, after, later, once);
     }
     const bool strangersWithin = afterEnrolment.Value() <= 0.075;
     met = met && strangersWithin;
-    std::printf("strangers named after enrolments (calibrated for 5 %%): %.3f (%.3f to %.3f) over "
-                "%d halvings, trained at once %.3f; goal at most 0.075: %s\n",
-                afterEnrolment.Value(), afterEnrolment.low, afterEnrolment.high,
-                afterEnrolment.count, onceTrained.Value(), strangersWithin ? "met" : "NOT MET");
+    std::printf(
+        "strangers named after enrolments (calibrated for 5 %%): %.3f (%.3f to %.3f) over "
+        "%d halvings, trained at once %.3f; goal at most 0.075: %s\n",
+        afterEnrolment.Value(), afterEnrolment.low, afterEnrolment.high, afterEnrolment.count,
+        onceTrained.Value(), strangersWithin ? "met" : "NOT MET");
     return met;
 }
 
@@ -245,9 +250,9 @@ bool CheckWriters(const std::string& folder, int enrolments) {
         if (child == 0) {
             const std::string in = std::to_string(turnIn), out = std::to_string(turnOut),
                               writes = std::to_string(enrolments), path = model.string();
-            execl("/proc/self/exe", "check-enrolment", folder.c_str(), "--writer", name,
-                  "--model", path.c_str(), "--writes", writes.c_str(), "--turn-in", in.c_str(),
-                  "--turn-out", out.c_str(), static_cast<char*>(nullptr));
+            execl("/proc/self/exe", "check-enrolment", folder.c_str(), "--writer", name, "--model",
+                  path.c_str(), "--writes", writes.c_str(), "--turn-in", in.c_str(), "--turn-out",
+                  out.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         return child;
@@ -275,10 +280,11 @@ bool CheckWriters(const std::string& folder, int enrolments) {
     const bool clean = WIFEXITED(statusA) && WEXITSTATUS(statusA) == 0 && WIFEXITED(statusB) &&
                        WEXITSTATUS(statusB) == 0;
     const bool met = clean && lost == 0 && info.people.size() == before + 2u * enrolments;
-    std::printf("two writers, %d alternating enrolments each into a model of %zu people: "
-                "%d lost, %zu people after (%.1f ms an enrolment): %s\n",
-                enrolments, before, lost, info.people.size(), 1000.0 * seconds / (2 * enrolments),
-                met ? "met" : "NOT MET");
+    std::printf(
+        "two writers, %d alternating enrolments each into a model of %zu people: "
+        "%d lost, %zu people after (%.1f ms an enrolment): %s\n",
+        enrolments, before, lost, info.people.size(), 1000.0 * seconds / (2 * enrolments),
+        met ? "met" : "NOT MET");
     return met;
 }
 
@@ -309,11 +315,12 @@ int main(int argc, char** argv) {
         FaceDataset dataset;
         std::string error;
         const QStringList arguments = parser.positionalArguments();
-        if (arguments.size() != 1 || !LoadFaceDataset(arguments[0].toStdString(), 0, dataset, error))
+        if (arguments.size() != 1 ||
+            !LoadFaceDataset(arguments[0].toStdString(), 0, dataset, error))
             return 2;
-        return Writer(parser.value(model).toStdString(), dataset, parser.value(writer)[0].toLatin1(),
-                      parser.value("writes").toInt(), parser.value(turnIn).toInt(),
-                      parser.value(turnOut).toInt());
+        return Writer(parser.value(model).toStdString(), dataset,
+                      parser.value(writer)[0].toLatin1(), parser.value("writes").toInt(),
+                      parser.value(turnIn).toInt(), parser.value(turnOut).toInt());
     }
     if (parser.positionalArguments().size() != 1) parser.showHelp(2);
     const std::string folder = parser.positionalArguments()[0].toStdString();

@@ -39,7 +39,8 @@ void WriteJpeg(const std::filesystem::path& file, const Scene& scene, std::mt199
     const std::vector<unsigned char> bytes =
         JpegBytes(scene.bgr, std::uniform_int_distribution<int>(45, 95)(random));
     std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace
@@ -52,7 +53,8 @@ int main(int argc, char** argv) {
     parser.addHelpOption();
     parser.addPositionalArgument("FACES", "The face set: one folder of crops per person.");
     parser.addPositionalArgument("OUT", "The folder to write the photos to.");
-    parser.addOption({"half", "Enrol the even (first, third, ...) or odd people.", "even|odd", "even"});
+    parser.addOption(
+        {"half", "Enrol the even (first, third, ...) or odd people.", "even|odd", "even"});
     parser.addOption({"train", "Training crops per enrolled person (default 5).", "K", "5"});
     parser.addOption({"seed", "The random numbers' seed (default 1).", "N", "1"});
     parser.addOption({"empty", "Photos without a face among the probes (default 20).", "N", "20"});
@@ -88,8 +90,10 @@ int main(int argc, char** argv) {
             if (enrolled && static_cast<int>(k) < train) {
                 // A training photo: one person, closer, at one of the sizes.
                 const Scene scene = composer.Compose(
-                    photoSizes[std::uniform_int_distribution<size_t>(0, 4)(random)], {source}, 10.0);
-                WriteJpeg(out / "train" / people[p] / (std::to_string(k + 1) + ".jpg"), scene, random);
+                    photoSizes[std::uniform_int_distribution<size_t>(0, 4)(random)], {source},
+                    10.0);
+                WriteJpeg(out / "train" / people[p] / (std::to_string(k + 1) + ".jpg"), scene,
+                          random);
             } else {
                 probes.push_back({source, enrolled});
             }

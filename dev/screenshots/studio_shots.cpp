@@ -129,18 +129,20 @@ void StudioPhotoScreenshot(const QString& folder, const QString& orl) {
     QDir(photos).removeRecursively();
     SceneComposer composer({}, 8);
     const auto face = [&](int person, int image) {
-        return SceneFaceSource{"", QStringLiteral("%1/s%2/%3.pgm").arg(orl).arg(person).arg(image)
-                                       .toStdString()};
+        return SceneFaceSource{
+            "", QStringLiteral("%1/s%2/%3.pgm").arg(orl).arg(person).arg(image).toStdString()};
     };
     for (int person = 1; person <= 10; ++person)
         for (int image = 1; image <= 3; ++image) {
             const QString file = QStringLiteral("%1/s%2/%3.jpg").arg(photos).arg(person).arg(image);
             QDir().mkpath(QFileInfo(file).absolutePath());
-            cv::imwrite(file.toStdString(), composer.Compose({800, 600}, {face(person, image)}, 5.0).bgr);
+            cv::imwrite(file.toStdString(),
+                        composer.Compose({800, 600}, {face(person, image)}, 5.0).bgr);
         }
     const QString group = photos + "/group.jpg";
-    cv::imwrite(group.toStdString(),
-                composer.Compose({1280, 800}, {face(3, 9), face(7, 8), face(9, 10), face(30, 2)}, 8.0).bgr);
+    cv::imwrite(
+        group.toStdString(),
+        composer.Compose({1280, 800}, {face(3, 9), face(7, 8), face(9, 10), face(30, 2)}, 8.0).bgr);
     StudioWindow window;
     window.resize(1100, 760);
     window.show();

@@ -92,13 +92,15 @@ TEST(CalibrationTest, ThresholdsFromTheGalleryHoldOnUnseenProbes) {
     ASSERT_TRUE(fmr.threshold) << fmr.note;
     EXPECT_EQ(fmr.impostors, 40u * 4u * 39u * 4u);  // each person's images, the others'
     param.threshold = *fmr.threshold;
-    const SortedComparisons probes(ProbeComparisons(dataset, Evaluate(dataset, DesignedSettings(param))));
+    const SortedComparisons probes(
+        ProbeComparisons(dataset, Evaluate(dataset, DesignedSettings(param))));
     expectNear(*probes.At(param.threshold).fmr, 0.01);
 }
 
 TEST(CalibrationTest, TooFewStrangersToResolveTheTargetSaySo) {
     FaceDataset dataset = Synthetic(3, 2, 1, 5);
-    const FpirCalibration calibration = CalibrateFpir(dataset, DesignedSettings(PCAParameter{}), 0.01);
+    const FpirCalibration calibration =
+        CalibrateFpir(dataset, DesignedSettings(PCAParameter{}), 0.01);
     // The nearest threshold the searches allow, and how rough it is.
     EXPECT_TRUE(calibration.threshold);
     EXPECT_NE(calibration.note.find("6 stranger searches"), std::string::npos) << calibration.note;

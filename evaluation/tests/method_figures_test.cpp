@@ -33,8 +33,7 @@ void PrintTo(const Floor& f, std::ostream* out) {
 Figures Measure(morlin::Method method, Relight relight) {
     FaceDataset dataset;
     std::string error;
-    EXPECT_TRUE(LoadFaceDataset(OrlFolder(), 5, dataset,
-                                error, OpenSet(OpenSetHalf::Even)))
+    EXPECT_TRUE(LoadFaceDataset(OrlFolder(), 5, dataset, error, OpenSet(OpenSetHalf::Even)))
         << error;
     RelightDataset(dataset, relight);
     morlin::Settings settings;

@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
 
     // Images as the identifier takes them: rows, columns and the pixels, row after row.
     const auto imageOf = [](const Face& face) {
-        return morlin::Image{face.image.rows, face.image.columns, nullptr, face.image.pixels.data()};
+        return morlin::Image{face.image.rows, face.image.columns, nullptr,
+                             face.image.pixels.data()};
     };
     std::vector<morlin::Image> images;
     std::vector<std::string> names;
@@ -67,9 +68,10 @@ int main(int argc, char** argv) {
             const morlin::Identification answer = loaded.Identify(imageOf(probe));
             if (answer.person == probe.person) ++named;  // nothing: unknown
         }
-        std::printf("%zu people enrolled, threshold %.4f for 5 %% of strangers; "
-                    "%d of %zu other images named rightly by the model loaded from %s\n",
-                    people.size(), calibration.threshold, named, probes.size(), argv[2]);
+        std::printf(
+            "%zu people enrolled, threshold %.4f for 5 %% of strangers; "
+            "%d of %zu other images named rightly by the model loaded from %s\n",
+            people.size(), calibration.threshold, named, probes.size(), argv[2]);
     } catch (const morlin::Error& e) {
         std::fprintf(stderr, "identify-host: %s\n", e.what());
         return 1;

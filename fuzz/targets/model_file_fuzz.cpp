@@ -10,10 +10,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
-        const FaceModel model =
-            ModelFromBytes(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz", false);
+        const FaceModel model = ModelFromBytes(
+            std::string_view(reinterpret_cast<const char*>(data), size), "fuzz", false);
         // A face of the model's size, mid-grey, identified among the enrolled.
-        const size_t pixels = static_cast<size_t>(model.Rows()) * static_cast<size_t>(model.Columns());
+        const size_t pixels =
+            static_cast<size_t>(model.Rows()) * static_cast<size_t>(model.Columns());
         if (pixels > (1u << 20)) return 0;
         const std::vector<uint8_t> face(pixels, 128);
         std::vector<float> signature(static_cast<size_t>(model.Dimensions()));

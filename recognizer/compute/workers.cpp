@@ -84,7 +84,8 @@ struct Job {
                     if (!failed.exchange(true)) failure = std::current_exception();
                 }
             }
-            if (finished.fetch_add(1, std::memory_order_acq_rel) + 1 == count) finished.notify_all();
+            if (finished.fetch_add(1, std::memory_order_acq_rel) + 1 == count)
+                finished.notify_all();
         }
     }
 

@@ -53,8 +53,8 @@ void MirrorUpper(DenseMatrix& m) {
 
 void AddOuterGramUpper(const DenseMatrix& a, DenseMatrix& sum) {
     if (a.rows > 0 && a.cols > 0)
-        cblas_dsyrk(CblasColMajor, CblasUpper, CblasNoTrans, a.rows, a.cols, 1.0,
-                    a.values.data(), a.rows, 1.0, sum.values.data(), sum.rows);
+        cblas_dsyrk(CblasColMajor, CblasUpper, CblasNoTrans, a.rows, a.cols, 1.0, a.values.data(),
+                    a.rows, 1.0, sum.values.data(), sum.rows);
 }
 
 DenseMatrix Gram(const DenseMatrix& a) {
@@ -69,8 +69,8 @@ DenseMatrix Gram(const DenseMatrix& a) {
 DenseMatrix OuterGram(const DenseMatrix& a) {
     DenseMatrix out(a.rows, a.rows);
     if (a.rows > 0 && a.cols > 0)
-        cblas_dsyrk(CblasColMajor, CblasUpper, CblasNoTrans, a.rows, a.cols, 1.0,
-                    a.values.data(), a.rows, 0.0, out.values.data(), out.rows);
+        cblas_dsyrk(CblasColMajor, CblasUpper, CblasNoTrans, a.rows, a.cols, 1.0, a.values.data(),
+                    a.rows, 0.0, out.values.data(), out.rows);
     MirrorUpper(out);
     return out;
 }
@@ -99,10 +99,9 @@ EigenPairs SymmetricEigen(DenseMatrix a, int count, bool positiveSemidefinite) {
         DenseMatrix vectors(n, count);
         std::vector<lapack_int> support(2 * static_cast<size_t>(count));
         lapack_int found = 0;
-        const lapack_int status = Checked(
-            LAPACKE_dsyevr(LAPACK_COL_MAJOR, 'V', 'I', 'U', n, a.values.data(), n, 0.0, 0.0,
-                           n - count + 1, n, 0.0, &found, values.data(), vectors.values.data(),
-                           n, support.data()));
+        const lapack_int status = Checked(LAPACKE_dsyevr(
+            LAPACK_COL_MAJOR, 'V', 'I', 'U', n, a.values.data(), n, 0.0, 0.0, n - count + 1, n, 0.0,
+            &found, values.data(), vectors.values.data(), n, support.data()));
         if (status != 0 || found != count)
             throw morlin::Error("the eigensolver did not converge (LAPACK dsyevr " +
                                 std::to_string(status) + ")");
@@ -134,6 +133,6 @@ void SolveLower(const DenseMatrix& l, DenseMatrix& b) {
 
 void SolveLowerTransposed(const DenseMatrix& l, DenseMatrix& b) {
     if (b.rows == 0 || b.cols == 0) return;
-    cblas_dtrsm(CblasColMajor, CblasLeft, CblasLower, CblasTrans, CblasNonUnit, b.rows, b.cols,
-                1.0, l.values.data(), l.rows, b.values.data(), b.rows);
+    cblas_dtrsm(CblasColMajor, CblasLeft, CblasLower, CblasTrans, CblasNonUnit, b.rows, b.cols, 1.0,
+                l.values.data(), l.rows, b.values.data(), b.rows);
 }

@@ -105,8 +105,7 @@ double YamborDistance(Columns c, const float* w) {
 
 double MahL1(Columns c, const float* w) {
     double sum = 0.0;
-    for (int k = 0; k < c.n; ++k)
-        sum += std::fabs(double{c.x[k]} - double{c.y[k]}) * w[k];
+    for (int k = 0; k < c.n; ++k) sum += std::fabs(double{c.x[k]} - double{c.y[k]}) * w[k];
     return sum;
 }
 
@@ -130,8 +129,8 @@ double LDASoft(Columns c, const float* lambda, int usable) {
 
 }  // namespace
 
-double MeasureDistanceBetween(const float* x, const float* y, int n, const float* lambda, int usable,
-                              int measure, const float* weight) {
+double MeasureDistanceBetween(const float* x, const float* y, int n, const float* lambda,
+                              int usable, int measure, const float* weight) {
     const Columns c{x, y, n};
     switch (static_cast<DistanceMeasure>(measure)) {
         case DistanceMeasure::CityBlock:
@@ -169,9 +168,8 @@ void EachRow(const float* xs, int count, const float* y, int n, double* out, Mea
 
 }  // namespace
 
-void MeasureDistancesBetween(const float* xs, int count, const float* y, int n,
-                             const float* lambda, int usable, int measure, const float* weight,
-                             double* out) {
+void MeasureDistancesBetween(const float* xs, int count, const float* y, int n, const float* lambda,
+                             int usable, int measure, const float* weight, double* out) {
     switch (static_cast<DistanceMeasure>(measure)) {
         case DistanceMeasure::CityBlock:
             return EachRow(xs, count, y, n, out, CityBlock);
@@ -182,7 +180,8 @@ void MeasureDistancesBetween(const float* xs, int count, const float* y, int n,
         case DistanceMeasure::Correlation:
             return EachRow(xs, count, y, n, out, Correlation);
         case DistanceMeasure::MahCosine:
-            return EachRow(xs, count, y, n, out, [weight](Columns c) { return MahCosine(c, weight); });
+            return EachRow(xs, count, y, n, out,
+                           [weight](Columns c) { return MahCosine(c, weight); });
         case DistanceMeasure::YamborAngle:
             return EachRow(xs, count, y, n, out,
                            [lambda, usable](Columns c) { return YamborAngle(c, lambda, usable); });
@@ -220,6 +219,6 @@ double MeasureDistance(const MatrixSpace::matrix* coords, int x, int y,
                        DistanceWeights& weights) {
     const std::optional<DistanceWeights::Slot> slot = WeightSlotOf(measure);
     const float* weight = slot ? weights.For(*slot, eigenvalues).data() : nullptr;
-    return MeasureDistanceBetween(coords->col[x], coords->col[y], coords->rows,
-                                  eigenvalues->col[0], weights.UsableComponents(), measure, weight);
+    return MeasureDistanceBetween(coords->col[x], coords->col[y], coords->rows, eigenvalues->col[0],
+                                  weights.UsableComponents(), measure, weight);
 }

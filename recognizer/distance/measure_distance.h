@@ -21,13 +21,12 @@ double MeasureDistance(const MatrixSpace::matrix* coords, int x, int y,
 // The same between the coordinate vectors x and y of n numbers: lambda the
 // eigenvalues (usable of them non-zero) and weight the measure's weight
 // vector (DistanceWeights::For its slot), null for a measure without one.
-double MeasureDistanceBetween(const float* x, const float* y, int n, const float* lambda, int usable,
-                              int measure, const float* weight);
+double MeasureDistanceBetween(const float* x, const float* y, int n, const float* lambda,
+                              int usable, int measure, const float* weight);
 // The weight vector slot of measure, for the four measures that have one.
 std::optional<DistanceWeights::Slot> WeightSlotOf(int measure);
 // The same between each of count coordinate vectors xs (one after the other,
 // n numbers each) and y, into out: each exactly MeasureDistanceBetween's
 // value, the measure chosen once for all of them.
-void MeasureDistancesBetween(const float* xs, int count, const float* y, int n,
-                             const float* lambda, int usable, int measure, const float* weight,
-                             double* out);
+void MeasureDistancesBetween(const float* xs, int count, const float* y, int n, const float* lambda,
+                             int usable, int measure, const float* weight, double* out);

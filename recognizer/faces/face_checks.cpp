@@ -61,8 +61,9 @@ std::optional<std::pair<cv::Point2d, cv::Point2d>> BestPair(const std::vector<De
             if (distance < 0.6 * std::max(left.size, right.size)) continue;
             if (std::abs(std::atan2(between.y, between.x)) > 30.0 * CV_PI / 180.0) continue;
             const cv::Point2d middle = (left.centre + right.centre) * 0.5;
-            const double miss = std::abs(distance - expectedDistance) +
-                                std::hypot(middle.x - expectedMiddle.x, middle.y - expectedMiddle.y);
+            const double miss =
+                std::abs(distance - expectedDistance) +
+                std::hypot(middle.x - expectedMiddle.x, middle.y - expectedMiddle.y);
             if (!best || miss < bestMiss) {
                 best = std::make_pair(left.centre, right.centre);
                 bestMiss = miss;

@@ -32,8 +32,7 @@ public:
 
     // Whether the second detector finds a face whose box overlaps box by at
     // least 0.4 (intersection over union); turn as for Eyes.
-    bool SecondDetectorAgrees(const cv::Mat& grey, const cv::Rect2d& box,
-                              double turn = 0.0) const;
+    bool SecondDetectorAgrees(const cv::Mat& grey, const cv::Rect2d& box, double turn = 0.0) const;
 
 private:
     struct Cascades;

@@ -52,8 +52,7 @@ std::vector<Face> FaceFinder::Find(const Picture& picture) const {
 
     std::unique_lock<std::mutex> helpers(impl->helpersInUse, std::try_to_lock);
     Workers* workers = helpers.owns_lock() ? &impl->workers : nullptr;
-    const std::vector<FaceCandidate> candidates =
-        impl->detector.Detect(grey, minimumSide, workers);
+    const std::vector<FaceCandidate> candidates = impl->detector.Detect(grey, minimumSide, workers);
 
     std::vector<std::optional<Face>> checked(candidates.size());
     const auto check = [&](int i, int) {
@@ -101,11 +100,10 @@ std::vector<std::uint8_t> AlignFace(const Picture& picture, const Face& face, in
                     std::to_string(columns) + "x" + std::to_string(rows));
     const cv::Matx23d transform = CropTransform(AlignmentEyes(face), rows, columns);
     // Only the part of the picture under the crop is made grey.
-    const cv::Rect part = CoveredPart(transform, rows, columns,
-                                      cv::Rect(0, 0, std::max(picture.columns, 1),
-                                               std::max(picture.rows, 1)));
-    const cv::Mat crop =
-        Resampled(GreyPicture(picture, part), part.tl(), transform, rows, columns);
+    const cv::Rect part =
+        CoveredPart(transform, rows, columns,
+                    cv::Rect(0, 0, std::max(picture.columns, 1), std::max(picture.rows, 1)));
+    const cv::Mat crop = Resampled(GreyPicture(picture, part), part.tl(), transform, rows, columns);
     return std::vector<std::uint8_t>(crop.datastart, crop.dataend);
 }
 

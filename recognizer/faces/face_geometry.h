@@ -27,7 +27,7 @@ inline constexpr int minimumCropSide = 8;
 inline constexpr int maximumCropSide = 4096;
 
 struct EyeCentres {
-    cv::Point2d left;   // on the picture's left
+    cv::Point2d left;  // on the picture's left
     cv::Point2d right;
 };
 

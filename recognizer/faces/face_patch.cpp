@@ -47,8 +47,8 @@ cv::Mat Resampled(const cv::Mat& grey, cv::Point origin, const cv::Matx23d& tran
                   int columns) {
     const cv::Rect part = CoveredPart(transform, rows, columns, cv::Rect(origin, grey.size()));
     cv::Mat source = grey(part - origin);
-    const double scale = std::sqrt(std::abs(transform(0, 0) * transform(1, 1) -
-                                            transform(0, 1) * transform(1, 0)));
+    const double scale =
+        std::sqrt(std::abs(transform(0, 0) * transform(1, 1) - transform(0, 1) * transform(1, 0)));
     if (scale < 0.5) {
         // Average down to about twice the image's resolution, then interpolate.
         cv::Mat averaged;

@@ -23,7 +23,7 @@ cv::Rect CoveredPart(const cv::Matx23d& transform, int rows, int columns, const 
 
 // The rows x columns image whose pixel (x, y) is grey's at the picture point
 // that transform (picture to image) maps there; grey holds the picture's
-// pixels of CoveredPart (or more), its top left pixel at origin. Averaged first where the image is much smaller
-// than the picture, so a large face is not sampled sparsely.
+// pixels of CoveredPart (or more), its top left pixel at origin. Averaged first where the image is
+// much smaller than the picture, so a large face is not sampled sparsely.
 cv::Mat Resampled(const cv::Mat& grey, cv::Point origin, const cv::Matx23d& transform, int rows,
                   int columns);

@@ -16,7 +16,8 @@ std::string Shape(const morlin::Picture& picture) {
 }  // namespace
 
 cv::Mat GreyPicture(const morlin::Picture& picture) {
-    return GreyPicture(picture, cv::Rect(0, 0, std::max(picture.columns, 0), std::max(picture.rows, 0)));
+    return GreyPicture(picture,
+                       cv::Rect(0, 0, std::max(picture.columns, 0), std::max(picture.rows, 0)));
 }
 
 cv::Mat GreyPicture(const morlin::Picture& picture, const cv::Rect& part) {
@@ -25,8 +26,10 @@ cv::Mat GreyPicture(const morlin::Picture& picture, const cv::Rect& part) {
         throw morlin::Error("the picture has no usable size (" + std::to_string(picture.rows) +
                             " rows, " + std::to_string(picture.columns) + " columns)");
     if (picture.channels != 1 && picture.channels != 3 && picture.channels != 4)
-        throw morlin::Error("a picture has 1 (grey), 3 (red, green, blue) or 4 (and alpha) "
-                            "channels, not " + std::to_string(picture.channels));
+        throw morlin::Error(
+            "a picture has 1 (grey), 3 (red, green, blue) or 4 (and alpha) "
+            "channels, not " +
+            std::to_string(picture.channels));
     const int64_t rowBytes = int64_t{picture.columns} * picture.channels;
     const int64_t stride = picture.stride == 0 ? rowBytes : int64_t{picture.stride};
     if (stride < rowBytes)

@@ -44,10 +44,10 @@ constexpr double sameFaceInside = 0.6;
 
 cv::Rect2d CascadeBox(const dlib::rectangle& found, double scale, double marginX, double marginY) {
     const double side = (found.width() + found.height()) / 2.0 / scale / detectorSideShare;
-    const double centreX = (found.left() + found.right() + 1) / 2.0 / scale - marginX -
-                           detectorCentreRight * side;
-    const double centreY = (found.top() + found.bottom() + 1) / 2.0 / scale - marginY -
-                           detectorCentreDown * side;
+    const double centreX =
+        (found.left() + found.right() + 1) / 2.0 / scale - marginX - detectorCentreRight * side;
+    const double centreY =
+        (found.top() + found.bottom() + 1) / 2.0 / scale - marginY - detectorCentreDown * side;
     return {centreX - side / 2, centreY - side / 2, side, side};
 }
 
@@ -110,13 +110,13 @@ std::vector<FaceCandidate> HogFaces::Detect(const cv::Mat& grey, double minimumS
             const cv::Mat small = Scaled(grey, wholeScale);
             const int margin = static_cast<int>(std::lround(wholeMargin * wholeSide));
             cv::Mat framed;
-            cv::copyMakeBorder(small, framed, margin, margin, margin, margin,
-                               cv::BORDER_REPLICATE);
+            cv::copyMakeBorder(small, framed, margin, margin, margin, margin, cv::BORDER_REPLICATE);
             marginX = marginY = margin / wholeScale;
             lease->whole(dlib::cv_image<unsigned char>(framed), detections);
         }
         for (const dlib::rect_detection& d : detections)
-            found[piece].push_back({CascadeBox(d.rect, at, marginX, marginY), d.detection_confidence});
+            found[piece].push_back(
+                {CascadeBox(d.rect, at, marginX, marginY), d.detection_confidence});
     };
     if (workers != nullptr)
         workers->ForEach(3, true, run);
@@ -124,16 +124,16 @@ std::vector<FaceCandidate> HogFaces::Detect(const cv::Mat& grey, double minimumS
         for (int piece = 0; piece < 3; ++piece) run(piece, 0);
 
     std::vector<FaceCandidate> all;
-    for (const std::vector<FaceCandidate>& piece : found) all.insert(all.end(), piece.begin(), piece.end());
+    for (const std::vector<FaceCandidate>& piece : found)
+        all.insert(all.end(), piece.begin(), piece.end());
     std::sort(all.begin(), all.end(), [](const FaceCandidate& a, const FaceCandidate& b) {
         return a.confidence > b.confidence;
     });
     std::vector<FaceCandidate> kept;
     for (const FaceCandidate& candidate : all)
         if (candidate.box.width >= 0.8 * minimumSide &&
-            std::none_of(kept.begin(), kept.end(), [&](const FaceCandidate& k) {
-                return SameFace(k.box, candidate.box);
-            }))
+            std::none_of(kept.begin(), kept.end(),
+                         [&](const FaceCandidate& k) { return SameFace(k.box, candidate.box); }))
             kept.push_back(candidate);
     return kept;
 }

@@ -41,7 +41,8 @@ matrix* FeaturesOf(const FeatureShape& shape, const std::vector<uint8_t>& levels
         ExtractFeatures(shape, levels.data() + pixels * static_cast<size_t>(j), features->col[j]);
     };
     if (workers != nullptr)
-        workers->ForEach(count, WorthThreads(count, int64_t{count} * static_cast<int64_t>(pixels) * 16),
+        workers->ForEach(count,
+                         WorthThreads(count, int64_t{count} * static_cast<int64_t>(pixels) * 16),
                          extract);
     else
         for (int j = 0; j < count; ++j) extract(j, 0);
@@ -81,8 +82,8 @@ Basis Basis::Train(FeatureKind kind, int rows, int columns, std::vector<uint8_t>
     basis.shape = ShapeOf(kind, rows, columns);
     if (basis.shape.length == 0)
         throw morlin::Error("images of " + std::to_string(columns) + "x" + std::to_string(rows) +
-                            " pixels are too " +
-                            (rows < 3 || columns < 3 ? "small" : "large") + " for this method");
+                            " pixels are too " + (rows < 3 || columns < 3 ? "small" : "large") +
+                            " for this method");
     basis.kernel = kernel;
     basis.faces = count;
     basis.levels = std::move(levels);
@@ -119,7 +120,8 @@ void Basis::Project(const uint8_t* faceLevels, float* coordinates, Workers* work
         ProjectScatter(feature.data(), coordinates);
         return;
     }
-    if (features.get() == nullptr) throw std::logic_error("Basis::Project after the features were dropped");
+    if (features.get() == nullptr)
+        throw std::logic_error("Basis::Project after the features were dropped");
     MatrixGuard kc(MakeMatrix(faces, 1));
     CentredKernelColumn(features.get(), faces, kernel, centring, feature.data(), kc->col[0],
                         workers);
@@ -142,7 +144,8 @@ void Basis::ProjectMany(const uint8_t* faceLevels, int count, float* coordinates
         }
         return;
     }
-    if (features.get() == nullptr) throw std::logic_error("Basis::ProjectMany after the features were dropped");
+    if (features.get() == nullptr)
+        throw std::logic_error("Basis::ProjectMany after the features were dropped");
     const int blocks = (count + block - 1) / block;
     const auto run = [&](int b, int) {
         const int first = b * block;
@@ -171,8 +174,9 @@ void Basis::ProjectMany(const uint8_t* faceLevels, int count, float* coordinates
             std::copy(kc->col[s], kc->col[s] + faces, column->col[0]);
             ProjectCentredColumns(eigenvectors.get(), eigenvalues.get(), usable, column.get(),
                                   out.get(), 0);
-            std::copy(out->col[0], out->col[0] + components,
-                      coordinates + static_cast<size_t>(first + s) * static_cast<size_t>(components));
+            std::copy(
+                out->col[0], out->col[0] + components,
+                coordinates + static_cast<size_t>(first + s) * static_cast<size_t>(components));
         }
     };
     if (workers != nullptr)
@@ -253,7 +257,8 @@ void Basis::LinearImages(const std::vector<double>& mix, int rows,
         ScatterImages(mix, rows, shifts, images, offsets);
         return;
     }
-    if (features.get() == nullptr) throw std::logic_error("Basis::LinearImages after the features were dropped");
+    if (features.get() == nullptr)
+        throw std::logic_error("Basis::LinearImages after the features were dropped");
     std::vector<double> weights, own;
     LinearWeights(weights, own);
     const size_t n = static_cast<size_t>(faces);
@@ -283,8 +288,9 @@ void Basis::LinearImages(const std::vector<double>& mix, int rows,
 }
 
 Basis::Parts Basis::ToParts() const {
-    Parts parts{shape.kind, shape.rows, shape.columns, faces, components, usable, kernel,
-                levels,     {},         {},           {},    {},    form,   {},     {}};
+    Parts parts{shape.kind, shape.rows, shape.columns, faces, components,
+                usable,     kernel,     levels,        {},    {},
+                {},         {},         form,          {},    {}};
     parts.eigenvalues = ValuesOf(eigenvalues.get());
     parts.coordinates = ValuesOf(trainingCoordinates.get());
     if (form == Form::Kernel) {
@@ -306,14 +312,15 @@ Basis Basis::FromParts(Parts parts) {
     const size_t length = static_cast<size_t>(basis.shape.length);
     const bool scatter = parts.form == Form::Scatter;
     const bool formParts =
-        scatter ? parts.kernel.type == KernelType::Linear && parts.components == parts.usable &&
-                      parts.mean.size() == length && parts.projection.size() == components * length &&
-                      parts.centring.rowShare.empty() && parts.eigenvectors.empty()
-                : parts.form == Form::Kernel && parts.centring.rowShare.size() == faces &&
-                      parts.eigenvectors.size() == faces * components && parts.mean.empty() &&
-                      parts.projection.empty();
-    if (basis.shape.length == 0 || parts.faces < 1 || parts.components < 1 ||
-        parts.usable < 1 || parts.usable > parts.components || parts.components > parts.faces ||
+        scatter
+            ? parts.kernel.type == KernelType::Linear && parts.components == parts.usable &&
+                  parts.mean.size() == length && parts.projection.size() == components * length &&
+                  parts.centring.rowShare.empty() && parts.eigenvectors.empty()
+            : parts.form == Form::Kernel && parts.centring.rowShare.size() == faces &&
+                  parts.eigenvectors.size() == faces * components && parts.mean.empty() &&
+                  parts.projection.empty();
+    if (basis.shape.length == 0 || parts.faces < 1 || parts.components < 1 || parts.usable < 1 ||
+        parts.usable > parts.components || parts.components > parts.faces ||
         parts.levels.size() != pixels * faces || !formParts ||
         parts.eigenvalues.size() != components || parts.coordinates.size() != components * faces)
         throw morlin::Error("the basis's parts do not fit together");

@@ -104,14 +104,14 @@ public:
         FeatureKind kind;
         int rows, columns, faces, components, usable;
         KernelFunction kernel;
-        std::vector<uint8_t> levels;       // faces x rows x columns
-        KernelCentring centring;           // faces shares (kernel form)
-        std::vector<float> eigenvectors;   // faces x components, column after column (kernel form)
-        std::vector<float> eigenvalues;    // components
-        std::vector<float> coordinates;    // components x faces, column after column
+        std::vector<uint8_t> levels;      // faces x rows x columns
+        KernelCentring centring;          // faces shares (kernel form)
+        std::vector<float> eigenvectors;  // faces x components, column after column (kernel form)
+        std::vector<float> eigenvalues;   // components
+        std::vector<float> coordinates;   // components x faces, column after column
         Form form = Form::Kernel;
-        std::vector<double> mean;          // features (scatter form)
-        std::vector<float> projection;     // components x features, image after image (scatter form)
+        std::vector<double> mean;       // features (scatter form)
+        std::vector<float> projection;  // components x features, image after image (scatter form)
     };
     Parts ToParts() const;
     static Basis FromParts(Parts parts);

@@ -61,7 +61,8 @@ Basis Basis::TrainScatter(Basis basis, Workers&) {
     int usable = 0;
     if (largest > kernelNoiseRelative * n * largestKernel)
         while (usable < static_cast<int>(pairs.values.size()) &&
-               std::fabs(pairs.values[static_cast<size_t>(usable)]) > zeroEigenvalueRelative * largest)
+               std::fabs(pairs.values[static_cast<size_t>(usable)]) >
+                   zeroEigenvalueRelative * largest)
             ++usable;
     if (usable == 0)
         throw morlin::Error(
@@ -90,7 +91,8 @@ Basis Basis::TrainScatter(Basis basis, Workers&) {
             Product(images, true, CentredBlock(features, basis.mean, first, size), false);
         for (int j = 0; j < size; ++j)
             for (int c = 0; c < usable; ++c)
-                basis.trainingCoordinates->col[first + j][c] = static_cast<float>(coordinates(c, j));
+                basis.trainingCoordinates->col[first + j][c] =
+                    static_cast<float>(coordinates(c, j));
     }
     basis.form = Form::Scatter;
     basis.components = usable;
@@ -105,7 +107,8 @@ void Basis::ProjectScatter(const float* feature, float* coordinates) const {
     for (int c = 0; c < usable; ++c) {
         const float* image = projection.data() + static_cast<size_t>(c) * length;
         double sum = 0.0;
-        for (size_t i = 0; i < length; ++i) sum += double{image[i]} * (double{feature[i]} - mean[i]);
+        for (size_t i = 0; i < length; ++i)
+            sum += double{image[i]} * (double{feature[i]} - mean[i]);
         coordinates[c] = static_cast<float>(sum);
     }
 }
@@ -134,6 +137,7 @@ void Basis::ScatterImages(const std::vector<double>& mix, int rows,
         const double* image = images.data() + static_cast<size_t>(r) * length;
         double sum = 0.0;
         for (int i = 0; i < length; ++i) sum += image[i] * mean[static_cast<size_t>(i)];
-        offsets[static_cast<size_t>(r)] = (shifts.empty() ? 0.0 : shifts[static_cast<size_t>(r)]) - sum;
+        offsets[static_cast<size_t>(r)] =
+            (shifts.empty() ? 0.0 : shifts[static_cast<size_t>(r)]) - sum;
     }
 }

@@ -36,13 +36,14 @@ void ForEachProbeDistances(const float* probes, int probeCount, const float* gal
     if (probeCount <= 0) return;
     std::vector<double> gallerySquares, probeSquares;
     const DenseMatrix galleryColumns = ColumnsOf(gallery, count, dimensions, gallerySquares);
-    const int block = static_cast<int>(std::clamp<long>(blockValues / std::max(count, 1), 1, probeCount));
+    const int block =
+        static_cast<int>(std::clamp<long>(blockValues / std::max(count, 1), 1, probeCount));
     std::vector<double> distances(static_cast<size_t>(count));
     for (int first = 0; first < probeCount; first += block) {
         const int size = std::min(block, probeCount - first);
-        const DenseMatrix probeColumns = ColumnsOf(
-            probes + static_cast<size_t>(first) * static_cast<size_t>(dimensions), size,
-            dimensions, probeSquares);
+        const DenseMatrix probeColumns =
+            ColumnsOf(probes + static_cast<size_t>(first) * static_cast<size_t>(dimensions), size,
+                      dimensions, probeSquares);
         // products(i, k) = gallery i . probe k
         const DenseMatrix products = Product(galleryColumns, true, probeColumns, false);
         for (int k = 0; k < size; ++k) {

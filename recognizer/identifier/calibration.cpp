@@ -201,9 +201,9 @@ StrangerSearches EachGroupLeftOut(const FaceModel& model, const std::vector<std:
             (void)k;
             searches.scores.push_back(model.Discriminating()
                                           ? RatioScore(ranked, model.typicalNextDistance)
-                                          : ranked.bestDistance *
-                                                ScoreSizeFactor(model.settings, training.size(),
-                                                                personOf.size()));
+                                          : ranked.bestDistance * ScoreSizeFactor(model.settings,
+                                                                                  training.size(),
+                                                                                  personOf.size()));
         };
         if (!model.Discriminating()) {
             // The designed measure, image by image.
@@ -239,7 +239,8 @@ StrangerSearches EachGroupLeftOut(const FaceModel& model, const std::vector<std:
         }
         amongSum += static_cast<double>(held.size()) * others;
     }
-    if (!searches.scores.empty()) searches.among = amongSum / static_cast<double>(searches.scores.size());
+    if (!searches.scores.empty())
+        searches.among = amongSum / static_cast<double>(searches.scores.size());
     return searches;
 }
 
@@ -252,12 +253,12 @@ StrangerSearches LeftOutStrangerScores(const FaceModel& model, Workers& workers,
     // left, nobody can be left out.
     if (people.size() < (model.Discriminating() ? 3u : 2u)) return {};
     const size_t faces = personOf.size();
-    const double eachPerson = static_cast<double>(people.size()) *
-                              TrainingCost(faces - faces / people.size(), model.basis.Shape().length);
-    StrangerSearches searches =
-        eachPerson <= calibrationBudget
-            ? EachPersonLeftOut(model, people, personOf, workers, progress)
-            : EachGroupLeftOut(model, people, personOf, progress);
+    const double eachPerson =
+        static_cast<double>(people.size()) *
+        TrainingCost(faces - faces / people.size(), model.basis.Shape().length);
+    StrangerSearches searches = eachPerson <= calibrationBudget
+                                    ? EachPersonLeftOut(model, people, personOf, workers, progress)
+                                    : EachGroupLeftOut(model, people, personOf, progress);
     if (progress) progress(1, 1);
     return searches;
 }
@@ -271,8 +272,8 @@ std::vector<double> GalleryStrangerScores(const FaceModel& model, size_t& leftOu
     for (int p = 0; p < personCount; ++p)
         if (trainedOn.count(model.people[static_cast<size_t>(p)]) == 0) outside.push_back(p);
     // As many as maxGalleryStrangerPeople, evenly spread.
-    const size_t step = std::max<size_t>(1, (outside.size() + maxGalleryStrangerPeople - 1) /
-                                                maxGalleryStrangerPeople);
+    const size_t step = std::max<size_t>(
+        1, (outside.size() + maxGalleryStrangerPeople - 1) / maxGalleryStrangerPeople);
     std::vector<char> searched(static_cast<size_t>(personCount), 0);
     for (size_t k = 0; k < outside.size(); k += step) {
         searched[static_cast<size_t>(outside[k])] = 1;
@@ -309,7 +310,8 @@ void AddStrangerSearches(StrangerCalibration& calibration, const std::vector<dou
     const double before = static_cast<double>(calibration.scores.size());
     const double added = static_cast<double>(scores.size());
     calibration.searchedAmong =
-        (before * calibration.searchedAmong + added * static_cast<double>(among)) / (before + added);
+        (before * calibration.searchedAmong + added * static_cast<double>(among)) /
+        (before + added);
     std::vector<double> merged = calibration.scores;
     merged.insert(merged.end(), scores.begin(), scores.end());
     calibration.scores = SortedScores(std::move(merged));
@@ -340,11 +342,12 @@ double CalibratedThreshold(const StrangerCalibration& calibration, size_t people
     const size_t searches = calibration.scores.size();
     const bool tooFew = aim * static_cast<double>(searches + 1) < 1.0;
     const double threshold = tooFew ? calibration.scores.front() : calibration.scores.back();
-    const double finest = RateOfShare(1.0 / static_cast<double>(searches + 1),
-                                      calibration.searchedAmong, people);
+    const double finest =
+        RateOfShare(1.0 / static_cast<double>(searches + 1), calibration.searchedAmong, people);
     warning = std::to_string(calibration.people) + " people give " + std::to_string(searches) +
               " stranger searches (each person's images among the others), too few to resolve "
-              "a stranger rate of " + Percent(calibration.target) +
+              "a stranger rate of " +
+              Percent(calibration.target) +
               (tooFew ? "; the threshold is the lowest stranger score, which names about " +
                             Percent(finest) + " of strangers or fewer"
                       : "; the threshold is the highest stranger score") +

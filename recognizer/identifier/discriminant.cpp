@@ -103,7 +103,8 @@ Discriminant Discriminant::FromScatter(const Scatter& s, double regularization) 
     const double scale = s.trace > 1e-12 * s.totalVariance ? s.trace / m : s.totalVariance / m;
     DenseMatrix lower = s.within;
     for (int i = 0; i < m; ++i) lower(i, i) += regularization * scale;
-    if (!CholeskyInPlace(lower)) throw morlin::Error("the within-person scatter cannot be whitened");
+    if (!CholeskyInPlace(lower))
+        throw morlin::Error("the within-person scatter cannot be whitened");
 
     // Y = L^-1 M, one column per person present, weighted by the square
     // root of the person's share of the faces.
@@ -180,7 +181,8 @@ void Discriminant::Apply(const float* z, float* out) const {
     for (int k = 0; k < dimensions; ++k) {
         const float* w = directions.data() + static_cast<size_t>(k) * inputs;
         double sum = 0.0;
-        for (int i = 0; i < inputs; ++i) sum += double{w[i]} * (double{z[i]} - mean[static_cast<size_t>(i)]);
+        for (int i = 0; i < inputs; ++i)
+            sum += double{w[i]} * (double{z[i]} - mean[static_cast<size_t>(i)]);
         out[k] = static_cast<float>(sum);
     }
 }
@@ -190,7 +192,8 @@ Discriminant Discriminant::FromParts(Parts parts) {
         parts.mean.size() != static_cast<size_t>(parts.inputs) ||
         parts.directions.size() != static_cast<size_t>(parts.inputs) * parts.dimensions ||
         !std::isfinite(parts.regularization) ||
-        !std::all_of(parts.mean.begin(), parts.mean.end(), [](float v) { return std::isfinite(v); }) ||
+        !std::all_of(parts.mean.begin(), parts.mean.end(),
+                     [](float v) { return std::isfinite(v); }) ||
         !std::all_of(parts.directions.begin(), parts.directions.end(),
                      [](float v) { return std::isfinite(v); }))
         throw morlin::Error("the discriminant stage's parts do not fit together");
@@ -208,7 +211,9 @@ std::optional<double> ChooseStage(const float* coordinates, int inputs, int stri
     constexpr size_t candidates = std::size(regularizationCandidates);
     std::vector<int> place(static_cast<size_t>(count));
     std::vector<int> faces(static_cast<size_t>(personCount), 0);
-    for (int j = 0; j < count; ++j) place[static_cast<size_t>(j)] = faces[static_cast<size_t>(people[static_cast<size_t>(j)])]++;
+    for (int j = 0; j < count; ++j)
+        place[static_cast<size_t>(j)] =
+            faces[static_cast<size_t>(people[static_cast<size_t>(j)])]++;
     const int most = faces.empty() ? 0 : *std::max_element(faces.begin(), faces.end());
 
     std::vector<int> named(candidates, 0);
@@ -221,7 +226,8 @@ std::optional<double> ChooseStage(const float* coordinates, int inputs, int stri
         for (int j = 0; j < count; ++j) {
             const int p = people[static_cast<size_t>(j)];
             const int last = faces[static_cast<size_t>(p)] - 1;
-            const bool heldOut = last >= 1 && place[static_cast<size_t>(j)] == (fold == 0 ? last : 0);
+            const bool heldOut =
+                last >= 1 && place[static_cast<size_t>(j)] == (fold == 0 ? last : 0);
             (heldOut ? held : training).push_back(j);
         }
         if (held.empty()) continue;

@@ -25,8 +25,7 @@ public:
     // stride apart) belongs to person people[j] (0 .. personCount - 1).
     // Throws morlin::Error with fewer than two people.
     static Discriminant Fit(const float* coordinates, int inputs, int stride, int count,
-                            const std::vector<int>& people, int personCount,
-                            double regularization);
+                            const std::vector<int>& people, int personCount, double regularization);
 
     // out[0 .. Dimensions()) for the coordinates z[0 .. Inputs()).
     void Apply(const float* z, float* out) const;

@@ -43,15 +43,14 @@ void BinsOfInnerPixels(const uint8_t* levels, int rows, int columns, uint8_t* bi
         uint8_t* out = bins + static_cast<ptrdiff_t>(r - 1) * inner;
         for (int c = 0; c < inner; ++c) {
             const uint8_t centre = mid[c];
-            const unsigned code =
-                static_cast<unsigned>(up[c - 1] >= centre) |
-                static_cast<unsigned>(up[c] >= centre) << 1 |
-                static_cast<unsigned>(up[c + 1] >= centre) << 2 |
-                static_cast<unsigned>(mid[c + 1] >= centre) << 3 |
-                static_cast<unsigned>(down[c + 1] >= centre) << 4 |
-                static_cast<unsigned>(down[c] >= centre) << 5 |
-                static_cast<unsigned>(down[c - 1] >= centre) << 6 |
-                static_cast<unsigned>(mid[c - 1] >= centre) << 7;
+            const unsigned code = static_cast<unsigned>(up[c - 1] >= centre) |
+                                  static_cast<unsigned>(up[c] >= centre) << 1 |
+                                  static_cast<unsigned>(up[c + 1] >= centre) << 2 |
+                                  static_cast<unsigned>(mid[c + 1] >= centre) << 3 |
+                                  static_cast<unsigned>(down[c + 1] >= centre) << 4 |
+                                  static_cast<unsigned>(down[c] >= centre) << 5 |
+                                  static_cast<unsigned>(down[c - 1] >= centre) << 6 |
+                                  static_cast<unsigned>(mid[c - 1] >= centre) << 7;
             out[c] = static_cast<uint8_t>(code);
         }
         for (int c = 0; c < inner; ++c) out[c] = uniformBins[out[c]];

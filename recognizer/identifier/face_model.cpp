@@ -80,9 +80,8 @@ double TypicalNextDistance(const FaceModel& model, size_t sampleImages) {
         sampled.push_back(model.personOf[i]);
     }
     std::vector<double> nearestOther;
-    ForEachProbeDistances(sample.data(), static_cast<int>(sampled.size()),
-                          model.signatures.data(), static_cast<int>(images), d,
-                          [&](int k, const double* distances) {
+    ForEachProbeDistances(sample.data(), static_cast<int>(sampled.size()), model.signatures.data(),
+                          static_cast<int>(images), d, [&](int k, const double* distances) {
                               double nearest = std::numeric_limits<double>::infinity();
                               for (size_t j = 0; j < images; ++j)
                                   if (model.personOf[j] != sampled[static_cast<size_t>(k)])
@@ -90,7 +89,8 @@ double TypicalNextDistance(const FaceModel& model, size_t sampleImages) {
                               if (std::isfinite(nearest)) nearestOther.push_back(nearest);
                           });
     if (nearestOther.empty()) return 1.0;
-    std::nth_element(nearestOther.begin(), nearestOther.begin() + static_cast<ptrdiff_t>(nearestOther.size() / 2),
+    std::nth_element(nearestOther.begin(),
+                     nearestOther.begin() + static_cast<ptrdiff_t>(nearestOther.size() / 2),
                      nearestOther.end());
     const double median = nearestOther[nearestOther.size() / 2];
     return median > 0.0 ? median : 1.0;
@@ -143,9 +143,8 @@ FaceModel FaceModel::Train(const morlin::Settings& settings, int rows, int colum
         const std::optional<double> regularization = ChooseStage(
             coordinates, model.basis.Usable(), stride, count, model.personOf, personCount);
         if (regularization)
-            model.discriminant = Discriminant::Fit(coordinates, model.basis.Usable(), stride,
-                                                   count, model.personOf, personCount,
-                                                   *regularization);
+            model.discriminant = Discriminant::Fit(coordinates, model.basis.Usable(), stride, count,
+                                                   model.personOf, personCount, *regularization);
     }
     step(2, 3);
     const int d = model.Dimensions();
@@ -160,9 +159,9 @@ FaceModel FaceModel::Train(const morlin::Settings& settings, int rows, int colum
     }
     model.threshold = settings.designed.threshold;
     // The model follows who is enrolled while training it again is cheap.
-    model.follows = discriminating && mayFollow &&
-                    TrainingCost(static_cast<size_t>(count), model.basis.Shape().length) <=
-                        refreshBudget;
+    model.follows =
+        discriminating && mayFollow &&
+        TrainingCost(static_cast<size_t>(count), model.basis.Shape().length) <= refreshBudget;
     model.Derive(&workers);
     if (discriminating)
         model.typicalNextDistance = TypicalNextDistance(model, typicalDistanceSample);
@@ -235,11 +234,13 @@ void FaceModel::Signature(const uint8_t* faceLevels, float* out, Workers* worker
             const int count = std::min(4, d - first);
             const float* images[4];
             for (int s = 0; s < 4; ++s)
-                images[s] = linear->images.data() + static_cast<size_t>(first + std::min(s, count - 1)) * length;
+                images[s] = linear->images.data() +
+                            static_cast<size_t>(first + std::min(s, count - 1)) * length;
             double sums[4];
             DotDouble4(images, features.data(), linear->length, sums);
             for (int s = 0; s < count; ++s)
-                out[first + s] = static_cast<float>(sums[s] + linear->offsets[static_cast<size_t>(first + s)]);
+                out[first + s] =
+                    static_cast<float>(sums[s] + linear->offsets[static_cast<size_t>(first + s)]);
         };
         if (workers != nullptr)
             workers->ForEach(blocks, WorthThreads(blocks, int64_t{d} * linear->length), run);
@@ -284,11 +285,10 @@ void FaceModel::Distances(const float* probe, std::vector<double>& distances) co
     const size_t count = personOf.size();
     distances.resize(count);
     if (!Discriminating()) {
-        MeasureDistancesBetween(signatures.data(), static_cast<int>(count), probe, basis.Components(),
-                                basis.Eigenvalues()->col[0], basis.Usable(),
-                                settings.designed.distanceType,
-                                measureWeight.empty() ? nullptr : measureWeight.data(),
-                                distances.data());
+        MeasureDistancesBetween(
+            signatures.data(), static_cast<int>(count), probe, basis.Components(),
+            basis.Eigenvalues()->col[0], basis.Usable(), settings.designed.distanceType,
+            measureWeight.empty() ? nullptr : measureWeight.data(), distances.data());
         return;
     }
     // Four enrolled images at a time, each sum the one Distance takes.
@@ -317,10 +317,9 @@ double FaceModel::ImageDistance(size_t image, const float* probe) const {
 
 double FaceModel::Distance(const float* enrolled, const float* probe) const {
     if (!Discriminating())
-        return MeasureDistanceBetween(enrolled, probe, basis.Components(),
-                                      basis.Eigenvalues()->col[0], basis.Usable(),
-                                      settings.designed.distanceType,
-                                      measureWeight.empty() ? nullptr : measureWeight.data());
+        return MeasureDistanceBetween(
+            enrolled, probe, basis.Components(), basis.Eigenvalues()->col[0], basis.Usable(),
+            settings.designed.distanceType, measureWeight.empty() ? nullptr : measureWeight.data());
     const int d = Dimensions();
     double sum = 0.0;
     for (int k = 0; k < d; ++k) {
@@ -344,7 +343,8 @@ morlin::Identification FaceModel::Identify(const float* signature, int top) cons
             for (int64_t image : candidates) {
                 const int person = personOf[static_cast<size_t>(image)];
                 const double distance = ImageDistance(static_cast<size_t>(image), signature);
-                const size_t k = static_cast<size_t>(std::find(who.begin(), who.end(), person) - who.begin());
+                const size_t k =
+                    static_cast<size_t>(std::find(who.begin(), who.end(), person) - who.begin());
                 if (k == who.size()) {
                     who.push_back(person);
                     nearest.nearest.push_back(distance);
@@ -402,8 +402,8 @@ morlin::Identification FaceModel::AnswerFor(const PersonDistances& nearest,
     return answer;
 }
 
-std::vector<morlin::Identification> FaceModel::IdentifyMany(const float* probes, int count,
-                                                            int top, Workers* workers) const {
+std::vector<morlin::Identification> FaceModel::IdentifyMany(const float* probes, int count, int top,
+                                                            Workers* workers) const {
     std::vector<morlin::Identification> answers(static_cast<size_t>(count));
     const size_t d = static_cast<size_t>(Dimensions());
     const size_t enrolled = personOf.size();

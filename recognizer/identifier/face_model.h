@@ -62,8 +62,8 @@ struct FaceModel {
     // people's: Enrol keeps it, Remove drops it; whoever else changes people
     // makes a new model.
     std::unordered_map<std::string, size_t> places;
-    std::vector<int> personOf;             // per enrolled image
-    std::vector<float> signatures;         // per enrolled image
+    std::vector<int> personOf;      // per enrolled image
+    std::vector<float> signatures;  // per enrolled image
     double threshold = 0.0;
     // Whether threshold is the calibration's (and follows it), rather than
     // one given by hand or the designed default.
@@ -81,8 +81,8 @@ struct FaceModel {
     // features: signature k = features . images[k] + offsets[k] (derived
     // from the basis and the stage; the discriminant stage folded in).
     struct LinearSignatures {
-        int length = 0;              // features per face
-        std::vector<float> images;   // Dimensions() rows of length
+        int length = 0;             // features per face
+        std::vector<float> images;  // Dimensions() rows of length
         std::vector<double> offsets;
     };
     std::optional<LinearSignatures> linear;
@@ -162,7 +162,6 @@ struct FaceModel {
     // with a linear kernel, the signature images (shared among the helpers,
     // when given).
     void Derive(Workers* workers = nullptr);
-
 };
 
 // out[j * d + k] = images k . features of face j + offsets k for count faces

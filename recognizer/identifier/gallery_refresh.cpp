@@ -19,9 +19,9 @@ bool Enrolled(FaceModel& model, const std::string& person) {
 FaceModel TrainedAgain(const FaceModel& model, std::vector<uint8_t> levels,
                        const std::vector<std::string>& names, Workers& helpers,
                        bool& recalibrated) {
-    FaceModel next = FaceModel::Train(model.settings, model.Rows(), model.Columns(),
-                                      std::move(levels), static_cast<int>(names.size()), names,
-                                      helpers, {});
+    FaceModel next =
+        FaceModel::Train(model.settings, model.Rows(), model.Columns(), std::move(levels),
+                         static_cast<int>(names.size()), names, helpers, {});
     next.faces = model.faces;
     next.thresholdCalibrated = model.thresholdCalibrated;
     next.thresholdNote = model.thresholdNote;
@@ -93,7 +93,8 @@ bool EnrolIntoModel(FaceModel& model, const std::vector<uint8_t>& levels, int co
     std::optional<PeopleThreshold> made;
     if (calibration && !calibration->scores.empty()) {
         made.emplace();
-        made->threshold = CalibratedThreshold(*calibration, met + (newcomer ? 1 : 0), made->warning);
+        made->threshold =
+            CalibratedThreshold(*calibration, met + (newcomer ? 1 : 0), made->warning);
     }
     const bool indexLearnt = model.Enrol(signatures, person);
     model.follows = false;
@@ -108,7 +109,8 @@ bool RemoveFromModel(FaceModel& model, const std::string& person, Workers& helpe
     if (model.follows) {
         std::vector<uint8_t> kept;
         std::vector<std::string> names;
-        const size_t pixels = static_cast<size_t>(model.Rows()) * static_cast<size_t>(model.Columns());
+        const size_t pixels =
+            static_cast<size_t>(model.Rows()) * static_cast<size_t>(model.Columns());
         const std::vector<uint8_t>& levels = model.basis.Levels();
         for (size_t j = 0; j < model.basisPeople.size(); ++j)
             if (model.basisPeople[j] != person) {

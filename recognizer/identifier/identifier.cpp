@@ -68,7 +68,8 @@ void CalibrateAfterTraining(FaceModel& model, const Settings& settings, Workers&
 
 // Whether a and b name the same file (both existing).
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat one {}, other {};
+    struct stat one {
+    }, other{};
     return ::stat(a.c_str(), &one) == 0 && ::stat(b.c_str(), &other) == 0 &&
            one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
@@ -91,8 +92,7 @@ void AppendLevels(const Image& image, int rows, int columns, const std::string& 
         int64_t{image.rows} * image.columns > std::numeric_limits<int>::max())
         throw Error(what + " has no usable size (" + std::to_string(image.rows) + " rows, " +
                     std::to_string(image.columns) + " columns)");
-    if (image.pixels == nullptr && image.levels == nullptr)
-        throw Error(what + " has no pixels");
+    if (image.pixels == nullptr && image.levels == nullptr) throw Error(what + " has no pixels");
     if (rows != 0 && (image.rows != rows || image.columns != columns))
         throw Error(what + " is " + SizeText(image.rows, image.columns) +
                     " pixels; the model's images are " + SizeText(rows, columns));
@@ -100,7 +100,8 @@ void AppendLevels(const Image& image, int rows, int columns, const std::string& 
     const size_t start = levels.size();
     levels.resize(start + count);
     if (image.pixels != nullptr)
-        std::copy(image.pixels, image.pixels + count, levels.begin() + static_cast<ptrdiff_t>(start));
+        std::copy(image.pixels, image.pixels + count,
+                  levels.begin() + static_cast<ptrdiff_t>(start));
     else
         // The levels GreyLevel gives, straight from the ints: clamped to 0..255.
         for (size_t i = 0; i < count; ++i)
@@ -137,9 +138,9 @@ void Identifier::TrainOn(const std::vector<Image>& images, const std::vector<std
         for (size_t i = 0; i < images.size(); ++i)
             AppendLevels(images[i], i == 0 ? 0 : rows, columns, ImageName(i), levels);
         std::unique_lock<std::mutex> helpers(impl->helpersInUse);
-        FaceModel fresh = FaceModel::Train(impl->settings, rows, columns, std::move(levels),
-                                           static_cast<int>(images.size()), people, impl->workers,
-                                           progress);
+        FaceModel fresh =
+            FaceModel::Train(impl->settings, rows, columns, std::move(levels),
+                             static_cast<int>(images.size()), people, impl->workers, progress);
         fresh.faces = faces;
         CalibrateAfterTraining(fresh, impl->settings, impl->workers, progress);
         std::unique_lock<std::shared_mutex> exclusive(impl->lock);
@@ -382,10 +383,9 @@ ModelInfo Identifier::Info() const {
         for (size_t p = 0; p < model.people.size(); ++p)
             info.people.push_back({model.people[p], images[p]});
         if (model.calibration)
-            info.calibration = Calibration{model.calibration->target, model.calibration->threshold,
-                                           model.calibration->people,
-                                           model.calibration->scores.size(),
-                                           model.calibration->warning};
+            info.calibration = Calibration{
+                model.calibration->target, model.calibration->threshold, model.calibration->people,
+                model.calibration->scores.size(), model.calibration->warning};
         info.thresholdOrigin =
             model.thresholdCalibrated ? ThresholdOrigin::Calibrated : ThresholdOrigin::Given;
         info.thresholdNote = model.thresholdNote;

@@ -152,7 +152,8 @@ struct Identifier::Impl {
         } closing{fd};
         if (::flock(fd, LOCK_EX) != 0)
             throw Error(earlierFile + ": cannot be locked to convert it: " + std::strerror(errno));
-        struct stat locked {}, now {};
+        struct stat locked {
+        }, now{};
         const bool same = ::fstat(fd, &locked) == 0 && ::stat(earlierFile.c_str(), &now) == 0 &&
                           locked.st_ino == now.st_ino && locked.st_dev == now.st_dev;
         if (!same || !ModelStore::IsEarlierFormat(earlierFile)) {
@@ -173,6 +174,5 @@ struct Identifier::Impl {
         return true;
     }
 };
-
 
 }  // namespace morlin

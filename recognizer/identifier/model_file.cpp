@@ -129,7 +129,8 @@ public:
     // count values of T, the count checked against what is left first.
     template <typename T>
     std::vector<T> Array(uint64_t count, const char* what) {
-        if (count > (end - at) / sizeof(T)) Fail(std::string("a size that does not fit the file in ") + what);
+        if (count > (end - at) / sizeof(T))
+            Fail(std::string("a size that does not fit the file in ") + what);
         std::vector<T> values(static_cast<size_t>(count));
         // An empty array has no storage to copy into (its data() may be null).
         if (count > 0)
@@ -303,7 +304,8 @@ FaceModel ModelFromBytes(std::string_view bytes, const std::string& name, bool c
     basis.kernel.degree = r.F64("the kernel");
     const uint64_t faces = static_cast<uint64_t>(basis.faces);
     const uint64_t components = static_cast<uint64_t>(basis.components);
-    basis.levels = r.Array<uint8_t>(faces * static_cast<uint64_t>(rows) * columns, "the basis's faces");
+    basis.levels =
+        r.Array<uint8_t>(faces * static_cast<uint64_t>(rows) * columns, "the basis's faces");
     for (uint64_t j = 0; j < faces; ++j) {
         model.basisPeople.push_back(r.String("the basis's people"));
         if (model.basisPeople.back().empty()) r.Fail("an empty person name");
@@ -325,18 +327,20 @@ FaceModel ModelFromBytes(std::string_view bytes, const std::string& name, bool c
         stage.dimensions = r.Count("the stage", stage.inputs);
         stage.regularization = r.F64("the stage");
         stage.mean = r.Array<float>(static_cast<uint64_t>(stage.inputs), "the stage");
-        stage.directions = r.Array<float>(static_cast<uint64_t>(stage.inputs) * stage.dimensions,
-                                          "the stage");
+        stage.directions =
+            r.Array<float>(static_cast<uint64_t>(stage.inputs) * stage.dimensions, "the stage");
         if (stage.inputs != model.basis.Usable()) r.Fail("a stage that does not fit the basis");
         model.discriminant = Discriminant::FromParts(std::move(stage));
     }
     const uint32_t people = r.U32("the gallery");
-    if (people > (end - headerBytes) / sizeof(uint32_t)) r.Fail("a size that does not fit the file in the gallery");
+    if (people > (end - headerBytes) / sizeof(uint32_t))
+        r.Fail("a size that does not fit the file in the gallery");
     for (uint32_t p = 0; p < people; ++p) {
         model.people.push_back(r.String("the gallery's people"));
         if (model.people.back().empty()) r.Fail("an empty person name");
     }
-    if (std::set<std::string>(model.people.begin(), model.people.end()).size() != model.people.size())
+    if (std::set<std::string>(model.people.begin(), model.people.end()).size() !=
+        model.people.size())
         r.Fail("a person enrolled twice");
     const uint32_t images = r.U32("the gallery");
     const std::vector<uint32_t> personOf = r.Array<uint32_t>(images, "the gallery");
@@ -347,8 +351,9 @@ FaceModel ModelFromBytes(std::string_view bytes, const std::string& name, bool c
     }
     if (std::find(seen.begin(), seen.end(), 0) != seen.end()) r.Fail("a person without images");
     model.personOf.assign(personOf.begin(), personOf.end());
-    model.signatures = r.Array<float>(static_cast<uint64_t>(images) * static_cast<uint64_t>(model.Dimensions()),
-                                      "the signatures");
+    model.signatures =
+        r.Array<float>(static_cast<uint64_t>(images) * static_cast<uint64_t>(model.Dimensions()),
+                       "the signatures");
     model.threshold = r.F64("the threshold");
     model.typicalNextDistance = r.F64("the threshold");
     if (std::isnan(model.threshold) || !(model.typicalNextDistance > 0.0))
@@ -388,7 +393,8 @@ FaceModel LoadModel(const std::string& path) {
         ~Descriptor() { ::close(fd); }
     } descriptor{fd};
     struct stat info {};
-    if (::fstat(fd, &info) != 0) throw morlin::Error(path + ": cannot be read: " + std::strerror(errno));
+    if (::fstat(fd, &info) != 0)
+        throw morlin::Error(path + ": cannot be read: " + std::strerror(errno));
     if (S_ISDIR(info.st_mode)) throw morlin::Error(path + ": is a folder, not a model file");
     if (!S_ISREG(info.st_mode)) throw morlin::Error(path + ": is not a regular file");
     const size_t size = static_cast<size_t>(info.st_size);
@@ -443,14 +449,17 @@ void SaveModel(const FaceModel& model, const std::string& path) {
     file.kept = true;
     // The rename lasts only once the folder's entry is on disk too.
     const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : path.substr(0, slash);
     const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd >= 0) {
         const bool synced = ::fsync(folderFd) == 0 || errno == EINVAL;
         ::close(folderFd);
         if (!synced)
-            throw morlin::Error(path + ": its folder cannot be flushed to disk: " +
-                                std::strerror(errno) + "; the model is in place but may not "
+            throw morlin::Error(path +
+                                ": its folder cannot be flushed to disk: " + std::strerror(errno) +
+                                "; the model is in place but may not "
                                 "survive a power loss");
     }
 }

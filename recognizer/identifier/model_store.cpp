@@ -156,10 +156,9 @@ std::unique_ptr<SqliteConnection> OpenModelDatabase(const std::string& path,
     } catch (const morlin::Error&) {
         const int code = connection->LastCode();
         if (code == SQLITE_NOTADB)
-            throw morlin::Error(
-                path + ": not a model database, or an encrypted one and " +
-                (key.empty() ? std::string("no key was given (give its key file)")
-                             : std::string("the key is wrong")));
+            throw morlin::Error(path + ": not a model database, or an encrypted one and " +
+                                (key.empty() ? std::string("no key was given (give its key file)")
+                                             : std::string("the key is wrong")));
         throw;
     }
     if (application != applicationId)
@@ -205,10 +204,11 @@ FaceModel ModelStore::Load() {
         const auto damaged = [&](const std::string& what) {
             throw morlin::Error(path + ": damaged: " + what);
         };
-        SqliteStatement row(*connection,
-                            "SELECT method, is_kernel, component_num, distance_type, kernel_type, "
-                            "gamma, coef0, degree, given_threshold, faces, face_rows, face_columns, "
-                            "follows FROM model");
+        SqliteStatement row(
+            *connection,
+            "SELECT method, is_kernel, component_num, distance_type, kernel_type, "
+            "gamma, coef0, degree, given_threshold, faces, face_rows, face_columns, "
+            "follows FROM model");
         if (!row.Step()) damaged("no model row");
         const int64_t method = row.Integer(0);
         if (method < 0 || method > static_cast<int64_t>(morlin::Method::LbpDiscriminant))
@@ -251,7 +251,8 @@ FaceModel ModelStore::Load() {
         basis.columns = static_cast<int>(columns);
         const auto count = [&](int column) {
             const int64_t value = basisRow.Integer(column);
-            if (value < 0 || value > std::numeric_limits<int32_t>::max()) damaged("an impossible count");
+            if (value < 0 || value > std::numeric_limits<int32_t>::max())
+                damaged("an impossible count");
             return static_cast<int>(value);
         };
         basis.faces = count(1);
@@ -290,18 +291,21 @@ FaceModel ModelStore::Load() {
         if (model.basisPeople.size() != static_cast<size_t>(model.basis.Faces()))
             damaged("the basis's people do not fit its faces");
 
-        SqliteStatement stageRow(*connection, "SELECT inputs, dimensions, regularization, mean, "
-                                              "directions FROM stage");
+        SqliteStatement stageRow(*connection,
+                                 "SELECT inputs, dimensions, regularization, mean, "
+                                 "directions FROM stage");
         if (stageRow.Step()) {
             if (model.settings.method == morlin::Method::Designed)
                 damaged("a discriminant stage that does not fit the method");
             Discriminant::Parts stage{};
             stage.inputs = static_cast<int>(std::clamp<int64_t>(stageRow.Integer(0), -1, 1 << 30));
-            stage.dimensions = static_cast<int>(std::clamp<int64_t>(stageRow.Integer(1), -1, 1 << 30));
+            stage.dimensions =
+                static_cast<int>(std::clamp<int64_t>(stageRow.Integer(1), -1, 1 << 30));
             stage.regularization = stageRow.Real(2);
             stage.mean = ArrayOf<float>(stageRow.Bytes(3), path, "the stage");
             stage.directions = ArrayOf<float>(stageRow.Bytes(4), path, "the stage");
-            if (stage.inputs != model.basis.Usable()) damaged("a stage that does not fit the basis");
+            if (stage.inputs != model.basis.Usable())
+                damaged("a stage that does not fit the basis");
             try {
                 model.discriminant = Discriminant::FromParts(std::move(stage));
             } catch (const morlin::Error& e) {
@@ -327,7 +331,8 @@ FaceModel ModelStore::Load() {
                 everyList = false;
             } else {
                 const int64_t list = images.Integer(2);
-                if (list < 0 || list > std::numeric_limits<int32_t>::max()) damaged("an impossible list");
+                if (list < 0 || list > std::numeric_limits<int32_t>::max())
+                    damaged("an impossible list");
                 lists.push_back(static_cast<int32_t>(list));
             }
             const auto person = personIndex.find(images.Integer(0));
@@ -340,16 +345,19 @@ FaceModel ModelStore::Load() {
             model.personOf.push_back(person->second);
             seen[static_cast<size_t>(person->second)] = 1;
         }
-        if (std::find(seen.begin(), seen.end(), 0) != seen.end()) damaged("a person without images");
+        if (std::find(seen.begin(), seen.end(), 0) != seen.end())
+            damaged("a person without images");
         if (!std::all_of(model.signatures.begin(), model.signatures.end(),
                          [](float v) { return std::isfinite(v); }))
             damaged("a signature that is not numbers");
 
-        SqliteStatement indexRow(*connection, "SELECT dimensions, lists, trained_on, centroids, "
-                                              "scalar FROM search_index");
+        SqliteStatement indexRow(*connection,
+                                 "SELECT dimensions, lists, trained_on, centroids, "
+                                 "scalar FROM search_index");
         if (indexRow.Step() && everyList && model.Discriminating()) {
             SearchIndex::Parts parts;
-            parts.dimensions = static_cast<int>(std::clamp<int64_t>(indexRow.Integer(0), 0, 1 << 20));
+            parts.dimensions =
+                static_cast<int>(std::clamp<int64_t>(indexRow.Integer(0), 0, 1 << 20));
             parts.lists = static_cast<int>(std::clamp<int64_t>(indexRow.Integer(1), 0, 1 << 24));
             parts.trainedOn = static_cast<size_t>(std::max<int64_t>(indexRow.Integer(2), 0));
             parts.centroids = ArrayOf<float>(indexRow.Bytes(3), path, "the search index");
@@ -364,8 +372,8 @@ FaceModel ModelStore::Load() {
             }
         }
 
-        SqliteStatement threshold(*connection,
-                                  "SELECT threshold, calibrated, note, typical_next FROM threshold");
+        SqliteStatement threshold(
+            *connection, "SELECT threshold, calibrated, note, typical_next FROM threshold");
         if (!threshold.Step() || threshold.IsNull(0)) damaged("no threshold");
         model.threshold = threshold.Real(0);
         model.thresholdCalibrated = threshold.Integer(1) != 0;
@@ -423,8 +431,9 @@ void ModelStore::Sync(FaceModel& model) {
         }
         model.follows = row.Integer(2) != 0;
         // Replay what was enrolled and removed since.
-        SqliteStatement changes(*connection, "SELECT kind, person, first_image, last_image "
-                                             "FROM changes WHERE seq > ? ORDER BY seq");
+        SqliteStatement changes(*connection,
+                                "SELECT kind, person, first_image, last_image "
+                                "FROM changes WHERE seq > ? ORDER BY seq");
         changes.Bind(1, seenChange);
         SqliteStatement images(*connection,
                                "SELECT signature FROM images WHERE id BETWEEN ? AND ? ORDER BY id");
@@ -458,9 +467,11 @@ void ModelStore::Sync(FaceModel& model) {
                                     "FROM calibration");
         if (calibration.Step() && model.calibration) {
             model.calibration->threshold = calibration.Real(0);
-            model.calibration->people = static_cast<size_t>(std::max<int64_t>(calibration.Integer(1), 0));
+            model.calibration->people =
+                static_cast<size_t>(std::max<int64_t>(calibration.Integer(1), 0));
             model.calibration->searchedAmong = calibration.Real(2);
-            model.calibration->scores = ArrayOf<double>(calibration.Bytes(3), path, "the calibration");
+            model.calibration->scores =
+                ArrayOf<double>(calibration.Bytes(3), path, "the calibration");
             model.calibration->warning = TextOf(calibration.Bytes(4));
         }
         ++taken;
@@ -514,8 +525,9 @@ void ModelStore::WriteThreshold(const FaceModel& model) {
     connection->Execute("DELETE FROM threshold; DELETE FROM calibration");
     SqliteStatement given(*connection, "UPDATE model SET given_threshold = ?");
     given.Bind(1, model.settings.designed.threshold).Run();
-    SqliteStatement threshold(*connection, "INSERT INTO threshold (one, threshold, calibrated, "
-                                           "note, typical_next) VALUES (1, ?, ?, ?, ?)");
+    SqliteStatement threshold(*connection,
+                              "INSERT INTO threshold (one, threshold, calibrated, "
+                              "note, typical_next) VALUES (1, ?, ?, ?, ?)");
     threshold.Bind(1, model.threshold)
         .Bind(2, int64_t{model.thresholdCalibrated ? 1 : 0})
         .BindBytes(3, model.thresholdNote)
@@ -621,8 +633,9 @@ void ModelStore::WriteAll(const FaceModel& model) {
     for (size_t i = 0; i < model.personOf.size(); ++i) {
         image.Reset();
         image.Bind(1, personIds[static_cast<size_t>(model.personOf[i])])
-            .BindBytes(2, std::string_view(reinterpret_cast<const char*>(model.signatures.data() + i * d),
-                                           d * sizeof(float)));
+            .BindBytes(
+                2, std::string_view(reinterpret_cast<const char*>(model.signatures.data() + i * d),
+                                    d * sizeof(float)));
         if (model.index)
             image.Bind(3, int64_t{model.index->ListOf(i)});
         else
@@ -659,8 +672,9 @@ void ModelStore::WriteEnrolment(const FaceModel& model, const std::string& perso
     for (size_t i = first; i < model.personOf.size(); ++i) {
         image.Reset();
         image.Bind(1, personId)
-            .BindBytes(2, std::string_view(reinterpret_cast<const char*>(model.signatures.data() + i * d),
-                                           d * sizeof(float)));
+            .BindBytes(
+                2, std::string_view(reinterpret_cast<const char*>(model.signatures.data() + i * d),
+                                    d * sizeof(float)));
         if (model.index)
             image.Bind(3, int64_t{model.index->ListOf(i)});
         else
@@ -669,8 +683,9 @@ void ModelStore::WriteEnrolment(const FaceModel& model, const std::string& perso
         lastId = sqlite3_last_insert_rowid(connection->Handle());
         if (i == first) firstId = lastId;
     }
-    SqliteStatement change(*connection, "INSERT INTO changes (kind, person, first_image, "
-                                        "last_image) VALUES (?, ?, ?, ?)");
+    SqliteStatement change(*connection,
+                           "INSERT INTO changes (kind, person, first_image, "
+                           "last_image) VALUES (?, ?, ?, ?)");
     change.Bind(1, enrolled).BindBytes(2, person).Bind(3, firstId).Bind(4, lastId).Run();
     SqliteStatement follows(*connection, "UPDATE model SET follows = ?");
     follows.Bind(1, int64_t{model.follows ? 1 : 0}).Run();
@@ -678,8 +693,9 @@ void ModelStore::WriteEnrolment(const FaceModel& model, const std::string& perso
 }
 
 void ModelStore::WriteRemoval(const FaceModel& model, const std::string& person) {
-    SqliteStatement images(*connection, "DELETE FROM images WHERE person = "
-                                        "(SELECT id FROM people WHERE name = ?)");
+    SqliteStatement images(*connection,
+                           "DELETE FROM images WHERE person = "
+                           "(SELECT id FROM people WHERE name = ?)");
     images.BindBytes(1, person).Run();
     SqliteStatement people(*connection, "DELETE FROM people WHERE name = ?");
     people.BindBytes(1, person).Run();
@@ -694,7 +710,8 @@ void ModelStore::Backup(const std::string& destination) {
     std::error_code ec;
     std::filesystem::remove(destination, ec);
     SqliteConnection copy(destination, SqliteConnection::Mode::Create, key, busyWaitMs);
-    sqlite3_backup* backup = sqlite3_backup_init(copy.Handle(), "main", connection->Handle(), "main");
+    sqlite3_backup* backup =
+        sqlite3_backup_init(copy.Handle(), "main", connection->Handle(), "main");
     if (backup == nullptr) copy.Fail("cannot back up " + path);
     // All pages in one step: a consistent copy of one committed state.
     const int rc = sqlite3_backup_step(backup, -1);
@@ -739,9 +756,7 @@ void ModelStore::WriteWhole(const FaceModel& model, const std::string& file,
             connection.Execute("PRAGMA synchronous = FULL");
             connection.Execute("PRAGMA application_id = " + std::to_string(applicationId));
             connection.Execute("PRAGMA user_version = " + std::to_string(formatVersion));
-            connection.Transaction(true, [&] {
-                connection.Execute(schema);
-            });
+            connection.Transaction(true, [&] { connection.Execute(schema); });
         }
         ModelStore store(staged, key);
         store.connection->Transaction(true, [&] {

@@ -13,7 +13,8 @@ PersonDistances NearestPerPerson(const std::vector<double>& distances,
 PersonDistances NearestPerPerson(const double* distances, const std::vector<int>& personOf,
                                  int personCount) {
     PersonDistances result;
-    result.nearest.assign(static_cast<size_t>(personCount), std::numeric_limits<double>::infinity());
+    result.nearest.assign(static_cast<size_t>(personCount),
+                          std::numeric_limits<double>::infinity());
     result.image.assign(static_cast<size_t>(personCount), -1);
     for (size_t i = 0; i < personOf.size(); ++i) {
         const auto p = static_cast<size_t>(personOf[i]);
@@ -89,5 +90,6 @@ double DistanceRatio(double distance, double next) {
 }
 
 double RatioScore(const RankedPeople& ranked, double fallback) {
-    return DistanceRatio(ranked.bestDistance, ranked.second >= 0 ? ranked.secondDistance : fallback);
+    return DistanceRatio(ranked.bestDistance,
+                         ranked.second >= 0 ? ranked.secondDistance : fallback);
 }

@@ -58,7 +58,8 @@ std::vector<std::vector<uint8_t>> Aligned(const std::vector<Picture>& pictures,
 
 std::vector<Image> ImagesOf(const std::vector<std::vector<uint8_t>>& crops, int rows, int columns) {
     std::vector<Image> images;
-    for (const std::vector<uint8_t>& crop : crops) images.push_back({rows, columns, crop.data(), nullptr});
+    for (const std::vector<uint8_t>& crop : crops)
+        images.push_back({rows, columns, crop.data(), nullptr});
     return images;
 }
 
@@ -86,8 +87,7 @@ std::vector<TakenFace> Identifier::Train(const std::vector<Picture>& pictures,
     return AsMorlinError([&] {
         if (pictures.size() != people.size())
             throw Error(std::to_string(pictures.size()) + " pictures but " +
-                        std::to_string(people.size()) +
-                        " person names: give one name per picture");
+                        std::to_string(people.size()) + " person names: give one name per picture");
         const std::vector<TakenFace> taken = LargestFaces(impl->Finder(), pictures, progress);
         Train(pictures, FacesOf(taken), people, progress);
         return taken;

@@ -61,8 +61,7 @@ SearchIndex SearchIndex::Train(const float* signatures, std::size_t count, int d
     made.quantizer = std::make_unique<faiss::IndexFlatL2>(dimensions);
     made.index = MakeIndex(*made.quantizer, dimensions, lists);
     // An even spread of the gallery to learn from.
-    const std::size_t samples =
-        std::min(count, static_cast<std::size_t>(lists) * samplesPerList);
+    const std::size_t samples = std::min(count, static_cast<std::size_t>(lists) * samplesPerList);
     const std::size_t d = static_cast<std::size_t>(dimensions);
     std::vector<float> sample(samples * d);
     for (std::size_t s = 0; s < samples; ++s)
@@ -89,9 +88,8 @@ SearchIndex SearchIndex::FromParts(Parts parts, const float* signatures, std::si
     made.quantizer->add(parts.lists, parts.centroids.data());
     made.index = MakeIndex(*made.quantizer, parts.dimensions, parts.lists);
     // 8-bit codes keep a low end and a range per dimension.
-    if (parts.scalar.size() != 2 * d ||
-        !std::all_of(parts.scalar.begin(), parts.scalar.end(),
-                     [](float v) { return std::isfinite(v); }))
+    if (parts.scalar.size() != 2 * d || !std::all_of(parts.scalar.begin(), parts.scalar.end(),
+                                                     [](float v) { return std::isfinite(v); }))
         throw morlin::Error("the search index's parts do not fit together");
     made.index->sq.trained = std::move(parts.scalar);
     made.index->is_trained = true;
@@ -110,8 +108,9 @@ SearchIndex::Parts SearchIndex::ToParts() const {
     parts.dimensions = dimensions;
     parts.lists = static_cast<int>(index->nlist);
     parts.trainedOn = trainedOn;
-    parts.centroids.assign(quantizer->get_xb(),
-                           quantizer->get_xb() + index->nlist * static_cast<std::size_t>(dimensions));
+    parts.centroids.assign(
+        quantizer->get_xb(),
+        quantizer->get_xb() + index->nlist * static_cast<std::size_t>(dimensions));
     parts.scalar = index->sq.trained;
     parts.listOf = listOf;
     return parts;

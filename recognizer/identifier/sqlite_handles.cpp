@@ -23,7 +23,8 @@ SqliteConnection::SqliteConnection(const std::string& file, Mode mode, const std
     if (!key.empty() && !IsSqlCipher()) {
         sqlite3_close(db);
         db = nullptr;
-        throw morlin::Error(path + ": the SQLite this program runs is not SQLCipher, so the "
+        throw morlin::Error(path +
+                            ": the SQLite this program runs is not SQLCipher, so the "
                             "model's key cannot be applied (another SQLite library was loaded "
                             "first)");
     }
@@ -106,10 +107,9 @@ SqliteStatement& SqliteStatement::Bind(int index, double value) {
 
 SqliteStatement& SqliteStatement::BindBytes(int index, std::string_view bytes) {
     // A zero-length blob, not NULL, for an empty array.
-    const int rc = bytes.empty()
-                       ? sqlite3_bind_zeroblob(statement, index, 0)
-                       : sqlite3_bind_blob64(statement, index, bytes.data(), bytes.size(),
-                                             SQLITE_TRANSIENT);
+    const int rc = bytes.empty() ? sqlite3_bind_zeroblob(statement, index, 0)
+                                 : sqlite3_bind_blob64(statement, index, bytes.data(), bytes.size(),
+                                                       SQLITE_TRANSIENT);
     if (rc != SQLITE_OK) connection.Fail("bind");
     return *this;
 }
@@ -150,6 +150,7 @@ bool SqliteStatement::IsNull(int column) const {
 std::string_view SqliteStatement::Bytes(int column) const {
     const void* data = sqlite3_column_blob(statement, column);
     const int size = sqlite3_column_bytes(statement, column);
-    return data == nullptr ? std::string_view() : std::string_view(static_cast<const char*>(data),
-                                                                   static_cast<size_t>(size));
+    return data == nullptr
+               ? std::string_view()
+               : std::string_view(static_cast<const char*>(data), static_cast<size_t>(size));
 }

@@ -77,8 +77,8 @@ void NormalizeRows(matrix* m) {
 }
 
 KernelPcaOutcome TrainKernelPca(const matrix* features, int n, const KernelFunction& kernelFunction,
-                                int requested, int spare, Workers& workers,
-                                KernelPcaModel& model, EigenSolver solver) {
+                                int requested, int spare, Workers& workers, KernelPcaModel& model,
+                                EigenSolver solver) {
     model = KernelPcaModel();
     const int count = std::clamp(requested, 1, n);
     const int length = features->rows;

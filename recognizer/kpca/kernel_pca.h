@@ -23,7 +23,7 @@ struct KernelPcaModel {
     MatrixSpace::MatrixGuard eigenvectors;  // n x componentCount, unit columns
     MatrixSpace::MatrixGuard eigenvalues;   // componentCount x 1, largest |value| first
     int componentCount = 0;
-    int usable = 0;                         // leading components with a non-zero eigenvalue
+    int usable = 0;  // leading components with a non-zero eigenvalue
     // componentCount x (n + spare): column j (< n) the coordinates of
     // training column j; the spare columns are left as allocated.
     MatrixSpace::MatrixGuard coordinates;

@@ -100,7 +100,8 @@ void Recognizer_ParaSet() {
 }
 
 void Recognizer_SetSample(int** images, int count, int rows, int columns) {
-    ReportingFailures("Recognizer_SetSample", [&] { theRecognizer.SetSample(images, count, rows, columns); });
+    ReportingFailures("Recognizer_SetSample",
+                      [&] { theRecognizer.SetSample(images, count, rows, columns); });
 }
 
 void Recognizer_Train() {
@@ -109,7 +110,7 @@ void Recognizer_Train() {
 
 void Recognizer_Recognize(int** image, int rows, int columns, std::vector<foundFace>& result) {
     ReportingFailures("Recognizer_Recognize",
-            [&] { theRecognizer.Recognition(image, rows, columns, result); });
+                      [&] { theRecognizer.Recognition(image, rows, columns, result); });
 }
 
 }  // extern "C"

@@ -100,7 +100,8 @@ TEST_F(FaceFinderTest, ColourItsGreyAnyLayoutAndAlphaGiveTheSameFaces) {
     // Rows 7 bytes longer than their pixels, as a host's buffer may have.
     cv::Mat wide(rgb.rows, rgb.cols * 3 + 7, CV_8UC1, cv::Scalar(255));
     rgb.reshape(1).copyTo(wide.colRange(0, rgb.cols * 3));
-    morlin::Picture stridden{rgb.rows, rgb.cols, 3, static_cast<std::ptrdiff_t>(wide.step), wide.data};
+    morlin::Picture stridden{rgb.rows, rgb.cols, 3, static_cast<std::ptrdiff_t>(wide.step),
+                             wide.data};
 
     const std::vector<morlin::Face> colour = finder.Find(PictureOf(rgb));
     ASSERT_EQ(colour.size(), scene.faces.size());
@@ -126,10 +127,10 @@ TEST_F(FaceFinderTest, PicturesOfAnySizeWithoutFacesGiveNone) {
     cv::randu(huge, 0, 255);
     // Drawn backgrounds: stripes, text and shapes, no face.
     SceneComposer composer({}, 5);
-    for (const cv::Mat& picture : {one, tiny, noise, huge, Rgb(composer.Compose({1280, 720}, {}).bgr),
-                                   Rgb(composer.Compose({720, 1280}, {}).bgr)})
-        EXPECT_TRUE(finder.Find(PictureOf(picture)).empty())
-            << picture.cols << "x" << picture.rows;
+    for (const cv::Mat& picture :
+         {one, tiny, noise, huge, Rgb(composer.Compose({1280, 720}, {}).bgr),
+          Rgb(composer.Compose({720, 1280}, {}).bgr)})
+        EXPECT_TRUE(finder.Find(PictureOf(picture)).empty()) << picture.cols << "x" << picture.rows;
 }
 
 TEST_F(FaceFinderTest, FaceFillingThePictureIsFound) {
@@ -146,11 +147,10 @@ TEST_F(FaceFinderTest, PicturesThatCannotBeReadAreRefusedByName) {
         morlin::Picture picture;
         const char* told;
     };
-    for (const Case& c : {Case{{2, 2, 3, 0, nullptr}, "no pixels"},
-                          Case{{0, 2, 3, 0, pixels}, "no usable size"},
-                          Case{{2, -1, 1, 0, pixels}, "no usable size"},
-                          Case{{2, 2, 2, 0, pixels}, "not 2"},
-                          Case{{2, 2, 3, 5, pixels}, "5 bytes apart"}}) {
+    for (const Case& c :
+         {Case{{2, 2, 3, 0, nullptr}, "no pixels"}, Case{{0, 2, 3, 0, pixels}, "no usable size"},
+          Case{{2, -1, 1, 0, pixels}, "no usable size"}, Case{{2, 2, 2, 0, pixels}, "not 2"},
+          Case{{2, 2, 3, 5, pixels}, "5 bytes apart"}}) {
         try {
             finder.Find(c.picture);
             ADD_FAILURE() << c.told;
@@ -200,7 +200,8 @@ TEST_F(FaceFinderTest, ThreadsFindingAtOnceGiveWhatOneGives) {
     for (int t = 0; t < 4; ++t)
         runs.push_back(std::async(std::launch::async, [&] {
             std::vector<size_t> counts;
-            for (const cv::Mat& picture : pictures) counts.push_back(finder.Find(PictureOf(picture)).size());
+            for (const cv::Mat& picture : pictures)
+                counts.push_back(finder.Find(PictureOf(picture)).size());
             return counts;
         }));
     for (auto& run : runs) EXPECT_EQ(run.get(), alone);

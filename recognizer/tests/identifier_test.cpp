@@ -266,14 +266,19 @@ TEST(IdentifierEdgeTest, WrongCallsAreRefusedWithTheirReason) {
               "4 images but 1 person names: give one name per image");
     identifier.Train(two.images, two.names);
     const std::vector<int> small(50 * 50, 128);
-    EXPECT_EQ(refusal([&] { identifier.Identify({50, 50, nullptr, small.data()}); }),
+    EXPECT_EQ(refusal([&] {
+                  identifier.Identify({50, 50, nullptr, small.data()});
+              }),
               "the probe is 50x50 pixels; the model's images are 92x112");
-    EXPECT_EQ(refusal([&] { identifier.Enrol({{112, 92, nullptr, nullptr}}, "x"); }),
+    EXPECT_EQ(refusal([&] {
+                  identifier.Enrol({{112, 92, nullptr, nullptr}}, "x");
+              }),
               "image 1 has no pixels");
     EXPECT_EQ(refusal([&] { identifier.Calibrate(1.5); }),
               "a stranger rate is a share between 0 and 1 (0.05 for 5 %)");
-    EXPECT_EQ(refusal([&] { identifier.Train(two.images, two.names, [](int, int) { return false; }); }),
-              "cancelled");
+    EXPECT_EQ(
+        refusal([&] { identifier.Train(two.images, two.names, [](int, int) { return false; }); }),
+        "cancelled");
     EXPECT_EQ(identifier.Info().enrolledImages, 4);  // the cancelled training changed nothing
 }
 
@@ -335,7 +340,8 @@ TEST(IdentifierModelFileTest, DamagedForeignAndLockedModelsAreRefusedByName) {
         std::filesystem::remove(bad + "-shm");
         std::ofstream(bad, std::ios::binary | std::ios::trunc) << content;
     };
-    for (const size_t length : {size_t{0}, size_t{50}, size_t{100}, size_t{4096}, bytes.size() / 2}) {
+    for (const size_t length :
+         {size_t{0}, size_t{50}, size_t{100}, size_t{4096}, bytes.size() / 2}) {
         write(bytes.substr(0, length));
         refused("");
     }
@@ -424,7 +430,8 @@ struct SmallFaces {
                 pixels.push_back(std::move(small));
                 names.push_back("s" + std::to_string(person));
             }
-        for (const std::vector<int>& face : pixels) images.push_back({14, 11, nullptr, face.data()});
+        for (const std::vector<int>& face : pixels)
+            images.push_back({14, 11, nullptr, face.data()});
     }
     std::vector<std::vector<int>> pixels;
     std::vector<std::string> names;
@@ -441,8 +448,7 @@ TEST(IdentifierScatterTest, MoreFacesThanFeaturesTrainSaveAndEnrol) {
     identifier.Train(gallery.images, gallery.names);
     int right = 0;
     for (size_t i = 0; i < probes.images.size(); ++i)
-        right += identifier.Identify(probes.images[i]).candidates.front().person ==
-                         probes.names[i]
+        right += identifier.Identify(probes.images[i]).candidates.front().person == probes.names[i]
                      ? 1
                      : 0;
     EXPECT_GE(right, 150);  // of 200

@@ -39,7 +39,8 @@ std::atomic<long> allocations{0};
 std::atomic<long> countdown{0};
 
 bool Fails() {
-    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
+    if (counting.load(std::memory_order_relaxed))
+        allocations.fetch_add(1, std::memory_order_relaxed);
     if (countdown.load(std::memory_order_relaxed) <= 0) return false;
     return countdown.fetch_sub(1, std::memory_order_relaxed) == 1;
 }
@@ -148,7 +149,9 @@ TEST(MemoryPressureTest, ExportsRefuseAndRecoverAtEveryAllocation) {
     for (long n = 1; n <= trainAllocations; ++n) {
         Recognizer_SetSample(gallery.Pointers(), gallery.Count(), 16, 12);
         std::string told;
-        if (!RefusedAt(n, [] { Recognizer_Train(); }, told)) continue;
+        if (!RefusedAt(
+                n, [] { Recognizer_Train(); }, told))
+            continue;
         ++tried;
         EXPECT_NE(told.find("内存不足"), std::string::npos)
             << "Train said nothing of memory at failure " << n << ": " << told;
@@ -171,8 +174,8 @@ TEST(MemoryPressureTest, ExportsRefuseAndRecoverAtEveryAllocation) {
             << "half an answer after the failed allocation " << n;
         EXPECT_TRUE(same(recognize())) << "after the failed allocation " << n << " of Recognize";
     }
-    std::printf("allocation failures tried on the exports: %ld (Train %ld, Recognize %ld)\n",
-                tried, trainAllocations, recognizeAllocations);
+    std::printf("allocation failures tried on the exports: %ld (Train %ld, Recognize %ld)\n", tried,
+                trainAllocations, recognizeAllocations);
     EXPECT_GT(tried, 20);
 }
 

@@ -42,8 +42,8 @@ struct MadeGallery {
         model.settings.method = morlin::Method::LbpDiscriminant;
         // A stage that passes the signatures through: Dimensions() and the
         // Euclidean distance are all the search needs of it.
-        Discriminant::Parts identity{dimensions, dimensions, 1e-3,
-                                     std::vector<float>(dimensions, 0.0f), {}};
+        Discriminant::Parts identity{
+            dimensions, dimensions, 1e-3, std::vector<float>(dimensions, 0.0f), {}};
         identity.directions.assign(dimensions * dimensions, 0.0f);
         for (int k = 0; k < dimensions; ++k) identity.directions[k * dimensions + k] = 1.0f;
         model.discriminant = Discriminant::FromParts(identity);
@@ -93,8 +93,7 @@ TEST(SearchIndexTest, AnswersAsExactSearchDoesAsTheGalleryChanges) {
     for (int p = 0; p < 200; ++p) ASSERT_TRUE(gallery.model.Remove("p" + std::to_string(p * 7)));
     for (int p = 0; p < 100; ++p) {
         gallery.centres.push_back(gallery.Centre());
-        gallery.model.Enrol(gallery.Around(gallery.centres.back(), 10),
-                            "late" + std::to_string(p));
+        gallery.model.Enrol(gallery.Around(gallery.centres.back(), 10), "late" + std::to_string(p));
     }
     ASSERT_TRUE(gallery.model.index);
     EXPECT_EQ(gallery.model.index->Images(), gallery.model.personOf.size());
@@ -144,7 +143,8 @@ TEST(SearchIndexTest, TheIndexLastsInTheModelDatabase) {
     const auto answers = [&](const FaceModel& from) {
         std::vector<std::string> out;
         for (size_t i = 0; i < 40; ++i) {
-            const morlin::Identification who = from.Identify(probes.data() + i * static_cast<size_t>(d), 2);
+            const morlin::Identification who =
+                from.Identify(probes.data() + i * static_cast<size_t>(d), 2);
             out.push_back(who.candidates.front().person + " " + std::to_string(who.score));
         }
         return out;

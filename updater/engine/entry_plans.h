@@ -13,9 +13,9 @@ class IniFile;
 
 // Plans entries 1..count in order: one plan per section the manifest holds,
 // and one LeftOut plan per run of numbers whose sections it does not hold, so
-// the plans grow with the manifest's bytes, never with count. signedSite: size and hash are required.
-// catalogue null: every file is new, as to an empty catalogue, and none is
-// checked against programFolder's catalogue file.
+// the plans grow with the manifest's bytes, never with count. signedSite: size and hash are
+// required. catalogue null: every file is new, as to an empty catalogue, and none is checked
+// against programFolder's catalogue file.
 std::vector<EntryPlan> PlanEntries(IniFile& manifest, int count, bool signedSite,
                                    CatalogRows* catalogue,
                                    const std::filesystem::path& programFolder);

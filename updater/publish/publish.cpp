@@ -253,7 +253,8 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
 
     const std::string countText = manifest.GetValue("Main", "filecount");
     if (!countText.empty() && !AllDigits(countText))
-        return refuseAt("Main", "filecount", "[Main] filecount \"" + countText + "\" is not a plain number");
+        return refuseAt("Main", "filecount",
+                        "[Main] filecount \"" + countText + "\" is not a plain number");
     const int count = manifest.GetValueInt("Main", "filecount");
     for (const std::string& section : UnreadFileSections(manifest, count))
         return refuse("[" + section + "] is not among File1 to File" + std::to_string(count) +
@@ -275,9 +276,10 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
         const std::optional<std::string> sha256 =
             unreadable.empty() ? Sha256OfFile(file) : std::nullopt;
         if (!sha256)
-            return refuseAt(entry.section, "filename", "[" + entry.section + "] filename=" + entry.filename + ": " +
-                          file.string() + " " +
-                          (unreadable.empty() ? "cannot be read" : unreadable));
+            return refuseAt(entry.section, "filename",
+                            "[" + entry.section + "] filename=" + entry.filename + ": " +
+                                file.string() + " " +
+                                (unreadable.empty() ? "cannot be read" : unreadable));
         SiteFile& site = files[entry.section];
         site = {std::to_string(std::filesystem::file_size(file)), *sha256};
         settings[entry.section] = {{"size", site.size}, {"sha256", site.sha256}};

@@ -247,13 +247,14 @@ TEST_F(HostileUpdateTest, HugeFileCountsReadOnlyTheSectionsThere) {
         size_t plans;  // File1, the gap before File3, File3, the gap after
     };
     int release = 0;
-    for (const Count count : {Count{"2147483647", 4}, Count{"4294967297", 4},
-                              Count{"99999999999", 4}, Count{"3", 3}}) {
+    for (const Count count :
+         {Count{"2147483647", 4}, Count{"4294967297", 4}, Count{"99999999999", 4}, Count{"3", 3}}) {
         const std::string version = std::to_string(++release);
         std::string manifest =
             Manifest({{"a.so", version, 1}, {"gone.so", version, 1}, {"c.so", version, 1}});
         manifest.replace(manifest.find("filecount=3"), 11, std::string("filecount=") + count.text);
-        manifest.erase(manifest.find("[File2]"), manifest.find("[File3]") - manifest.find("[File2]"));
+        manifest.erase(manifest.find("[File2]"),
+                       manifest.find("[File3]") - manifest.find("[File2]"));
         IniFile ini("");
         ini.LoadText(manifest);
         const std::vector<EntryPlan> plans =

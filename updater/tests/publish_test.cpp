@@ -90,7 +90,7 @@ TEST_F(PublishTest, SerialsRiseAboveEveryOnePublishedForTheSite) {
                   serials.back() + "\n");
     }
     EXPECT_EQ(serials, (std::vector<std::string>{std::to_string(now), std::to_string(now + 1),
-                                                  std::to_string(now + 2)}));
+                                                 std::to_string(now + 2)}));
     PublishOptions below;
     below.serial = now + 2;
     EXPECT_FALSE(Publish(manifestTemplate, below));
@@ -103,7 +103,8 @@ TEST_F(PublishTest, DamagedSerialRecordIsRefused) {
     for (const char* record : {"", "abc\n", "-4\n", "12345678901234567890\n"}) {
         site.Write("autoupdate.txt.last-serial", record);
         EXPECT_FALSE(Publish("[Main]\nfilecount=1\n" + fileSection)) << record;
-        EXPECT_NE(error.find("autoupdate.txt.last-serial does not hold a serial"), std::string::npos)
+        EXPECT_NE(error.find("autoupdate.txt.last-serial does not hold a serial"),
+                  std::string::npos)
             << error;
         EXPECT_FALSE(std::filesystem::exists(site.Path() / "autoupdate.txt.sig"));
     }
@@ -169,8 +170,9 @@ Mistake WithKey(const char* name, std::function<std::filesystem::path(TempFolder
 INSTANTIATE_TEST_SUITE_P(
     Mistakes, PublishMistakeTest,
     ::testing::Values(
-        InMain("ExpiryInAnotherFormat", "expires=2030-01-01 00:00:00",
-               "autoupdate.txt:3: the manifest's expiry \"2030-01-01 00:00:00\" is not a real date"),
+        InMain(
+            "ExpiryInAnotherFormat", "expires=2030-01-01 00:00:00",
+            "autoupdate.txt:3: the manifest's expiry \"2030-01-01 00:00:00\" is not a real date"),
         InMain("ExpiryPassed", "expires=2020-01-01T00:00:00Z",
                "autoupdate.txt:3: the manifest expired"),
         InMain("ImpossibleExpiry", "expires=2030-02-30T00:00:00Z", "not a real date"),
@@ -184,7 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
         InFile("UnknownModuleType", "version=1\nmoduletype=3", "moduletype 3"),
         InFile("NameOutsideTheFolder", "version=1\nfilename=../a.so", "not a relative path"),
         InFile("NameOfTheCatalogue", "version=1\nfilename=data/module.dat", "module catalogue"),
-        InFile("ListedFileMissing", "version=1\nfilename=b.so", "b.so does not exist (no such file)"),
+        InFile("ListedFileMissing", "version=1\nfilename=b.so",
+               "b.so does not exist (no such file)"),
         Mistake{"MoreFileSectionsThanCounted",
                 "[Main]\nfilecount=1\n" + fileSection + "[File2]\nfilename=a.so\nversion=2\n",
                 {},

@@ -201,8 +201,7 @@ TEST_F(SignedUpdateTest, HugeSignedFileCountsInstallTheSectionsThere) {
         const std::string module = "version " + version;
         EXPECT_EQ(RunServing(SignAsIs(std::string("[Main]\nfilecount=") + count +
                                           "\n[File1]\nfilename=x.so\nversion=" + version +
-                                          "\nmoduletype=1\nsize=" +
-                                          std::to_string(module.size()) +
+                                          "\nmoduletype=1\nsize=" + std::to_string(module.size()) +
                                           "\nsha256=" + Sha256Of(module) + "\n",
                                       module)),
                   0)

@@ -124,8 +124,7 @@ TEST_F(UpdateEngineTest, EarlyEndsBeforeTheManifest) {
     UpdateEngine homeless(noTemp);
     homeless.AttachDialog(&owner);
     EXPECT_EQ(homeless.RunUpdate(server.BaseUrl()), UpdateCannotStart);
-    EXPECT_NE(homeless.FailureReason().find("cannot make a temporary folder in"),
-              std::string::npos)
+    EXPECT_NE(homeless.FailureReason().find("cannot make a temporary folder in"), std::string::npos)
         << homeless.FailureReason();
 
     Offline offline;

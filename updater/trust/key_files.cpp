@@ -50,8 +50,8 @@ bool ReadKeyLines(const std::filesystem::path& file, std::vector<PublicKey>& key
 
 }  // namespace
 
-bool ParseKeyLines(const std::string& text, const std::string& name,
-                   std::vector<PublicKey>& keys, std::string& error) {
+bool ParseKeyLines(const std::string& text, const std::string& name, std::vector<PublicKey>& keys,
+                   std::string& error) {
     const size_t before = keys.size();
     size_t start = 0;
     for (int number = 1; start < text.size(); ++number) {
@@ -135,8 +135,7 @@ std::optional<SecretKey> ReadSecretKeyFile(const std::filesystem::path& file, st
 }
 
 std::optional<SecretKey> ParseSecretKeyText(const std::string& text,
-                                            const std::filesystem::path& file,
-                                            std::string& error) {
+                                            const std::filesystem::path& file, std::string& error) {
     const std::string key = Trimmed(text);
     if (key.empty()) {
         error = file.string() + " is empty: give the secret key file tarvex-cli keygen wrote";

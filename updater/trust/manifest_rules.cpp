@@ -32,8 +32,8 @@ std::string ModuleTypeList() {
     for (const auto& [type, name] : {std::pair{ModuleType::System, "system component"},
                                      std::pair{ModuleType::Detector, "detector"},
                                      std::pair{ModuleType::Recognizer, "recognizer"}})
-        list += (list.empty() ? "" : ", ") + std::to_string(static_cast<int>(type)) + " (" +
-                name + ")";
+        list +=
+            (list.empty() ? "" : ", ") + std::to_string(static_cast<int>(type)) + " (" + name + ")";
     return list;
 }
 

@@ -60,13 +60,15 @@ protected:
 };
 
 TEST_F(ModelSharingTest, TwoProcessesAndAThreadLoseNoneOfEachOthersChanges) {
-    ASSERT_EQ(Morlin("train " + (folder.Path() / "gallery").string() + " --model " + Model()).status, 0);
+    ASSERT_EQ(
+        Morlin("train " + (folder.Path() / "gallery").string() + " --model " + Model()).status, 0);
     for (int round = 0; round < 3; ++round) {
         // Two processes enrol two people each; this process's thread enrols
         // another and removes one the training enrolled, all at once.
         const std::string removed = "s" + std::to_string(round + 1);
         auto first = std::async(std::launch::async, [&] {
-            return Morlin("enrol --model " + Model() + " " + Folder(7 + 2 * round) + " " + Folder(8 + 2 * round));
+            return Morlin("enrol --model " + Model() + " " + Folder(7 + 2 * round) + " " +
+                          Folder(8 + 2 * round));
         });
         auto second = std::async(std::launch::async, [&] {
             return Morlin("enrol --model " + Model() + " " + Folder(8 + 2 * round));
@@ -94,7 +96,8 @@ TEST_F(ModelSharingTest, TwoProcessesAndAThreadLoseNoneOfEachOthersChanges) {
 }
 
 TEST_F(ModelSharingTest, HolderSeesAnotherProgramsEnrolmentAtItsNextCall) {
-    ASSERT_EQ(Morlin("train " + (folder.Path() / "gallery").string() + " --model " + Model()).status, 0);
+    ASSERT_EQ(
+        Morlin("train " + (folder.Path() / "gallery").string() + " --model " + Model()).status, 0);
     const morlin::Identifier holder = morlin::Identifier::Open(Model());
     const Gallery probe = [] {
         Gallery g(112, 92);
@@ -125,12 +128,13 @@ TEST_F(ModelSharingTest, KilledAtEveryWriteLeavesTheLastCommittedModel) {
     for (int killAt = 1;; ++killAt) {
         fs::remove(Model() + "-wal");
         fs::remove(Model() + "-shm");
-        fs::copy_file(folder.Path() / "trained.morlin", Model(), fs::copy_options::overwrite_existing);
-        const CommandResult r = RunCommand(
-            "LD_PRELOAD=" + std::string(CRASH_POINTS_LIBRARY) + " CRASH_POINT_DIRS=" +
-            folder.Path().string() + " CRASH_POINT_KILL_AT=" + std::to_string(killAt) + " " +
-            MORLIN_PATH + " enrol --model " + Model() + " " + Folder(10) + " " + Folder(11) +
-            " 2>/dev/null");
+        fs::copy_file(folder.Path() / "trained.morlin", Model(),
+                      fs::copy_options::overwrite_existing);
+        const CommandResult r = RunCommand("LD_PRELOAD=" + std::string(CRASH_POINTS_LIBRARY) +
+                                           " CRASH_POINT_DIRS=" + folder.Path().string() +
+                                           " CRASH_POINT_KILL_AT=" + std::to_string(killAt) + " " +
+                                           MORLIN_PATH + " enrol --model " + Model() + " " +
+                                           Folder(10) + " " + Folder(11) + " 2>/dev/null");
         const std::map<std::string, int> people = People();
         EXPECT_EQ(people.size() >= 6, true) << "kill at " << killAt;
         const auto images = [&](const char* person) {

@@ -54,7 +54,8 @@ protected:
     void Train(const std::string& more = "") {
         fs::rename(gallery() / "s11", folder.Path() / "s11");
         fs::rename(gallery() / "s12", folder.Path() / "s12");
-        const Outcome r = Morlin("train " + gallery().string() + " --train 5 --model=" + Model() + " " + more);
+        const Outcome r =
+            Morlin("train " + gallery().string() + " --train 5 --model=" + Model() + " " + more);
         ASSERT_EQ(r.status, 0) << r.err;
     }
 
@@ -94,9 +95,10 @@ TEST_F(MorlinCommandTest, TrainIdentifyEnrolRemove) {
 TEST_F(MorlinCommandTest, BadImagesAreNamedAndTheOthersGoOn) {
     Train("--threshold 3");
     folder.Write("broken.pgm", "P5 92 112 255\nshort");
-    const Outcome r = Morlin("identify --json --model " + Model() + " " + Face(2, 7) + " " +
-                         (folder.Path() / "broken.pgm").string() + " " + Face(5, 1).substr(0, 0) +
-                         (orl / "README.md").string() + " " + Face(4, 6));
+    const Outcome r =
+        Morlin("identify --json --model " + Model() + " " + Face(2, 7) + " " +
+               (folder.Path() / "broken.pgm").string() + " " + Face(5, 1).substr(0, 0) +
+               (orl / "README.md").string() + " " + Face(4, 6));
     EXPECT_EQ(r.status, 65);
     EXPECT_NE(r.err.find("broken.pgm"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("README.md"), std::string::npos) << r.err;
@@ -113,7 +115,8 @@ TEST_F(MorlinCommandTest, BadImagesAreNamedAndTheOthersGoOn) {
     EXPECT_EQ(first["candidates"].toArray()[0].toObject()["person"].toString(), "s2");
     EXPECT_EQ(answers[1].toObject()["person"].toString(), "s4");
 
-    const Outcome missing = Morlin("identify --model " + Model() + " " + Face(2, 7) + " /no/such.pgm");
+    const Outcome missing =
+        Morlin("identify --model " + Model() + " " + Face(2, 7) + " /no/such.pgm");
     EXPECT_EQ(missing.status, 66);
     EXPECT_EQ(missing.out.find(Face(2, 7) + "\t0,0,92,112\ts2\t"), 0u);
 }
@@ -136,9 +139,10 @@ TEST_F(MorlinCommandTest, EncryptedModelsOpenWithTheirKeyOnly) {
     EXPECT_EQ(TempFolder::Read(copy).find("s10"), std::string::npos);
     EXPECT_EQ(Morlin("info --model " + copy + key).status, 0);
     // The sanitizer runtime insists on coming first; the preload is the point here.
-    const CommandResult other = RunCommand("ASAN_OPTIONS=$ASAN_OPTIONS:verify_asan_link_order=0 "
-                                           "LD_PRELOAD=libsqlite3.so.0 " + std::string(MORLIN_PATH) +
-                                           " info --model " + Model() + key + " 2>&1");
+    const CommandResult other = RunCommand(
+        "ASAN_OPTIONS=$ASAN_OPTIONS:verify_asan_link_order=0 "
+        "LD_PRELOAD=libsqlite3.so.0 " +
+        std::string(MORLIN_PATH) + " info --model " + Model() + key + " 2>&1");
     EXPECT_EQ(other.status, 65);
     EXPECT_NE(other.out.find("is not SQLCipher"), std::string::npos) << other.out;
 }
@@ -154,7 +158,8 @@ void PrintTo(const StatusCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-class MorlinStatusTest : public MorlinCommandTest, public ::testing::WithParamInterface<StatusCase> {};
+class MorlinStatusTest : public MorlinCommandTest,
+                         public ::testing::WithParamInterface<StatusCase> {};
 
 TEST_P(MorlinStatusTest, ExitsWithItsStatus) {
     Train();
@@ -180,11 +185,11 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"NoCommand", "", 64, "no command given"},
         StatusCase{"UnknownCommand", "learn GALLERY", 64, "unknown command: learn"},
         StatusCase{"NoModel", "identify x.pgm", 64, "needs --model FILE"},
-        StatusCase{"BadValue", "train GALLERY --model MODEL --train 0", 64, "invalid value for --train"},
+        StatusCase{"BadValue", "train GALLERY --model MODEL --train 0", 64,
+                   "invalid value for --train"},
         StatusCase{"BadMethod", "train GALLERY --model MODEL --method best", 64, "--method"},
         StatusCase{"BothThresholds",
-                   "train GALLERY --model MODEL --threshold 1 --stranger-rate 0.1", 64,
-                   "give one"},
+                   "train GALLERY --model MODEL --threshold 1 --stranger-rate 0.1", 64, "give one"},
         StatusCase{"TwoGalleries", "train GALLERY GALLERY --model MODEL", 64, "takes one GALLERY"},
         StatusCase{"MissingModel", "info --model /no/such.morlin", 66, "/no/such.morlin"},
         StatusCase{"DamagedModel", "info --model DAMAGED", 65, "damaged.morlin: "},
@@ -192,8 +197,9 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"CannotWrite", "train GALLERY --model /no/such/folder/m.morlin", 73,
                    "m.morlin: cannot be written"},
         // Never refused: the nearest threshold the people allow, and how rough it is.
-        StatusCase{"TooFewForTheRate", "train GALLERY --train 5 --model MODEL --stranger-rate 0.001",
-                   0, "too few to resolve a stranger rate of 0.1 %"},
+        StatusCase{"TooFewForTheRate",
+                   "train GALLERY --train 5 --model MODEL --stranger-rate 0.001", 0,
+                   "too few to resolve a stranger rate of 0.1 %"},
         StatusCase{"OthersReadTheKey", "info --model MODEL --key-file GALLERY/../open.key", 65,
                    "only its owner can read (chmod 600"},
         StatusCase{"WrongKey", "info --model MODEL --key-file GALLERY/../private.key", 65,

@@ -38,11 +38,32 @@ std::string OrlFace(int person, int image) {
 // A JPEG's bytes with an EXIF orientation (6: turn right to show, 8: left).
 std::string WithOrientation(const std::vector<unsigned char>& jpeg, uint16_t orientation) {
     // APP1: "Exif", a little-endian TIFF header, one IFD of one entry.
-    const unsigned char tiff[] = {'I', 'I', 42, 0, 8, 0, 0, 0,  // header, IFD at 8
-                                  1, 0,                         // one entry
-                                  0x12, 0x01, 3, 0, 1, 0, 0, 0,  // Orientation, SHORT, 1
-                                  static_cast<unsigned char>(orientation), 0, 0, 0,
-                                  0, 0, 0, 0};  // no next IFD
+    const unsigned char tiff[] = {'I',
+                                  'I',
+                                  42,
+                                  0,
+                                  8,
+                                  0,
+                                  0,
+                                  0,  // header, IFD at 8
+                                  1,
+                                  0,  // one entry
+                                  0x12,
+                                  0x01,
+                                  3,
+                                  0,
+                                  1,
+                                  0,
+                                  0,
+                                  0,  // Orientation, SHORT, 1
+                                  static_cast<unsigned char>(orientation),
+                                  0,
+                                  0,
+                                  0,
+                                  0,
+                                  0,
+                                  0,
+                                  0};  // no next IFD
     std::string app1 = "Exif";
     app1.append(2, '\0');
     app1.append(reinterpret_cast<const char*>(tiff), sizeof tiff);
@@ -71,7 +92,8 @@ protected:
         fs::create_directories(file.parent_path());
         const std::vector<unsigned char> bytes = JpegBytes(scene.bgr, 90);
         std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
     }
     // People s1..s6, three photos each (images 1-3), a face alone in each.
     fs::path PhotoGallery() {
@@ -94,10 +116,12 @@ TEST_F(MorlinPhotoTest, PhotoGalleryTrainsAndEveryFaceOfAGroupIsNamed) {
     EXPECT_NE(r.out.find("faces found and aligned of 92x112"), std::string::npos) << r.out;
 
     // Three people trained on and a stranger, and a photo with nobody.
-    const Scene group = composer.Compose(
-        {1280, 960}, {{"s2", OrlFace(2, 9)}, {"s4", OrlFace(4, 8)}, {"s5", OrlFace(5, 10)},
-                      {"s30", OrlFace(30, 1)}},
-        10.0);
+    const Scene group = composer.Compose({1280, 960},
+                                         {{"s2", OrlFace(2, 9)},
+                                          {"s4", OrlFace(4, 8)},
+                                          {"s5", OrlFace(5, 10)},
+                                          {"s30", OrlFace(30, 1)}},
+                                         10.0);
     Write(folder.Path() / "group.jpg", group);
     Write(folder.Path() / "nobody.jpg", composer.Compose({640, 480}, {}));
     const std::string photos =
@@ -118,9 +142,8 @@ TEST_F(MorlinPhotoTest, PhotoGalleryTrainsAndEveryFaceOfAGroupIsNamed) {
         // The face this box lies on, and who it is.
         const cv::Point2d centre(box["x"].toInt() + box["width"].toInt() / 2.0,
                                  box["y"].toInt() + box["height"].toInt() / 2.0);
-        const auto face = std::find_if(group.faces.begin(), group.faces.end(), [&](const SceneFace& f) {
-            return f.box.contains(centre);
-        });
+        const auto face = std::find_if(group.faces.begin(), group.faces.end(),
+                                       [&](const SceneFace& f) { return f.box.contains(centre); });
         ASSERT_NE(face, group.faces.end()) << "a box on no face";
         const std::string person = a["person"].isNull() ? "" : a["person"].toString().toStdString();
         const bool stranger = face->person == "s30";
@@ -154,8 +177,8 @@ TEST_F(MorlinPhotoTest, CropSetsStayCropsAndFindCanBeForced) {
     for (int person = 1; person <= 4; ++person) {
         fs::create_directories(crops / ("s" + std::to_string(person)));
         for (int image = 1; image <= 5; ++image)
-            fs::copy_file(OrlFace(person, image),
-                          crops / ("s" + std::to_string(person)) / (std::to_string(image) + ".pgm"));
+            fs::copy_file(OrlFace(person, image), crops / ("s" + std::to_string(person)) /
+                                                      (std::to_string(image) + ".pgm"));
     }
     const std::string model = (folder.Path() / "m.morlin").string();
     Outcome r = Morlin("train " + crops.string() + " --model " + model);
@@ -167,10 +190,12 @@ TEST_F(MorlinPhotoTest, CropSetsStayCropsAndFindCanBeForced) {
 }
 
 TEST_F(MorlinPhotoTest, SidewaysPhonePhotosAreFoundUpright) {
-    const Scene scene = composer.Compose({1024, 768}, {{"", OrlFace(7, 1)}, {"", OrlFace(8, 2)}}, 5.0);
+    const Scene scene =
+        composer.Compose({1024, 768}, {{"", OrlFace(7, 1)}, {"", OrlFace(8, 2)}}, 5.0);
     Write(folder.Path() / "upright.jpg", scene);
     const Outcome upright = Morlin("find --json " + (folder.Path() / "upright.jpg").string());
-    const int faces = QJsonDocument::fromJson(QByteArray::fromStdString(upright.out)).array().size();
+    const int faces =
+        QJsonDocument::fromJson(QByteArray::fromStdString(upright.out)).array().size();
     ASSERT_EQ(faces, 2) << upright.out << upright.err;
     // Stored turned, with the orientation that turns it back.
     for (const auto& [orientation, turn] :
@@ -178,7 +203,8 @@ TEST_F(MorlinPhotoTest, SidewaysPhonePhotosAreFoundUpright) {
         cv::Mat stored;
         cv::rotate(scene.bgr, stored, turn);
         const fs::path file = folder.Path() / ("turned" + std::to_string(orientation) + ".jpg");
-        std::ofstream(file, std::ios::binary) << WithOrientation(JpegBytes(stored, 90), orientation);
+        std::ofstream(file, std::ios::binary)
+            << WithOrientation(JpegBytes(stored, 90), orientation);
         const Outcome r = Morlin("find --json " + file.string());
         const QJsonArray found = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
         EXPECT_EQ(found.size(), faces) << orientation << r.err;
@@ -189,14 +215,15 @@ TEST_F(MorlinPhotoTest, SidewaysPhonePhotosAreFoundUpright) {
 }
 
 TEST_F(MorlinPhotoTest, FindWritesAlignedCropsAndNamesDamagedPhotos) {
-    Write(folder.Path() / "two.jpg", composer.Compose({800, 600}, {{"", OrlFace(9, 1)}, {"", OrlFace(10, 1)}}, 5.0));
+    Write(folder.Path() / "two.jpg",
+          composer.Compose({800, 600}, {{"", OrlFace(9, 1)}, {"", OrlFace(10, 1)}}, 5.0));
     const std::string good = TempFolder::Read(folder.Path() / "two.jpg");
     folder.Write("cut.jpg", good.substr(0, 600));
     folder.Write("cut.png", "\x89PNG\r\n\x1a\n and then nothing");
-    const Outcome r = Morlin("find --crops " + (folder.Path() / "crops").string() + " " +
-                             (folder.Path() / "cut.jpg").string() + " " +
-                             (folder.Path() / "cut.png").string() + " " +
-                             (folder.Path() / "two.jpg").string());
+    const Outcome r =
+        Morlin("find --crops " + (folder.Path() / "crops").string() + " " +
+               (folder.Path() / "cut.jpg").string() + " " + (folder.Path() / "cut.png").string() +
+               " " + (folder.Path() / "two.jpg").string());
     EXPECT_EQ(r.status, 65);
     EXPECT_NE(r.err.find("cut.png"), std::string::npos) << r.err;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2) << r.out;

@@ -73,7 +73,8 @@ TEST(ParameterSearchTest, ScoresMatchTheRecognizerAndTiesGoToTheSimplest) {
     EXPECT_EQ(result.chosen.param.distanceType, 0);
     // The reused coordinates score each setting as the recognizer itself does.
     for (const SearchScore& score : result.top)
-        EXPECT_EQ(score.foldRank1, CrossValidate(dataset, folds, DesignedSettings(score.param)).foldRank1)
+        EXPECT_EQ(score.foldRank1,
+                  CrossValidate(dataset, folds, DesignedSettings(score.param)).foldRank1)
             << DescribeSetting(score.param);
 }
 

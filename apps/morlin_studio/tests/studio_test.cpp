@@ -226,7 +226,9 @@ TEST_F(StudioTest, PhotoFolderTrainsAndEveryFaceOfAGroupPhotoIsNamed) {
     window.show();
     ASSERT_TRUE(Finished([&] { window.Enrol(QString::fromStdString(photos.string()), 0); }))
         << Message().toStdString();
-    EXPECT_TRUE(window.findChild<QLabel*>("modelLine")->text().contains("faces found in photos of 92 x 112 pixels"))
+    EXPECT_TRUE(window.findChild<QLabel*>("modelLine")
+                    ->text()
+                    .contains("faces found in photos of 92 x 112 pixels"))
         << window.findChild<QLabel*>("modelLine")->text().toStdString();
     window.RecognizeFile(QString::fromStdString((folder.Path() / "group.jpg").string()));
     auto* photo = window.findChild<PhotoView*>("photo");
@@ -248,11 +250,12 @@ TEST_F(StudioTest, AnotherProgramsEnrolmentShowsAtTheNextCall) {
     window.show();
     ASSERT_TRUE(Finished([&] { window.Enrol(Folder(), 5); }));
     TempFolder later;
-    ASSERT_TRUE(QFile::link(OrlPerson(11), QString::fromStdString((later.Path() / "s11").string())));
+    ASSERT_TRUE(
+        QFile::link(OrlPerson(11), QString::fromStdString((later.Path() / "s11").string())));
     const QString file = QSettings().value("model/file").toString();
-    const CommandResult enrolled = RunCommand(std::string(MORLIN_PATH) + " enrol --model " +
-                                              file.toStdString() + " " +
-                                              (later.Path() / "s11").string() + " 2>&1");
+    const CommandResult enrolled =
+        RunCommand(std::string(MORLIN_PATH) + " enrol --model " + file.toStdString() + " " +
+                   (later.Path() / "s11").string() + " 2>&1");
     ASSERT_EQ(enrolled.status, 0) << enrolled.out;
     window.UpdateState();
     EXPECT_TRUE(window.findChild<QLabel*>("peopleLine")->text().startsWith("11 people, 60 images"))

@@ -64,8 +64,7 @@ TEST(ConsoleOwnerTest, LogGetsOneFinalSizeLinePerTransfer) {
     std::rewind(log);
     const std::string written = Drain(fileno(log));
     std::fclose(log);
-    EXPECT_EQ(written,
-              "正在下载文件:a.so\n文件已经下载 4.00/4.00K\n在线升级: 是否升级? no\n");
+    EXPECT_EQ(written, "正在下载文件:a.so\n文件已经下载 4.00/4.00K\n在线升级: 是否升级? no\n");
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Module {
-    std::string name;     // relative to the program folder
+    std::string name;  // relative to the program folder
     std::string oldBytes;
     std::string newBytes;
 };
@@ -93,8 +93,8 @@ protected:
     }
 
     std::string Cli(const std::string& arguments) const {
-        const CommandResult r = RunCommand(std::string(TARVEX_CLI_PATH) + " " + arguments +
-                                           " </dev/null 2>/dev/null");
+        const CommandResult r =
+            RunCommand(std::string(TARVEX_CLI_PATH) + " " + arguments + " </dev/null 2>/dev/null");
         EXPECT_EQ(r.status, 0) << arguments;
         return r.out;
     }
@@ -131,16 +131,16 @@ protected:
     // The catalogue's rows, "table|name|version" by module name, through
     // tarvex-cli, which must open it.
     std::map<std::string, std::string> Versions(const Lane& lane) const {
-        const CommandResult r = RunCommand(std::string(TARVEX_CLI_PATH) +
-                                           " catalog list --program-dir " +
-                                           lane.program.string() + " 2>&1");
+        const CommandResult r =
+            RunCommand(std::string(TARVEX_CLI_PATH) + " catalog list --program-dir " +
+                       lane.program.string() + " 2>&1");
         EXPECT_EQ(r.status, 0) << r.out;
         std::map<std::string, std::string> versions;
         std::istringstream lines(r.out);
         for (std::string line; std::getline(lines, line);)
             for (const Module& m : modules)
                 if (line.find(m.name) != std::string::npos)
-                    versions[m.name] = line.find("2.0") != std::string::npos ? "2.0"
+                    versions[m.name] = line.find("2.0") != std::string::npos   ? "2.0"
                                        : line.find("1.0") != std::string::npos ? "1.0"
                                                                                : line;
         return versions;
@@ -230,7 +230,8 @@ TEST_F(KilledUpdateTest, ModulesAreDurableBeforeTheCatalogueRecordsThem) {
     ASSERT_EQ(Update(Main(), CrashPoints(Main(), 0, log)), 0);
     std::vector<std::string> calls;
     std::ifstream in(log);
-    for (std::string line; std::getline(in, line);) calls.push_back(line.substr(line.find(' ') + 1));
+    for (std::string line; std::getline(in, line);)
+        calls.push_back(line.substr(line.find(' ') + 1));
     ASSERT_FALSE(calls.empty());
     const auto find = [&](size_t from, const std::string& call, const std::string& text) {
         for (size_t i = from; i < calls.size(); ++i)

@@ -155,11 +155,11 @@ struct FaceIdentification {
 
 // What Calibrate set.
 struct Calibration {
-    double target = 0.0;           // the stranger rate asked for
-    double threshold = 0.0;        // the threshold set
-    std::size_t people = 0;        // people left out in turn
-    std::size_t searches = 0;      // stranger searches the threshold rests on
-    std::string warning;           // set when the estimate rests on too little
+    double target = 0.0;       // the stranger rate asked for
+    double threshold = 0.0;    // the threshold set
+    std::size_t people = 0;    // people left out in turn
+    std::size_t searches = 0;  // stranger searches the threshold rests on
+    std::string warning;       // set when the estimate rests on too little
 };
 
 // Where the threshold in use comes from.
@@ -176,16 +176,16 @@ struct Person {
 
 // What a model holds, for a person to read.
 struct ModelInfo {
-    Settings settings;               // threshold: the one in use
+    Settings settings;  // threshold: the one in use
     FaceSource faces = FaceSource::Crops;
-    int rows = 0;                    // the faces' size
+    int rows = 0;  // the faces' size
     int columns = 0;
-    int basisImages = 0;             // images the basis was trained on
-    int components = 0;              // (K)PCA components kept with information
-    int dimensions = 0;              // numbers compared per image
-    std::vector<Person> people;      // enrolled, in enrolment order
+    int basisImages = 0;         // images the basis was trained on
+    int components = 0;          // (K)PCA components kept with information
+    int dimensions = 0;          // numbers compared per image
+    std::vector<Person> people;  // enrolled, in enrolment order
     int enrolledImages = 0;
-    std::vector<int> imagePeople;    // per enrolled image, its person's place in people
+    std::vector<int> imagePeople;  // per enrolled image, its person's place in people
     std::optional<Calibration> calibration;
     ThresholdOrigin thresholdOrigin = ThresholdOrigin::Given;
     // Why the threshold is not calibrated when Train was to calibrate it
