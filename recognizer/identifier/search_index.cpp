@@ -5,11 +5,15 @@
 #include <faiss/IndexScalarQuantizer.h>
 #include <faiss/invlists/InvertedLists.h>
 
+#include <omp.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 
+#include "identifier/bulk_distances.h"
 #include "morlin/morlin_error.h"
 
 namespace {
@@ -40,6 +44,24 @@ std::unique_ptr<faiss::IndexIVFScalarQuantizer> MakeIndex(faiss::IndexFlatL2& qu
     index->nprobe = static_cast<std::size_t>(ProbesFor(lists));
     return index;
 }
+
+// FAISS's work on one probe or one person's few images, on the calling
+// thread alone: a parallel region costs more there than the work, and its
+// helpers spin on cores that the library's own helpers (and the host) need.
+// The thread limit is the calling thread's own, restored on leaving.
+class OnThisThread {
+public:
+    OnThisThread() : before(omp_get_max_threads()) { omp_set_num_threads(1); }
+    ~OnThisThread() { omp_set_num_threads(before); }
+    OnThisThread(const OnThisThread&) = delete;
+    OnThisThread& operator=(const OnThisThread&) = delete;
+
+private:
+    int before;
+};
+
+// Images added at once beyond which FAISS may share the work among threads.
+constexpr std::size_t addedOnThisThread = 4096;
 
 }  // namespace
 
@@ -117,8 +139,17 @@ SearchIndex::Parts SearchIndex::ToParts() const {
 }
 
 std::vector<int32_t> SearchIndex::Add(const float* signatures, std::size_t count) {
+    std::optional<OnThisThread> alone;
+    if (count <= addedOnThisThread) alone.emplace();
     std::vector<Id> lists(count), ids(count);
-    quantizer->assign(static_cast<Id>(count), signatures, lists.data());
+    // Each image's nearest list by one matrix product (FAISS's own
+    // assignment runs a scalar loop per centroid).
+    const int nlist = static_cast<int>(index->nlist);
+    ForEachProbeDistances(signatures, static_cast<int>(count), quantizer->get_xb(), nlist,
+                          dimensions, [&](int i, const double* distances) {
+                              lists[static_cast<std::size_t>(i)] =
+                                  std::min_element(distances, distances + nlist) - distances;
+                          });
     for (std::size_t i = 0; i < count; ++i) ids[i] = static_cast<Id>(listOf.size() + i);
     std::vector<int32_t> added(lists.begin(), lists.end());
     listOf.reserve(listOf.size() + count);
@@ -164,6 +195,7 @@ void SearchIndex::Remove(const std::vector<std::size_t>& removed) {
 std::vector<std::int64_t> SearchIndex::Candidates(const float* probe, int count) const {
     std::vector<float> distances(static_cast<std::size_t>(count));
     std::vector<Id> labels(static_cast<std::size_t>(count));
+    const OnThisThread alone;
     index->search(1, probe, count, distances.data(), labels.data());
     std::vector<std::int64_t> found;
     for (Id label : labels)
