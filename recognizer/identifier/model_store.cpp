@@ -172,6 +172,21 @@ std::unique_ptr<SqliteConnection> OpenModelDatabase(const std::string& path,
     return connection;
 }
 
+// Writes enrolled image i of model as a row of person (image: the images
+// table's INSERT of person, signature and list).
+void InsertImage(SqliteStatement& image, const FaceModel& model, size_t i, int64_t person) {
+    const size_t d = static_cast<size_t>(model.Dimensions());
+    image.Reset();
+    image.Bind(1, person).BindBytes(
+        2, std::string_view(reinterpret_cast<const char*>(model.signatures.data() + i * d),
+                            d * sizeof(float)));
+    if (model.index)
+        image.Bind(3, int64_t{model.index->ListOf(i)});
+    else
+        image.BindNull(3);
+    image.Run();
+}
+
 }  // namespace
 
 ModelStore::ModelStore(const std::string& file, const std::string& modelKey)
@@ -627,21 +642,10 @@ void ModelStore::WriteAll(const FaceModel& model) {
         person.BindBytes(1, name).Run();
         personIds.push_back(sqlite3_last_insert_rowid(connection->Handle()));
     }
-    const size_t d = static_cast<size_t>(model.Dimensions());
     SqliteStatement image(*connection,
                           "INSERT INTO images (person, signature, list) VALUES (?, ?, ?)");
-    for (size_t i = 0; i < model.personOf.size(); ++i) {
-        image.Reset();
-        image.Bind(1, personIds[static_cast<size_t>(model.personOf[i])])
-            .BindBytes(
-                2, std::string_view(reinterpret_cast<const char*>(model.signatures.data() + i * d),
-                                    d * sizeof(float)));
-        if (model.index)
-            image.Bind(3, int64_t{model.index->ListOf(i)});
-        else
-            image.BindNull(3);
-        image.Run();
-    }
+    for (size_t i = 0; i < model.personOf.size(); ++i)
+        InsertImage(image, model, i, personIds[static_cast<size_t>(model.personOf[i])]);
     if (model.index) {
         const SearchIndex::Parts parts = model.index->ToParts();
         SqliteStatement indexRow(*connection,
@@ -664,22 +668,12 @@ void ModelStore::WriteEnrolment(const FaceModel& model, const std::string& perso
     findPerson.BindBytes(1, person);
     if (!findPerson.Step()) throw morlin::Error(path + ": " + person + " was not written");
     const int64_t personId = findPerson.Integer(0);
-    const size_t d = static_cast<size_t>(model.Dimensions());
     const size_t first = model.personOf.size() - static_cast<size_t>(added);
     SqliteStatement image(*connection,
                           "INSERT INTO images (person, signature, list) VALUES (?, ?, ?)");
     int64_t firstId = 0, lastId = 0;
     for (size_t i = first; i < model.personOf.size(); ++i) {
-        image.Reset();
-        image.Bind(1, personId)
-            .BindBytes(
-                2, std::string_view(reinterpret_cast<const char*>(model.signatures.data() + i * d),
-                                    d * sizeof(float)));
-        if (model.index)
-            image.Bind(3, int64_t{model.index->ListOf(i)});
-        else
-            image.BindNull(3);
-        image.Run();
+        InsertImage(image, model, i, personId);
         lastId = sqlite3_last_insert_rowid(connection->Handle());
         if (i == first) firstId = lastId;
     }
