@@ -12,17 +12,33 @@ namespace {
 constexpr const char* createTable =
     "CREATE TABLE IF NOT EXISTS [updatestate] (name TEXT PRIMARY KEY, value TEXT)";
 
-}  // namespace
-
-std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& programFolder) {
+// The value stored under name, or nothing.
+std::optional<std::string> ReadState(const std::filesystem::path& programFolder, const char* name) {
     SqlCipherDatabase database(CatalogPath(programFolder));
     Statement exists(
         database,
         "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'updatestate'");
     if (!exists.Step() || exists.Integer(0) == 0) return std::nullopt;
-    Statement read(database, "SELECT value FROM [updatestate] WHERE name = 'serial'");
+    Statement read(database, "SELECT value FROM [updatestate] WHERE name = ?1");
+    read.Bind(1, name);
     if (!read.Step()) return std::nullopt;
-    const std::string text = read.Text(0);
+    return read.Text(0);
+}
+
+void WriteState(SqlCipherDatabase& database, const char* name, const std::string& value) {
+    database.Execute(createTable);
+    Statement write(database, "INSERT OR REPLACE INTO [updatestate] (name, value) VALUES (?1, ?2)");
+    write.Bind(1, name);
+    write.Bind(2, value);
+    write.Step();
+}
+
+}  // namespace
+
+std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& programFolder) {
+    const std::optional<std::string> stored = ReadState(programFolder, "serial");
+    if (!stored) return std::nullopt;
+    const std::string& text = *stored;
     long long serial = -1;
     const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), serial);
     // Only this program writes it; anything else there means the catalogue
@@ -35,14 +51,19 @@ std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& program
 }
 
 void WriteAcceptedSerial(SqlCipherDatabase& database, long long serial) {
-    database.Execute(createTable);
-    Statement write(database,
-                    "INSERT OR REPLACE INTO [updatestate] (name, value) VALUES ('serial', ?1)");
-    write.Bind(1, std::to_string(serial));
-    write.Step();
+    WriteState(database, "serial", std::to_string(serial));
 }
 
 void StoreAcceptedSerial(const std::filesystem::path& programFolder, long long serial) {
     SqlCipherDatabase database(CatalogPath(programFolder));
     database.InTransaction([&] { WriteAcceptedSerial(database, serial); });
+}
+
+std::optional<std::string> ReadAcceptedKeyList(const std::filesystem::path& programFolder) {
+    return ReadState(programFolder, "keylist");
+}
+
+void StoreAcceptedKeyList(const std::filesystem::path& programFolder, const std::string& text) {
+    SqlCipherDatabase database(CatalogPath(programFolder));
+    database.InTransaction([&] { WriteState(database, "keylist", text); });
 }

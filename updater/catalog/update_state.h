@@ -1,12 +1,14 @@
 // What the catalogue keeps about update runs besides the modules: the serial
 // of the last signed manifest a run accepted, so that an older one replayed
-// later is refused. Kept in the catalogue's own table [updatestate] (name,
+// later is refused, and the newest key list it accepted, so that it never
+// goes back to an older one. Kept in the catalogue's own table [updatestate] (name,
 // value), encrypted with everything else; catalogues made before it have no
 // such table until a run first writes it.
 #pragma once
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 class SqlCipherDatabase;
 
@@ -17,3 +19,9 @@ std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& program
 void WriteAcceptedSerial(SqlCipherDatabase& database, long long serial);
 // Stores serial in a transaction of its own.
 void StoreAcceptedSerial(const std::filesystem::path& programFolder, long long serial);
+
+// The text of the newest key list a run accepted, or nothing when none was.
+// Raises CatalogError as ReadAcceptedSerial does.
+std::optional<std::string> ReadAcceptedKeyList(const std::filesystem::path& programFolder);
+// Stores the key list's text in a transaction of its own.
+void StoreAcceptedKeyList(const std::filesystem::path& programFolder, const std::string& text);

@@ -37,7 +37,8 @@ std::string SizeLine(const std::string& text, uint64_t received, uint64_t length
 HttpTransfer::HttpTransfer(CurlEasy& easy, const TransferLimits& transferLimits, RunLog& runLog)
     : handle(easy), limits(transferLimits), log(runLog) {}
 
-std::unique_ptr<HttpRequest> HttpTransfer::OpenUrl(const std::string& url) {
+std::unique_ptr<HttpRequest> HttpTransfer::OpenUrl(const std::string& url, bool* absent) {
+    if (absent) *absent = false;
     if (handle.Handle() == nullptr) {
         log.Complain("the HTTP library could not start");
         return nullptr;
@@ -61,6 +62,10 @@ std::unique_ptr<HttpRequest> HttpTransfer::OpenUrl(const std::string& url) {
     if (request->HeadersTimedOut()) return request;
     // No range was asked for, so only 200 is the whole file: an error page or
     // a partial reply must never be installed.
+    if (absent && request->Status() == httpNotFound) {
+        *absent = true;
+        return nullptr;
+    }
     if (request->Status() != httpOk) {
         log.Complain(*canonical + ": HTTP status " + std::to_string(request->Status()) +
                      (request->Status() == httpNotFound

@@ -1,6 +1,6 @@
-// What a run trusts: the publisher keys of its program folder, and a signed
-// manifest's signature, serial and expiry by the shared rules. Every doubt
-// ends the run with 3 before anything is downloaded besides the manifest.
+// What a run trusts: the folder's key list, the site's newer lists, and a
+// signed manifest's signatures, key list, serial and expiry by the shared
+// rules. Every doubt ends the run with 3 before any module is downloaded.
 #include "engine/run_trust.h"
 
 #include <ctime>
@@ -12,24 +12,23 @@
 #include "engine/run_log.h"
 #include "engine/update_result.h"
 #include "manifest/ini_file.h"
+#include "trust/key_chain.h"
 #include "trust/key_files.h"
 #include "trust/manifest_rules.h"
 #include "trust/manifest_stamp.h"
 #include "trust/update_site.h"
 
-namespace {
-
-constexpr uint64_t maxSignatureBytes = 4096;
-
-}  // namespace
-
 RunTrust::RunTrust(HttpTransfer& httpTransfer, RunLog& runLog)
     : transfer(httpTransfer), log(runLog) {}
 
-int RunTrust::Load(const std::filesystem::path& programFolder, const SiteCheckOptions& options) {
-    keys = options.extraKeys;
+int RunTrust::Load(const std::filesystem::path& programFolder, const SiteCheckOptions& options,
+                   bool remember) {
     storedSerial.reset();
     manifestSerial.reset();
+    accepted.clear();
+    heldText.clear();
+    rememberIn = remember ? programFolder : std::filesystem::path();
+    std::vector<PublicKey> pinned = options.extraKeys;
     std::string error;
     if (!options.useProgramFolder) {
         const std::optional<std::vector<PublicKey>> builtIn =
@@ -38,7 +37,8 @@ int RunTrust::Load(const std::filesystem::path& programFolder, const SiteCheckOp
             log.Complain(error);
             return UpdateManifestFailed;
         }
-        keys.insert(keys.end(), builtIn->begin(), builtIn->end());
+        pinned.insert(pinned.end(), builtIn->begin(), builtIn->end());
+        start = held = PinnedKeyList(pinned);
         return UpdateSucceeded;
     }
     const std::optional<TrustedKeys> trusted =
@@ -47,11 +47,27 @@ int RunTrust::Load(const std::filesystem::path& programFolder, const SiteCheckOp
         log.Complain(error);
         return UpdateManifestFailed;
     }
-    keys.insert(keys.end(), trusted->keys.begin(), trusted->keys.end());
+    pinned.insert(pinned.end(), trusted->keys.begin(), trusted->keys.end());
+    held = trusted->list ? *trusted->list : PinnedKeyList(pinned);
+    // The newest list the folder accepted holds, unless the pinned one is newer.
+    if (const std::optional<std::string> stored = ReadAcceptedKeyList(programFolder)) {
+        const std::optional<KeyList> list =
+            ParseKeyList(*stored, "the catalogue's key list", error);
+        if (!list) {
+            log.Complain(error + ": the catalogue " + programFolder.string() +
+                         "/data/module.dat is damaged; restore it from a backup");
+            return UpdateManifestFailed;
+        }
+        if (list->version >= held.version) {
+            held = *list;
+            heldText = *stored;
+        }
+    }
+    start = held;
     storedSerial = ReadAcceptedSerial(programFolder);
     // Trust is never dropped without a word: a folder that took signed
     // updates takes nothing unsigned until its keys are back.
-    if (keys.empty() && storedSerial) {
+    if (!SignedSite() && storedSerial) {
         log.Complain("this program folder has accepted signed updates (serial " +
                      std::to_string(*storedSerial) +
                      ") but trusts no key now: put the publisher's " + "public key back into " +
@@ -61,23 +77,102 @@ int RunTrust::Load(const std::filesystem::path& programFolder, const SiteCheckOp
     return UpdateSucceeded;
 }
 
+std::optional<std::string> RunTrust::FetchSmall(const std::string& url,
+                                                const std::filesystem::path& file,
+                                                uint64_t maxBytes, UpdateOwner& owner,
+                                                bool* absent) {
+    std::unique_ptr<HttpRequest> request = transfer.OpenUrl(url, absent);
+    const bool downloaded = request && transfer.DownloadToFile(*request, file, maxBytes, owner);
+    request.reset();
+    if (!downloaded) return std::nullopt;
+    std::optional<std::string> text = ReadWholeFile(file);
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+    if (!text) log.Complain("cannot read the downloaded " + file.string());
+    return text;
+}
+
+int RunTrust::WalkKeyLists(const std::string& baseUrl, const std::filesystem::path& tempFolder,
+                           UpdateOwner& owner) {
+    const long long first = held.version;
+    for (int step = 0;; ++step) {
+        const std::string name = "keys/" + std::to_string(held.version + 1) + ".txt";
+        bool absent = false;
+        const std::optional<std::string> bytes = FetchSmall(
+            baseUrl + name, tempFolder / "keylist", key_list_limits::maxBytes, owner, &absent);
+        if (absent) break;
+        if (!bytes) return UpdateManifestFailed;
+        if (step == maxSteps) {
+            log.Complain("the site offers more than " + std::to_string(maxSteps) +
+                         " new key lists after key list " + std::to_string(first) +
+                         " in one run; no desktop follows a chain without end");
+            return UpdateManifestFailed;
+        }
+        const std::optional<std::string> signatures =
+            FetchSmall(baseUrl + name + ".sig", tempFolder / "keylist.sig",
+                       signature_file_limits::maxBytes, owner, nullptr);
+        if (!signatures) {
+            log.Complain("the signatures of " + baseUrl + name + " cannot be fetched");
+            return UpdateManifestFailed;
+        }
+        KeyList next;
+        const std::string problem = CheckNextKeyList(held, *bytes, *signatures, name, next);
+        if (!problem.empty()) {
+            log.Complain(problem);
+            return UpdateManifestFailed;
+        }
+        held = next;
+        heldText = *bytes;
+        accepted.push_back(next);
+    }
+    // A list frozen in time would hide every later change of keys.
+    if (HasExpired(held, std::time(nullptr))) {
+        log.Complain("key list " + std::to_string(held.version) +
+                     ", the newest the site offers, expired at " + FormatExpiry(*held.expires) +
+                     ": the publisher must publish a newer one (tarvex-cli keys renew)");
+        return UpdateManifestFailed;
+    }
+    // Kept at once: a revoked key stays revoked even when the rest of the run fails.
+    if (held.version != first && !rememberIn.empty()) StoreAcceptedKeyList(rememberIn, heldText);
+    return UpdateSucceeded;
+}
+
 int RunTrust::CheckSignedManifest(const std::string& baseUrl,
                                   const std::filesystem::path& tempFolder, const std::string& bytes,
                                   IniFile& manifest, UpdateOwner& owner) {
-    std::unique_ptr<HttpRequest> request = transfer.OpenUrl(baseUrl + update_site::signatureName);
-    const std::filesystem::path signatureCopy = tempFolder / update_site::signatureName;
-    const bool downloaded =
-        request && transfer.DownloadToFile(*request, signatureCopy, maxSignatureBytes, owner);
-    request.reset();
-    if (!downloaded) {
+    const std::optional<std::string> signatures =
+        FetchSmall(baseUrl + update_site::signatureName, tempFolder / update_site::signatureName,
+                   signature_file_limits::maxBytes, owner, nullptr);
+    if (!signatures) {
         log.Complain("the manifest's signature " + baseUrl + update_site::signatureName +
                      " cannot be fetched; this program folder accepts only signed updates");
         return UpdateManifestFailed;
     }
-    const std::optional<std::string> signature = ReadWholeFile(signatureCopy);
-    if (!signature || !VerifySignature(bytes, *signature, keys)) {
-        log.Complain("the manifest is not signed by a key this program folder trusts (" +
-                     Fingerprints(keys) + ")");
+    // The list a manifest was signed under must be the one held: an older
+    // manifest served beside a newer list is a mix of two releases.
+    const std::string namedList = manifest.GetValue("Main", "keys");
+    if (held.version > 0 || !namedList.empty()) {
+        const std::string holds =
+            "this program folder holds key list " + std::to_string(held.version);
+        const std::optional<long long> named = ParseSerial(namedList);
+        std::string problem;
+        if (!named)
+            problem = "the manifest names no key list ([Main] keys=), but " + holds +
+                      ": the publisher must publish it again";
+        else if (*named < held.version)
+            problem = "the manifest was signed under key list " + namedList + ", but " + holds +
+                      ": an old manifest was served with a newer key list";
+        else if (*named > held.version)
+            problem = "the manifest names key list " + namedList +
+                      ", which the site does not offer (" + holds + ")";
+        if (!problem.empty()) {
+            log.Complain(problem);
+            return UpdateManifestFailed;
+        }
+    }
+    if (const std::string problem = CheckReleaseSignatures(held, bytes, *signatures);
+        !problem.empty()) {
+        log.Complain(problem);
         return UpdateManifestFailed;
     }
     // A line the reader cuts is read otherwise than it was signed.

@@ -20,7 +20,7 @@ int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& 
     std::string baseUrl;
     if (const int failed = StartRun(siteUrl, baseUrl)) return failed;
     if (options.useProgramFolder) RequireCatalog(ProgramFolder());
-    if (const int failed = trust.Load(ProgramFolder(), options)) return failed;
+    if (const int failed = trust.Load(ProgramFolder(), options, false)) return failed;
     const bool signedSite = trust.SignedSite();
     if (!signedSite)
         RunLog::Warn(

@@ -71,7 +71,7 @@ int UpdateEngine::RunUpdate(const std::string& siteUrl) {
         log.Complain("another update is running on " + ProgramFolder().string());
         return UpdateNotCompleted;
     }
-    if (const int failed = trust.Load(ProgramFolder(), {})) return failed;
+    if (const int failed = trust.Load(ProgramFolder(), {}, true)) return failed;
     std::optional<PrivateTempFolder> tempFolder;
     IniFile manifest("");
     if (const int failed = ReadCheckedManifest(baseUrl, tempFolder, manifest)) return failed;
@@ -103,6 +103,9 @@ int UpdateEngine::ReadCheckedManifest(const std::string& baseUrl,
         return UpdateCannotStart;
     }
     tempFolder.emplace(std::move(*made));
+    if (trust.SignedSite())
+        if (const int failed = trust.WalkKeyLists(baseUrl, tempFolder->Path(), *owner))
+            return failed;
     std::string bytes;
     if (const int failed = FetchManifest(baseUrl, *tempFolder, bytes)) return failed;
     manifest.LoadText(bytes);

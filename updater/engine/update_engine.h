@@ -10,12 +10,18 @@
 //   the folder's trust cannot be read (a bad data/update-keys), or it
 //     accepted signed updates before and trusts no key now ........ 3
 //   the temporary path is unusable ................................ 3
+//   with a trusted key, the site's newer key lists (keys/N.txt): one
+//     that is malformed, falls, skips a version, lacks the signatures
+//     of either side's roots, more than 64 in one run, or a newest
+//     list past its expiry ....................................... 3
+//     (each accepted list is stored before the manifest is fetched)
 //   manifest cannot be requested (no response, 404, any status but
 //     200, a URL that cannot be canonicalised) .................... 2
 //   manifest transfer fails (a body that disagrees with its
 //     Content-Length, over 1 MiB, too slow) ....................... 3
-//   with a trusted key: no valid signature, a line the reader would
-//     cut, a malformed or older serial, an impossible or past expiry 3
+//   with a trusted key: signatures of too few release keys, a key
+//     list other than the one held, a line the reader would cut, a
+//     malformed or older serial, an impossible or past expiry ..... 3
 //     (then the serial is stored, in its own transaction)
 //   filecount below 1 ............................................. 6
 //   check pass: an unsupported moduletype, a file name that would
@@ -111,6 +117,9 @@ public:
     // Why the last run failed, as also written to standard error; empty after
     // a success or a declined question.
     const std::string& FailureReason() const { return log.Reason(); }
+    // The key list the last run started from, and each newer one it accepted.
+    const KeyList& StartingKeyList() const { return trust.StartingKeyList(); }
+    const std::vector<KeyList>& AcceptedKeyLists() const { return trust.AcceptedKeyLists(); }
 
     // The version comparison of the manifest rules (version_compare.h).
     static constexpr int versionAMalformed = ::versionAMalformed;

@@ -107,7 +107,13 @@ std::optional<TrustedKeys> LoadTrustedKeys(const std::filesystem::path& programF
     }
     trusted.keyFilePresent = true;
     std::string problem;
-    if (!ReadKeyLines(file, trusted.keys, problem)) {
+    const std::optional<std::string> text = ReadRegularFile(file, problem);
+    if (text && IsKeyListText(*text)) {
+        trusted.list = ParseKeyList(*text, file.string(), problem);
+        if (trusted.list) return trusted;
+    }
+    if (!text) problem = file.string() + " " + problem;
+    if (!text || !problem.empty() || !ParseKeyLines(*text, file.string(), trusted.keys, problem)) {
         error = problem + "; this program folder accepts only signed updates until it is mended";
         return std::nullopt;
     }

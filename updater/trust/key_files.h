@@ -8,7 +8,9 @@
 // carriage return before the line feed. Anything at that path (a file, a
 // folder, a link, even one that leads nowhere) means the folder accepts only
 // signed manifests: a line that is not a public key, a file that cannot be
-// read or that holds no key is an error, never an empty list.
+// read or that holds no key is an error, never an empty list. It may instead
+// hold a key list (key_list.h, with a version line): the folder then starts
+// from that list, its roots and thresholds, instead of plain keys.
 #pragma once
 
 #include <filesystem>
@@ -16,11 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "trust/key_list.h"
 #include "trust/signature.h"
 
 // The keys a program folder trusts.
 struct TrustedKeys {
     std::vector<PublicKey> keys;
+    // data/update-keys written as a key list.
+    std::optional<KeyList> list;
     // Something is at data/update-keys: only signed manifests are accepted.
     bool keyFilePresent = false;
 };
