@@ -33,6 +33,70 @@ std::string ResultCodeLines() {
     return lines;
 }
 
+// Reads the verb after keys into options; false for an unknown one.
+bool KeysVerb(const QString& verb, CliOptions& options) {
+    static const std::vector<std::pair<QString, KeyListChange::Kind>> changes{
+        {"init", KeyListChange::Kind::Init},
+        {"add", KeyListChange::Kind::Add},
+        {"remove", KeyListChange::Kind::Remove},
+        {"rotate", KeyListChange::Kind::Rotate},
+        {"renew", KeyListChange::Kind::Renew}};
+    if (verb == "sign") {
+        options.keysSign = true;
+        return true;
+    }
+    for (const auto& [name, kind] : changes)
+        if (verb == name) {
+            options.keysChange = kind;
+            return true;
+        }
+    return false;
+}
+
+// The options each keys verb takes, of every keys option.
+std::vector<const QCommandLineOption*> KeysOptions(
+    const CliOptions& options, const std::vector<const QCommandLineOption*>& keysOptions) {
+    const auto* key = keysOptions[0];
+    const auto* validFor = keysOptions[1];
+    const auto* root = keysOptions[2];
+    const auto* rootThreshold = keysOptions[4];
+    if (options.keysSign) return {key};
+    switch (options.keysChange) {
+        case KeyListChange::Kind::Init:
+            return keysOptions;
+        case KeyListChange::Kind::Add:
+        case KeyListChange::Kind::Remove:
+            return {keysOptions.begin(), keysOptions.end() - 1};
+        case KeyListChange::Kind::Rotate:
+            return {key, validFor, root, rootThreshold};
+        case KeyListChange::Kind::Renew:
+            break;
+    }
+    return {key, validFor};
+}
+
+// What a keys verb lacks to do anything, or empty.
+std::string MissingKeysOption(const CliOptions& options) {
+    if (options.command != CliOptions::Command::Keys || options.keysSign) return {};
+    switch (options.keysChange) {
+        case KeyListChange::Kind::Init:
+            if (options.roots.empty() || options.releases.empty())
+                return "keys init needs at least one --root and one --release PUBFILE";
+            break;
+        case KeyListChange::Kind::Add:
+        case KeyListChange::Kind::Remove:
+            if (options.roots.empty() && options.releases.empty())
+                return "keys add and keys remove need a --root or --release PUBFILE";
+            break;
+        case KeyListChange::Kind::Rotate:
+            if (options.roots.empty()) return "keys rotate needs the new --root PUBFILEs";
+            break;
+        case KeyListChange::Kind::Renew:
+            break;
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string CliUsage() {
@@ -41,7 +105,19 @@ std::string CliUsage() {
            "       tarvex-cli update [--base-url URL] [--program-dir DIR] [--yes | --no]\n"
            "       tarvex-cli verify [--base-url URL] [--program-dir DIR] [--key PUBFILE]\n"
            "       tarvex-cli keygen --out KEYFILE\n"
-           "       tarvex-cli publish SITE_FOLDER --key KEYFILE [--serial N] [--valid-for TIME]\n"
+           "       tarvex-cli publish SITE_FOLDER --key KEYFILE... [--serial N] [--valid-for "
+           "TIME]\n"
+           "       tarvex-cli sign SITE_FOLDER --key KEYFILE\n"
+           "       tarvex-cli keys init SITE_FOLDER --root PUBFILE... --release PUBFILE...\n"
+           "                 [--root-threshold N] [--release-threshold N] [--pinned PUBFILE...]\n"
+           "                 [--valid-for TIME] [--key KEYFILE...]\n"
+           "       tarvex-cli keys add|remove SITE_FOLDER [--root PUBFILE...] [--release "
+           "PUBFILE...]\n"
+           "                 [--root-threshold N] [--release-threshold N] [--valid-for TIME]\n"
+           "                 [--key KEYFILE...]\n"
+           "       tarvex-cli keys rotate SITE_FOLDER --root PUBFILE... [--root-threshold N] ...\n"
+           "       tarvex-cli keys renew SITE_FOLDER [--valid-for TIME] [--key KEYFILE...]\n"
+           "       tarvex-cli keys sign SITE_FOLDER --key KEYFILE\n"
            "  catalog init   create an empty module catalogue DIR/data/module.dat\n"
            "  catalog list   print every row of the catalogue's three tables\n"
            "  update         one update run from the server's manifest\n"
@@ -53,19 +129,29 @@ std::string CliUsage() {
            "                 KEYFILE.pub (the line a program folder's data/update-keys takes)\n"
            "  publish        fill in size and sha256 of every file in SITE_FOLDER/autoupdate.txt,\n"
            "                 set its serial and sign it into autoupdate.txt.sig; refuses a\n"
-           "                 manifest clients would refuse or read differently\n"
+           "                 manifest clients would refuse or read differently; with key lists\n"
+           "                 every --key must be a release key of the newest\n"
+           "  sign           add the signature of one more release key to autoupdate.txt.sig\n"
+           "  keys           change the site's signed key list (SITE_FOLDER/keys): init starts\n"
+           "                 one (--pinned: the keys desktops trust today, default the roots),\n"
+           "                 add and remove keys (remove revokes), rotate replaces the roots,\n"
+           "                 renew extends the expiry; the new list waits in keys/pending.txt\n"
+           "                 until a threshold of the old and of the new roots signed it (each\n"
+           "                 --key signs now; keys sign adds one more), then it is published\n"
            "  --program-dir  the program folder (default: the folder of tarvex-cli)\n"
            "  --base-url     the update server's base URL (a final / is added when missing)\n"
            "  --yes, --no    answer the upgrade question (default: ask on the terminal,\n"
            "                 no without a terminal)\n"
            "  --serial N     the serial to publish, above the manifest's (default: the larger\n"
            "                 of the manifest's + 1 and the time in seconds since 1970)\n"
-           "  --valid-for TIME  write [Main] expires TIME from now: 30d, 12h, 90m, 2w, 3600s\n"
+           "  --valid-for TIME  write [Main] expires TIME from now: 30d, 12h, 90m, 2w, 3600s;\n"
+           "                 for keys, the list's expiry (default 365d)\n"
            "  --help, --version; every --name value may also be given as --name=value\n"
            "exit status of update and verify: the run's result code (verify: 0 when a\n"
            "  client would accept the site):\n" +
            ResultCodeLines() +
-           "  of keygen and publish: 0 done, 1 refused (the reason is on standard error);\n"
+           "  of keygen, publish, sign and keys: 0 done, 1 refused (the reason is on standard "
+           "error);\n"
            "  10 catalogue error, 64 usage error, 70 unexpected error\n";
 }
 
@@ -84,9 +170,17 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     const QCommandLineOption key("key", "The key file.", "KEYFILE");
     const QCommandLineOption serial("serial", "The serial to publish.", "N");
     const QCommandLineOption validFor("valid-for", "How long the manifest is good for.", "TIME");
-    const std::vector<const QCommandLineOption*> all{&programDir, &baseUrl, &yes,    &no,
-                                                     &out,        &key,     &serial, &validFor};
-    parser.addOptions({help, version, programDir, baseUrl, yes, no, out, key, serial, validFor});
+    const QCommandLineOption root("root", "A root key.", "PUBFILE");
+    const QCommandLineOption release("release", "A release key.", "PUBFILE");
+    const QCommandLineOption pinned("pinned", "A key desktops pin.", "PUBFILE");
+    const QCommandLineOption rootThreshold("root-threshold", "Roots needed.", "N");
+    const QCommandLineOption releaseThreshold("release-threshold", "Release keys needed.", "N");
+    const std::vector<const QCommandLineOption*> all{
+        &programDir,      &baseUrl,  &yes,  &no,      &out,    &key,
+        &serial,          &validFor, &root, &release, &pinned, &rootThreshold,
+        &releaseThreshold};
+    parser.addOptions({help, version, programDir, baseUrl, yes, no, out, key, serial, validFor,
+                       root, release, pinned, rootThreshold, releaseThreshold});
     if (!parser.parse(arguments)) {
         error = parser.errorText().toStdString();
         return std::nullopt;
@@ -124,9 +218,22 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
         options.command = CliOptions::Command::Publish;
         options.site = QFile::encodeName(words.takeFirst()).toStdString();
         allowed = {&key, &serial, &validFor};
+    } else if (command == "sign" && !words.isEmpty()) {
+        options.command = CliOptions::Command::Sign;
+        options.site = QFile::encodeName(words.takeFirst()).toStdString();
+        allowed = {&key};
+    } else if (command == "keys" && words.size() >= 2 && KeysVerb(words.front(), options)) {
+        options.command = CliOptions::Command::Keys;
+        words.takeFirst();
+        options.site = QFile::encodeName(words.takeFirst()).toStdString();
+        allowed = KeysOptions(options, {&key, &validFor, &root, &release, &rootThreshold,
+                                        &releaseThreshold, &pinned});
     } else {
-        error = command == "publish" ? "publish needs the site folder"
-                                     : "unknown command: " + command.toStdString();
+        error = command == "publish" || command == "sign"
+                    ? command.toStdString() + " needs the site folder"
+                : command == "keys" ? "keys needs one of init, add, remove, rotate, renew, sign "
+                                      "and the site folder"
+                                    : "unknown command: " + command.toStdString();
         return std::nullopt;
     }
     if (!words.isEmpty()) {
@@ -167,10 +274,43 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
             return std::nullopt;
         }
     }
+    for (const auto& [option, threshold] :
+         {std::pair{&rootThreshold, &options.rootThreshold},
+          std::pair{&releaseThreshold, &options.releaseThreshold}}) {
+        if (!parser.isSet(*option)) continue;
+        const std::optional<long long> number = ParseSerial(parser.value(*option).toStdString());
+        if (!number || *number < 1 || *number > 64) {
+            error = "--" + option->names().front().toStdString() + " needs a number from 1 to 64";
+            return std::nullopt;
+        }
+        *threshold = static_cast<int>(*number);
+    }
+    const auto paths = [&](const QCommandLineOption& option) {
+        std::vector<std::filesystem::path> files;
+        for (const QString& value : parser.values(option))
+            files.push_back(QFile::encodeName(value).toStdString());
+        return files;
+    };
+    options.roots = paths(root);
+    options.releases = paths(release);
+    options.pinned = paths(pinned);
+    options.keyFiles = paths(key);
+    const bool oneKey = options.command == CliOptions::Command::Sign ||
+                        options.command == CliOptions::Command::Verify || options.keysSign;
+    if (oneKey && options.keyFiles.size() > 1) {
+        error = command.toStdString() + " takes one --key";
+        return std::nullopt;
+    }
+    if (const std::string missing = MissingKeysOption(options); !missing.empty()) {
+        error = missing;
+        return std::nullopt;
+    }
     const QCommandLineOption& keyOption =
         options.command == CliOptions::Command::KeyGen ? out : key;
     if (options.command == CliOptions::Command::KeyGen ||
-        options.command == CliOptions::Command::Publish) {
+        options.command == CliOptions::Command::Publish ||
+        options.command == CliOptions::Command::Sign ||
+        (options.command == CliOptions::Command::Keys && options.keysSign)) {
         if (!parser.isSet(keyOption)) {
             error = command.toStdString() + " needs --" + keyOption.names().front().toStdString() +
                     " KEYFILE";

@@ -8,6 +8,8 @@
 #include "catalog/program_folder.h"
 #include "cli_options.h"
 #include "publish/publish.h"
+#include "publish/site_keys.h"
+#include "trust/key_files.h"
 #include "run_update.h"
 #include "verify_site.h"
 
@@ -17,6 +19,34 @@ constexpr int refusedStatus = 1;
 constexpr int catalogErrorStatus = 10;
 constexpr int usageStatus = 64;
 constexpr int unexpectedErrorStatus = 70;
+
+// The public keys of files; nothing, with error, when one is not a public key file.
+std::optional<std::vector<PublicKey>> PublicKeys(const std::vector<std::filesystem::path>& files,
+                                                 std::string& error) {
+    std::vector<PublicKey> keys;
+    for (const std::filesystem::path& file : files) {
+        const std::optional<PublicKey> key = ReadPublicKeyFile(file, error);
+        if (!key) return std::nullopt;
+        keys.push_back(*key);
+    }
+    return keys;
+}
+
+bool ChangeKeyList(const CliOptions& options, std::string& error) {
+    KeyListChange change;
+    change.kind = options.keysChange;
+    const auto roots = PublicKeys(options.roots, error);
+    const auto releases = roots ? PublicKeys(options.releases, error) : std::nullopt;
+    const auto pinned = releases ? PublicKeys(options.pinned, error) : std::nullopt;
+    if (!pinned) return false;
+    change.roots = *roots;
+    change.releases = *releases;
+    change.pinned = *pinned;
+    change.rootThreshold = options.rootThreshold;
+    change.releaseThreshold = options.releaseThreshold;
+    if (options.validFor) change.validFor = *options.validFor;
+    return ProposeKeyList(options.site, change, options.keyFiles, std::cout, error);
+}
 
 int Operate(const CliOptions& options) {
     const std::filesystem::path folder =
@@ -39,8 +69,20 @@ int Operate(const CliOptions& options) {
             done = GenerateKeyPair(options.keyFile, std::cout, error);
             break;
         case CliOptions::Command::Publish:
-            done = PublishSite({options.site, options.keyFile, options.serial, options.validFor},
+            done = PublishSite({options.site,
+                                options.keyFiles.front(),
+                                options.serial,
+                                options.validFor,
+                                0,
+                                {options.keyFiles.begin() + 1, options.keyFiles.end()}},
                                std::cout, error);
+            break;
+        case CliOptions::Command::Sign:
+            done = SignManifest(options.site, options.keyFile, std::cout, error);
+            break;
+        case CliOptions::Command::Keys:
+            done = options.keysSign ? SignKeyList(options.site, options.keyFile, std::cout, error)
+                                    : ChangeKeyList(options, error);
             break;
         case CliOptions::Command::Help:
         case CliOptions::Command::Version:

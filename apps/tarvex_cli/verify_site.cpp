@@ -44,6 +44,8 @@ int VerifySiteFromConsole(const CliOptions& options, const std::filesystem::path
     std::vector<SiteFileReport> files;
     int result = 0;
     std::string reason;
+    KeyList start;
+    std::vector<KeyList> walked;
     {
         ConsoleOwner owner(false, stderr);
         EngineEnvironment environment;
@@ -53,6 +55,14 @@ int VerifySiteFromConsole(const CliOptions& options, const std::filesystem::path
         result = engine.CheckSite(options.baseUrl.empty() ? TARVEX_UPDATE_URL : options.baseUrl,
                                   check, files);
         reason = engine.FailureReason();
+        start = engine.StartingKeyList();
+        walked = engine.AcceptedKeyLists();
+    }
+    // The chain as a desktop walks it: where it starts, each list it moves to.
+    if (!start.releases.empty()) {
+        std::cout << "trusted: " << DescribeKeyList(start) << "\n";
+        for (const KeyList& list : walked)
+            std::cout << "accepted " << DescribeKeyList(list) << "\n";
     }
     for (const SiteFileReport& file : files)
         std::cout << file.filename << "\t" << file.version << "\t"

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <vector>
@@ -12,7 +13,9 @@
 #include "engine/file_descriptor.h"
 #include "engine/replace_in_place.h"
 #include "manifest/ini_file.h"
+#include "publish/site_keys.h"
 #include "trust/file_text.h"
+#include "trust/key_chain.h"
 #include "trust/key_files.h"
 #include "trust/manifest_rules.h"
 #include "trust/manifest_stamp.h"
@@ -186,6 +189,52 @@ std::string ClientReadingProblem(const std::string& manifest, long long serial, 
     return {};
 }
 
+// Why keys cannot sign a release under list (empty when they can): a key no
+// desktop would count, or a list desktops refuse as expired.
+std::string SignerProblem(const KeyList& list, const std::vector<SecretKey>& keys,
+                          std::time_t now) {
+    if (HasExpired(list, now))
+        return "key list " + std::to_string(list.version) + " expired at " +
+               FormatExpiry(*list.expires) +
+               " and desktops refuse the site: publish a newer one first (tarvex-cli keys renew)";
+    if (list.version == 0) return {};
+    for (const SecretKey& secret : keys) {
+        const PublicKey key = PublicHalf(secret);
+        if (std::find(list.releases.begin(), list.releases.end(), key) == list.releases.end())
+            return "key " + Fingerprint(key) + " is no release key of key list " +
+                   std::to_string(list.version) + " (release keys: " + Fingerprints(list.releases) +
+                   "); its signature would count for nothing";
+    }
+    return {};
+}
+
+// Who signed the manifest ("signed with key …", or "key list 3, signed by 1
+// of the 2 release keys it needs (…)"), and below the threshold a line
+// saying who must still sign.
+// Without a key list, the signers are looked for among signingKeys.
+std::string SignatureReport(const std::filesystem::path& site, const KeyList& list,
+                            const std::string& manifest, const std::string& signatures,
+                            const std::vector<PublicKey>& signingKeys) {
+    std::string ignored;
+    const std::optional<std::vector<SignatureLine>> lines =
+        ParseSignatureFile(signatures, "", ignored);
+    const std::vector<PublicKey> signers =
+        lines ? SignersAmong(manifest, *lines, list.version == 0 ? signingKeys : list.releases)
+              : std::vector<PublicKey>{};
+    if (list.version == 0)
+        return std::string(signers.size() == 1 ? "signed with key " : "signed with keys ") +
+               Fingerprints(signers) + "\n";
+    std::string report = "key list " + std::to_string(list.version) + ", signed by " +
+                         std::to_string(signers.size()) + " of the " +
+                         std::to_string(list.releaseThreshold) + " release keys it needs (" +
+                         Fingerprints(signers) + ")\n";
+    if (signers.size() < static_cast<size_t>(list.releaseThreshold))
+        report += "desktops refuse it until " +
+                  std::to_string(static_cast<size_t>(list.releaseThreshold) - signers.size()) +
+                  " more sign: each runs tarvex-cli sign " + site.string() + " --key KEYFILE\n";
+    return report;
+}
+
 }  // namespace
 
 bool GenerateKeyPair(const std::filesystem::path& keyFile, std::ostream& out, std::string& error) {
@@ -223,8 +272,21 @@ bool GenerateKeyPair(const std::filesystem::path& keyFile, std::ostream& out, st
 
 bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& error) {
     const std::time_t now = options.now != 0 ? options.now : std::time(nullptr);
-    const std::optional<SecretKey> secretKey = ReadSecretKeyFile(options.keyFile, error);
-    if (!secretKey) return false;
+    std::vector<SecretKey> secretKeys;
+    std::vector<std::filesystem::path> keyFiles{options.keyFile};
+    keyFiles.insert(keyFiles.end(), options.otherKeyFiles.begin(), options.otherKeyFiles.end());
+    for (const std::filesystem::path& keyFile : keyFiles) {
+        const std::optional<SecretKey> secretKey = ReadSecretKeyFile(keyFile, error);
+        if (!secretKey) return false;
+        secretKeys.push_back(*secretKey);
+    }
+    const std::optional<SiteKeys> siteKeys = ReadSiteKeys(options.site, error);
+    if (!siteKeys) return false;
+    const KeyList& list = siteKeys->newest;
+    if (const std::string problem = SignerProblem(list, secretKeys, now); !problem.empty()) {
+        error = problem + "; nothing was signed";
+        return false;
+    }
 
     const std::filesystem::path manifestFile = options.site / update_site::manifestName;
     std::string problem;
@@ -319,6 +381,7 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
         return refuse("the next serial would pass " + std::to_string(maxSerial) +
                       ", the largest a client accepts");
     settings["Main"] = {{"serial", std::to_string(serial)}};
+    if (list.version > 0) settings["Main"].push_back({"keys", std::to_string(list.version)});
     if (options.validFor) {
         settings["Main"].push_back({"expires", FormatExpiry(now + options.validFor->count())});
     } else if (std::string stampProblem; !ReadStamp(manifest, now, stampProblem)) {
@@ -330,17 +393,25 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
     if (const std::string misread = ClientReadingProblem(signedText, serial, now, files);
         !misread.empty())
         return refuse(misread);
-    const std::string signature = Sign(signedText, *secretKey);
-    const PublicKey publicKey = PublicHalf(*secretKey);
-    if (!VerifySignature(signedText, signature, {publicKey})) {
-        error = options.keyFile.string() + " is damaged: its signatures do not verify";
-        return false;
+    std::string signatures;
+    std::vector<PublicKey> publicKeys;
+    for (size_t i = 0; i < secretKeys.size(); ++i) {
+        const std::string signature = Sign(signedText, secretKeys[i]);
+        const PublicKey publicKey = publicKeys.emplace_back(PublicHalf(secretKeys[i]));
+        if (!VerifySignature(signedText, signature, {publicKey})) {
+            error = keyFiles[i].string() + " is damaged: its signatures do not verify";
+            return false;
+        }
+        // One key and no key list: the bare line desktops of every release read.
+        signatures += list.version == 0 && secretKeys.size() == 1
+                          ? signature + "\n"
+                          : FormatSignatureLine(publicKey, signature);
     }
     // The serial is recorded first: whatever fails after, the next publish
     // still rises above what desktops may have seen.
     if (!ReplaceInPlace(lastSerialFile, 0644, std::to_string(serial) + "\n") ||
         !ReplaceInPlace(manifestFile, 0644, signedText) ||
-        !ReplaceInPlace(options.site / update_site::signatureName, 0644, signature + "\n")) {
+        !ReplaceInPlace(options.site / update_site::signatureName, 0644, signatures)) {
         error = "cannot write the manifest, its signature or " + std::string(lastSerialName) +
                 " in " + options.site.string();
         return false;
@@ -350,7 +421,57 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
     const std::string expires = published.GetValue("Main", "expires");
     out << "published " << manifestFile.string() << ": serial " << serial << ", " << count
         << (count == 1 ? " file" : " files") << (expires.empty() ? "" : ", expires " + expires)
-        << ", signed with key " << Fingerprint(publicKey) << "\n";
+        << ", " << SignatureReport(options.site, list, signedText, signatures, publicKeys);
+    return true;
+}
+
+bool SignManifest(const std::filesystem::path& site, const std::filesystem::path& keyFile,
+                  std::ostream& out, std::string& error) {
+    const std::optional<SecretKey> secret = ReadSecretKeyFile(keyFile, error);
+    const std::optional<SiteKeys> siteKeys = secret ? ReadSiteKeys(site, error) : std::nullopt;
+    if (!siteKeys) return false;
+    const KeyList& list = siteKeys->newest;
+    if (const std::string problem = SignerProblem(list, {*secret}, std::time(nullptr));
+        !problem.empty()) {
+        error = problem + "; nothing was signed";
+        return false;
+    }
+    const std::filesystem::path manifestFile = site / update_site::manifestName;
+    const std::filesystem::path signatureFile = site / update_site::signatureName;
+    std::string problem;
+    const std::optional<std::string> manifest = ReadRegularFile(manifestFile, problem);
+    const std::optional<std::string> signatures =
+        manifest ? ReadRegularFile(signatureFile, problem) : std::nullopt;
+    if (!signatures) {
+        error = (manifest ? signatureFile : manifestFile).string() + " " + problem +
+                ": publish the site first (tarvex-cli publish)";
+        return false;
+    }
+    IniFile reader("");
+    reader.LoadText(*manifest);
+    const std::string named = reader.GetValue("Main", "keys");
+    if (list.version > 0 && named != std::to_string(list.version)) {
+        error = manifestFile.string() + " names key list \"" + named + "\", not the newest " +
+                std::to_string(list.version) + ": publish it again; nothing was signed";
+        return false;
+    }
+    const std::optional<std::vector<SignatureLine>> lines =
+        ParseSignatureFile(*signatures, signatureFile.string(), error);
+    if (!lines) return false;
+    const PublicKey key = PublicHalf(*secret);
+    if (!SignersAmong(*manifest, *lines, {key}).empty()) {
+        error = "key " + Fingerprint(key) + " has signed " + manifestFile.string() + " already";
+        return false;
+    }
+    std::string all = *signatures;
+    if (!all.empty() && all.back() != '\n') all += "\n";
+    all += FormatSignatureLine(key, Sign(*manifest, *secret));
+    if (!ReplaceInPlace(signatureFile, 0644, all)) {
+        error = "cannot write " + signatureFile.string();
+        return false;
+    }
+    out << "signed " << manifestFile.string() << " with key " << Fingerprint(key) << ": "
+        << SignatureReport(site, list, *manifest, all, {key});
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Writes a new key pair: the secret key to keyFile (mode 0600) and the public
 // key to keyFile.pub, in the form data/update-keys takes. Neither file may
@@ -28,6 +29,9 @@ struct PublishOptions {
     // Writes [Main] expires this long after now.
     std::optional<std::chrono::seconds> validFor;
     std::time_t now = 0;  // 0: the clock
+    // Further secret keys that sign too: each a release key of the site's
+    // newest key list (keys/), when it has one.
+    std::vector<std::filesystem::path> otherKeyFiles;
 };
 
 // In site/autoupdate.txt sets "size" and "sha256" of every listed file (read
@@ -36,8 +40,18 @@ struct PublishOptions {
 // site/autoupdate.txt.last-serial and writes site/autoupdate.txt.sig, each
 // replaced in place. Nothing is written, and error names the file and line
 // and what to do, when the manifest breaks a rule the update run applies or
-// the serial record is damaged.
+// the serial record is damaged. When the site has key lists (keys/), every
+// key must be a release key of the newest, [Main] keys names it, and each
+// signature line carries its key's fingerprint.
 bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& error);
+
+// Adds the signature of keyFile to site/autoupdate.txt.sig, so release keys
+// kept on separate machines sign one at a time. Refuses a key that is no
+// release key of the site's newest key list, a manifest that names another
+// list, and a key that signed already; says how many signatures desktops
+// still need.
+bool SignManifest(const std::filesystem::path& site, const std::filesystem::path& keyFile,
+                  std::ostream& out, std::string& error);
 
 // "30d", "12h", "90m", "3600s", "2w": a positive whole number and one unit.
 std::optional<std::chrono::seconds> ParseDuration(std::string_view text);

@@ -44,7 +44,7 @@ TEST_F(PublishTest, KeepsEveryOtherByteAndSetsSerialSizeAndHash) {
     ASSERT_TRUE(
         Publish("[Main]\nserial=41\nfilecount=1\n\n[File1]\r\nsize=1\r\nfilename=a.so\r\n"
                 "version=1\r\nnote=kept\r\n",
-                {{}, {}, 42, {}, 0}))
+                {{}, {}, 42, {}, 0, {}}))
         << error;
     EXPECT_EQ(TempFolder::Read(site.Path() / "autoupdate.txt"),
               "[Main]\nserial=42\nfilecount=1\n\n[File1]\r\nsize=3\r\nsha256="
@@ -56,7 +56,7 @@ TEST_F(PublishTest, KeepsEveryOtherByteAndSetsSerialSizeAndHash) {
 
 TEST_F(PublishTest, SerialRisesWithTheClockAndExpiryFollowsValidFor) {
     ASSERT_TRUE(Publish("[Main]\nserial=1\nfilecount=1\n" + fileSection,
-                        {{}, {}, {}, std::chrono::hours(24 * 30), 0}))
+                        {{}, {}, {}, std::chrono::hours(24 * 30), 0, {}}))
         << error;
     const std::string written = TempFolder::Read(site.Path() / "autoupdate.txt");
     EXPECT_NE(written.find("serial=" + std::to_string(now) + "\n"), std::string::npos) << written;

@@ -44,7 +44,7 @@ public:
         std::ostringstream said;
         std::string error;
         EXPECT_TRUE(
-            PublishSite({dir, key.empty() ? keyFile() : key, serial, {}, publishedAt}, said, error))
+            PublishSite({dir, key.empty() ? keyFile() : key, serial, {}, publishedAt, {}}, said, error))
             << error;
         return Served{{"autoupdate.txt", TempFolder::Read(dir / "autoupdate.txt")},
                       {"autoupdate.txt.sig", TempFolder::Read(dir / "autoupdate.txt.sig")},
@@ -372,7 +372,7 @@ INSTANTIATE_TEST_SUITE_P(
                 std::ostringstream said;
                 std::string error;
                 EXPECT_TRUE(PublishSite(
-                    {test.site.Path() / "w", test.keyFile(), 200, {}, publishedAt}, said, error))
+                    {test.site.Path() / "w", test.keyFile(), 200, {}, publishedAt, {}}, said, error))
                     << error;
                 return test.RunServing(
                     {{"autoupdate.txt", TempFolder::Read(test.site.Path() / "w/autoupdate.txt")},
@@ -455,7 +455,7 @@ TEST_F(SignedUpdateTest, ReleasesWrittenAfreshFromATemplateBothInstall) {
         std::ostringstream said;
         std::string error;
         EXPECT_TRUE(
-            PublishSite({site.Path() / "live", keyFile(), {}, {}, publishedAt + day}, said, error))
+            PublishSite({site.Path() / "live", keyFile(), {}, {}, publishedAt + day, {}}, said, error))
             << error;
         return Served{
             {"autoupdate.txt", TempFolder::Read(site.Path() / "live/autoupdate.txt")},

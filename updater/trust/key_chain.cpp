@@ -85,10 +85,10 @@ std::vector<PublicKey> SignersAmong(const std::string& message,
 std::string QuorumProblem(const std::string& whose, const std::vector<PublicKey>& signers,
                           const std::vector<PublicKey>& keys, int threshold) {
     if (signers.size() >= static_cast<size_t>(threshold)) return {};
-    return "signed by " + std::to_string(signers.size()) + " of the " + std::to_string(threshold) +
-           " " + whose +
-           " it needs (signed by: " + (signers.empty() ? "none" : Fingerprints(signers)) + "; " +
-           whose + ": " + Fingerprints(keys) + ")";
+    return "has " + std::to_string(signers.size()) + " of the " + std::to_string(threshold) +
+           " signatures it needs from " + whose +
+           " (signed by: " + (signers.empty() ? "none" : Fingerprints(signers)) +
+           "; those keys: " + Fingerprints(keys) + ")";
 }
 
 std::string CheckNextKeyList(const KeyList& held, const std::string& bytes,
@@ -110,13 +110,13 @@ std::string CheckNextKeyList(const KeyList& held, const std::string& bytes,
     if (!lines) return error;
     // Both sides must agree: the old roots hand over, the new roots accept.
     const std::string oldSide =
-        QuorumProblem("root keys of " + ListName(held), SignersAmong(bytes, *lines, held.roots),
+        QuorumProblem("the root keys of " + ListName(held), SignersAmong(bytes, *lines, held.roots),
                       held.roots, held.rootThreshold);
-    if (!oldSide.empty()) return name + " is " + oldSide;
+    if (!oldSide.empty()) return name + " " + oldSide;
     const std::string newSide =
         QuorumProblem("its own root keys", SignersAmong(bytes, *lines, list->roots), list->roots,
                       list->rootThreshold);
-    if (!newSide.empty()) return name + " is " + newSide;
+    if (!newSide.empty()) return name + " " + newSide;
     next = *list;
     return {};
 }
@@ -133,8 +133,8 @@ std::string CheckReleaseSignatures(const KeyList& held, const std::string& bytes
                Fingerprints(held.releases) + ")";
     }
     if (!lines) return error;
-    const std::string problem = QuorumProblem("release keys of " + ListName(held),
+    const std::string problem = QuorumProblem("the release keys of " + ListName(held),
                                               SignersAmong(bytes, *lines, held.releases),
                                               held.releases, held.releaseThreshold);
-    return problem.empty() ? problem : "the manifest is " + problem;
+    return problem.empty() ? problem : "the manifest " + problem;
 }

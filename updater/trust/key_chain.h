@@ -50,7 +50,8 @@ std::string CheckNextKeyList(const KeyList& held, const std::string& bytes,
 // release keys. Empty when they do; otherwise the reason.
 std::string CheckReleaseSignatures(const KeyList& held, const std::string& bytes,
                                    const std::string& signatures);
-// What a quorum lacks: "signed by 1 of the 2 root keys of key list 3 it needs
-// (signed: …; root keys: …)", or empty when signers reach threshold.
+// What a quorum lacks: "has 1 of the 2 signatures it needs from the root keys
+// of key list 3 (signed by: …; those keys: …)", or empty when signers reach
+// threshold.
 std::string QuorumProblem(const std::string& whose, const std::vector<PublicKey>& signers,
                           const std::vector<PublicKey>& keys, int threshold);
