@@ -182,6 +182,21 @@ TEST_F(KeyRotationTest, ADesktopThatMissedSeveralListsWalksThemAll) {
     EXPECT_EQ(HeldVersion(), 4);
 }
 
+TEST_F(KeyRotationTest, AFolderCanPinAKeyListItself) {
+    MoveToKeyList();
+    folder.Write("program/data/update-keys", TempFolder::Read(site.Path() / "keys/1.txt"));
+    Release("2.0", {"K1"});
+    Resign({"A"});
+    Outcome outcome = Run();
+    EXPECT_EQ(outcome.result, UpdateManifestFailed);
+    EXPECT_NE(outcome.reason.find("has 0 of the 2 signatures"), std::string::npos)
+        << outcome.reason;
+    Resign({"K3", "K2"});
+    outcome = Run();
+    EXPECT_EQ(outcome.result, UpdateSucceeded) << outcome.reason;
+    EXPECT_EQ(HeldVersion(), 0) << "nothing newer than the pinned list was walked";
+}
+
 TEST_F(KeyRotationTest, ThePublisherRefusesWhatADesktopWouldRefuse) {
     std::string error;
     MoveToKeyList();

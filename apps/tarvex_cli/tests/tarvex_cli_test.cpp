@@ -309,6 +309,22 @@ TEST_F(TarvexCliTest, UsageErrors) {
     EXPECT_EQ(RunCli("catalog drop", scratch).status, 64);
     EXPECT_EQ(RunCli("catalog list --base-url x", scratch).status, 64);
     EXPECT_EQ(RunCli("publish site", scratch).status, 64);  // no --key
+    // The key-list commands: each names what it lacks.
+    for (const auto& [command, says] : std::vector<std::pair<std::string, std::string>>{
+             {"keys site", "keys needs one of init"},
+             {"keys drop site", "keys needs one of init"},
+             {"keys init site --root r.pub", "needs at least one --root and one --release"},
+             {"keys add site", "need a --root or --release"},
+             {"keys rotate site --release k.pub", "--release does not go with keys"},
+             {"keys sign site", "needs --key"},
+             {"keys renew site --root-threshold 0", "--root-threshold does not go with keys"},
+             {"keys add site --root r.pub --root-threshold=65", "a number from 1 to 64"},
+             {"sign site --key a --key b", "sign takes one --key"},
+             {"sign", "sign needs the site folder"}}) {
+        const RunResult r = RunCli(command, scratch);
+        EXPECT_EQ(r.status, 64) << command;
+        EXPECT_NE(r.err.find(says), std::string::npos) << command << ": " << r.err;
+    }
     EXPECT_EQ(RunCli("--version", scratch).out, "tarvex-cli 1.0.0.1\n");
     const RunResult help = RunCli("--help", scratch);
     EXPECT_EQ(help.status, 0);
