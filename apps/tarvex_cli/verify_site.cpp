@@ -59,7 +59,7 @@ int VerifySiteFromConsole(const CliOptions& options, const std::filesystem::path
         walked = engine.AcceptedKeyLists();
     }
     // The chain as a desktop walks it: where it starts, each list it moves to.
-    if (!start.releases.empty()) {
+    if (start.version > 0 || !walked.empty()) {
         std::cout << "trusted: " << DescribeKeyList(start) << "\n";
         for (const KeyList& list : walked)
             std::cout << "accepted " << DescribeKeyList(list) << "\n";
