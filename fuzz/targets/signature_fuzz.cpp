@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "trust/key_chain.h"
 #include "trust/signature.h"
 
 namespace {
@@ -24,6 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto& [publicKey, secretKey] = FixedKeys();
     VerifySignature(message, signature, {publicKey});
     if (!VerifySignature(message, Sign(message, secretKey), {publicKey})) std::abort();
+    // The whole input as a signature file of several lines: the fixed key
+    // counts once at most, however often it appears.
+    std::string error;
+    if (const auto lines = ParseSignatureFile(bytes, "autoupdate.txt.sig", error))
+        if (SignersAmong(message, *lines, {publicKey, publicKey}).size() > 1) std::abort();
     FromBase64(signature, 64);
     IsSha256Text(signature);
     return 0;
