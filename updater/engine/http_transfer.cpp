@@ -21,7 +21,9 @@ constexpr double kibPerByte = 1.0 / 1024.0;
 // The progress bar counts KiB: bytes shifted right by this.
 constexpr int kibShift = 10;
 constexpr long httpOk = 200;
+constexpr long httpForbidden = 403;
 constexpr long httpNotFound = 404;
+constexpr long httpGone = 410;
 
 // The size line: its text in the owner's language, then "X/YK".
 std::string SizeLine(const std::string& text, uint64_t received, uint64_t length) {
@@ -62,7 +64,9 @@ std::unique_ptr<HttpRequest> HttpTransfer::OpenUrl(const std::string& url, bool*
     if (request->HeadersTimedOut()) return request;
     // No range was asked for, so only 200 is the whole file: an error page or
     // a partial reply must never be installed.
-    if (absent && request->Status() == httpNotFound) {
+    // Object stores answer 403 for a file they do not hold.
+    const long status = request->Status();
+    if (absent && (status == httpNotFound || status == httpForbidden || status == httpGone)) {
         *absent = true;
         return nullptr;
     }

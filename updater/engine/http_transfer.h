@@ -22,8 +22,9 @@ public:
 
     // A request whose status and headers have arrived, or null (no response,
     // a status other than 200, a URL that cannot be canonicalised), the
-    // reason then told. With absent given, a 404 is not a failure: it sets
-    // *absent and returns null without a word (a file a site may not have).
+    // reason then told. With absent given, a 404, 403 or 410 is not a
+    // failure: it sets *absent and returns null without a word (a file a
+    // site may not have).
     std::unique_ptr<HttpRequest> OpenUrl(const std::string& url, bool* absent = nullptr);
     // Streams the body into path, created afresh without following a
     // symlink, reporting progress to owner. false when the file cannot be

@@ -182,6 +182,26 @@ TEST_F(KeyRotationTest, ADesktopThatMissedSeveralListsWalksThemAll) {
     EXPECT_EQ(HeldVersion(), 4);
 }
 
+TEST_F(KeyRotationTest, ASiteWithoutListsUpdatesWhateverItAnswersForThem) {
+    int minor = 0;
+    for (const int status : {404, 403, 410}) {
+        Release("2." + std::to_string(minor++), {"A"});
+        UpdateServer server;
+        for (const char* name : {"autoupdate.txt", "autoupdate.txt.sig", "x.so"})
+            server.Put(name, TempFolder::Read(site.Path() / name));
+        server.Fail("keys/1.txt", status);
+        RecordingOwner owner(true);
+        UpdateEngine engine(environment);
+        engine.AttachDialog(&owner);
+        EXPECT_EQ(engine.RunUpdate(server.BaseUrl()), UpdateSucceeded)
+            << status << ": " << engine.FailureReason();
+        EXPECT_EQ(server.Requests().front(), "/update/keys/1.txt");
+    }
+    const std::string signatures = TempFolder::Read(site.Path() / "autoupdate.txt.sig");
+    EXPECT_EQ(signatures.find(' '), std::string::npos)
+        << "one key and no list: the bare signature every release reads";
+}
+
 TEST_F(KeyRotationTest, AFolderCanPinAKeyListItself) {
     MoveToKeyList();
     folder.Write("program/data/update-keys", TempFolder::Read(site.Path() / "keys/1.txt"));
