@@ -332,3 +332,72 @@ TEST_F(TarvexCliTest, UsageErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+// The README's move from one key to two of three release keys, and a
+// revocation, typed as a publisher types them.
+TEST_F(TarvexCliTest, APublisherMovesToTwoOfThreeAndRevokesAStolenKey) {
+    const auto key = [&](const std::string& name) { return (scratch.Path() / name).string(); };
+    for (const char* name : {"publisher", "root1", "root2", "root3", "rel1", "rel2", "rel3"})
+        ASSERT_EQ(RunCli("keygen --out " + key(name), scratch).status, 0);
+    InitCatalogue();
+    folder.Write("program/data/update-keys", TempFolder::Read(key("publisher") + ".pub"));
+    TempFolder site;
+    const std::string dir = site.Path().string();
+    const auto serve = [&] {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(site.Path()))
+            if (entry.is_regular_file())
+                server.Put(entry.path().lexically_relative(site.Path()).generic_string(),
+                           TempFolder::Read(entry.path()));
+    };
+    const auto release = [&](const std::string& version, const std::string& keys) {
+        site.Write("x.so", "version " + version);
+        site.Write("autoupdate.txt", "[Main]\nfilecount=1\n[File1]\nfilename=x.so\nversion=" +
+                                         version + "\nmoduletype=1\nauthor=a\nmodulename=x\n");
+        return RunCli("publish " + dir + keys, scratch);
+    };
+    const std::string update = "update --yes --base-url " + server.BaseUrl() + " " + ProgramDir();
+
+    RunResult r = RunCli("keys init " + dir + " --pinned " + key("publisher") + ".pub --root " +
+                             key("root1") + ".pub --root=" + key("root2") + ".pub --root " +
+                             key("root3") + ".pub --root-threshold 2 --release " + key("rel1") +
+                             ".pub --release " + key("rel2") + ".pub --release " + key("rel3") +
+                             ".pub --release-threshold=2 --valid-for 365d --key " +
+                             key("publisher") + " --key " + key("root1"),
+                         scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("key list 1 waits"), std::string::npos) << r.out;
+    r = RunCli("keys sign " + dir + " --key " + key("root2"), scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("published " + dir + "/keys/1.txt"), std::string::npos) << r.out;
+
+    r = release("2.0", " --key " + key("rel1"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    serve();
+    EXPECT_EQ(RunCli(update, scratch).status, 3) << "one of two release signatures";
+    ASSERT_EQ(RunCli("sign " + dir + " --key " + key("rel2"), scratch).status, 0);
+    serve();
+    r = RunCli(update, scratch);
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = RunCli("verify --base-url " + server.BaseUrl() + " " + ProgramDir(), scratch);
+    EXPECT_NE(r.out.find("trusted: key list 1 (roots 2 of"), std::string::npos) << r.out;
+
+    r = RunCli("keys remove " + dir + " --release " + key("rel1") + ".pub --key " + key("root1") +
+                   " --key " + key("root3"),
+               scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = release("3.0", " --key " + key("rel1") + " --key " + key("rel2"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("is no release key of key list 2"), std::string::npos) << r.err;
+    ASSERT_EQ(release("3.0", " --key " + key("rel2") + " --key " + key("rel3")).status, 0);
+    serve();
+    r = RunCli(update, scratch);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(TempFolder::Read(folder.Path() / "program/x.so"), "version 3.0");
+    const std::filesystem::perms secret =
+        std::filesystem::status(key("rel1")).permissions() & std::filesystem::perms::all;
+    EXPECT_EQ(secret, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+}  // namespace
