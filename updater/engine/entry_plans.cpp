@@ -83,7 +83,10 @@ std::vector<EntryPlan> PlanEntries(IniFile& manifest, int count, bool signedSite
         plan.kind = EntryPlan::Kind::Pending;
         // The same destination listed twice: the newer entry stands, the
         // first of equal ones.
-        const auto [at, first] = standing.try_emplace(ModuleIdentity(plan.item.filename), i - 1);
+        // Plans and sections differ in number once a run of missing sections
+        // stands as one plan: the index is the plan's own.
+        const auto [at, first] =
+            standing.try_emplace(ModuleIdentity(plan.item.filename), plans.size() - 1);
         if (first) continue;
         EntryPlan& other = plans[at->second];
         EntryPlan& older =

@@ -274,6 +274,19 @@ TEST_F(HostileUpdateTest, HugeFileCountsReadOnlyTheSectionsThere) {
         EXPECT_EQ(TempFolder::Read(program() / "c.so"), std::string("c ") + count.text);
         EXPECT_EQ(Row(1, "c.so"), "Dorsk|c.so|module|" + version);
     }
+    // One file listed twice after a gap: the newer stands, whatever the gap.
+    for (const std::string name : {"d.so", "e.so"}) {
+        const std::string entry = "filename=" + name + "\nmoduletype=1\nauthor=Dorsk\n";
+        server.Put("autoupdate.txt",
+                   "[Main]\nfilecount=99\n" +
+                       (name == "e.so" ? "[File1]\nfilename=a.so\nversion=1\nmoduletype=1\n"
+                                       : std::string()) +
+                       "[File6]\n" + entry + "version=7\n[File9]\n" + entry + "version=8\n");
+        server.Put("a.so", "a");
+        server.Put(name, "8");
+        EXPECT_EQ(Run(), 0) << name;
+        EXPECT_EQ(Row(1, name), "Dorsk|" + name + "||8");
+    }
     // Negative counts read nothing at all, as 0 does.
     for (const char* count : {"-1", "-2147483649", "-99999999999"}) {
         server.Put("autoupdate.txt",
