@@ -1,9 +1,11 @@
 // The manifest as the update run reads it: the INI reader over any bytes,
 // then every rule applied to what it read (entries, unread sections, serial
-// and expiry, over-long lines).
+// and expiry, over-long lines), and the plans of the check pass for every
+// entry, gaps and files listed twice among them.
 #include <cstdint>
 #include <string>
 
+#include "engine/entry_plans.h"
 #include "manifest/ini_file.h"
 #include "trust/manifest_rules.h"
 #include "trust/manifest_stamp.h"
@@ -22,6 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         EntrySize(entry);
     }
     UnreadFileSections(manifest, count);
+    for (const bool signedSite : {false, true})
+        PlanEntries(manifest, count, signedSite, nullptr, {});
     std::string error;
     ReadStamp(manifest, 1'800'000'000, error);
     return 0;
