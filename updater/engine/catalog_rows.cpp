@@ -65,7 +65,7 @@ bool CatalogRows::FindRecordedRow(UpdateItem& item) {
     return false;
 }
 
-bool CatalogRows::IsNewer(UpdateItem& item) {
+bool CatalogRows::Replaces(UpdateItem& item) {
     // The recorded row, under any spelling or type, decides, as designed:
     // newer only when the comparison says exactly "newer". A stored version
     // that is empty or malformed never makes a file pending; the row is
@@ -77,7 +77,8 @@ bool CatalogRows::IsNewer(UpdateItem& item) {
         RunLog::Warn("the catalogue records version \"" + stored + "\" for " + item.filename +
                      ", which is not one to three dot-separated numbers: " + item.filename +
                      " is left out until its row in the catalogue is mended");
-    return order == 1;
+    // A signed downgrade sends the file back too; only the same version stays.
+    return order == 1 || (item.downgrade && order == -1);
 }
 
 void CatalogRows::Record(const UpdateItem& item) {

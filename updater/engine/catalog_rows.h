@@ -18,12 +18,13 @@ public:
 
     // Opens the recordsets not yet open. May raise CatalogError.
     void Open();
-    // Whether item is newer than what the catalogue records for its
-    // destination (true when nothing is); notes the recorded row in item. A
-    // stored version that is empty or malformed never makes a file newer.
-    bool IsNewer(UpdateItem& item);
+    // Whether item replaces what the catalogue records for its destination:
+    // it is newer (true when nothing is recorded), or older with a signed
+    // downgrade; notes the recorded row in item. A stored version that is
+    // empty or malformed never makes a file pending.
+    bool Replaces(UpdateItem& item);
     // Writes item's version (and, for modules, author and name) into the row
-    // IsNewer found, or a new row of its type.
+    // Replaces found, or a new row of its type.
     void Record(const UpdateItem& item);
     // Raises CatalogError when the catalogue cannot be written.
     void CheckWritable();

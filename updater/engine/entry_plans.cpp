@@ -21,6 +21,7 @@ UpdateItem ItemOf(const ManifestEntry& entry) {
     item.modulename = entry.modulename;
     item.size = EntrySize(entry);
     item.sha256 = entry.sha256;
+    item.downgrade = IsDowngrade(entry);
     return item;
 }
 
@@ -76,7 +77,7 @@ std::vector<EntryPlan> PlanEntries(IniFile& manifest, int count, bool signedSite
             continue;
         }
         plan.item = ItemOf(plan.entry);
-        if (catalogue != nullptr && !catalogue->IsNewer(plan.item)) {
+        if (catalogue != nullptr && !catalogue->Replaces(plan.item)) {
             plan.kind = EntryPlan::Kind::UpToDate;
             continue;
         }

@@ -39,7 +39,8 @@
 // accepted every entry; a catalogue row is written only right after its own
 // file was put in place and made durable; a failed copy leaves the old file
 // as it was; one destination has one catalogue row whatever its spelling, and
-// never goes back to an older or equal version; a malformed version is never
+// never goes back to an older or equal version unless a signed manifest
+// says downgrade=yes for it; a malformed version is never
 // recorded; a failed download leaves nothing on disk, and the run's temporary
 // folder is gone when it ends; a signed manifest is parsed from exactly the
 // bytes whose signature was checked, and its serial is stored once accepted,

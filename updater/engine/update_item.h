@@ -23,6 +23,8 @@ struct UpdateItem {
     // What the publisher vouched for (keys "size" and "sha256"), when given.
     std::optional<uint64_t> size;
     std::string sha256;
+    // A signed downgrade=yes: installed when older than the catalogue's too.
+    bool downgrade = false;
 };
 
 // How the check pass takes one listed entry; the run and the dry run both
@@ -31,8 +33,8 @@ struct EntryPlan {
     enum class Kind {
         Fails,       // breaks a rule: the run ends with 4 before anything is fetched
         LeftOut,     // a malformed version: this file alone is skipped
-        Pending,     // newer than the catalogue records: installed
-        UpToDate,    // not newer: not installed
+        Pending,     // newer than the catalogue records (or, signed downgrade, other): installed
+        UpToDate,    // not newer (the same, with a downgrade): not installed
         Superseded,  // its destination is listed again at a newer version, which stands
     };
     ManifestEntry entry;

@@ -100,6 +100,9 @@ const char* FaultKey(EntryFault fault) {
             return "size";
         case EntryFault::Sha256:
             return "sha256";
+        case EntryFault::Downgrade:
+        case EntryFault::UnsignedDowngrade:
+            return "downgrade";
         case EntryFault::NotVouched:
         case EntryFault::None:
             break;
@@ -330,7 +333,7 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
         const EntryVerdict verdict = CheckEntry(entry, false);
         // Size and hash are publish's to write; everything else is the author's.
         if (verdict.fault != EntryFault::None && verdict.fault != EntryFault::Size &&
-            verdict.fault != EntryFault::Sha256)
+            verdict.fault != EntryFault::Sha256 && verdict.fault != EntryFault::UnsignedDowngrade)
             return refuseAt(entry.section, FaultKey(verdict.fault), verdict.reason);
         const std::filesystem::path file = options.site / *ModuleRelativePath(entry.filename);
         // Hashed as it streams by: modules may be far larger than memory allows.

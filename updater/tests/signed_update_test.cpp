@@ -43,8 +43,8 @@ public:
                        "\r\nmoduletype=1\r\nauthor=Dorsk\r\nmodulename=x\r\n");
         std::ostringstream said;
         std::string error;
-        EXPECT_TRUE(
-            PublishSite({dir, key.empty() ? keyFile() : key, serial, {}, publishedAt, {}}, said, error))
+        EXPECT_TRUE(PublishSite({dir, key.empty() ? keyFile() : key, serial, {}, publishedAt, {}},
+                                said, error))
             << error;
         return Served{{"autoupdate.txt", TempFolder::Read(dir / "autoupdate.txt")},
                       {"autoupdate.txt.sig", TempFolder::Read(dir / "autoupdate.txt.sig")},
@@ -371,8 +371,9 @@ INSTANTIATE_TEST_SUITE_P(
                 test.site.Write("w/autoupdate.txt", "[Main]\nfilecount=0\n");
                 std::ostringstream said;
                 std::string error;
-                EXPECT_TRUE(PublishSite(
-                    {test.site.Path() / "w", test.keyFile(), 200, {}, publishedAt, {}}, said, error))
+                EXPECT_TRUE(
+                    PublishSite({test.site.Path() / "w", test.keyFile(), 200, {}, publishedAt, {}},
+                                said, error))
                     << error;
                 return test.RunServing(
                     {{"autoupdate.txt", TempFolder::Read(test.site.Path() / "w/autoupdate.txt")},
@@ -454,8 +455,8 @@ TEST_F(SignedUpdateTest, ReleasesWrittenAfreshFromATemplateBothInstall) {
     const auto publishLive = [this](std::time_t day) {
         std::ostringstream said;
         std::string error;
-        EXPECT_TRUE(
-            PublishSite({site.Path() / "live", keyFile(), {}, {}, publishedAt + day, {}}, said, error))
+        EXPECT_TRUE(PublishSite({site.Path() / "live", keyFile(), {}, {}, publishedAt + day, {}},
+                                said, error))
             << error;
         return Served{
             {"autoupdate.txt", TempFolder::Read(site.Path() / "live/autoupdate.txt")},
@@ -500,6 +501,57 @@ TEST_F(SignedUpdateTest, HashIsCheckedEvenWithoutATrustedKey) {
     served["x.so"][0] ^= 1;
     EXPECT_EQ(RunServing(served), 4);
     ExpectUnchanged();
+}
+
+}  // namespace
+
+namespace {
+
+// A signed downgrade=yes sends the file back to an older version; the
+// serial still rises, so the newer manifest can never come back as a replay.
+TEST_F(SignedUpdateTest, ASignedDowngradeSendsTheFileBackAndNothingElseDoes) {
+    const auto manifest = [](const std::string& version, const std::string& extra) {
+        return "[Main]\nfilecount=1\n[File1]\nfilename=x.so\nversion=" + version +
+               "\nmoduletype=1\nauthor=Dorsk\nmodulename=x\n" + extra;
+    };
+    const auto publish = [&](const std::string& name, const std::string& version,
+                             const std::string& extra, long long serial) {
+        site.Write(name + "/x.so", "version " + version);
+        site.Write(name + "/autoupdate.txt", manifest(version, extra));
+        std::ostringstream said;
+        std::string error;
+        const bool done =
+            PublishSite({site.Path() / name, keyFile(), serial, {}, publishedAt, {}}, said, error);
+        return done ? Served{{"autoupdate.txt",
+                              TempFolder::Read(site.Path() / name / "autoupdate.txt")},
+                             {"autoupdate.txt.sig",
+                              TempFolder::Read(site.Path() / name / "autoupdate.txt.sig")},
+                             {"x.so", "version " + version}}
+                    : Served{{"error", error}};
+    };
+    const Served newer = publish("newer", "2.0", "", 10);
+    ASSERT_EQ(RunServing(newer), 0);
+    EXPECT_EQ(RunServing(publish("plain", "1.5", "", 11)), 6) << "older without downgrade=yes";
+    EXPECT_EQ(RunServing(publish("back", "1.5", "downgrade=yes\n", 12)), 0);
+    EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 1.5");
+    EXPECT_EQ(Row(1, "x.so"), "Dorsk|x.so|x|1.5");
+    EXPECT_EQ(RunServing(publish("again", "1.5", "downgrade=yes\n", 13)), 6) << "the same stays";
+    EXPECT_EQ(RunServing(newer), 3) << "the newer manifest is a replay now";
+    EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 1.5");
+
+    const Served malformed = publish("maybe", "1.0", "downgrade=maybe\n", 14);
+    EXPECT_NE(malformed.at("error").find("[File1] downgrade \"maybe\" is neither yes nor no"),
+              std::string::npos)
+        << malformed.at("error");
+    // Where nothing is signed, downgrade=yes ends the check pass.
+    std::filesystem::remove(program() / "data/update-keys");
+    std::filesystem::remove(program() / "data/module.dat");
+    CreateCatalog(program());
+    Register(1, "x.so", "2.0");
+    EXPECT_EQ(RunServing({{"autoupdate.txt", manifest("1.0", "downgrade=yes\n")},
+                          {"x.so", "version 1.0"}}),
+              4);
+    EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 1.5");
 }
 
 }  // namespace

@@ -106,6 +106,7 @@ ManifestEntry ReadEntry(IniFile& manifest, int number) {
     }
     entry.size = manifest.GetValue(entry.section, "size");
     entry.sha256 = manifest.GetValue(entry.section, "sha256");
+    entry.downgrade = manifest.GetValue(entry.section, "downgrade");
     return entry;
 }
 
@@ -136,10 +137,22 @@ EntryVerdict CheckEntry(const ManifestEntry& entry, bool signedManifest) {
         return {EntryFault::Size, where + "size " + Quoted(entry.size) + " is not a byte count"};
     if (!entry.sha256.empty() && !IsSha256Text(entry.sha256))
         return {EntryFault::Sha256, where + "sha256 is not 64 hex digits"};
+    if (!entry.downgrade.empty() && entry.downgrade != "yes" && entry.downgrade != "no")
+        return {EntryFault::Downgrade,
+                where + "downgrade " + Quoted(entry.downgrade) + " is neither yes nor no"};
+    // Sending desktops back is a publisher's decision, never a network's.
+    if (IsDowngrade(entry) && !signedManifest)
+        return {EntryFault::UnsignedDowngrade,
+                where + entry.filename +
+                    ": downgrade=yes is taken only from a signed manifest (tarvex-cli publish)"};
     if (signedManifest && (entry.size.empty() || entry.sha256.empty()))
         return {EntryFault::NotVouched,
                 where + entry.filename + ": a signed manifest must give size and sha256"};
     return {};
+}
+
+bool IsDowngrade(const ManifestEntry& entry) {
+    return entry.downgrade == "yes";
 }
 
 namespace {

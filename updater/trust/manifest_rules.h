@@ -48,6 +48,8 @@ struct ManifestEntry {
     std::string modulename;  // types 1 and 2 only
     std::string size;        // as written; empty when not given
     std::string sha256;
+    // "yes": a signed manifest sends desktops back to this version (empty: no).
+    std::string downgrade;
 };
 
 // Section "File<number>" of manifest.
@@ -56,12 +58,23 @@ ManifestEntry ReadEntry(IniFile& manifest, int number);
 // How an entry breaks the rules. The update run decides what each means:
 // a malformed version leaves just that entry out, as the design does; every
 // other fault ends the check pass. Publish refuses them all.
-enum class EntryFault { None, ModuleType, FileName, Version, Size, Sha256, NotVouched };
+enum class EntryFault {
+    None,
+    ModuleType,
+    FileName,
+    Version,
+    Size,
+    Sha256,
+    Downgrade,          // downgrade is neither yes nor no
+    UnsignedDowngrade,  // downgrade=yes where nothing is signed
+    NotVouched
+};
 struct EntryVerdict {
     EntryFault fault = EntryFault::None;
     std::string reason;  // names the section and the value; empty with None
 };
-// signedManifest: size and sha256 must both be given.
+// signedManifest: size and sha256 must both be given, and only then may
+// downgrade be yes.
 EntryVerdict CheckEntry(const ManifestEntry& entry, bool signedManifest);
 // The entry's size when given as a number; nothing otherwise.
 std::optional<uint64_t> EntrySize(const ManifestEntry& entry);
@@ -75,3 +88,6 @@ std::vector<int> ListedFileSections(const IniFile& manifest, int count);
 // "File1" to "File<count>" as the reader formats them: a reader never reads
 // them, so whatever they hold is never checked, installed or vouched for.
 std::vector<std::string> UnreadFileSections(const IniFile& manifest, int count);
+
+// Whether the entry asks, validly, to send desktops back to its version.
+bool IsDowngrade(const ManifestEntry& entry);
