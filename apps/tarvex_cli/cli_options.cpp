@@ -102,7 +102,8 @@ std::string MissingKeysOption(const CliOptions& options) {
 std::string CliUsage() {
     return "usage: tarvex-cli catalog init [--program-dir DIR]\n"
            "       tarvex-cli catalog list [--program-dir DIR]\n"
-           "       tarvex-cli update [--base-url URL] [--program-dir DIR] [--yes | --no]\n"
+           "       tarvex-cli update [--base-url URL] [--program-dir DIR] [--yes | --no | "
+           "--scheduled]\n"
            "       tarvex-cli verify [--base-url URL] [--program-dir DIR] [--key PUBFILE]\n"
            "       tarvex-cli keygen --out KEYFILE\n"
            "       tarvex-cli publish SITE_FOLDER --key KEYFILE... [--serial N] [--valid-for "
@@ -142,6 +143,9 @@ std::string CliUsage() {
            "  --base-url     the update server's base URL (a final / is added when missing)\n"
            "  --yes, --no    answer the upgrade question (default: ask on the terminal,\n"
            "                 no without a terminal)\n"
+           "  --scheduled    a run nobody asked for (the systemd timer): answers yes, waits\n"
+           "                 its turn in a staged rollout, and says one line on standard error\n"
+           "                 only when something was installed or failed\n"
            "  --serial N     the serial to publish, above the manifest's (default: the larger\n"
            "                 of the manifest's + 1 and the time in seconds since 1970)\n"
            "  --valid-for TIME  write [Main] expires TIME from now: 30d, 12h, 90m, 2w, 3600s;\n"
@@ -166,6 +170,7 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     const QCommandLineOption baseUrl("base-url", "The update server's base URL.", "URL");
     const QCommandLineOption yes("yes", "Answer the upgrade question with yes.");
     const QCommandLineOption no("no", "Answer the upgrade question with no.");
+    const QCommandLineOption scheduled("scheduled", "A run nobody asked for.");
     const QCommandLineOption out("out", "The new secret key file.", "KEYFILE");
     const QCommandLineOption key("key", "The key file.", "KEYFILE");
     const QCommandLineOption serial("serial", "The serial to publish.", "N");
@@ -176,11 +181,11 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     const QCommandLineOption rootThreshold("root-threshold", "Roots needed.", "N");
     const QCommandLineOption releaseThreshold("release-threshold", "Release keys needed.", "N");
     const std::vector<const QCommandLineOption*> all{
-        &programDir,      &baseUrl,  &yes,  &no,      &out,    &key,
-        &serial,          &validFor, &root, &release, &pinned, &rootThreshold,
-        &releaseThreshold};
-    parser.addOptions({help, version, programDir, baseUrl, yes, no, out, key, serial, validFor,
-                       root, release, pinned, rootThreshold, releaseThreshold});
+        &programDir,       &baseUrl,  &yes,  &no,      &out,    &key,
+        &serial,           &validFor, &root, &release, &pinned, &rootThreshold,
+        &releaseThreshold, &scheduled};
+    parser.addOptions({help, version, programDir, baseUrl, yes, no, scheduled, out, key, serial,
+                       validFor, root, release, pinned, rootThreshold, releaseThreshold});
     if (!parser.parse(arguments)) {
         error = parser.errorText().toStdString();
         return std::nullopt;
@@ -207,7 +212,7 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
                                                       : CliOptions::Command::CatalogList;
     } else if (command == "update") {
         options.command = CliOptions::Command::Update;
-        allowed = {&programDir, &baseUrl, &yes, &no};
+        allowed = {&programDir, &baseUrl, &yes, &no, &scheduled};
     } else if (command == "verify") {
         options.command = CliOptions::Command::Verify;
         allowed = {&programDir, &baseUrl, &key};
@@ -258,7 +263,12 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
         error = "--yes and --no exclude each other";
         return std::nullopt;
     }
-    if (parser.isSet(yes)) options.answer = CliOptions::Answer::Yes;
+    if (parser.isSet(scheduled) && (parser.isSet(yes) || parser.isSet(no))) {
+        error = "--scheduled answers yes itself; give it alone";
+        return std::nullopt;
+    }
+    options.scheduled = parser.isSet(scheduled);
+    if (parser.isSet(yes) || options.scheduled) options.answer = CliOptions::Answer::Yes;
     if (parser.isSet(no)) options.answer = CliOptions::Answer::No;
     if (parser.isSet(serial)) {
         options.serial = ParseSerial(parser.value(serial).toStdString());

@@ -28,6 +28,7 @@ struct CliOptions {
     std::filesystem::path programDir;  // empty: the folder of the executable
     std::string baseUrl;               // empty: the built-in update URL
     Answer answer = Answer::Ask;
+    bool scheduled = false;           // update --scheduled
     std::filesystem::path keyFile;    // keygen --out, publish --key (secret), verify --key (public)
     std::filesystem::path site;       // publish SITE_FOLDER
     std::optional<long long> serial;  // publish --serial

@@ -12,11 +12,13 @@ namespace {
 std::string VerdictText(const SiteFileReport& file) {
     switch (file.verdict) {
         case SiteFileReport::Verdict::Installs:
-            return "would install";
+            return "would install" + (file.reason.empty() ? "" : " (" + file.reason + ")");
+        case SiteFileReport::Verdict::Waits:
+            return "waits: " + file.reason;
         case SiteFileReport::Verdict::UpToDate:
             return "up to date, would not install";
         case SiteFileReport::Verdict::Verified:
-            return "verified";
+            return "verified" + (file.reason.empty() ? "" : " (" + file.reason + ")");
         case SiteFileReport::Verdict::LeftOut:
             return "left out: " + file.reason;
         case SiteFileReport::Verdict::Superseded:

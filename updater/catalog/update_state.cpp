@@ -2,6 +2,7 @@
 #include "catalog/update_state.h"
 
 #include <charconv>
+#include <random>
 
 #include "catalog/catalog_error.h"
 #include "catalog/program_folder.h"
@@ -66,4 +67,22 @@ std::optional<std::string> ReadAcceptedKeyList(const std::filesystem::path& prog
 void StoreAcceptedKeyList(const std::filesystem::path& programFolder, const std::string& text) {
     SqlCipherDatabase database(CatalogPath(programFolder));
     database.InTransaction([&] { WriteState(database, "keylist", text); });
+}
+
+std::optional<std::string> ReadInstallId(const std::filesystem::path& programFolder) {
+    return ReadState(programFolder, "installid");
+}
+
+std::string InstallId(const std::filesystem::path& programFolder) {
+    if (std::optional<std::string> id = ReadInstallId(programFolder)) return *id;
+    std::random_device random;  // the kernel's random source
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string id;
+    for (int i = 0; i < 8; ++i) {
+        const unsigned value = random();
+        for (int nibble = 0; nibble < 4; ++nibble) id += hex[(value >> (4 * nibble)) & 0xF];
+    }
+    SqlCipherDatabase database(CatalogPath(programFolder));
+    database.InTransaction([&] { WriteState(database, "installid", id); });
+    return id;
 }

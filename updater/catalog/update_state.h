@@ -25,3 +25,9 @@ void StoreAcceptedSerial(const std::filesystem::path& programFolder, long long s
 std::optional<std::string> ReadAcceptedKeyList(const std::filesystem::path& programFolder);
 // Stores the key list's text in a transaction of its own.
 void StoreAcceptedKeyList(const std::filesystem::path& programFolder, const std::string& text);
+
+// The desktop's install id (32 hex digits), drawn at random the first time it
+// is asked for and kept; a desktop's place in staged rollouts hangs on it.
+std::string InstallId(const std::filesystem::path& programFolder);
+// The install id when one was drawn; a dry run never draws one.
+std::optional<std::string> ReadInstallId(const std::filesystem::path& programFolder);

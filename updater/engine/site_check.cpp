@@ -1,7 +1,10 @@
 // The dry run: a site fetched and checked as a run would check it, each listed
 // file downloaded into the run's own folder and measured, and nothing asked,
 // installed or written, in the program folder or anywhere else.
+#include <ctime>
+
 #include "catalog/program_folder.h"
+#include "catalog/update_state.h"
 #include "engine/canonical_url.h"
 #include "engine/catalog_rows.h"
 #include "engine/engine_texts.h"
@@ -79,6 +82,26 @@ int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& 
                          : plan.kind == EntryPlan::Kind::Pending
                              ? SiteFileReport::Verdict::Installs
                              : SiteFileReport::Verdict::UpToDate;
+        if (report.verdict != SiteFileReport::Verdict::UpToDate)
+            RolloutNote(options.useProgramFolder, report);
     }
     return result;
+}
+
+void UpdateEngine::RolloutNote(bool useProgramFolder, SiteFileReport& report) {
+    const int share = ShareAt(rollout, std::time(nullptr));
+    if (share >= fullRollout) return;
+    const std::string at = "rollout at " + FormatPercent(share);
+    if (share == 0) {
+        report.verdict = SiteFileReport::Verdict::Waits;
+        report.reason = "the publisher halted this release (" + at + ")";
+        return;
+    }
+    const std::optional<std::string> id =
+        useProgramFolder ? ReadInstallId(ProgramFolder()) : std::nullopt;
+    report.reason =
+        !id ? at + ": a scheduled run takes part by its place, drawn at its first run"
+        : RolloutPlace(*id, releaseSerial) < share
+            ? at + ": a scheduled run here takes part now"
+            : at + ": a scheduled run here waits its turn; asked for, it installs now";
 }

@@ -1,7 +1,10 @@
 // The update run: its stages in order, and the manifest's one reading.
 #include "engine/update_engine.h"
 
+#include <ctime>
+
 #include "catalog/program_folder.h"
+#include "catalog/update_state.h"
 #include "engine/canonical_url.h"
 #include "engine/catalog_lock.h"
 #include "engine/catalog_rows.h"
@@ -12,6 +15,7 @@
 #include "engine/private_temp_folder.h"
 #include "engine/update_owner.h"
 #include "manifest/ini_file.h"
+#include "trust/manifest_stamp.h"
 #include "trust/update_site.h"
 
 namespace {
@@ -84,6 +88,10 @@ int UpdateEngine::RunUpdate(const std::string& siteUrl) {
     rows.Open();
     if (const int failed = CheckPass(manifest, count, rows)) return failed;
     if (pendingItems.empty()) return UpdateUpToDate;
+    if (!TakesItsTurn()) {
+        pendingItems.clear();
+        return UpdateUpToDate;
+    }
     if (!owner->AskYesNo(owner->Translate(engine_text::question),
                          owner->Translate(engine_text::questionCaption)))
         return UpdateNotCompleted;
@@ -109,8 +117,31 @@ int UpdateEngine::ReadCheckedManifest(const std::string& baseUrl,
     std::string bytes;
     if (const int failed = FetchManifest(baseUrl, *tempFolder, bytes)) return failed;
     manifest.LoadText(bytes);
-    if (!trust.SignedSite()) return UpdateSucceeded;
-    return trust.CheckSignedManifest(baseUrl, tempFolder->Path(), bytes, manifest, *owner);
+    if (trust.SignedSite())
+        if (const int failed =
+                trust.CheckSignedManifest(baseUrl, tempFolder->Path(), bytes, manifest, *owner))
+            return failed;
+    const std::optional<Rollout> read = ReadRollout(manifest, error);
+    if (!read) {
+        log.Complain(error);
+        return UpdateManifestFailed;
+    }
+    rollout = *read;
+    releaseSerial = ParseSerial(manifest.GetValue("Main", "serial")).value_or(0);
+    return UpdateSucceeded;
+}
+
+bool UpdateEngine::TakesItsTurn() {
+    const int share = ShareAt(rollout, std::time(nullptr));
+    // A scheduled run stays quiet: waiting is neither a change nor a failure.
+    if (share == 0) {
+        if (!environment.scheduled)
+            RunLog::Warn("the publisher halted this release (rollout 0 %): nothing is installed "
+                         "until it goes on");
+        return false;
+    }
+    if (!environment.scheduled || share >= fullRollout) return true;
+    return RolloutPlace(InstallId(ProgramFolder()), releaseSerial) < share;
 }
 
 int UpdateEngine::FetchManifest(const std::string& baseUrl, const PrivateTempFolder& tempFolder,

@@ -23,6 +23,7 @@
 //     list other than the one held, a line the reader would cut, a
 //     malformed or older serial, an impossible or past expiry ..... 3
 //     (then the serial is stored, in its own transaction)
+//   a malformed rollout, rollout-start or rollout-daily .......... 3
 //   filecount below 1 ............................................. 6
 //   check pass: an unsupported moduletype, a file name that would
 //     leave the program folder or names the catalogue, a bad size or
@@ -30,6 +31,8 @@
 //     (an entry with a malformed version is left out, as designed, and
 //     so is every entry whose section the manifest does not hold)
 //   nothing newer than the catalogue .............................. 6
+//   a halted rollout (rollout=0), or a scheduled run outside the
+//     rollout's share for now (rollout.h) ........................ 6
 //   the user says No .............................................. 7
 //   install pass, per file: cannot be requested 2, transfer fails
 //     (also too large, too slow, no room, other bytes than vouched
@@ -67,6 +70,7 @@
 #include "engine/update_item.h"
 #include "engine/update_result.h"
 #include "engine/version_compare.h"
+#include "trust/rollout.h"
 
 class CatalogRows;
 class ConnectivityCheck;
@@ -81,17 +85,19 @@ struct EngineEnvironment {
     std::filesystem::path tempRoot;             // empty: the system temporary path
     ConnectivityCheck* connectivity = nullptr;  // null: the system's interfaces
     TransferLimits limits;
+    // A run nobody asked for (a timer): it waits its turn in a staged rollout.
+    bool scheduled = false;
 };
 
 // What a dry run found out about one listed file.
 struct SiteFileReport {
-    enum class Verdict { Installs, UpToDate, Verified, LeftOut, Superseded, Fails };
+    enum class Verdict { Installs, UpToDate, Verified, LeftOut, Superseded, Waits, Fails };
     std::string filename;
     std::string version;
     std::string size;    // bytes, as received
     std::string sha256;  // of the bytes received
     Verdict verdict = Verdict::Fails;
-    std::string reason;  // for LeftOut, Superseded and Fails
+    std::string reason;  // for LeftOut, Superseded, Waits and Fails; a rollout note for Installs
 };
 
 // The run is the engine; its pieces each keep their own state: the
@@ -118,6 +124,10 @@ public:
     // Why the last run failed, as also written to standard error; empty after
     // a success or a declined question.
     const std::string& FailureReason() const { return log.Reason(); }
+    // The files the last run installed (all of them when it returned 0).
+    const std::vector<UpdateItem>& PendingItems() const { return pendingItems; }
+    // The last manifest's rollout, and the share it reaches now.
+    const Rollout& ReleaseRollout() const { return rollout; }
     // The key list the last run started from, and each newer one it accepted.
     const KeyList& StartingKeyList() const { return trust.StartingKeyList(); }
     const std::vector<KeyList>& AcceptedKeyLists() const { return trust.AcceptedKeyLists(); }
@@ -157,6 +167,11 @@ private:
     // The manifest's bytes, read once.
     int FetchManifest(const std::string& baseUrl, const PrivateTempFolder& tempFolder,
                       std::string& bytes);
+    // Whether this desktop installs the release now: a halted rollout stops
+    // every run, a share below 100 % only scheduled runs outside it, said why.
+    bool TakesItsTurn();
+    // Tells in report what the rollout means for a file a dry run found.
+    void RolloutNote(bool useProgramFolder, SiteFileReport& report);
     // check_pass.cpp: fills pendingItems from the plans; the first failing
     // entry ends it.
     int CheckPass(IniFile& manifest, int count, CatalogRows& rows);
@@ -172,6 +187,8 @@ private:
 
     CurlEasy internetHandle;
     std::vector<UpdateItem> pendingItems;
+    Rollout rollout;
+    long long releaseSerial = 0;
     CDetectorSet detectorSet;
     CRecognizerSet recognizerSet;
     CSysComSet systemSet;

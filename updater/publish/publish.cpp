@@ -20,6 +20,7 @@
 #include "trust/manifest_rules.h"
 #include "trust/manifest_stamp.h"
 #include "trust/module_path.h"
+#include "trust/rollout.h"
 #include "trust/signature.h"
 #include "trust/update_site.h"
 
@@ -176,6 +177,7 @@ std::string ClientReadingProblem(const std::string& manifest, long long serial, 
     std::string problem;
     const std::optional<ManifestStamp> stamp = ReadStamp(reread, now, problem);
     if (!stamp) return problem;
+    if (!ReadRollout(reread, problem)) return problem;
     if (stamp->serial != serial)
         return "[Main] serial does not read back as " + std::to_string(serial);
     const int count = reread.GetValueInt("Main", "filecount");
