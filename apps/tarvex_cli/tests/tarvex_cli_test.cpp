@@ -401,3 +401,34 @@ TEST_F(TarvexCliTest, APublisherMovesToTwoOfThreeAndRevokesAStolenKey) {
 }
 
 }  // namespace
+
+namespace {
+
+// A scheduled run is quiet unless something changed or failed: one line on
+// standard error (the journal), nothing on standard output.
+TEST_F(TarvexCliTest, AScheduledRunSaysOneLineOnlyWhenSomethingHappened) {
+    InitCatalogue();
+    server.Put("autoupdate.txt",
+               "[Main]\nfilecount=1\n[File1]\nfilename=x.so\nversion=2.0\n"
+               "moduletype=1\nauthor=a\nmodulename=x\n");
+    server.Put("x.so", std::string(5000, 'x'));
+    const std::string scheduled =
+        "update --scheduled --base-url " + server.BaseUrl() + " " + ProgramDir();
+    RunResult r = RunCli(scheduled, scratch);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "tarvex-cli: installed x.so 2.0\n");
+    r = RunCli(scheduled, scratch);
+    EXPECT_EQ(r.status, 6);
+    EXPECT_EQ(r.out + r.err, "");
+    server.Put("autoupdate.txt", "[Main]\nfilecount=1\nrollout=half\n");
+    r = RunCli(scheduled, scratch);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "tarvex: the manifest's rollout \"half\" is not a share from 0 to 100 per "
+              "cent with at most two decimals\n");
+    EXPECT_EQ(RunCli(scheduled + " --yes", scratch).status, 64);
+}
+
+}  // namespace
