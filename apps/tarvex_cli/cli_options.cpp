@@ -11,6 +11,7 @@
 #include "engine/update_result.h"
 #include "publish/publish.h"
 #include "trust/manifest_stamp.h"
+#include "trust/update_site.h"
 
 namespace {
 
@@ -143,6 +144,8 @@ std::string CliUsage() {
            "  --base-url     the update server's base URL (a final / is added when missing)\n"
            "  --yes, --no    answer the upgrade question (default: ask on the terminal,\n"
            "                 no without a terminal)\n"
+           "  --channel NAME the release channel: stable (the site's folder, the default) or\n"
+           "                 another (SITE/channels/NAME/); update remembers it for the folder\n"
            "  --scheduled    a run nobody asked for (the systemd timer): answers yes, waits\n"
            "                 its turn in a staged rollout, and says one line on standard error\n"
            "                 only when something was installed or failed\n"
@@ -171,6 +174,7 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     const QCommandLineOption yes("yes", "Answer the upgrade question with yes.");
     const QCommandLineOption no("no", "Answer the upgrade question with no.");
     const QCommandLineOption scheduled("scheduled", "A run nobody asked for.");
+    const QCommandLineOption channel("channel", "The release channel.", "NAME");
     const QCommandLineOption out("out", "The new secret key file.", "KEYFILE");
     const QCommandLineOption key("key", "The key file.", "KEYFILE");
     const QCommandLineOption serial("serial", "The serial to publish.", "N");
@@ -181,11 +185,11 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     const QCommandLineOption rootThreshold("root-threshold", "Roots needed.", "N");
     const QCommandLineOption releaseThreshold("release-threshold", "Release keys needed.", "N");
     const std::vector<const QCommandLineOption*> all{
-        &programDir,       &baseUrl,  &yes,  &no,      &out,    &key,
-        &serial,           &validFor, &root, &release, &pinned, &rootThreshold,
-        &releaseThreshold, &scheduled};
-    parser.addOptions({help, version, programDir, baseUrl, yes, no, scheduled, out, key, serial,
-                       validFor, root, release, pinned, rootThreshold, releaseThreshold});
+        &programDir,       &baseUrl,   &yes,    &no,      &out,    &key,
+        &serial,           &validFor,  &root,   &release, &pinned, &rootThreshold,
+        &releaseThreshold, &scheduled, &channel};
+    parser.addOptions({help, version, programDir, baseUrl, yes, no, scheduled, channel, out, key,
+                       serial, validFor, root, release, pinned, rootThreshold, releaseThreshold});
     if (!parser.parse(arguments)) {
         error = parser.errorText().toStdString();
         return std::nullopt;
@@ -212,21 +216,21 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
                                                       : CliOptions::Command::CatalogList;
     } else if (command == "update") {
         options.command = CliOptions::Command::Update;
-        allowed = {&programDir, &baseUrl, &yes, &no, &scheduled};
+        allowed = {&programDir, &baseUrl, &yes, &no, &scheduled, &channel};
     } else if (command == "verify") {
         options.command = CliOptions::Command::Verify;
-        allowed = {&programDir, &baseUrl, &key};
+        allowed = {&programDir, &baseUrl, &key, &channel};
     } else if (command == "keygen") {
         options.command = CliOptions::Command::KeyGen;
         allowed = {&out};
     } else if (command == "publish" && !words.isEmpty()) {
         options.command = CliOptions::Command::Publish;
         options.site = QFile::encodeName(words.takeFirst()).toStdString();
-        allowed = {&key, &serial, &validFor};
+        allowed = {&key, &serial, &validFor, &channel};
     } else if (command == "sign" && !words.isEmpty()) {
         options.command = CliOptions::Command::Sign;
         options.site = QFile::encodeName(words.takeFirst()).toStdString();
-        allowed = {&key};
+        allowed = {&key, &channel};
     } else if (command == "keys" && words.size() >= 2 && KeysVerb(words.front(), options)) {
         options.command = CliOptions::Command::Keys;
         words.takeFirst();
@@ -268,6 +272,11 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
         return std::nullopt;
     }
     options.scheduled = parser.isSet(scheduled);
+    options.channel = parser.value(channel).toStdString();
+    if (parser.isSet(channel) && !update_site::IsChannelName(options.channel)) {
+        error = "--channel needs a name of 1 to 32 of a-z, 0-9, - and _";
+        return std::nullopt;
+    }
     if (parser.isSet(yes) || options.scheduled) options.answer = CliOptions::Answer::Yes;
     if (parser.isSet(no)) options.answer = CliOptions::Answer::No;
     if (parser.isSet(serial)) {

@@ -29,6 +29,7 @@ struct CliOptions {
     std::string baseUrl;               // empty: the built-in update URL
     Answer answer = Answer::Ask;
     bool scheduled = false;           // update --scheduled
+    std::string channel;              // update, verify, publish, sign --channel
     std::filesystem::path keyFile;    // keygen --out, publish --key (secret), verify --key (public)
     std::filesystem::path site;       // publish SITE_FOLDER
     std::optional<long long> serial;  // publish --serial

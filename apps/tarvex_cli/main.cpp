@@ -74,11 +74,14 @@ int Operate(const CliOptions& options) {
                                 options.serial,
                                 options.validFor,
                                 0,
-                                {options.keyFiles.begin() + 1, options.keyFiles.end()}},
+                                {options.keyFiles.begin() + 1, options.keyFiles.end()},
+                                options.channel.empty() ? "stable" : options.channel},
                                std::cout, error);
             break;
         case CliOptions::Command::Sign:
-            done = SignManifest(options.site, options.keyFile, std::cout, error);
+            done = SignManifest(options.site, options.keyFile,
+                                options.channel.empty() ? "stable" : options.channel, std::cout,
+                                error);
             break;
         case CliOptions::Command::Keys:
             done = options.keysSign ? SignKeyList(options.site, options.keyFile, std::cout, error)

@@ -25,6 +25,7 @@ int RunUpdateFromConsole(const CliOptions& options, const std::filesystem::path&
         EngineEnvironment environment;
         environment.programFolder = programFolder;
         environment.scheduled = options.scheduled;
+        environment.channel = options.channel;
         UpdateEngine engine(environment);
         engine.AttachDialog(&owner);
         result = engine.RunUpdate(options.baseUrl.empty() ? TARVEX_UPDATE_URL : options.baseUrl);

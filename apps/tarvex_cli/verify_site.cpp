@@ -52,6 +52,7 @@ int VerifySiteFromConsole(const CliOptions& options, const std::filesystem::path
         ConsoleOwner owner(false, stderr);
         EngineEnvironment environment;
         environment.programFolder = programFolder;
+        environment.channel = options.channel;
         UpdateEngine engine(environment);
         engine.AttachDialog(&owner);
         result = engine.CheckSite(options.baseUrl.empty() ? TARVEX_UPDATE_URL : options.baseUrl,

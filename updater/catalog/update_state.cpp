@@ -34,10 +34,15 @@ void WriteState(SqlCipherDatabase& database, const char* name, const std::string
     write.Step();
 }
 
+std::string SerialName(const std::string& channel) {
+    return channel == "stable" ? "serial" : "serial@" + channel;
+}
+
 }  // namespace
 
-std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& programFolder) {
-    const std::optional<std::string> stored = ReadState(programFolder, "serial");
+std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& programFolder,
+                                            const std::string& channel) {
+    const std::optional<std::string> stored = ReadState(programFolder, SerialName(channel).c_str());
     if (!stored) return std::nullopt;
     const std::string& text = *stored;
     long long serial = -1;
@@ -51,13 +56,24 @@ std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& program
     return serial;
 }
 
-void WriteAcceptedSerial(SqlCipherDatabase& database, long long serial) {
-    WriteState(database, "serial", std::to_string(serial));
+void WriteAcceptedSerial(SqlCipherDatabase& database, long long serial,
+                         const std::string& channel) {
+    WriteState(database, SerialName(channel).c_str(), std::to_string(serial));
 }
 
-void StoreAcceptedSerial(const std::filesystem::path& programFolder, long long serial) {
+void StoreAcceptedSerial(const std::filesystem::path& programFolder, long long serial,
+                         const std::string& channel) {
     SqlCipherDatabase database(CatalogPath(programFolder));
-    database.InTransaction([&] { WriteAcceptedSerial(database, serial); });
+    database.InTransaction([&] { WriteAcceptedSerial(database, serial, channel); });
+}
+
+std::optional<std::string> ReadChannel(const std::filesystem::path& programFolder) {
+    return ReadState(programFolder, "channel");
+}
+
+void StoreChannel(const std::filesystem::path& programFolder, const std::string& channel) {
+    SqlCipherDatabase database(CatalogPath(programFolder));
+    database.InTransaction([&] { WriteState(database, "channel", channel); });
 }
 
 std::optional<std::string> ReadAcceptedKeyList(const std::filesystem::path& programFolder) {

@@ -14,11 +14,19 @@ class SqlCipherDatabase;
 
 // The stored serial, or nothing when none was ever stored. Raises CatalogError
 // as opening the catalogue does, and for a stored value that is not a serial.
-std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& programFolder);
+// Each channel keeps its own serial, so a desktop can go back to the stable one.
+std::optional<long long> ReadAcceptedSerial(const std::filesystem::path& programFolder,
+                                            const std::string& channel = "stable");
 // Stores serial through database, inside whatever transaction it has open.
-void WriteAcceptedSerial(SqlCipherDatabase& database, long long serial);
+void WriteAcceptedSerial(SqlCipherDatabase& database, long long serial,
+                         const std::string& channel = "stable");
 // Stores serial in a transaction of its own.
-void StoreAcceptedSerial(const std::filesystem::path& programFolder, long long serial);
+void StoreAcceptedSerial(const std::filesystem::path& programFolder, long long serial,
+                         const std::string& channel = "stable");
+
+// The channel the desktop chose, or nothing (stable).
+std::optional<std::string> ReadChannel(const std::filesystem::path& programFolder);
+void StoreChannel(const std::filesystem::path& programFolder, const std::string& channel);
 
 // The text of the newest key list a run accepted, or nothing when none was.
 // Raises CatalogError as ReadAcceptedSerial does.

@@ -22,7 +22,8 @@ RunTrust::RunTrust(HttpTransfer& httpTransfer, RunLog& runLog)
     : transfer(httpTransfer), log(runLog) {}
 
 int RunTrust::Load(const std::filesystem::path& programFolder, const SiteCheckOptions& options,
-                   bool remember) {
+                   bool remember, const std::string& runChannel) {
+    channel = runChannel;
     storedSerial.reset();
     manifestSerial.reset();
     accepted.clear();
@@ -64,7 +65,7 @@ int RunTrust::Load(const std::filesystem::path& programFolder, const SiteCheckOp
         }
     }
     start = held;
-    storedSerial = ReadAcceptedSerial(programFolder);
+    storedSerial = ReadAcceptedSerial(programFolder, channel);
     // Trust is never dropped without a word: a folder that took signed
     // updates takes nothing unsigned until its keys are back.
     if (!SignedSite() && storedSerial) {
@@ -201,6 +202,6 @@ int RunTrust::CheckSignedManifest(const std::string& baseUrl,
 
 void RunTrust::StoreManifestSerial(const std::filesystem::path& programFolder) {
     if (!manifestSerial || (storedSerial && *manifestSerial <= *storedSerial)) return;
-    StoreAcceptedSerial(programFolder, *manifestSerial);
+    StoreAcceptedSerial(programFolder, *manifestSerial, channel);
     storedSerial = manifestSerial;
 }

@@ -35,8 +35,9 @@ public:
     // serial; remember: newer key lists are stored in the catalogue (a real
     // run; a dry run changes nothing). 0, or the code to end with, the reason
     // told.
+    // The serial is the channel's own.
     int Load(const std::filesystem::path& programFolder, const SiteCheckOptions& options,
-             bool remember);
+             bool remember, const std::string& channel);
     // Whether manifests must be signed: some key is trusted. (None: unsigned
     // manifests, as designed.)
     bool SignedSite() const { return !held.releases.empty(); }
@@ -73,6 +74,7 @@ private:
     HttpTransfer& transfer;
     RunLog& log;
     std::filesystem::path rememberIn;  // empty: a dry run
+    std::string channel;
     KeyList held;
     std::string heldText;  // as fetched, for the catalogue
     KeyList start;

@@ -23,7 +23,8 @@ int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& 
     std::string baseUrl;
     if (const int failed = StartRun(siteUrl, baseUrl)) return failed;
     if (options.useProgramFolder) RequireCatalog(ProgramFolder());
-    if (const int failed = trust.Load(ProgramFolder(), options, false)) return failed;
+    if (const int failed = ChooseChannel(options.useProgramFolder, baseUrl)) return failed;
+    if (const int failed = trust.Load(ProgramFolder(), options, false, channel)) return failed;
     const bool signedSite = trust.SignedSite();
     if (!signedSite)
         RunLog::Warn(
@@ -99,9 +100,8 @@ void UpdateEngine::RolloutNote(bool useProgramFolder, SiteFileReport& report) {
     }
     const std::optional<std::string> id =
         useProgramFolder ? ReadInstallId(ProgramFolder()) : std::nullopt;
-    report.reason =
-        !id ? at + ": a scheduled run takes part by its place, drawn at its first run"
-        : RolloutPlace(*id, releaseSerial) < share
-            ? at + ": a scheduled run here takes part now"
-            : at + ": a scheduled run here waits its turn; asked for, it installs now";
+    report.reason = !id ? at + ": a scheduled run takes part by its place, drawn at its first run"
+                    : RolloutPlace(*id, releaseSerial) < share
+                        ? at + ": a scheduled run here takes part now"
+                        : at + ": a scheduled run here waits its turn; asked for, it installs now";
 }

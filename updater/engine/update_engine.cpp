@@ -54,6 +54,8 @@ int UpdateEngine::StartRun(const std::string& siteUrl, std::string& baseUrl) {
         return UpdateCannotStart;
     }
     baseUrl = FolderUrl(siteUrl);
+    siteRoot = baseUrl;
+    channel = update_site::stableChannel;
     connectivityUrl = baseUrl;
     if (!IsConnected()) {
         log.Complain("no network connection to reach " + baseUrl);
@@ -75,10 +77,16 @@ int UpdateEngine::RunUpdate(const std::string& siteUrl) {
         log.Complain("another update is running on " + ProgramFolder().string());
         return UpdateNotCompleted;
     }
-    if (const int failed = trust.Load(ProgramFolder(), {}, true)) return failed;
+    if (const int failed = ChooseChannel(true, baseUrl)) return failed;
+    if (const int failed = trust.Load(ProgramFolder(), {}, true, channel)) return failed;
     std::optional<PrivateTempFolder> tempFolder;
     IniFile manifest("");
     if (const int failed = ReadCheckedManifest(baseUrl, tempFolder, manifest)) return failed;
+    // A channel asked for becomes the folder's choice once its manifest was
+    // taken: a mistyped name is never remembered.
+    if (!environment.channel.empty() &&
+        ReadChannel(ProgramFolder()).value_or(update_site::stableChannel) != channel)
+        StoreChannel(ProgramFolder(), channel);
     // Before anything else can fail: a withdrawal, a declined question or a
     // failed download still makes every older manifest a replay.
     if (trust.SignedSite()) trust.StoreManifestSerial(ProgramFolder());
@@ -101,6 +109,20 @@ int UpdateEngine::RunUpdate(const std::string& siteUrl) {
     return InstallPass(baseUrl, tempFolder->Path(), rows);
 }
 
+int UpdateEngine::ChooseChannel(bool useProgramFolder, std::string& baseUrl) {
+    channel = environment.channel;
+    if (channel.empty() && useProgramFolder)
+        channel = ReadChannel(ProgramFolder()).value_or(update_site::stableChannel);
+    if (channel.empty()) channel = update_site::stableChannel;
+    if (!update_site::IsChannelName(channel)) {
+        log.Complain("\"" + channel +
+                     "\" is no channel's name: 1 to 32 of a-z, 0-9, - and _ (stable by default)");
+        return UpdateManifestFailed;
+    }
+    baseUrl = siteRoot + update_site::ChannelFolder(channel);
+    return UpdateSucceeded;
+}
+
 int UpdateEngine::ReadCheckedManifest(const std::string& baseUrl,
                                       std::optional<PrivateTempFolder>& tempFolder,
                                       IniFile& manifest) {
@@ -112,7 +134,7 @@ int UpdateEngine::ReadCheckedManifest(const std::string& baseUrl,
     }
     tempFolder.emplace(std::move(*made));
     if (trust.SignedSite())
-        if (const int failed = trust.WalkKeyLists(baseUrl, tempFolder->Path(), *owner))
+        if (const int failed = trust.WalkKeyLists(siteRoot, tempFolder->Path(), *owner))
             return failed;
     std::string bytes;
     if (const int failed = FetchManifest(baseUrl, *tempFolder, bytes)) return failed;
@@ -136,8 +158,9 @@ bool UpdateEngine::TakesItsTurn() {
     // A scheduled run stays quiet: waiting is neither a change nor a failure.
     if (share == 0) {
         if (!environment.scheduled)
-            RunLog::Warn("the publisher halted this release (rollout 0 %): nothing is installed "
-                         "until it goes on");
+            RunLog::Warn(
+                "the publisher halted this release (rollout 0 %): nothing is installed "
+                "until it goes on");
         return false;
     }
     if (!environment.scheduled || share >= fullRollout) return true;

@@ -87,6 +87,10 @@ struct EngineEnvironment {
     TransferLimits limits;
     // A run nobody asked for (a timer): it waits its turn in a staged rollout.
     bool scheduled = false;
+    // The channel to follow; empty: the one the program folder chose last
+    // (stable when none). A real run given one remembers it as the choice
+    // once the channel's manifest was accepted.
+    std::string channel;
 };
 
 // What a dry run found out about one listed file.
@@ -128,6 +132,8 @@ public:
     const std::vector<UpdateItem>& PendingItems() const { return pendingItems; }
     // The last manifest's rollout, and the share it reaches now.
     const Rollout& ReleaseRollout() const { return rollout; }
+    // The channel the last run followed.
+    const std::string& Channel() const { return channel; }
     // The key list the last run started from, and each newer one it accepted.
     const KeyList& StartingKeyList() const { return trust.StartingKeyList(); }
     const std::vector<KeyList>& AcceptedKeyLists() const { return trust.AcceptedKeyLists(); }
@@ -160,6 +166,10 @@ private:
     int StartRun(const std::string& siteUrl, std::string& baseUrl);
     // Where modules are installed and the catalogue lives.
     std::filesystem::path ProgramFolder() const;
+    // Settles the run's channel (useProgramFolder: its stored choice counts)
+    // and turns siteRoot into the channel's URL in baseUrl. 0, or 3 for a
+    // name that is no channel's.
+    int ChooseChannel(bool useProgramFolder, std::string& baseUrl);
     // Makes the run's temporary folder, fetches the manifest into it and
     // reads it; a signed one is checked whole. 0, or the code to end with.
     int ReadCheckedManifest(const std::string& baseUrl,
@@ -189,6 +199,8 @@ private:
     std::vector<UpdateItem> pendingItems;
     Rollout rollout;
     long long releaseSerial = 0;
+    std::string siteRoot;  // the site's folder URL: key lists live here
+    std::string channel = "stable";
     CDetectorSet detectorSet;
     CRecognizerSet recognizerSet;
     CSysComSet systemSet;

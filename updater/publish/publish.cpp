@@ -293,7 +293,9 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
         return false;
     }
 
-    const std::filesystem::path manifestFile = options.site / update_site::manifestName;
+    // The channel's folder holds its manifest, files and serial record.
+    const std::filesystem::path folder = options.site / update_site::ChannelFolder(options.channel);
+    const std::filesystem::path manifestFile = folder / update_site::manifestName;
     std::string problem;
     const std::optional<std::string> manifestText = ReadRegularFile(manifestFile, problem);
     const auto refuse = [&](const std::string& why) {
@@ -337,7 +339,7 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
         if (verdict.fault != EntryFault::None && verdict.fault != EntryFault::Size &&
             verdict.fault != EntryFault::Sha256 && verdict.fault != EntryFault::UnsignedDowngrade)
             return refuseAt(entry.section, FaultKey(verdict.fault), verdict.reason);
-        const std::filesystem::path file = options.site / *ModuleRelativePath(entry.filename);
+        const std::filesystem::path file = folder / *ModuleRelativePath(entry.filename);
         // Hashed as it streams by: modules may be far larger than memory allows.
         const std::string unreadable = RegularFileProblem(file);
         const std::optional<std::string> sha256 =
@@ -361,7 +363,7 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
                             "\" is not a number of 1 to 18 digits; correct it or remove the line");
     // Past the manifest's own serial and every serial published here before,
     // however the manifest was written: desktops took the highest of those.
-    const std::filesystem::path lastSerialFile = options.site / lastSerialName;
+    const std::filesystem::path lastSerialFile = folder / lastSerialName;
     const std::optional<long long> lastPublished = LastPublishedSerial(lastSerialFile, problem);
     if (!lastPublished) {
         error = lastSerialFile.string() + " " + problem +
@@ -416,9 +418,9 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
     // still rises above what desktops may have seen.
     if (!ReplaceInPlace(lastSerialFile, 0644, std::to_string(serial) + "\n") ||
         !ReplaceInPlace(manifestFile, 0644, signedText) ||
-        !ReplaceInPlace(options.site / update_site::signatureName, 0644, signatures)) {
+        !ReplaceInPlace(folder / update_site::signatureName, 0644, signatures)) {
         error = "cannot write the manifest, its signature or " + std::string(lastSerialName) +
-                " in " + options.site.string();
+                " in " + folder.string();
         return false;
     }
     IniFile published("");
@@ -431,7 +433,7 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
 }
 
 bool SignManifest(const std::filesystem::path& site, const std::filesystem::path& keyFile,
-                  std::ostream& out, std::string& error) {
+                  const std::string& channel, std::ostream& out, std::string& error) {
     const std::optional<SecretKey> secret = ReadSecretKeyFile(keyFile, error);
     const std::optional<SiteKeys> siteKeys = secret ? ReadSiteKeys(site, error) : std::nullopt;
     if (!siteKeys) return false;
@@ -441,8 +443,9 @@ bool SignManifest(const std::filesystem::path& site, const std::filesystem::path
         error = problem + "; nothing was signed";
         return false;
     }
-    const std::filesystem::path manifestFile = site / update_site::manifestName;
-    const std::filesystem::path signatureFile = site / update_site::signatureName;
+    const std::filesystem::path folder = site / update_site::ChannelFolder(channel);
+    const std::filesystem::path manifestFile = folder / update_site::manifestName;
+    const std::filesystem::path signatureFile = folder / update_site::signatureName;
     std::string problem;
     const std::optional<std::string> manifest = ReadRegularFile(manifestFile, problem);
     const std::optional<std::string> signatures =

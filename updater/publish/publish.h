@@ -32,6 +32,9 @@ struct PublishOptions {
     // Further secret keys that sign too: each a release key of the site's
     // newest key list (keys/), when it has one.
     std::vector<std::filesystem::path> otherKeyFiles;
+    // The release channel: its manifest and files lie in site/channels/NAME
+    // (stable: site itself); key lists are the site's, for every channel.
+    std::string channel = "stable";
 };
 
 // In site/autoupdate.txt sets "size" and "sha256" of every listed file (read
@@ -51,7 +54,7 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
 // list, and a key that signed already; says how many signatures desktops
 // still need.
 bool SignManifest(const std::filesystem::path& site, const std::filesystem::path& keyFile,
-                  std::ostream& out, std::string& error);
+                  const std::string& channel, std::ostream& out, std::string& error);
 
 // "30d", "12h", "90m", "3600s", "2w": a positive whole number and one unit.
 std::optional<std::chrono::seconds> ParseDuration(std::string_view text);

@@ -133,7 +133,7 @@ TEST_F(KeyRotationTest, ASiteMovesToTwoOfThreeAndRevokesWithoutTouchingADesktop)
     EXPECT_NE(said.str().find("desktops refuse it until 1 more sign"), std::string::npos)
         << said.str();
     std::string error;
-    ASSERT_TRUE(SignManifest(site.Path(), Secret("K2"), said, error)) << error;
+    ASSERT_TRUE(SignManifest(site.Path(), Secret("K2"), "stable", said, error)) << error;
     Outcome outcome = Run();
     EXPECT_EQ(outcome.result, UpdateSucceeded) << outcome.reason;
     EXPECT_TRUE(outcome.installed);
@@ -256,7 +256,7 @@ TEST_F(KeyRotationTest, ThePublisherRefusesWhatADesktopWouldRefuse) {
         {"signing a manifest twice with one key",
          [](KeyRotationTest& t, std::string& e) {
              t.Release("2.0", {"K1"});
-             return SignManifest(t.site.Path(), t.Secret("K1"), t.said, e);
+             return SignManifest(t.site.Path(), t.Secret("K1"), "stable", t.said, e);
          },
          "has signed"},
     };

@@ -432,3 +432,55 @@ TEST_F(TarvexCliTest, AScheduledRunSaysOneLineOnlyWhenSomethingHappened) {
 }
 
 }  // namespace
+
+namespace {
+
+// A desktop follows the channel it chose last; each channel keeps its own
+// serial, so going back to stable is no replay; key lists are the site's.
+TEST_F(TarvexCliTest, ADesktopFollowsItsChannelAndCanGoBack) {
+    const std::string key = (scratch.Path() / "publisher").string();
+    ASSERT_EQ(RunCli("keygen --out " + key, scratch).status, 0);
+    InitCatalogue();
+    folder.Write("program/data/update-keys", TempFolder::Read(key + ".pub"));
+    TempFolder site;
+    const auto release = [&](const std::string& channel, const std::string& version,
+                             long long serial) {
+        const std::string dir = channel == "stable" ? "" : "channels/" + channel + "/";
+        site.Write(dir + "x.so", channel + " " + version);
+        site.Write(dir + "autoupdate.txt",
+                   "[Main]\nfilecount=1\n[File1]\nfilename=x.so\nversion=" + version +
+                       "\nmoduletype=1\nauthor=a\nmodulename=x\n");
+        const RunResult r =
+            RunCli("publish " + site.Path().string() + " --key " + key + " --channel " + channel +
+                       " --serial " + std::to_string(serial),
+                   scratch);
+        EXPECT_EQ(r.status, 0) << r.err;
+        for (const char* name : {"x.so", "autoupdate.txt", "autoupdate.txt.sig"})
+            server.Put(dir + name, TempFolder::Read(site.Path() / (dir + name)));
+    };
+    release("stable", "1.0", 100);
+    release("beta", "2.0", 200);
+    const std::string update = "update --yes --base-url " + server.BaseUrl() + " " + ProgramDir();
+    const auto installed = [&] { return TempFolder::Read(folder.Path() / "program/x.so"); };
+
+    ASSERT_EQ(RunCli(update, scratch).status, 0);
+    EXPECT_EQ(installed(), "stable 1.0");
+    RunResult r = RunCli(update + " --channel beta", scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(installed(), "beta 2.0");
+    release("beta", "2.1", 201);
+    ASSERT_EQ(RunCli(update, scratch).status, 0) << "the choice is remembered";
+    EXPECT_EQ(installed(), "beta 2.1");
+    release("stable", "3.0", 101);  // below beta's serial: stable keeps its own
+    r = RunCli(update + " --channel stable", scratch);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(installed(), "stable 3.0");
+    EXPECT_EQ(RunCli(update + " --channel Beta!", scratch).status, 64);
+    r = RunCli(update + " --channel nightly", scratch);
+    EXPECT_EQ(r.status, 2) << "a channel the site does not have";
+    EXPECT_NE(r.err.find("channels/nightly/autoupdate.txt"), std::string::npos) << r.err;
+    r = RunCli(update, scratch);
+    EXPECT_EQ(r.status, 6) << "a channel that failed is not remembered: " << r.err;
+}
+
+}  // namespace
