@@ -41,6 +41,11 @@ void ScriptedServer::Script(const std::string& name, Reply reply) {
     replies[name] = std::move(reply);
 }
 
+void ScriptedServer::Answer(const std::string& name, Responder responder) {
+    std::lock_guard<std::mutex> guard(lock);
+    responders[name] = std::move(responder);
+}
+
 std::string ScriptedServer::BaseUrl() const {
     return "http://127.0.0.1:" + std::to_string(port) + "/update/";
 }
@@ -94,6 +99,8 @@ void ScriptedServer::Serve(int connection) {
     {
         std::lock_guard<std::mutex> guard(lock);
         requests.push_back(name);
+        if (const auto responder = responders.find(name); responder != responders.end())
+            replies[name] = responder->second(request);
         const auto found = replies.find(name);
         if (found == replies.end()) {
             Send(connection,

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -33,6 +34,10 @@ public:
     // An ordinary 200 reply with its Content-Length.
     void Put(const std::string& name, const std::string& body);
     void Script(const std::string& name, Reply reply);
+    // Replies to each request for name as responder decides from the
+    // request's head (its Range and If-Range, say).
+    using Responder = std::function<Reply(const std::string& requestHead)>;
+    void Answer(const std::string& name, Responder responder);
     std::string BaseUrl() const;  // "http://127.0.0.1:<port>/update/"
     // Names requested so far, in order.
     std::vector<std::string> Requests();
@@ -47,6 +52,7 @@ private:
     std::atomic<bool> stopping{false};
     std::mutex lock;
     std::map<std::string, Reply> replies;
+    std::map<std::string, Responder> responders;
     std::vector<std::string> requests;
     std::vector<std::thread> workers;
     std::thread acceptor;

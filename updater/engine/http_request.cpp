@@ -6,10 +6,17 @@
 #include "manifest/text_pieces.h"
 
 std::unique_ptr<HttpRequest> HttpRequest::Start(CURL* easy, const std::string& url,
-                                                std::chrono::milliseconds headerTimeout) {
+                                                std::chrono::milliseconds headerTimeout,
+                                                const std::vector<std::string>& headers) {
     CURLM* multi = curl_multi_init();
     if (multi == nullptr) return nullptr;
     std::unique_ptr<HttpRequest> request(new HttpRequest(easy, multi));
+    for (const std::string& header : headers)
+        if (curl_slist* more = curl_slist_append(request->requestHeaders, header.c_str()))
+            request->requestHeaders = more;
+        else
+            return nullptr;
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, request->requestHeaders);
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpRequest::OnWrite);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, request.get());
@@ -40,6 +47,8 @@ HttpRequest::~HttpRequest() {
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, nullptr);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+    curl_slist_free_all(requestHeaders);
 }
 
 bool HttpRequest::ConflictingLengths() const {
@@ -53,10 +62,21 @@ bool HttpRequest::ConflictingLengths() const {
 size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) {
     auto* request = static_cast<HttpRequest*>(self);
     const std::string_view line(data, size * count);
-    if (line.rfind("HTTP/", 0) == 0) request->contentLengths.clear();
-    constexpr std::string_view name = "content-length:";
-    if (line.size() > name.size() && AsciiLower(line.substr(0, name.size())) == name)
-        request->contentLengths.push_back(Trimmed(line.substr(name.size())));
+    if (line.rfind("HTTP/", 0) == 0) {
+        request->contentLengths.clear();
+        request->etag.clear();
+        request->lastModified.clear();
+        request->contentRange.clear();
+    }
+    const auto value = [&line](std::string_view name) -> std::optional<std::string> {
+        if (line.size() <= name.size() || AsciiLower(line.substr(0, name.size())) != name)
+            return std::nullopt;
+        return Trimmed(line.substr(name.size()));
+    };
+    if (auto length = value("content-length:")) request->contentLengths.push_back(*length);
+    if (auto tag = value("etag:")) request->etag = *tag;
+    if (auto modified = value("last-modified:")) request->lastModified = *modified;
+    if (auto range = value("content-range:")) request->contentRange = *range;
     return size * count;
 }
 

@@ -25,8 +25,10 @@ public:
     // Starts the transfer of url on easy and waits for the final headers
     // (redirects followed). Null when no response arrived; a request whose
     // headers did not arrive within headerTimeout comes back HeadersTimedOut.
+    // headers: further request header lines ("Range: bytes=10-").
     static std::unique_ptr<HttpRequest> Start(CURL* easy, const std::string& url,
-                                              std::chrono::milliseconds headerTimeout);
+                                              std::chrono::milliseconds headerTimeout,
+                                              const std::vector<std::string>& headers = {});
     ~HttpRequest();
     HttpRequest(const HttpRequest&) = delete;
     HttpRequest& operator=(const HttpRequest&) = delete;
@@ -39,6 +41,11 @@ public:
     // The final response carried Content-Length headers that disagree.
     bool ConflictingLengths() const;
     bool HeadersTimedOut() const { return timedOut; }
+    // The final response's ETag, Last-Modified and Content-Range, as sent
+    // (empty when absent).
+    const std::string& ETag() const { return etag; }
+    const std::string& LastModified() const { return lastModified; }
+    const std::string& ContentRange() const { return contentRange; }
     // The transfer ended because it stayed below the low-speed limit.
     bool TimedOutSlow() const { return result == CURLE_OPERATION_TIMEDOUT; }
     // Streams the rest of the body to sink. true when the transfer completed
@@ -62,4 +69,8 @@ private:
     long status = 0;
     bool timedOut = false;
     std::vector<std::string> contentLengths;  // of the latest response's headers
+    std::string etag;
+    std::string lastModified;
+    std::string contentRange;
+    curl_slist* requestHeaders = nullptr;
 };

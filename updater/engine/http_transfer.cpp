@@ -21,6 +21,7 @@ constexpr double kibPerByte = 1.0 / 1024.0;
 // The progress bar counts KiB: bytes shifted right by this.
 constexpr int kibShift = 10;
 constexpr long httpOk = 200;
+constexpr long httpPartial = 206;
 constexpr long httpForbidden = 403;
 constexpr long httpNotFound = 404;
 constexpr long httpGone = 410;
@@ -79,6 +80,45 @@ std::unique_ptr<HttpRequest> HttpTransfer::OpenUrl(const std::string& url, bool*
         return nullptr;
     }
     return request;
+}
+
+std::unique_ptr<HttpRequest> HttpTransfer::OpenFrom(const std::string& url, uint64_t offset,
+                                                    const std::string& validator) {
+    const std::optional<std::string> canonical = CanonicalizeUrl(url);
+    if (handle.Handle() == nullptr || !canonical) return OpenUrl(url);
+    std::unique_ptr<HttpRequest> request = HttpRequest::Start(
+        handle.Handle(), *canonical, limits.headerTimeout,
+        {"Range: bytes=" + std::to_string(offset) + "-", "If-Range: " + validator});
+    if (!request) {
+        log.Complain(*canonical + ": no answer (" + handle.ErrorText() +
+                     "); check the base URL and that the update server is running");
+        return nullptr;
+    }
+    if (request->HeadersTimedOut() || request->Status() == httpOk ||
+        request->Status() == httpPartial)
+        return request;
+    log.Complain(*canonical + ": HTTP status " + std::to_string(request->Status()) +
+                 " to a request for the rest of the file");
+    return nullptr;
+}
+
+bool HttpTransfer::AppendTo(HttpRequest& request, FileDescriptor& file, const std::string& name,
+                            uint64_t maxBytes, UpdateOwner& owner) {
+    if (request.HeadersTimedOut()) {
+        log.Complain(name + ": the server did not send its headers in time");
+        return false;
+    }
+    const std::optional<uint64_t> length = request.ContentLength();
+    if (!length || request.ConflictingLengths() || *length > maxBytes) {
+        log.Complain(name + ": the rest of the file comes without one Content-Length of at most " +
+                     std::to_string(maxBytes) + " bytes");
+        return false;
+    }
+    if (Receive(request, file, *length, owner)) return true;
+    log.Complain(name + (request.TimedOutSlow() ? ": the transfer was too slow"
+                                                : ": the transfer broke off; the next run goes "
+                                                  "on from where it stopped"));
+    return false;
 }
 
 bool HttpTransfer::DownloadToFile(HttpRequest& request, const std::filesystem::path& path,

@@ -26,6 +26,17 @@ public:
     // failure: it sets *absent and returns null without a word (a file a
     // site may not have).
     std::unique_ptr<HttpRequest> OpenUrl(const std::string& url, bool* absent = nullptr);
+    // Asks for url from byte offset on, if it is still the file validator
+    // (its ETag or Last-Modified) names: a 206 continues it, a 200 is the
+    // whole file afresh. Null, the reason told, for anything else.
+    std::unique_ptr<HttpRequest> OpenFrom(const std::string& url, uint64_t offset,
+                                          const std::string& validator);
+    // Streams the body onto the end of file, which holds what came before:
+    // refused before a byte is read when the headers are late, the length
+    // is missing or disagrees, or the body would pass maxBytes. false, the
+    // reason told, on any failure; every byte received stays in file.
+    bool AppendTo(HttpRequest& request, FileDescriptor& file, const std::string& name,
+                  uint64_t maxBytes, UpdateOwner& owner);
     // Streams the body into path, created afresh without following a
     // symlink, reporting progress to owner. false when the file cannot be
     // made, the response has no Content-Length or one over maxBytes or over

@@ -6,23 +6,47 @@
 #include "engine/catalog_rows.h"
 #include "engine/engine_texts.h"
 #include "engine/http_request.h"
+#include "engine/partial_downloads.h"
 #include "engine/update_engine.h"
 #include "engine/update_owner.h"
 #include "manifest/text_pieces.h"
 #include "trust/module_path.h"
 
+namespace {
+
+// A file whose size and hash are vouched for can be continued: whatever
+// bytes come, the whole is checked before it installs.
+bool Resumable(const UpdateItem& item) {
+    return item.size && *item.size > 0 && !item.sha256.empty();
+}
+
+}  // namespace
+
 int UpdateEngine::InstallPass(const std::string& baseUrl, const std::filesystem::path& tempFolder,
                               CatalogRows& rows) {
     const std::filesystem::path programFolder = ProgramFolder();
     const std::string downloading = owner->Translate(engine_text::downloading);
+    std::optional<PartialDownloads> partial;
+    if (std::any_of(pendingItems.begin(), pendingItems.end(), Resumable)) {
+        std::string error;
+        partial = PartialDownloads::Open(programFolder, error);
+        if (!partial) {
+            log.Complain(error);
+            return UpdateModuleFailed;
+        }
+    }
     for (const UpdateItem& item : pendingItems) {
         const std::filesystem::path relative = *ModuleRelativePath(item.filename);
         const std::filesystem::path destination = programFolder / relative;
         // Subfolders of the name stay out of the private folder: one flat level.
-        const std::filesystem::path temporary = tempFolder / relative.filename();
+        std::filesystem::path temporary = tempFolder / relative.filename();
         owner->SetStatusText(downloading + item.filename);
-        if (const int failed = Fetch(item, baseUrl, temporary)) return failed;
-        if (!InstallFile(destination, temporary)) {
+        const int failed = Resumable(item) ? FetchResuming(item, baseUrl, *partial, temporary)
+                                           : Fetch(item, baseUrl, temporary);
+        if (failed) return failed;
+        const bool installed = InstallFile(destination, temporary);
+        if (partial && installed) partial->Forget(item.sha256);
+        if (!installed) {
             log.Complain(item.filename + ": cannot be put in place at " + destination.string() +
                          " (is the main program running and holding it open?)");
             return UpdateNotCompleted;
@@ -56,6 +80,58 @@ int UpdateEngine::Fetch(const UpdateItem& item, const std::string& baseUrl,
     if (!MatchesManifest(item, temporary)) {
         std::error_code ec;
         std::filesystem::remove(temporary, ec);
+        return UpdateModuleFailed;
+    }
+    return UpdateSucceeded;
+}
+
+int UpdateEngine::FetchResuming(const UpdateItem& item, const std::string& baseUrl,
+                                const PartialDownloads& partial, std::filesystem::path& file) {
+    const std::string url = baseUrl + ModuleRelativePath(item.filename)->generic_string();
+    const uint64_t size = *item.size;
+    file = partial.PathOf(item.sha256);
+    // What an earlier run kept; nothing kept is 0 bytes.
+    const PartialDownloads::Kept kept =
+        partial.Find(item.sha256).value_or(PartialDownloads::Kept{});
+    // All of it came before the run ended: it only needs checking.
+    if (kept.bytes == size && Sha256OfFile(file) == AsciiLower(item.sha256)) return UpdateSucceeded;
+    const bool goOn = kept.bytes > 0 && kept.bytes < size;
+    if (!goOn) partial.Forget(item.sha256);
+    std::unique_ptr<HttpRequest> request =
+        goOn ? transfer.OpenFrom(url, kept.bytes, kept.validator) : transfer.OpenUrl(url);
+    if (!request) return UpdateRequestFailed;
+    const bool resumed = goOn && request->Status() == 206;
+    const uint64_t from = resumed ? kept.bytes : 0;
+    const std::string continues = "bytes " + std::to_string(from) + "-" + std::to_string(size - 1) +
+                                  "/" + std::to_string(size);
+    const std::optional<uint64_t> announced = request->ContentLength();
+    if (resumed ? request->ContentRange() != continues : announced && *announced != size) {
+        log.Complain(
+            item.filename + ": the server sends " +
+            (resumed ? "\"" + request->ContentRange() + "\" where " + continues + " was asked for"
+                     : std::to_string(*announced) + " bytes, but the manifest vouches for " +
+                           std::to_string(size)) +
+            ": this is not the file that was published");
+        partial.Forget(item.sha256);
+        return UpdateModuleFailed;
+    }
+    // A weak ETag cannot guard a range; Last-Modified then does, if given.
+    const std::string& etag = request->ETag();
+    const std::string validator =
+        !etag.empty() && etag.rfind("W/", 0) != 0 ? etag : request->LastModified();
+    FileDescriptor out = partial.Continue(item.sha256, validator, !resumed);
+    if (!out.IsOpen()) {
+        log.Complain(item.filename + ": cannot write " + file.string());
+        return UpdateModuleFailed;
+    }
+    const bool received = transfer.AppendTo(*request, out, item.filename, size - from, *owner);
+    request.reset();
+    // Without a validator nothing can be continued safely: start over next time.
+    if (!received && validator.empty()) partial.Forget(item.sha256);
+    if (!received) return UpdateModuleFailed;
+    // Bytes of two versions never install: the whole is checked.
+    if (!MatchesManifest(item, file)) {
+        partial.Forget(item.sha256);
         return UpdateModuleFailed;
     }
     return UpdateSucceeded;

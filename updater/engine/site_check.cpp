@@ -9,6 +9,7 @@
 #include "engine/catalog_rows.h"
 #include "engine/engine_texts.h"
 #include "engine/entry_plans.h"
+#include "engine/partial_downloads.h"
 #include "engine/private_temp_folder.h"
 #include "engine/update_engine.h"
 #include "engine/update_owner.h"
@@ -85,8 +86,25 @@ int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& 
                              : SiteFileReport::Verdict::UpToDate;
         if (report.verdict != SiteFileReport::Verdict::UpToDate)
             RolloutNote(options.useProgramFolder, report);
+        if (report.verdict == SiteFileReport::Verdict::Installs) ResumeNote(item, report);
     }
     return result;
+}
+
+void UpdateEngine::ResumeNote(const UpdateItem& item, SiteFileReport& report) const {
+    std::error_code ec;
+    const std::filesystem::path folder = PartialDownloads::FolderOf(ProgramFolder());
+    if (item.sha256.empty() || !item.size ||
+        !std::filesystem::is_directory(std::filesystem::symlink_status(folder, ec)))
+        return;
+    std::string error;
+    const std::optional<PartialDownloads> partial = PartialDownloads::Open(ProgramFolder(), error);
+    const std::optional<PartialDownloads::Kept> kept =
+        partial ? partial->Find(item.sha256) : std::nullopt;
+    if (!kept || kept->bytes >= *item.size) return;
+    report.reason += (report.reason.empty() ? "" : "; ") + std::string("a run here goes on from ") +
+                     std::to_string(kept->bytes) + " of " + std::to_string(*item.size) +
+                     " bytes kept";
 }
 
 void UpdateEngine::RolloutNote(bool useProgramFolder, SiteFileReport& report) {

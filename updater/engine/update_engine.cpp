@@ -2,6 +2,7 @@
 #include "engine/update_engine.h"
 
 #include <ctime>
+#include <set>
 
 #include "catalog/program_folder.h"
 #include "catalog/update_state.h"
@@ -12,9 +13,11 @@
 #include "engine/engine_texts.h"
 #include "engine/file_descriptor.h"
 #include "engine/http_request.h"
+#include "engine/partial_downloads.h"
 #include "engine/private_temp_folder.h"
 #include "engine/update_owner.h"
 #include "manifest/ini_file.h"
+#include "manifest/text_pieces.h"
 #include "trust/manifest_stamp.h"
 #include "trust/update_site.h"
 
@@ -91,10 +94,14 @@ int UpdateEngine::RunUpdate(const std::string& siteUrl) {
     // failed download still makes every older manifest a replay.
     if (trust.SignedSite()) trust.StoreManifestSerial(ProgramFolder());
     const int count = manifest.GetValueInt("Main", "filecount");
-    if (count < 1) return UpdateUpToDate;
+    if (count < 1) {
+        ForgetUnlistedPartials();  // none is listed any more
+        return UpdateUpToDate;
+    }
 
     rows.Open();
     if (const int failed = CheckPass(manifest, count, rows)) return failed;
+    ForgetUnlistedPartials();
     if (pendingItems.empty()) return UpdateUpToDate;
     if (!TakesItsTurn()) {
         pendingItems.clear();
@@ -107,6 +114,18 @@ int UpdateEngine::RunUpdate(const std::string& siteUrl) {
     // is replaced, not half-way.
     rows.CheckWritable();
     return InstallPass(baseUrl, tempFolder->Path(), rows);
+}
+
+void UpdateEngine::ForgetUnlistedPartials() {
+    const std::filesystem::path folder = PartialDownloads::FolderOf(ProgramFolder());
+    std::error_code ec;
+    if (!std::filesystem::is_directory(std::filesystem::symlink_status(folder, ec))) return;
+    std::string error;
+    const std::optional<PartialDownloads> partial = PartialDownloads::Open(ProgramFolder(), error);
+    if (!partial) return;  // the install pass refuses it, with the reason
+    std::set<std::string> listed;
+    for (const UpdateItem& item : pendingItems) listed.insert(AsciiLower(item.sha256));
+    partial->KeepOnly(listed);
 }
 
 int UpdateEngine::ChooseChannel(bool useProgramFolder, std::string& baseUrl) {

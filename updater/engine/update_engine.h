@@ -44,7 +44,9 @@
 // as it was; one destination has one catalogue row whatever its spelling, and
 // never goes back to an older or equal version unless a signed manifest
 // says downgrade=yes for it; a malformed version is never
-// recorded; a failed download leaves nothing on disk, and the run's temporary
+// recorded; a failed download leaves nothing on disk but, for a file whose size
+// and hash are vouched for, its bytes in data/partial (partial_downloads.h),
+// which the next run continues and checks whole, and the run's temporary
 // folder is gone when it ends; a signed manifest is parsed from exactly the
 // bytes whose signature was checked, and its serial is stored once accepted,
 // so no older one is ever accepted again. A CatalogError from the catalogue
@@ -76,6 +78,7 @@ class CatalogRows;
 class ConnectivityCheck;
 class HttpRequest;
 class IniFile;
+class PartialDownloads;
 class PrivateTempFolder;
 class UpdateOwner;
 
@@ -182,6 +185,8 @@ private:
     bool TakesItsTurn();
     // Tells in report what the rollout means for a file a dry run found.
     void RolloutNote(bool useProgramFolder, SiteFileReport& report);
+    // Tells in report when a run would go on from kept bytes.
+    void ResumeNote(const UpdateItem& item, SiteFileReport& report) const;
     // check_pass.cpp: fills pendingItems from the plans; the first failing
     // entry ends it.
     int CheckPass(IniFile& manifest, int count, CatalogRows& rows);
@@ -192,6 +197,13 @@ private:
     // vouches for; 0, or the install pass's code with the reason told.
     int Fetch(const UpdateItem& item, const std::string& baseUrl,
               const std::filesystem::path& temporary);
+    // Removes the kept bytes of files the manifest no longer has pending.
+    void ForgetUnlistedPartials();
+    // Fetches a vouched-for item into partial, going on from the bytes an
+    // earlier run kept when the server still has that file; file is where
+    // the checked whole lies. 0, or the install pass's code.
+    int FetchResuming(const UpdateItem& item, const std::string& baseUrl,
+                      const PartialDownloads& partial, std::filesystem::path& file);
     // The downloaded file has the size and SHA-256 the manifest gives, if any.
     bool MatchesManifest(const UpdateItem& item, const std::filesystem::path& file);
 
