@@ -146,6 +146,8 @@ std::string CliUsage() {
            "                 no without a terminal)\n"
            "  --channel NAME the release channel: stable (the site's folder, the default) or\n"
            "                 another (SITE/channels/NAME/); update remembers it for the folder\n"
+           "  --previous FOLDER  publish: an earlier release's files; each changed file gets a\n"
+           "                 delta patch from it in patches/, offered in the manifest\n"
            "  --scheduled    a run nobody asked for (the systemd timer): answers yes, waits\n"
            "                 its turn in a staged rollout, and says one line on standard error\n"
            "                 only when something was installed or failed\n"
@@ -175,6 +177,7 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     const QCommandLineOption no("no", "Answer the upgrade question with no.");
     const QCommandLineOption scheduled("scheduled", "A run nobody asked for.");
     const QCommandLineOption channel("channel", "The release channel.", "NAME");
+    const QCommandLineOption previous("previous", "An earlier release's files.", "FOLDER");
     const QCommandLineOption out("out", "The new secret key file.", "KEYFILE");
     const QCommandLineOption key("key", "The key file.", "KEYFILE");
     const QCommandLineOption serial("serial", "The serial to publish.", "N");
@@ -185,11 +188,12 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     const QCommandLineOption rootThreshold("root-threshold", "Roots needed.", "N");
     const QCommandLineOption releaseThreshold("release-threshold", "Release keys needed.", "N");
     const std::vector<const QCommandLineOption*> all{
-        &programDir,       &baseUrl,   &yes,    &no,      &out,    &key,
-        &serial,           &validFor,  &root,   &release, &pinned, &rootThreshold,
-        &releaseThreshold, &scheduled, &channel};
-    parser.addOptions({help, version, programDir, baseUrl, yes, no, scheduled, channel, out, key,
-                       serial, validFor, root, release, pinned, rootThreshold, releaseThreshold});
+        &programDir,       &baseUrl,   &yes,     &no,      &out,    &key,
+        &serial,           &validFor,  &root,    &release, &pinned, &rootThreshold,
+        &releaseThreshold, &scheduled, &channel, &previous};
+    parser.addOptions({help, version, programDir, baseUrl, yes, no, scheduled, channel, previous,
+                       out, key, serial, validFor, root, release, pinned, rootThreshold,
+                       releaseThreshold});
     if (!parser.parse(arguments)) {
         error = parser.errorText().toStdString();
         return std::nullopt;
@@ -226,7 +230,7 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     } else if (command == "publish" && !words.isEmpty()) {
         options.command = CliOptions::Command::Publish;
         options.site = QFile::encodeName(words.takeFirst()).toStdString();
-        allowed = {&key, &serial, &validFor, &channel};
+        allowed = {&key, &serial, &validFor, &channel, &previous};
     } else if (command == "sign" && !words.isEmpty()) {
         options.command = CliOptions::Command::Sign;
         options.site = QFile::encodeName(words.takeFirst()).toStdString();
@@ -313,6 +317,7 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
     options.roots = paths(root);
     options.releases = paths(release);
     options.pinned = paths(pinned);
+    options.previous = paths(previous);
     options.keyFiles = paths(key);
     const bool oneKey = options.command == CliOptions::Command::Sign ||
                         options.command == CliOptions::Command::Verify || options.keysSign;

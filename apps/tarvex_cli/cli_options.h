@@ -42,6 +42,7 @@ struct CliOptions {
     std::vector<std::filesystem::path> roots;     // keys --root PUBFILE
     std::vector<std::filesystem::path> releases;  // keys --release PUBFILE
     std::vector<std::filesystem::path> pinned;    // keys init --pinned PUBFILE
+    std::vector<std::filesystem::path> previous;  // publish --previous FOLDER
     std::optional<int> rootThreshold;
     std::optional<int> releaseThreshold;
 };

@@ -75,7 +75,8 @@ int Operate(const CliOptions& options) {
                                 options.validFor,
                                 0,
                                 {options.keyFiles.begin() + 1, options.keyFiles.end()},
-                                options.channel.empty() ? "stable" : options.channel},
+                                options.channel.empty() ? "stable" : options.channel,
+                                options.previous},
                                std::cout, error);
             break;
         case CliOptions::Command::Sign:

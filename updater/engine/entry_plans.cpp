@@ -22,6 +22,7 @@ UpdateItem ItemOf(const ManifestEntry& entry) {
     item.size = EntrySize(entry);
     item.sha256 = entry.sha256;
     item.downgrade = IsDowngrade(entry);
+    item.patches = entry.patches;
     return item;
 }
 

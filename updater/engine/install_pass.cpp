@@ -3,7 +3,9 @@
 // once; the first failure ends the pass with earlier files kept.
 #include <algorithm>
 
+#include "delta/zstd_patch.h"
 #include "engine/catalog_rows.h"
+#include "engine/file_descriptor.h"
 #include "engine/engine_texts.h"
 #include "engine/http_request.h"
 #include "engine/partial_downloads.h"
@@ -41,8 +43,11 @@ int UpdateEngine::InstallPass(const std::string& baseUrl, const std::filesystem:
         // Subfolders of the name stay out of the private folder: one flat level.
         std::filesystem::path temporary = tempFolder / relative.filename();
         owner->SetStatusText(downloading + item.filename);
-        const int failed = Resumable(item) ? FetchResuming(item, baseUrl, *partial, temporary)
-                                           : Fetch(item, baseUrl, temporary);
+        // A patch from the installed version first; any doubt, the whole file.
+        const bool patched = Resumable(item) && FetchPatched(item, baseUrl, destination, temporary);
+        const int failed = patched           ? UpdateSucceeded
+                           : Resumable(item) ? FetchResuming(item, baseUrl, *partial, temporary)
+                                             : Fetch(item, baseUrl, temporary);
         if (failed) return failed;
         const bool installed = InstallFile(destination, temporary);
         if (partial && installed) partial->Forget(item.sha256);
@@ -83,6 +88,59 @@ int UpdateEngine::Fetch(const UpdateItem& item, const std::string& baseUrl,
         return UpdateModuleFailed;
     }
     return UpdateSucceeded;
+}
+
+std::optional<PatchOffer> UpdateEngine::PatchFor(const UpdateItem& item,
+                                                 const std::filesystem::path& installed) const {
+    std::error_code ec;
+    if (item.patches.empty() || !std::filesystem::is_regular_file(installed, ec) ||
+        std::filesystem::file_size(installed, ec) > zstd_patch::maxFileBytes ||
+        *item.size > zstd_patch::maxFileBytes)
+        return std::nullopt;
+    const std::optional<std::string> holds = Sha256OfFile(installed);
+    for (const PatchOffer& offer : item.patches)
+        if (holds && AsciiLower(offer.from) == *holds && PatchSize(offer) &&
+            *PatchSize(offer) < *item.size)
+            return offer;
+    return std::nullopt;
+}
+
+bool UpdateEngine::FetchPatched(const UpdateItem& item, const std::string& baseUrl,
+                                const std::filesystem::path& installed,
+                                const std::filesystem::path& temporary) {
+    const std::optional<PatchOffer> offer = PatchFor(item, installed);
+    if (!offer) return false;
+    const std::filesystem::path patchFile = temporary.string() + ".patch";
+    std::string why;
+    const uint64_t patchSize = *PatchSize(*offer);
+    std::unique_ptr<HttpRequest> request =
+        transfer.OpenUrl(baseUrl + ModuleRelativePath(offer->name)->generic_string());
+    if (!request || !transfer.DownloadToFile(*request, patchFile, patchSize, *owner)) {
+        why = log.Reason();
+    } else if (std::filesystem::file_size(patchFile) != patchSize ||
+               Sha256OfFile(patchFile) != AsciiLower(offer->sha256)) {
+        why = "its bytes differ from the ones the manifest vouches for";
+    } else {
+        const std::optional<std::string> base = ReadWholeFile(installed);
+        const std::optional<std::string> patch = ReadWholeFile(patchFile);
+        const std::optional<std::string> made =
+            base && patch ? ApplyPatch(*base, *patch, *item.size, why) : std::nullopt;
+        FileDescriptor out = made ? CreateNewFileNoFollow(temporary) : FileDescriptor();
+        if (made && (!out.IsOpen() || !out.WriteAll(made->data(), made->size()) || !out.Close()))
+            why = "cannot write " + temporary.string();
+        else if (made && Sha256OfFile(temporary) != AsciiLower(item.sha256))
+            why = "what it makes differs from the file the manifest vouches for";
+    }
+    request.reset();
+    std::error_code ec;
+    std::filesystem::remove(patchFile, ec);
+    if (why.empty()) return true;
+    // Any doubt about the patch costs only bytes: the whole file comes instead.
+    std::filesystem::remove(temporary, ec);
+    log.Clear();
+    RunLog::Warn(item.filename + ": the patch " + offer->name + " cannot be used (" + why +
+                 "); fetching the whole file");
+    return false;
 }
 
 int UpdateEngine::FetchResuming(const UpdateItem& item, const std::string& baseUrl,

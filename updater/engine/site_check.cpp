@@ -92,6 +92,15 @@ int UpdateEngine::CheckSite(const std::string& siteUrl, const SiteCheckOptions& 
 }
 
 void UpdateEngine::ResumeNote(const UpdateItem& item, SiteFileReport& report) const {
+    if (item.size && !item.sha256.empty())
+        if (const std::optional<PatchOffer> offer =
+                PatchFor(item, ProgramFolder() / *ModuleRelativePath(item.filename))) {
+            report.reason += (report.reason.empty() ? "" : "; ") +
+                             std::string("a run here patches ") + "the installed version with " +
+                             offer->name + " (" + offer->size + " bytes instead of " +
+                             std::to_string(*item.size) + ")";
+            return;
+        }
     std::error_code ec;
     const std::filesystem::path folder = PartialDownloads::FolderOf(ProgramFolder());
     if (item.sha256.empty() || !item.size ||

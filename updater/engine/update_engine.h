@@ -185,7 +185,8 @@ private:
     bool TakesItsTurn();
     // Tells in report what the rollout means for a file a dry run found.
     void RolloutNote(bool useProgramFolder, SiteFileReport& report);
-    // Tells in report when a run would go on from kept bytes.
+    // Tells in report when a run would patch the installed version or go on
+    // from kept bytes.
     void ResumeNote(const UpdateItem& item, SiteFileReport& report) const;
     // check_pass.cpp: fills pendingItems from the plans; the first failing
     // entry ends it.
@@ -197,6 +198,15 @@ private:
     // vouches for; 0, or the install pass's code with the reason told.
     int Fetch(const UpdateItem& item, const std::string& baseUrl,
               const std::filesystem::path& temporary);
+    // The patch item offers from the file installed, when one is worth it
+    // and within the memory patches may take.
+    std::optional<PatchOffer> PatchFor(const UpdateItem& item,
+                                       const std::filesystem::path& installed) const;
+    // Makes temporary from installed and a patch item offers, checked whole
+    // against the vouched-for hash; false (said why) means fetch the whole.
+    bool FetchPatched(const UpdateItem& item, const std::string& baseUrl,
+                      const std::filesystem::path& installed,
+                      const std::filesystem::path& temporary);
     // Removes the kept bytes of files the manifest no longer has pending.
     void ForgetUnlistedPartials();
     // Fetches a vouched-for item into partial, going on from the bytes an

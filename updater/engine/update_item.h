@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "trust/manifest_rules.h"
 
@@ -25,6 +26,8 @@ struct UpdateItem {
     std::string sha256;
     // A signed downgrade=yes: installed when older than the catalogue's too.
     bool downgrade = false;
+    // Delta patches from older versions, used when size and sha256 are given.
+    std::vector<PatchOffer> patches;
 };
 
 // How the check pass takes one listed entry; the run and the dry run both

@@ -13,6 +13,7 @@
 #include "engine/file_descriptor.h"
 #include "engine/replace_in_place.h"
 #include "manifest/ini_file.h"
+#include "delta/zstd_patch.h"
 #include "publish/site_keys.h"
 #include "trust/file_text.h"
 #include "trust/key_chain.h"
@@ -104,6 +105,8 @@ const char* FaultKey(EntryFault fault) {
         case EntryFault::Downgrade:
         case EntryFault::UnsignedDowngrade:
             return "downgrade";
+        case EntryFault::Patch:
+            return "patch1";
         case EntryFault::NotVouched:
         case EntryFault::None:
             break;
@@ -132,9 +135,11 @@ using Settings = std::map<std::string, std::vector<std::pair<std::string, std::s
 // The manifest with every setting in place: each goes right below the
 // section's first header, lines of the same name elsewhere in the section
 // are dropped, and every other byte stays as it was.
-std::string Rewrite(const std::string& manifest, Settings settings) {
+// dropped: per section, further names whose lines go (patch offers of an
+// earlier publish, say).
+std::string Rewrite(const std::string& manifest, Settings settings,
+                    std::map<std::string, std::set<std::string>> replaced = {}) {
     const std::string defaultEnding = manifest.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-    std::map<std::string, std::set<std::string>> replaced;
     for (const auto& [section, entries] : settings)
         for (const auto& entry : entries) replaced[section].insert(entry.first);
     std::string result;
@@ -192,6 +197,59 @@ std::string ClientReadingProblem(const std::string& manifest, long long serial, 
             return "[" + entry.section + "] size and sha256 do not read back as written";
     }
     return {};
+}
+
+// For each folder of previous that holds another version of entry's file,
+// writes the patch from it to file into folder/patches and offers it in
+// entry's settings, when it is smaller than the file. false, with error, when
+// a patch cannot be made or written.
+bool AddPatchOffers(const std::filesystem::path& folder, const ManifestEntry& entry,
+                    const std::filesystem::path& file, const std::string& sha256,
+                    const std::vector<std::filesystem::path>& previous,
+                    std::vector<std::pair<std::string, std::string>>& settings, std::ostream& out,
+                    std::string& error) {
+    std::optional<std::string> target;
+    std::set<std::string> offered;
+    int number = 0;
+    for (const std::filesystem::path& earlier : previous) {
+        const std::filesystem::path old = earlier / *ModuleRelativePath(entry.filename);
+        const std::optional<std::string> oldSha =
+            RegularFileProblem(old).empty() ? Sha256OfFile(old) : std::nullopt;
+        if (!oldSha || *oldSha == sha256 || !offered.insert(*oldSha).second) continue;
+        if (number == maxPatchOffers) break;
+        std::error_code ec;
+        if (std::filesystem::file_size(old, ec) > zstd_patch::maxFileBytes ||
+            std::filesystem::file_size(file, ec) > zstd_patch::maxFileBytes)
+            continue;
+        if (!target) target = ReadWholeFile(file);
+        const std::optional<std::string> base = ReadWholeFile(old);
+        if (!target || !base) {
+            error = "cannot read " + (target ? old : file).string();
+            return false;
+        }
+        const std::optional<std::string> patch = MakePatch(*base, *target, error);
+        if (!patch) return false;
+        if (patch->size() >= target->size()) continue;  // the whole file is no larger
+        const std::string name =
+            "patches/" + sha256.substr(0, 16) + "-from-" + oldSha->substr(0, 16) + ".zst";
+        std::filesystem::create_directories(folder / "patches", ec);
+        if (!ReplaceInPlace(folder / name, 0644, *patch)) {
+            error = "cannot write " + (folder / name).string();
+            return false;
+        }
+        const std::string key = "patch" + std::to_string(++number);
+        settings.push_back({key, name});
+        settings.push_back({key + "-from", *oldSha});
+        settings.push_back({key + "-size", std::to_string(patch->size())});
+        settings.push_back({key + "-sha256", *Sha256OfFile(folder / name)});
+        out << entry.filename << ": patch from " << earlier.string() << " " << patch->size()
+            << " bytes, "
+            << static_cast<int>(100.0 * static_cast<double>(patch->size()) /
+                                    static_cast<double>(target->size()) +
+                                0.5)
+            << " % of the file\n";
+    }
+    return true;
 }
 
 // Why keys cannot sign a release under list (empty when they can): a key no
@@ -331,6 +389,7 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
                       "): clients would never read it; raise filecount or remove it");
 
     Settings settings;
+    std::map<std::string, std::set<std::string>> dropped;
     std::map<std::string, SiteFile> files;
     for (int i = 1; i <= count; ++i) {
         const ManifestEntry entry = ReadEntry(manifest, i);
@@ -352,6 +411,13 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
         SiteFile& site = files[entry.section];
         site = {std::to_string(std::filesystem::file_size(file)), *sha256};
         settings[entry.section] = {{"size", site.size}, {"sha256", site.sha256}};
+        // Offers of an earlier publish go; this one's are made afresh.
+        for (int k = 1; k <= maxPatchOffers; ++k)
+            for (const char* suffix : {"", "-from", "-size", "-sha256"})
+                dropped[entry.section].insert("patch" + std::to_string(k) + suffix);
+        if (!AddPatchOffers(folder, entry, file, *sha256, options.previous, settings[entry.section],
+                            out, error))
+            return false;
     }
 
     const std::string serialText = manifest.GetValue("Main", "serial");
@@ -396,7 +462,7 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
         return refuseAt("Main", "expires", stampProblem);
     }
 
-    const std::string signedText = Rewrite(*manifestText, settings);
+    const std::string signedText = Rewrite(*manifestText, settings, dropped);
     if (const std::string misread = ClientReadingProblem(signedText, serial, now, files);
         !misread.empty())
         return refuse(misread);

@@ -35,6 +35,10 @@ struct PublishOptions {
     // The release channel: its manifest and files lie in site/channels/NAME
     // (stable: site itself); key lists are the site's, for every channel.
     std::string channel = "stable";
+    // Folders holding earlier releases' files (an old copy of the site):
+    // for each file that changed, a delta patch from each earlier version is
+    // written into patches/ and offered in the manifest.
+    std::vector<std::filesystem::path> previous = {};
 };
 
 // In site/autoupdate.txt sets "size" and "sha256" of every listed file (read

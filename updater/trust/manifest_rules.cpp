@@ -107,13 +107,34 @@ ManifestEntry ReadEntry(IniFile& manifest, int number) {
     entry.size = manifest.GetValue(entry.section, "size");
     entry.sha256 = manifest.GetValue(entry.section, "sha256");
     entry.downgrade = manifest.GetValue(entry.section, "downgrade");
+    for (int k = 1; k <= maxPatchOffers; ++k) {
+        const std::string key = "patch" + std::to_string(k);
+        PatchOffer offer{manifest.GetValue(entry.section, key),
+                         manifest.GetValue(entry.section, key + "-from"),
+                         manifest.GetValue(entry.section, key + "-size"),
+                         manifest.GetValue(entry.section, key + "-sha256")};
+        if (offer.name.empty() && offer.from.empty() && offer.size.empty() && offer.sha256.empty())
+            break;
+        entry.patches.push_back(std::move(offer));
+    }
     return entry;
 }
 
+namespace {
+
+std::optional<uint64_t> ByteCount(const std::string& text) {
+    if (text.empty() || !AllDigits(text) || text.size() > maxSizeDigits) return std::nullopt;
+    return std::stoull(text);
+}
+
+}  // namespace
+
 std::optional<uint64_t> EntrySize(const ManifestEntry& entry) {
-    if (entry.size.empty() || !AllDigits(entry.size) || entry.size.size() > maxSizeDigits)
-        return std::nullopt;
-    return std::stoull(entry.size);
+    return ByteCount(entry.size);
+}
+
+std::optional<uint64_t> PatchSize(const PatchOffer& offer) {
+    return ByteCount(offer.size);
 }
 
 EntryVerdict CheckEntry(const ManifestEntry& entry, bool signedManifest) {
@@ -145,6 +166,19 @@ EntryVerdict CheckEntry(const ManifestEntry& entry, bool signedManifest) {
         return {EntryFault::UnsignedDowngrade,
                 where + entry.filename +
                     ": downgrade=yes is taken only from a signed manifest (tarvex-cli publish)"};
+    for (size_t k = 0; k < entry.patches.size(); ++k) {
+        const PatchOffer& offer = entry.patches[k];
+        const std::string name = where + "patch" + std::to_string(k + 1);
+        const std::optional<std::filesystem::path> patchPath = ModuleRelativePath(offer.name);
+        if (!patchPath || NamesCatalogueByName(*patchPath))
+            return {EntryFault::Patch,
+                    name + " " + Quoted(offer.name) + " is not a relative path inside the site"};
+        if (!IsSha256Text(offer.from) || !IsSha256Text(offer.sha256))
+            return {EntryFault::Patch, name + "-from and -sha256 must be 64 hex digits"};
+        if (!PatchSize(offer))
+            return {EntryFault::Patch,
+                    name + "-size " + Quoted(offer.size) + " is not a byte count"};
+    }
     if (signedManifest && (entry.size.empty() || entry.sha256.empty()))
         return {EntryFault::NotVouched,
                 where + entry.filename + ": a signed manifest must give size and sha256"};

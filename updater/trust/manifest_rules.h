@@ -37,6 +37,18 @@ bool HasAuthorAndName(ModuleType type);
 // it is longer than IniFile::maxLineBytes, or 0 when there is none.
 int FirstOverlongLine(std::string_view bytes);
 
+// A delta patch a file entry offers ("patch1", "patch1-from", "patch1-size",
+// "patch1-sha256"): the file at name turns the version whose SHA-256 is from
+// into this entry's file.
+struct PatchOffer {
+    std::string name;  // relative to the manifest, like a file name
+    std::string from;
+    std::string size;
+    std::string sha256;
+};
+// Patches one entry may offer: patch1 to patch8.
+inline constexpr int maxPatchOffers = 8;
+
 // What a manifest says of one file, read exactly as the update run reads it.
 struct ManifestEntry {
     std::string section;  // "File1", "File2", ...
@@ -50,6 +62,7 @@ struct ManifestEntry {
     std::string sha256;
     // "yes": a signed manifest sends desktops back to this version (empty: no).
     std::string downgrade;
+    std::vector<PatchOffer> patches;  // patch1.. as long as they are given
 };
 
 // Section "File<number>" of manifest.
@@ -66,6 +79,7 @@ enum class EntryFault {
     Size,
     Sha256,
     Downgrade,          // downgrade is neither yes nor no
+    Patch,              // a patch offer is malformed, or the file is not vouched for
     UnsignedDowngrade,  // downgrade=yes where nothing is signed
     NotVouched
 };
@@ -78,6 +92,8 @@ struct EntryVerdict {
 EntryVerdict CheckEntry(const ManifestEntry& entry, bool signedManifest);
 // The entry's size when given as a number; nothing otherwise.
 std::optional<uint64_t> EntrySize(const ManifestEntry& entry);
+// The patch's size, by the same rule.
+std::optional<uint64_t> PatchSize(const PatchOffer& offer);
 
 // The numbers n of 1 to count whose section "File<n>" the manifest holds, as
 // the reader formats them, ascending: the entries a run can read. However
