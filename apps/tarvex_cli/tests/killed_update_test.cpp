@@ -74,7 +74,10 @@ protected:
         EXPECT_EQ(Update(Main(), {}), 0);
         pristineSerial = ReadAcceptedSerial(Program()).value_or(0);
         fs::copy(Program(), Pristine(), fs::copy_options::recursive);
-        Publish("2.0", [](const Module& m) { return m.newBytes; });
+        // Desktops holding 1.0 are sent patches, and killed while applying them too.
+        Publish(
+            "2.0", [](const Module& m) { return m.newBytes; }, Pristine());
+        EXPECT_TRUE(fs::exists(Site() / "patches"));
     }
 
     fs::path Program() const { return folder.Path() / "program"; }
@@ -99,18 +102,20 @@ protected:
         return r.out;
     }
 
+    // previous: a folder of the release before, for delta patches.
     template <typename Bytes>
-    void Publish(const std::string& version, Bytes bytes) {
+    void Publish(const std::string& version, Bytes bytes, const fs::path& previous = {}) {
         fs::create_directories(Site() / "sub");
         for (const Module& m : modules) {
             std::ofstream(Site() / m.name, std::ios::binary) << bytes(m);
         }
         std::ofstream(Site() / "autoupdate.txt", std::ios::binary) << Manifest(version);
-        Cli("publish " + Site().string() + " --key " + (folder.Path() / "key").string());
-        for (const std::string& name :
-             {std::string("autoupdate.txt"), std::string("autoupdate.txt.sig"), modules[0].name,
-              modules[1].name, modules[2].name})
-            server.Put(name, TempFolder::Read(Site() / name));
+        Cli("publish " + Site().string() + " --key " + (folder.Path() / "key").string() +
+            (previous.empty() ? "" : " --previous " + previous.string()));
+        for (const auto& entry : fs::recursive_directory_iterator(Site()))
+            if (entry.is_regular_file())
+                server.Put(entry.path().lexically_relative(Site()).generic_string(),
+                           TempFolder::Read(entry.path()));
     }
 
     // One run in lane; killAt 0 never kills. The exit status, 137 when killed.
