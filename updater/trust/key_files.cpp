@@ -27,14 +27,6 @@ std::string LineProblem(const std::string& line) {
            "KEYFILE.pub (44 base64 characters)";
 }
 
-std::optional<PublicKey> ParsePublicKeyLine(const std::string& line) {
-    const auto bytes = FromBase64(line, PublicKey{}.size());
-    if (!bytes) return std::nullopt;
-    PublicKey key{};
-    std::copy(bytes->begin(), bytes->end(), key.begin());
-    return key;
-}
-
 // Appends the keys of file to keys; false with error naming the file and,
 // for a bad line, its number.
 bool ReadKeyLines(const std::filesystem::path& file, std::vector<PublicKey>& keys,
@@ -49,6 +41,14 @@ bool ReadKeyLines(const std::filesystem::path& file, std::vector<PublicKey>& key
 }
 
 }  // namespace
+
+std::optional<PublicKey> ParsePublicKeyLine(const std::string& line) {
+    const auto bytes = FromBase64(line, PublicKey{}.size());
+    if (!bytes) return std::nullopt;
+    PublicKey key{};
+    std::copy(bytes->begin(), bytes->end(), key.begin());
+    return key;
+}
 
 bool ParseKeyLines(const std::string& text, const std::string& name, std::vector<PublicKey>& keys,
                    std::string& error) {

@@ -62,5 +62,8 @@ bool ParseKeyLines(const std::string& text, const std::string& name, std::vector
 std::optional<SecretKey> ParseSecretKeyText(const std::string& text,
                                             const std::filesystem::path& file, std::string& error);
 
+// The public key one line holds (base64, blanks around it ignored), or nothing.
+std::optional<PublicKey> ParsePublicKeyLine(const std::string& line);
+
 // The fingerprints of keys, comma-separated, for messages.
 std::string Fingerprints(const std::vector<PublicKey>& keys);

@@ -13,14 +13,6 @@ namespace {
 
 constexpr long long maxThreshold = static_cast<long long>(key_list_limits::maxKeys);
 
-std::optional<PublicKey> ParseKey(const std::string& text) {
-    const auto bytes = FromBase64(text, PublicKey{}.size());
-    if (!bytes) return std::nullopt;
-    PublicKey key{};
-    std::copy(bytes->begin(), bytes->end(), key.begin());
-    return key;
-}
-
 // Reads the list line by line; returns the problem, or empty.
 class ListReader {
 public:
@@ -66,7 +58,7 @@ public:
 
 private:
     std::string TakeKey(const std::string& role, const std::string& value) {
-        const std::optional<PublicKey> key = ParseKey(value);
+        const std::optional<PublicKey> key = ParsePublicKeyLine(value);
         if (!key)
             return role +
                    "= must be a public key as tarvex-cli keygen writes it (44 base64 characters)";
