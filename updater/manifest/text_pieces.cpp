@@ -31,3 +31,15 @@ std::string AsciiLower(std::string_view text) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return lower;
 }
+
+std::vector<std::string> CommentFreeLines(std::string_view text) {
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(start, end - start);
+        lines.push_back(Trimmed(line.substr(0, line.find('#'))));
+        start = end + 1;
+    }
+    return lines;
+}

@@ -29,14 +29,10 @@ std::optional<std::vector<SignatureLine>> ParseSignatureFile(const std::string& 
         return std::nullopt;
     }
     std::vector<SignatureLine> lines;
-    int number = 0;
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        ++number;
-        const std::string line = Trimmed(std::string_view(text).substr(start, end - start));
-        start = end + 1;
-        if (line.empty() || line.front() == '#') continue;
+    const std::vector<std::string> fileLines = CommentFreeLines(text);
+    for (size_t number = 1; number <= fileLines.size(); ++number) {
+        const std::string& line = fileLines[number - 1];
+        if (line.empty()) continue;
         const size_t blank = line.find_first_of(" \t");
         SignatureLine parsed;
         if (blank == std::string::npos) {

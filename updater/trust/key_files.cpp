@@ -53,17 +53,13 @@ std::optional<PublicKey> ParsePublicKeyLine(const std::string& line) {
 bool ParseKeyLines(const std::string& text, const std::string& name, std::vector<PublicKey>& keys,
                    std::string& error) {
     const size_t before = keys.size();
-    size_t start = 0;
-    for (int number = 1; start < text.size(); ++number) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
-        const std::string key = Trimmed(std::string_view(line).substr(0, line.find('#')));
+    const std::vector<std::string> lines = CommentFreeLines(text);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& key = lines[i];
         if (key.empty()) continue;
         const std::optional<PublicKey> parsed = ParsePublicKeyLine(key);
         if (!parsed) {
-            error = name + ":" + std::to_string(number) + ": " + LineProblem(key);
+            error = name + ":" + std::to_string(i + 1) + ": " + LineProblem(key);
             return false;
         }
         keys.push_back(*parsed);

@@ -92,13 +92,9 @@ std::optional<KeyList> ParseKeyList(std::string_view text, const std::string& na
     list.rootThreshold = 0;
     list.releaseThreshold = 0;
     ListReader reader(list);
-    size_t start = 0;
-    for (int number = 1; start < text.size(); ++number) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view raw = text.substr(start, end - start);
-        start = end + 1;
-        const std::string line = Trimmed(raw.substr(0, raw.find('#')));
+    const std::vector<std::string> lines = CommentFreeLines(text);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
         if (line.empty()) continue;
         const size_t equals = line.find('=');
         const std::string problem =
@@ -106,7 +102,7 @@ std::optional<KeyList> ParseKeyList(std::string_view text, const std::string& na
                 ? "is not a setting (name=value)"
                 : reader.Take(Trimmed(line.substr(0, equals)), Trimmed(line.substr(equals + 1)));
         if (!problem.empty()) {
-            error = name + ":" + std::to_string(number) + ": " + problem;
+            error = name + ":" + std::to_string(i + 1) + ": " + problem;
             return std::nullopt;
         }
     }
@@ -133,14 +129,8 @@ std::string FormatKeyList(const KeyList& list) {
 }
 
 bool IsKeyListText(std::string_view text) {
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string line = Trimmed(text.substr(start, end - start));
+    for (const std::string& line : CommentFreeLines(text))
         if (line.rfind("version", 0) == 0 && line.find('=') != std::string::npos) return true;
-        start = end + 1;
-    }
     return false;
 }
 
