@@ -9,8 +9,8 @@
 #include "compute/threads.h"
 #include "compute/workers.h"
 #include "morlin/identifier.h"
-#include "kpca/kernel_pca.h"
-#include "kpca/projection.h"
+#include "kernel_pca/kernel_pca.h"
+#include "kernel_pca/projection.h"
 
 using namespace MatrixSpace;
 

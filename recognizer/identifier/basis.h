@@ -29,9 +29,9 @@
 #include <vector>
 
 #include "identifier/face_features.h"
-#include "kpca/centring.h"
-#include "kpca/kernel_function.h"
-#include "kpca/kernel_pca.h"
+#include "kernel_pca/centring.h"
+#include "kernel_pca/kernel_function.h"
+#include "kernel_pca/kernel_pca.h"
 #include "matrix/matrix.h"
 
 class Workers;

@@ -5,7 +5,7 @@
 
 #include "dense/dense_matrix.h"
 #include "identifier/basis.h"
-#include "kpca/zero_eigenvalue.h"
+#include "kernel_pca/zero_eigenvalue.h"
 #include "morlin/identifier.h"
 
 using namespace MatrixSpace;

@@ -9,7 +9,7 @@
 #include <limits>
 #include <vector>
 
-#include "kpca/grey_levels.h"
+#include "kernel_pca/grey_levels.h"
 
 namespace {
 

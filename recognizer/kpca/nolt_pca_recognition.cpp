@@ -7,8 +7,8 @@
 
 #include "distance/distance_weights.h"
 #include "compute/workers.h"
-#include "kpca/centring.h"
-#include "kpca/grey_levels.h"
+#include "kernel_pca/centring.h"
+#include "kernel_pca/grey_levels.h"
 #include "kpca/refusal.h"
 #include "compute/threads.h"
 #include "matrix/matrix.h"

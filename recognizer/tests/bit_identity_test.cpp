@@ -23,7 +23,7 @@
 #include "distance/measure_distance.h"
 #include "eigen/jacobi_eigen.h"
 #include "gallery.h"
-#include "kpca/projection.h"
+#include "kernel_pca/projection.h"
 #include "compute/vector_sums.h"
 #include "matrix/matrix.h"
 #include "morlin/morlin.h"

@@ -12,7 +12,7 @@
 #include "identifier/calibration.h"
 #include "identifier/face_model.h"
 #include "identifier/stranger_scores.h"
-#include "kpca/grey_levels.h"
+#include "kernel_pca/grey_levels.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "compute/workers.h"
 #include "gallery.h"
 #include "identifier/basis.h"
-#include "kpca/grey_levels.h"
+#include "kernel_pca/grey_levels.h"
 
 namespace {
 

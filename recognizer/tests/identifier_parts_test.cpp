@@ -14,7 +14,7 @@
 #include "identifier/face_features.h"
 #include "identifier/face_model.h"
 #include "identifier/person_scores.h"
-#include "kpca/grey_levels.h"
+#include "kernel_pca/grey_levels.h"
 #include "matrix/matrix.h"
 #include "morlin/morlin.h"
 #include "kpca/recognizer_internals.h"

@@ -10,7 +10,7 @@
 #include "compute/workers.h"
 #include "gallery.h"
 #include "identifier/model_store.h"
-#include "kpca/grey_levels.h"
+#include "kernel_pca/grey_levels.h"
 #include "temp_folder.h"
 
 #include "identifier/face_model.h"

@@ -1,5 +1,5 @@
 // Centring in feature space: the terms of Q = -1/n everywhere, summed once.
-#include "kpca/centring.h"
+#include "kernel_pca/centring.h"
 
 #include "matrix/matrix.h"
 

@@ -1,5 +1,5 @@
 // Kernel-PCA training and the centred kernel column of a new feature vector.
-#include "kpca/kernel_pca.h"
+#include "kernel_pca/kernel_pca.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,8 +8,8 @@
 #include "compute/workers.h"
 #include "dense/dense_matrix.h"
 #include "eigen/eigen_decomposition.h"
-#include "kpca/projection.h"
-#include "kpca/zero_eigenvalue.h"
+#include "kernel_pca/projection.h"
+#include "kernel_pca/zero_eigenvalue.h"
 
 using namespace MatrixSpace;
 

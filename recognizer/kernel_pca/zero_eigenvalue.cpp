@@ -1,5 +1,5 @@
 // How many leading components carry information: eigenvalues not zero up to rounding.
-#include "kpca/zero_eigenvalue.h"
+#include "kernel_pca/zero_eigenvalue.h"
 
 #include <cmath>
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "compute/cpu_level.h"
-#include "kpca/grey_levels.h"
+#include "kernel_pca/grey_levels.h"
 #include "matrix/matrix.h"
 #include "morlin/morlin.h"
 

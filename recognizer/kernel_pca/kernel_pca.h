@@ -10,8 +10,8 @@
 // every column, and the usable count says how many lead.
 #pragma once
 
-#include "kpca/centring.h"
-#include "kpca/kernel_function.h"
+#include "kernel_pca/centring.h"
+#include "kernel_pca/kernel_function.h"
 #include "matrix/matrix.h"
 
 class Workers;

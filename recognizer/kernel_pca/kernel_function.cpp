@@ -1,5 +1,5 @@
 // Kernel values from the double sums of vector_sums.
-#include "kpca/kernel_function.h"
+#include "kernel_pca/kernel_function.h"
 
 #include <cmath>
 

@@ -1,5 +1,5 @@
 // Coordinates of centred kernel columns in the component space.
-#include "kpca/projection.h"
+#include "kernel_pca/projection.h"
 
 #include "matrix/matrix.h"
 

@@ -4,7 +4,7 @@
 // distance measures.
 #include "compute/workers.h"
 #include "distance/distance_weights.h"
-#include "kpca/kernel_pca.h"
+#include "kernel_pca/kernel_pca.h"
 #include "kpca/refusal.h"
 #include "matrix/matrix.h"
 #include "morlin/morlin.h"

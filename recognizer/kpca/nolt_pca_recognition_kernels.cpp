@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "compute/vector_sums.h"
-#include "kpca/kernel_function.h"
-#include "kpca/kernel_pca.h"
+#include "kernel_pca/kernel_function.h"
+#include "kernel_pca/kernel_pca.h"
 #include "matrix/matrix.h"
 #include "morlin/morlin.h"
 
