@@ -1,15 +1,12 @@
-// Histogram equalization of image columns over 256 grey levels. The result of
-// a pixel is the fraction of its column's pixels at a strictly lower level, so
-// values lie in [0, 1).
+// Histogram equalization over 256 grey levels. The result of a pixel is the
+// fraction of its image's pixels at a strictly lower level, so values lie in
+// [0, 1).
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "compute/cpu_level.h"
 #include "kernel_pca/grey_levels.h"
-#include "matrix/matrix.h"
-#include "morlin/morlin.h"
 
 namespace {
 
@@ -74,17 +71,4 @@ void EqualizeLevels(const uint8_t* levels, int count, float* out) {
 
 void LevelsOfRows(const int* const* rows, int rowCount, int columns, uint8_t* levels) {
     levelReaders.Active()(rows, rowCount, columns, levels);
-}
-
-void CNolt_PCARecognition::HistEq(MatrixSpace::matrix*& m, int first, int last) {
-    if (first > last) return;
-    if (first < 0) first = 0;
-    if (last >= m->cols) last = m->cols - 1;
-    const int pixels = m->rows;
-    std::vector<uint8_t> levels(static_cast<size_t>(pixels));
-    for (int c = first; c <= last; ++c) {
-        float* column = m->col[c];
-        for (int i = 0; i < pixels; ++i) levels[static_cast<size_t>(i)] = GreyLevel(column[i]);
-        EqualizeLevels(levels.data(), pixels, column);
-    }
 }

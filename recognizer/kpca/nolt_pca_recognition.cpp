@@ -1,6 +1,6 @@
-// The recognizer object: construction, copies, sample intake, parameters and
-// the release of samples and model. Training and recognition have files of
-// their own.
+// The recognizer object: construction, copies, sample intake and its
+// equalization, parameters and the release of samples and model. Training and
+// recognition have files of their own.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -166,4 +166,18 @@ void CNolt_PCARecognition::ResetTrain() {
         ReleaseSamples();
     }
     trained = false;
+}
+
+// Here, beside SetSample, so that a library linking the object in keeps it too.
+void CNolt_PCARecognition::HistEq(MatrixSpace::matrix*& m, int first, int last) {
+    if (first > last) return;
+    if (first < 0) first = 0;
+    if (last >= m->cols) last = m->cols - 1;
+    const int pixels = m->rows;
+    std::vector<uint8_t> levels(static_cast<size_t>(pixels));
+    for (int c = first; c <= last; ++c) {
+        float* column = m->col[c];
+        for (int i = 0; i < pixels; ++i) levels[static_cast<size_t>(i)] = GreyLevel(column[i]);
+        EqualizeLevels(levels.data(), pixels, column);
+    }
 }
