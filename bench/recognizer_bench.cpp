@@ -17,7 +17,6 @@
 #include "reference.h"
 #include "matrix/matrix.h"
 #include "morlin/morlin.h"
-#include "kpca/recognizer_internals.h"
 
 namespace {
 
@@ -80,7 +79,7 @@ void TrainBench(benchmark::State& state) {
         r.SetSample(gallery.Pointers(), gallery.Count(), 112, 92);
         r.SetPCAPara(p);
         r.Train();
-        benchmark::DoNotOptimize(RecognizerInternals::Projections(r));
+        benchmark::DoNotOptimize(r.IsTrained());
     }
     state.counters["peak_MiB"] = PeakMemoryMiB();
 }

@@ -13,8 +13,11 @@
 #include "distance/measure_distance.h"
 #include "identification.h"
 #include "setting_text.h"
+#include "compute/workers.h"
+#include "kernel_pca/grey_levels.h"
+#include "kernel_pca/kernel_pca.h"
+#include "kernel_pca/projection.h"
 #include "matrix/matrix.h"
-#include "kpca/recognizer_internals.h"
 
 using namespace MatrixSpace;
 
@@ -41,26 +44,25 @@ struct ModelScores {
 // Scores one trained model for every (component count, measure) from its
 // coordinates: gallery in columns 0..n-1, one held-out image after another
 // in column n. samePerson[h * n + j]: held-out h and gallery j are one person.
-ModelScores ScoreModel(const CNolt_PCARecognition& model,
+ModelScores ScoreModel(const KernelPcaModel& model, int n,
                        const std::vector<std::vector<float>>& heldOut,
                        const std::vector<bool>& samePerson, const std::vector<int>& components) {
-    const matrix* projections = RecognizerInternals::Projections(model);
-    const matrix* eigenvalues = RecognizerInternals::Eigen(model).eigenvalues;
-    const int n = model.SampleCount();
+    const matrix* projections = model.coordinates.get();
+    const matrix* eigenvalues = model.eigenvalues.get();
     const int held = static_cast<int>(heldOut.size());
     ModelScores scores;
     scores.nearest.assign(components.size(),
                           std::vector<std::vector<Nearest>>(distanceMeasureCount));
     scores.reciprocalRank.assign(components.size(), std::vector<double>(distanceMeasureCount));
     for (size_t k = 0; k < components.size(); ++k) {
-        const int c = std::min(components[k], model.ComponentCount());
+        const int c = std::min(components[k], model.componentCount);
         MatrixGuard coords(MakeMatrix(c, n + 1));
         MatrixGuard lambda(MakeMatrix(c, 1));
         for (int j = 0; j < n; ++j) std::copy_n(projections->col[j], c, coords->col[j]);
         std::copy_n(eigenvalues->col[0], c, lambda->col[0]);
         for (int measure = 0; measure < distanceMeasureCount; ++measure) {
             DistanceWeights weights;
-            weights.Reset(std::min(RecognizerInternals::UsableComponents(model), c));
+            weights.Reset(std::min(model.usable, c));
             double reciprocal = 0.0;
             std::vector<double> distances(static_cast<size_t>(n));
             std::vector<Nearest>& nearest = scores.nearest[k][static_cast<size_t>(measure)];
@@ -95,34 +97,61 @@ ModelScores ScoreModel(const CNolt_PCARecognition& model,
     return scores;
 }
 
+// The gallery images at `images` equalized into columns 0..n-1 of a
+// pixels x (n + 1) matrix, as the designed recognizer takes its gallery; the
+// last column is left for a held-out image.
+MatrixGuard EqualizedGallery(FaceDataset& dataset, const std::vector<int>& images) {
+    const int pixels = dataset.rows * dataset.columns;
+    MatrixGuard samples(MakeMatrix(pixels, static_cast<int>(images.size()) + 1));
+    std::vector<uint8_t> levels(static_cast<size_t>(pixels));
+    for (size_t j = 0; j < images.size(); ++j) {
+        FaceImage& face = dataset.gallery[static_cast<size_t>(images[j])];
+        LevelsOfRows(RowPointers(dataset, face).data(), dataset.rows, dataset.columns,
+                     levels.data());
+        EqualizeLevels(levels.data(), pixels, samples->col[j]);
+    }
+    return samples;
+}
+
 // Trains param (every component of the grid) on the gallery images at
 // training, projects those at heldOut, and scores the model; nothing when it
-// cannot be trained (a kernel without information scores nothing).
+// cannot be trained (a kernel without information scores nothing). The
+// kernel-PCA core's steps in the designed recognizer's order: its
+// equalization, training, and a probe's centred kernel column and
+// coordinates, so each setting scores what the recognizer would rank.
 std::optional<ModelScores> TrainAndScore(FaceDataset& dataset, const std::vector<int>& training,
                                          const std::vector<int>& heldOut, PCAParameter param,
                                          const std::vector<int>& components) {
-    std::vector<int*> faces = FacePointers(dataset, training);
-    const int n = static_cast<int>(faces.size());
-    param.componentNum = components.back();
-    param.threshold = std::numeric_limits<double>::infinity();
-    CNolt_PCARecognition model;
-    model.SetSample(faces.data(), n, dataset.rows, dataset.columns);
-    model.SetPCAPara(param);
-    model.Train();
-    if (!model.IsTrained()) return std::nullopt;
+    const int n = static_cast<int>(training.size());
+    if (n < 1) return std::nullopt;
+    if (!param.isKernel) param.kernelType = static_cast<int>(KernelType::Linear);
+    const KernelFunction kernel = KernelFunction::Of(param);
+    MatrixGuard samples = EqualizedGallery(dataset, training);
+    Workers workers;
+    KernelPcaModel model;
+    if (TrainKernelPca(samples.get(), n, kernel, components.back(), 1, workers, model) !=
+        KernelPcaOutcome::Trained)
+        return std::nullopt;
+    const int pixels = dataset.rows * dataset.columns;
+    std::vector<uint8_t> levels(static_cast<size_t>(pixels));
+    MatrixGuard centred(ZeroMatrix(n, 1));
     std::vector<std::vector<float>> projected;
     std::vector<bool> samePerson;
     for (int held : heldOut) {
         FaceImage& probe = dataset.gallery[static_cast<size_t>(held)];
-        std::vector<foundFace> ignored;
-        model.Recognition(RowPointers(dataset, probe).data(), dataset.rows, dataset.columns,
-                          ignored);
-        const float* coordinates = RecognizerInternals::Projections(model)->col[n];
-        projected.emplace_back(coordinates, coordinates + model.ComponentCount());
+        LevelsOfRows(RowPointers(dataset, probe).data(), dataset.rows, dataset.columns,
+                     levels.data());
+        EqualizeLevels(levels.data(), pixels, samples->col[n]);
+        CentredKernelColumn(samples.get(), n, kernel, model.centring, samples->col[n],
+                            centred->col[0], &workers);
+        ProjectCentredColumns(model.eigenvectors.get(), model.eigenvalues.get(), model.usable,
+                              centred.get(), model.coordinates.get(), n);
+        const float* coordinates = model.coordinates->col[n];
+        projected.emplace_back(coordinates, coordinates + model.componentCount);
         for (int j : training)
             samePerson.push_back(dataset.gallery[static_cast<size_t>(j)].person == probe.person);
     }
-    return ScoreModel(model, projected, samePerson, components);
+    return ScoreModel(model, n, projected, samePerson, components);
 }
 
 // Better first: by identification the lower FNIR (an unresolved one last);
