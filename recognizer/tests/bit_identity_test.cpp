@@ -28,7 +28,7 @@
 #include "matrix/matrix.h"
 #include "morlin/morlin.h"
 #include "reference.h"
-#include "kpca/recognizer_internals.h"
+#include "recognizer_internals.h"
 
 namespace {
 

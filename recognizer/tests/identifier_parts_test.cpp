@@ -17,7 +17,7 @@
 #include "kernel_pca/grey_levels.h"
 #include "matrix/matrix.h"
 #include "morlin/morlin.h"
-#include "kpca/recognizer_internals.h"
+#include "recognizer_internals.h"
 
 namespace {
 

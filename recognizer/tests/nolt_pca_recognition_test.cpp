@@ -5,7 +5,7 @@
 
 #include "gallery.h"
 #include "matrix/matrix.h"
-#include "kpca/recognizer_internals.h"
+#include "recognizer_internals.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "gallery.h"
 #include "matrix/matrix.h"
 #include "morlin/morlin.h"
-#include "kpca/recognizer_internals.h"
+#include "recognizer_internals.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "reference.h"
 #include "matrix/matrix.h"
 #include "morlin/morlin.h"
-#include "kpca/recognizer_internals.h"
+#include "recognizer_internals.h"
 
 namespace {
 

@@ -100,7 +100,7 @@ public:
     int PixelCount() const { return pixelCount; }
 
 private:
-    // The recognizer's own tests and tools read the held matrices through it.
+    // The recognizer's own tests read the held matrices through it.
     friend class RecognizerInternals;
 
     float dot(MatrixSpace::matrix* m, int i, int j);

@@ -1,7 +1,7 @@
-// What a recognizer object holds, read by the recognizer's own tests,
-// morlin-eval's parameter search and the benchmarks, which build the core in.
-// Not installed: a host of libmorlin.so has no matrix functions to read them
-// with.
+// What a recognizer object holds, read by the recognizer's own tests, which
+// check its matrices bit for bit against the reference. Nothing else reads
+// them: programs and benchmarks go through the class's public members or the
+// kernel-PCA core.
 #pragma once
 
 #include "matrix/matrix.h"
