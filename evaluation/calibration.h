@@ -30,7 +30,7 @@
 #include "face_dataset.h"
 #include "folds.h"
 #include "identification.h"
-#include "identifier/stranger_scores.h"
+#include "scores/stranger_scores.h"
 #include "progress.h"
 
 struct FmrCalibration {

@@ -5,7 +5,7 @@
 #include <limits>
 #include <map>
 
-#include "identifier/leave_person_out.h"
+#include "scores/leave_person_out.h"
 
 std::vector<Fold> GalleryFolds(const FaceDataset& dataset) {
     // Each image's place among its person's, and the fewest any person has.

@@ -8,7 +8,7 @@
 #include "evaluation.h"
 #include "face_dataset.h"
 #include "folds.h"
-#include "identifier/stranger_scores.h"
+#include "scores/stranger_scores.h"
 
 OpenSetSearches::OpenSetSearches(const std::vector<Search>& searches) {
     std::vector<double> named;

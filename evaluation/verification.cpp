@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "identifier/stranger_scores.h"
+#include "scores/stranger_scores.h"
 
 SortedComparisons::SortedComparisons(Comparisons comparisons)
     : genuine(SortedScores(std::move(comparisons.genuine))),

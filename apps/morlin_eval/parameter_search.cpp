@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "calibration.h"
-#include "identifier/stranger_scores.h"
+#include "scores/stranger_scores.h"
 #include "distance/distance_weights.h"
 #include "distance/measure_distance.h"
 #include "identification.h"

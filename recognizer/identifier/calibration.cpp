@@ -9,9 +9,9 @@
 
 #include "dense/dense_matrix.h"
 #include "identifier/bulk_distances.h"
-#include "identifier/leave_person_out.h"
+#include "scores/leave_person_out.h"
 #include "identifier/person_scores.h"
-#include "identifier/stranger_scores.h"
+#include "scores/stranger_scores.h"
 
 namespace {
 

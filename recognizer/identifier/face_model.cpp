@@ -14,7 +14,7 @@
 #include "compute/workers.h"
 #include "distance/measure_distance.h"
 #include "identifier/person_scores.h"
-#include "identifier/stranger_scores.h"
+#include "scores/stranger_scores.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "gallery.h"
 #include "identifier/calibration.h"
 #include "identifier/face_model.h"
-#include "identifier/stranger_scores.h"
+#include "scores/stranger_scores.h"
 #include "kernel_pca/grey_levels.h"
 
 namespace {

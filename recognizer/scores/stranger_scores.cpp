@@ -1,5 +1,5 @@
 // Shares, order-statistic thresholds and the corrections of a calibration.
-#include "identifier/stranger_scores.h"
+#include "scores/stranger_scores.h"
 
 #include <algorithm>
 #include <cmath>
