@@ -14,6 +14,7 @@
 #include "catalog/sys_com_set.h"
 #include "engine/update_engine.h"
 #include "recording_owner.h"
+#include "run_outcome.h"
 #include "temp_folder.h"
 
 struct Entry {
@@ -59,10 +60,10 @@ protected:
         return text;
     }
 
-    int RunAgainst(const std::string& baseUrl, RecordingOwner& owner) {
+    RunOutcome RunAgainst(const std::string& baseUrl, RecordingOwner& owner) {
         UpdateEngine engine(environment);
         engine.AttachDialog(&owner);
-        return engine.RunUpdate(baseUrl);
+        return RunEngine(engine, baseUrl);
     }
 
     void Register(int moduletype, const std::string& name, const std::string& version,

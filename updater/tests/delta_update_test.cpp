@@ -93,11 +93,11 @@ public:
             return "patches/" + entry.path().filename().string();
         return {};
     }
-    int Run() {
+    RunOutcome Run() {
         since = server.Requests().size();
         RecordingOwner owner(true);
         ::testing::internal::CaptureStderr();
-        const int result = RunAgainst(server.BaseUrl(), owner);
+        const RunOutcome result = RunAgainst(server.BaseUrl(), owner);
         told = ::testing::internal::GetCapturedStderr();
         return result;
     }
@@ -133,7 +133,7 @@ TEST_F(DeltaUpdateTest, ADesktopHoldingTheBaseFetchesOnlyThePatch) {
                   0u)
             << files[0].reason;
     }
-    EXPECT_EQ(Run(), 0) << told;
+    EXPECT_EQ(Run(), UpdateSucceeded) << told;
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), Module(2));
     EXPECT_TRUE(Fetched(PatchName())) << told;
     EXPECT_FALSE(Fetched("x.so"));
@@ -163,7 +163,7 @@ TEST_F(DeltaUpdateTest, AnyDoubtAboutAPatchFetchesTheWholeFile) {
         CreateCatalog(program());
         Register(1, "x.so", "1.0");
         c.serve(*this);
-        EXPECT_EQ(Run(), 0) << c.name << ": " << told;
+        EXPECT_EQ(Run(), UpdateSucceeded) << c.name << ": " << told;
         EXPECT_EQ(TempFolder::Read(program() / "x.so"), Module(2)) << c.name;
         EXPECT_TRUE(Fetched("x.so")) << c.name;
         if (*c.says) {

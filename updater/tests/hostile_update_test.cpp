@@ -6,8 +6,11 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "catalog/catalog_error.h"
@@ -34,8 +37,8 @@ protected:
         environment.limits.lockWait = 300ms;
     }
 
-    int Run(RecordingOwner& owner) { return RunAgainst(server.BaseUrl(), owner); }
-    int Run() {
+    RunOutcome Run(RecordingOwner& owner) { return RunAgainst(server.BaseUrl(), owner); }
+    RunOutcome Run() {
         RecordingOwner owner;
         return Run(owner);
     }
@@ -51,38 +54,67 @@ TEST_F(HostileUpdateTest, SecondRunOnAFolderEndsWithoutTouchingAnything) {
     const auto held = CatalogLock::Acquire(CatalogPath(program()), 100ms);
     ASSERT_TRUE(held);
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(Run(), 7);
+    EXPECT_EQ(Run(), UpdateNotCompleted);
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("another update is running"),
               std::string::npos);
     EXPECT_TRUE(server.Requests().empty());
     EXPECT_FALSE(std::filesystem::exists(program() / "x.so"));
 }
 
+// Holds each caller until count callers have arrived, or until a bound that
+// only a run which never overlaps the other reaches; says whether all came.
+class Meeting {
+public:
+    explicit Meeting(int count) : expected(count) {}
+    bool ArriveAndWait() {
+        std::unique_lock<std::mutex> lock(mutex);
+        ++arrived;
+        all.notify_all();
+        return all.wait_for(lock, 60s, [this] { return arrived >= expected; });
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable all;
+    int arrived = 0;
+    const int expected;
+};
+
 TEST_F(HostileUpdateTest, RunsSharingATemporaryFolderEachInstallTheirOwnBytes) {
-    // Slow enough that the two transfers overlap.
+    // Each server answers for x.so only once the other run asks for its own:
+    // the two transfers are in flight together, each into the shared root.
     environment.limits.lowSpeedBytesPerSecond = 1;
     ScriptedServer other;
     const std::string mine(300, 'a'), theirs(300, 'b');
     server.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
     other.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
-    server.Script("x.so", Reply{"HTTP/1.1 200 OK\r\nContent-Length: 300", mine, 0ms, 2ms});
-    other.Script("x.so", Reply{"HTTP/1.1 200 OK\r\nContent-Length: 300", theirs, 0ms, 2ms});
+    Meeting meeting(2);
+    std::atomic<int> met{0};
+    const auto answerOnceBothAsked = [&](const std::string& body) {
+        return [&, body](const std::string&) {
+            if (meeting.ArriveAndWait()) ++met;
+            return Reply{"HTTP/1.1 200 OK\r\nContent-Length: 300", body};
+        };
+    };
+    server.Answer("x.so", answerOnceBothAsked(mine));
+    other.Answer("x.so", answerOnceBothAsked(theirs));
     const std::filesystem::path second = folder.Path() / "second";
     std::filesystem::create_directories(second);
     CreateCatalog(second);
     EngineEnvironment otherEnvironment = environment;
     otherEnvironment.programFolder = second;
 
-    int otherResult = -1;
+    RunOutcome otherResult;
     std::thread parallel([&] {
         RecordingOwner owner;
         UpdateEngine engine(otherEnvironment);
         engine.AttachDialog(&owner);
-        otherResult = engine.RunUpdate(other.BaseUrl());
+        otherResult = RunEngine(engine, other.BaseUrl());
     });
-    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Run(), UpdateSucceeded);
     parallel.join();
-    EXPECT_EQ(otherResult, 0);
+    EXPECT_EQ(otherResult, UpdateSucceeded);
+    EXPECT_EQ(met.load(), 2) << "the two transfers never overlapped";
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), mine);
     EXPECT_EQ(TempFolder::Read(second / "x.so"), theirs);
     EXPECT_TRUE(TempRootEmpty());
@@ -92,7 +124,7 @@ struct BadReply {
     const char* name;
     const char* head;
     std::string body;
-    int result;
+    UpdateResult result;
 };
 
 class BadReplyTest : public HostileUpdateTest, public ::testing::WithParamInterface<BadReply> {};
@@ -116,21 +148,21 @@ INSTANTIATE_TEST_SUITE_P(
         BadReply{
             "PartialContent",
             "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-2/100\r\nContent-Length: 3",
-            "new", 2},
+            "new", UpdateRequestFailed},
         BadReply{"TwoContentLengths", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Length: 5",
-                 "new", 4},
+                 "new", UpdateModuleFailed},
         // Over the 1 GiB limit: refused before a byte is read.
         BadReply{"FiftyGigabytes", "HTTP/1.1 200 OK\r\nContent-Length: 53687091200",
-                 std::string(4096, 'z'), 4}),
+                 std::string(4096, 'z'), UpdateModuleFailed}),
     [](const auto& reply) { return std::string(reply.param.name); });
 
 TEST_F(HostileUpdateTest, SizeLimitsEndTheRunAndLeaveNothing) {
     environment.limits.maxModuleBytes = 1000;
     server.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
     server.Put("x.so", std::string(1001, 'x'));
-    EXPECT_EQ(Run(), 4);
+    EXPECT_EQ(Run(), UpdateModuleFailed);
     server.Put("autoupdate.txt", std::string((1 << 20) + 1, '\n'));
-    EXPECT_EQ(Run(), 3);
+    EXPECT_TRUE(EndedWith(Run(), UpdateManifestFailed, "more than the 1048576 this run accepts"));
     EXPECT_TRUE(TempRootEmpty());
 }
 
@@ -149,7 +181,7 @@ TEST_F(HostileUpdateTest, ModuleLargerThanTheFreeTemporarySpaceIsRefused) {
     server.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
     server.Put("x.so", std::string(200000, 'x'));
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(Run(), 4);
+    EXPECT_EQ(Run(), UpdateModuleFailed);
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("do not fit"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_empty(small));
     EXPECT_EQ(server.Requests(), (std::vector<std::string>{"autoupdate.txt", "x.so"}));
@@ -160,7 +192,7 @@ TEST_F(HostileUpdateTest, PlantedFileInTheOldSharedPlaceIsNeverWritten) {
         folder.Write("tmp/tarvex-" + std::to_string(geteuid()) + "/x.so", "planted");
     server.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
     server.Put("x.so", "module");
-    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Run(), UpdateSucceeded);
     EXPECT_EQ(TempFolder::Read(planted), "planted");
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), "module");
 }
@@ -170,7 +202,7 @@ TEST_F(HostileUpdateTest, NamesOfTheCatalogueAreRefused) {
          {"data/module.dat", "data\\module.dat", "./data//module.dat", "data/module.dat-journal"}) {
         server.Put("autoupdate.txt", Manifest({{name, "9", 0}}));
         server.Put("data/module.dat", "not a catalogue");
-        EXPECT_EQ(Run(), 4) << name;
+        EXPECT_EQ(Run(), UpdateModuleFailed) << name;
     }
     EXPECT_EQ(Row(1, "anything"), "");  // the catalogue still opens with its key
 }
@@ -193,7 +225,7 @@ TEST_P(SpellingTest, SameDestinationNeverGoesBack) {
     std::ofstream(destination) << "version 5";
     server.Put("autoupdate.txt", Manifest({{s.listed, "1.0", s.listedType}}));
     server.Put(ModuleRelativePath(s.listed)->generic_string(), "version 1");
-    EXPECT_EQ(Run(), 6);
+    EXPECT_EQ(Run(), UpdateUpToDate);
     EXPECT_EQ(TempFolder::Read(destination), "version 5");
     // No second row under the other spelling or type; the first keeps 5.0.
     EXPECT_EQ(Row(s.listedType, s.listed), "");
@@ -214,7 +246,7 @@ TEST_F(HostileUpdateTest, DestinationListedTwiceInstallsTheNewerOnce) {
     server.Put("autoupdate.txt", Manifest({{"x.so", "6.0", 1}, {"./x.so", "5.5", 1}}));
     server.Put("x.so", "six");
     RecordingOwner owner;
-    EXPECT_EQ(Run(owner), 0);
+    EXPECT_EQ(Run(owner), UpdateSucceeded);
     EXPECT_EQ(owner.statusLines.size(), 1u);
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), "six");
     EXPECT_EQ(Row(1, "x.so"), "Dorsk|x.so|module|6.0");
@@ -228,7 +260,7 @@ TEST_F(HostileUpdateTest, MalformedVersionLeavesJustThatFileOutAndIsNeverRecorde
         server.Put("fine.so", "fine " + fine);
         server.Put("x.so", "malformed");
         ::testing::internal::CaptureStderr();
-        EXPECT_EQ(Run(), 0) << version;
+        EXPECT_EQ(Run(), UpdateSucceeded) << version;
         EXPECT_NE(::testing::internal::GetCapturedStderr().find("x.so is left out"),
                   std::string::npos)
             << version;
@@ -268,7 +300,7 @@ TEST_F(HostileUpdateTest, HugeFileCountsReadOnlyTheSectionsThere) {
         server.Put("a.so", std::string("a ") + count.text);
         server.Put("c.so", std::string("c ") + count.text);
         ::testing::internal::CaptureStderr();
-        EXPECT_EQ(Run(), 0) << count.text;
+        EXPECT_EQ(Run(), UpdateSucceeded) << count.text;
         const std::string told = ::testing::internal::GetCapturedStderr();
         EXPECT_NE(told.find("[File2] is not in the manifest: left out"), std::string::npos) << told;
         EXPECT_EQ(TempFolder::Read(program() / "c.so"), std::string("c ") + count.text);
@@ -284,14 +316,14 @@ TEST_F(HostileUpdateTest, HugeFileCountsReadOnlyTheSectionsThere) {
                        "[File6]\n" + entry + "version=7\n[File9]\n" + entry + "version=8\n");
         server.Put("a.so", "a");
         server.Put(name, "8");
-        EXPECT_EQ(Run(), 0) << name;
+        EXPECT_EQ(Run(), UpdateSucceeded) << name;
         EXPECT_EQ(Row(1, name), "Dorsk|" + name + "||8");
     }
     // Negative counts read nothing at all, as 0 does.
     for (const char* count : {"-1", "-2147483649", "-99999999999"}) {
         server.Put("autoupdate.txt",
                    std::string("[Main]\nfilecount=") + count + "\n[File1]\nfilename=x.so\n");
-        EXPECT_EQ(Run(), 6) << count;
+        EXPECT_EQ(Run(), UpdateUpToDate) << count;
     }
 }
 
@@ -347,7 +379,7 @@ TEST_F(HostileUpdateTest, UnusableTemporaryPathEndsWithThreeNamingIt) {
     for (const std::filesystem::path& bad : {folder.Path() / "missing", plainFile}) {
         ::setenv("TMPDIR", bad.c_str(), 1);
         ::testing::internal::CaptureStderr();
-        EXPECT_EQ(Run(), 3) << bad;
+        EXPECT_TRUE(EndedWith(Run(), UpdateCannotStart, "the temporary folder")) << bad;
         EXPECT_NE(::testing::internal::GetCapturedStderr().find(bad.string()), std::string::npos);
     }
     if (saved != nullptr)
@@ -365,7 +397,7 @@ TEST_F(HostileUpdateTest, InstalledModulesNeverCarrySetIdBits) {
     server.Put("autoupdate.txt", Manifest({{"linked.so", "1", 1}, {"plain.so", "1", 1}}));
     server.Put("linked.so", "new linked");
     server.Put("plain.so", "new plain");
-    ASSERT_EQ(Run(), 0);
+    ASSERT_EQ(Run(), UpdateSucceeded);
     struct stat info {};
     ASSERT_EQ(::lstat((program() / "linked.so").c_str(), &info), 0);
     EXPECT_TRUE(S_ISREG(info.st_mode));
@@ -380,7 +412,7 @@ TEST_F(HostileUpdateTest, StagedCopiesOfAKilledRunAreRemoved) {
     const std::filesystem::path unrelated = folder.Write("program/x.so.tarvex-keep-me", "mine");
     server.Put("autoupdate.txt", Manifest({{"x.so", "1", 1}}));
     server.Put("x.so", "module");
-    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Run(), UpdateSucceeded);
     EXPECT_FALSE(std::filesystem::exists(left));
     EXPECT_TRUE(std::filesystem::exists(unrelated));
 }

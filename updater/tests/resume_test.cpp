@@ -77,12 +77,12 @@ public:
                        "\nmoduletype=1\nauthor=a\nmodulename=x\nsize=" +
                        std::to_string(bytes.size()) + "\nsha256=" + Sha256Of(bytes) + "\n");
     }
-    int Run() {
+    RunOutcome Run() {
         RecordingOwner owner(true);
         UpdateEngine engine(environment);
         engine.AttachDialog(&owner);
-        const int result = engine.RunUpdate(server.BaseUrl());
-        reason = engine.FailureReason();
+        const RunOutcome result = RunEngine(engine, server.BaseUrl());
+        reason = result.reason;
         return result;
     }
     std::filesystem::path Kept() const {
@@ -113,13 +113,13 @@ TEST_F(ResumeTest, ACutTransferGoesOnFromWhereItStopped) {
         module.honoursRanges = c.honoursRanges;
         module.cutsLeft = 1;
         module.bytesSent = 0;
-        EXPECT_EQ(Run(), 4) << c.server;
+        EXPECT_EQ(Run(), UpdateModuleFailed) << c.server;
         EXPECT_EQ(std::filesystem::file_size(Kept()), module.body.size() / 2) << c.server;
         struct stat kept {};
         ASSERT_EQ(::lstat(PartialDownloads::FolderOf(program()).c_str(), &kept), 0);
         EXPECT_EQ(kept.st_mode & 0777, 0700u);
         module.bytesSent = 0;
-        EXPECT_EQ(Run(), 0) << c.server << ": " << reason;
+        EXPECT_EQ(Run(), UpdateSucceeded) << c.server << ": " << reason;
         EXPECT_EQ(Installed(), module.body) << c.server;
         const double fetched = static_cast<double>(module.bytesSent) / module.body.size();
         EXPECT_LE(fetched, c.mostFetchedAgain) << c.server;
@@ -136,11 +136,11 @@ TEST_F(ResumeTest, ACutTransferGoesOnFromWhereItStopped) {
 
 TEST_F(ResumeTest, AFileChangedInBetweenIsNeverInstalledMixed) {
     module.cutsLeft = 1;
-    EXPECT_EQ(Run(), 4);
+    EXPECT_EQ(Run(), UpdateModuleFailed);
     // The server changes the file but keeps its ETag: the rest continues
     // other bytes, and the whole fails its vouched-for hash.
     module.body = Body('b');
-    EXPECT_EQ(Run(), 4);
+    EXPECT_EQ(Run(), UpdateModuleFailed);
     EXPECT_NE(reason.find("SHA-256 differs"), std::string::npos) << reason;
     EXPECT_EQ(Installed(), "");
     EXPECT_FALSE(
@@ -149,13 +149,13 @@ TEST_F(ResumeTest, AFileChangedInBetweenIsNeverInstalledMixed) {
     // A new release of the changed file: the old kept bytes are not its.
     Serve(module.body, "3.0");
     module.etag = "\"v2\"";
-    EXPECT_EQ(Run(), 0) << reason;
+    EXPECT_EQ(Run(), UpdateSucceeded) << reason;
     EXPECT_EQ(Installed(), module.body);
 }
 
 TEST_F(ResumeTest, KeptBytesOfAFileNoLongerListedAreRemoved) {
     module.cutsLeft = 1;
-    EXPECT_EQ(Run(), 4);
+    EXPECT_EQ(Run(), UpdateModuleFailed);
     ASSERT_TRUE(std::filesystem::exists(Kept()));
     {
         // The dry run says so, and changes nothing.
@@ -169,15 +169,15 @@ TEST_F(ResumeTest, KeptBytesOfAFileNoLongerListedAreRemoved) {
         EXPECT_EQ(std::filesystem::file_size(Kept()), 100000u);
     }
     server.Put("autoupdate.txt", "[Main]\nfilecount=0\n");
-    EXPECT_EQ(Run(), 6);
+    EXPECT_EQ(Run(), UpdateUpToDate);
     EXPECT_TRUE(std::filesystem::is_empty(PartialDownloads::FolderOf(program())));
     module.cutsLeft = 1;
-    EXPECT_EQ(Run(), 6) << "a withdrawal fetches nothing";
+    EXPECT_EQ(Run(), UpdateUpToDate) << "a withdrawal fetches nothing";
     Serve(module.body, "2.0");
-    EXPECT_EQ(Run(), 4);
+    EXPECT_EQ(Run(), UpdateModuleFailed);
     ASSERT_TRUE(std::filesystem::exists(Kept()));
     Register(1, "x.so", "5.0");  // listed, but no longer newer
-    EXPECT_EQ(Run(), 6);
+    EXPECT_EQ(Run(), UpdateUpToDate);
     EXPECT_TRUE(std::filesystem::is_empty(PartialDownloads::FolderOf(program())));
 }
 
@@ -186,7 +186,7 @@ TEST_F(ResumeTest, APartialFolderThatIsALinkIsRefused) {
     std::filesystem::create_directories(program() / "data");
     std::filesystem::create_directory_symlink(elsewhere.Path(),
                                               PartialDownloads::FolderOf(program()));
-    EXPECT_EQ(Run(), 4);
+    EXPECT_EQ(Run(), UpdateModuleFailed);
     EXPECT_NE(reason.find("is not a folder of this user's alone"), std::string::npos) << reason;
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere.Path()));
     EXPECT_EQ(Installed(), "");

@@ -77,7 +77,7 @@ TEST(RolloutTest, DesktopsSpreadEvenlyAndEachReleaseDrawsAfresh) {
 class RolloutRunTest : public CatalogueFixture {
 public:
     // A release of x.so 2.0 with serial and rollout, run as scheduled or asked.
-    int Run(const std::string& rollout, bool scheduled) {
+    RunOutcome Run(const std::string& rollout, bool scheduled) {
         server.Put("autoupdate.txt", "[Main]\nfilecount=1\nserial=" + std::to_string(serial) +
                                          "\n" + rollout +
                                          "\n[File1]\nfilename=x.so\nversion=2.0\nmoduletype=1\n");
@@ -101,24 +101,24 @@ public:
 TEST_F(RolloutRunTest, OnlyAScheduledRunOutsideTheShareWaits) {
     const int place = RolloutPlace(InstallId(program()), serial);
     if (place == 0) GTEST_SKIP() << "this desktop is first for every share";
-    EXPECT_EQ(Run(Share(place), true), 6) << "place " << place << " is outside " << place;
+    EXPECT_EQ(Run(Share(place), true), UpdateUpToDate) << "place " << place << " is outside " << place;
     EXPECT_FALSE(Installed());
-    EXPECT_EQ(Run(Share(place), false), 0) << "asked for, it installs at once";
+    EXPECT_EQ(Run(Share(place), false), UpdateSucceeded) << "asked for, it installs at once";
     EXPECT_TRUE(Installed());
 }
 
 TEST_F(RolloutRunTest, AScheduledRunInsideTheShareInstalls) {
     const int place = RolloutPlace(InstallId(program()), serial);
-    EXPECT_EQ(Run(Share(place + 1), true), 0);
+    EXPECT_EQ(Run(Share(place + 1), true), UpdateSucceeded);
     EXPECT_TRUE(Installed());
     EXPECT_EQ(ReadInstallId(program()), InstallId(program())) << "drawn once, kept";
 }
 
 TEST_F(RolloutRunTest, AHaltStopsEveryRunAndAMalformedShareFailsClosed) {
-    EXPECT_EQ(Run("rollout=0", false), 6);
-    EXPECT_EQ(Run("rollout=0", true), 6);
-    EXPECT_EQ(Run("rollout=25%", false), 3);
-    EXPECT_EQ(Run("rollout=100\nrollout-start=2099-01-01T00:00:00Z", false), 6)
+    EXPECT_EQ(Run("rollout=0", false), UpdateUpToDate);
+    EXPECT_EQ(Run("rollout=0", true), UpdateUpToDate);
+    EXPECT_TRUE(EndedWith(Run("rollout=25%", false), UpdateManifestFailed, "is not a share from 0 to 100"));
+    EXPECT_EQ(Run("rollout=100\nrollout-start=2099-01-01T00:00:00Z", false), UpdateUpToDate)
         << "before its start, no desktop takes part";
     EXPECT_FALSE(Installed());
 }

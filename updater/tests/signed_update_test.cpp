@@ -67,7 +67,7 @@ public:
         return Trimmed(TempFolder::Read(keyFile().string() + ".pub"));
     }
 
-    int RunServing(const Served& served, bool yes = true) {
+    RunOutcome RunServing(const Served& served, bool yes = true) {
         UpdateServer server;
         for (const auto& [name, bytes] : served) server.Put(name, bytes);
         RecordingOwner owner(yes);
@@ -99,7 +99,7 @@ public:
 };
 
 TEST_F(SignedUpdateTest, SignedSiteInstallsAndRemembersItsSerial) {
-    EXPECT_EQ(RunServing(Publish("2.0", "version 2.0")), 0);
+    EXPECT_EQ(RunServing(Publish("2.0", "version 2.0")), UpdateSucceeded);
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 2.0");
     EXPECT_EQ(ReadAcceptedSerial(program()), publishedAt);
 }
@@ -117,7 +117,8 @@ std::string SplitManifest(const std::string& longLine, const std::string& header
 struct Attack {
     const char* name;
     std::function<void(Served&, SignedUpdateTest&)> change;
-    int result;
+    UpdateResult result;
+    const char* because;  // what the reason says
 };
 
 class AttackTest : public SignedUpdateTest, public ::testing::WithParamInterface<Attack> {};
@@ -125,11 +126,13 @@ class AttackTest : public SignedUpdateTest, public ::testing::WithParamInterface
 TEST_P(AttackTest, FailsClosed) {
     Served served = Publish("2.0", "version 2.0");
     GetParam().change(served, *this);
-    EXPECT_EQ(RunServing(served), GetParam().result);
+    const RunOutcome outcome = RunServing(served);
+    EXPECT_EQ(outcome, GetParam().result);
+    EXPECT_NE(outcome.reason.find(GetParam().because), std::string::npos) << outcome.reason;
     ExpectUnchanged();
 }
 
-Attack SignedWith(const char* name, const std::string& mainExtra) {
+Attack SignedWith(const char* name, const std::string& mainExtra, const char* because) {
     return {name,
             [mainExtra](Served& s, SignedUpdateTest& test) {
                 s = test.SignAsIs("[Main]\nfilecount=1\n" + mainExtra +
@@ -138,22 +141,22 @@ Attack SignedWith(const char* name, const std::string& mainExtra) {
                                       Sha256Of("version 2.0") + "\n",
                                   "version 2.0");
             },
-            3};
+            UpdateManifestFailed, because};
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Attacks, AttackTest,
     ::testing::Values(
-        Attack{"FlippedByteInModule", [](Served& s, SignedUpdateTest&) { s["x.so"][3] ^= 1; }, 4},
-        Attack{"ModuleOneByteLonger", [](Served& s, SignedUpdateTest&) { s["x.so"] += "!"; }, 4},
+        Attack{"FlippedByteInModule", [](Served& s, SignedUpdateTest&) { s["x.so"][3] ^= 1; }, UpdateModuleFailed, "its SHA-256 differs"},
+        Attack{"ModuleOneByteLonger", [](Served& s, SignedUpdateTest&) { s["x.so"] += "!"; }, UpdateModuleFailed, "but the manifest vouches for 11"},
         Attack{"ManifestEditedAfterSigning",
                [](Served& s, SignedUpdateTest&) {
                    s["autoupdate.txt"].replace(s["autoupdate.txt"].find("version=2.0"), 11,
                                                "version=2.1");
                },
-               3},
+               UpdateManifestFailed, "not signed by a key this program folder trusts"},
         Attack{"SignatureMissing",
-               [](Served& s, SignedUpdateTest&) { s.erase("autoupdate.txt.sig"); }, 3},
+               [](Served& s, SignedUpdateTest&) { s.erase("autoupdate.txt.sig"); }, UpdateManifestFailed, "accepts only signed updates"},
         Attack{"SignedByAnotherKey",
                [](Served& s, SignedUpdateTest& test) {
                    std::ostringstream said;
@@ -162,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(
                    GenerateKeyPair(other, said, error);
                    s = test.Publish("2.0", "version 2.0", std::nullopt, other);
                },
-               3},
+               UpdateManifestFailed, "not signed by a key this program folder trusts"},
         Attack{"FilesWithoutSizeOrHash",
                [](Served& s, SignedUpdateTest& test) {
                    s = test.SignAsIs(
@@ -170,26 +173,26 @@ INSTANTIATE_TEST_SUITE_P(
                        "moduletype=1\n",
                        "version 2.0");
                },
-               4},
+               UpdateModuleFailed, "must give size and sha256"},
         // A long line read as a header by one reader and as an entry by the other.
         Attack{"OverlongLineOpeningASection",
                [](Served& s, SignedUpdateTest& test) {
                    s = test.SignAsIs(SplitManifest("[" + std::string(2998, 'n') + "]", ""),
                                      "attacker!");
                },
-               3},
+               UpdateManifestFailed, "longer than 2047 bytes"},
         Attack{"OverlongLineEndingAsAHeader",
                [](Served& s, SignedUpdateTest& test) {
                    s = test.SignAsIs(
                        SplitManifest("[File1" + std::string(2100, ']') + "x", "[Notes]\n"),
                        "attacker!");
                },
-               3},
-        SignedWith("Expired", "expires=2001-01-01T00:00:00Z"),
-        SignedWith("MonthNinetyNine", "expires=2020-99-01T00:00:00Z"),
-        SignedWith("ThirtiethOfFebruary", "expires=2099-02-30T00:00:00Z"),
-        SignedWith("SecondMinusOne", "expires=2099-01-01T00:00:-1Z"),
-        SignedWith("SerialNotANumber", "serial=12abc")),
+               UpdateManifestFailed, "longer than 2047 bytes"},
+        SignedWith("Expired", "expires=2001-01-01T00:00:00Z", "expired at 2001-01-01"),
+        SignedWith("MonthNinetyNine", "expires=2020-99-01T00:00:00Z", "is not a real date"),
+        SignedWith("ThirtiethOfFebruary", "expires=2099-02-30T00:00:00Z", "is not a real date"),
+        SignedWith("SecondMinusOne", "expires=2099-01-01T00:00:-1Z", "is not a real date"),
+        SignedWith("SerialNotANumber", "serial=12abc", "is not a number")),
     [](const auto& attack) { return std::string(attack.param.name); });
 
 // A signed count far beyond the signed sections: the sections there install,
@@ -204,7 +207,7 @@ TEST_F(SignedUpdateTest, HugeSignedFileCountsInstallTheSectionsThere) {
                                           "\nmoduletype=1\nsize=" + std::to_string(module.size()) +
                                           "\nsha256=" + Sha256Of(module) + "\n",
                                       module)),
-                  0)
+                  UpdateSucceeded)
             << count;
         EXPECT_EQ(TempFolder::Read(program() / "x.so"), module) << count;
     }
@@ -212,7 +215,7 @@ TEST_F(SignedUpdateTest, HugeSignedFileCountsInstallTheSectionsThere) {
         EXPECT_EQ(RunServing(SignAsIs(std::string("[Main]\nfilecount=") + count +
                                           "\n[File1]\nfilename=x.so\nversion=9\n",
                                       "nine")),
-                  6)
+                  UpdateUpToDate)
             << count;
     }
 }
@@ -224,7 +227,7 @@ TEST_F(SignedUpdateTest, UntrustedSignatureNamesTheTrustedKeys) {
     ASSERT_TRUE(GenerateKeyPair(other, said, error));
     const Served served = Publish("2.0", "version 2.0", std::nullopt, other);
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(RunServing(served), 3);
+    EXPECT_TRUE(EndedWith(RunServing(served), UpdateManifestFailed, "not signed by a key this program folder trusts"));
     const std::string told = ::testing::internal::GetCapturedStderr();
     std::string readError;
     const PublicKey trusted = *ReadPublicKeyFile(keyFile().string() + ".pub", readError);
@@ -248,11 +251,11 @@ TEST_P(KeyFileMistakeTest, RefusesEvenAnUnsignedManifestAndSaysWhy) {
     std::filesystem::remove(keysFile);
     GetParam().make(*this, keysFile);
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(RunServing({{"autoupdate.txt",
+    EXPECT_TRUE(EndedWith(RunServing({{"autoupdate.txt",
                            "[Main]\nfilecount=1\n[File1]\nfilename=x.so\nversion=2.0\n"
                            "moduletype=1\n"},
                           {"x.so", "unvouched"}}),
-              3);
+              UpdateManifestFailed, "accepts only signed updates until it is mended"));
     EXPECT_NE(::testing::internal::GetCapturedStderr().find(keysFile.string()), std::string::npos);
     ExpectUnchanged();
 }
@@ -314,7 +317,7 @@ TEST_P(KeySpellingTest, IsTrusted) {
     const std::filesystem::path keysFile = UpdateKeysPath(program());
     std::filesystem::remove(keysFile);
     GetParam().make(*this, keysFile);
-    EXPECT_EQ(RunServing(Publish("2.0", "version 2.0")), 0);
+    EXPECT_EQ(RunServing(Publish("2.0", "version 2.0")), UpdateSucceeded);
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 2.0");
 }
 
@@ -348,8 +351,8 @@ INSTANTIATE_TEST_SUITE_P(
 // even when the later one installed nothing.
 struct LaterRelease {
     const char* name;
-    std::function<int(SignedUpdateTest&)> run;
-    int result;
+    std::function<RunOutcome(SignedUpdateTest&)> run;
+    UpdateResult result;
 };
 
 class ReplayTest : public SignedUpdateTest, public ::testing::WithParamInterface<LaterRelease> {};
@@ -358,7 +361,7 @@ TEST_P(ReplayTest, OlderManifestIsRefusedAfterwards) {
     const Served older = Publish("2.0", "version 2.0", 100);
     EXPECT_EQ(GetParam().run(*this), GetParam().result);
     EXPECT_EQ(ReadAcceptedSerial(program()), 200);
-    EXPECT_EQ(RunServing(older), 3);
+    EXPECT_TRUE(EndedWith(RunServing(older), UpdateManifestFailed, "an old manifest was replayed"));
     ExpectUnchanged();
 }
 
@@ -381,30 +384,30 @@ INSTANTIATE_TEST_SUITE_P(
                       TempFolder::Read(test.site.Path() / "w/autoupdate.txt.sig")}},
                     true);
             },
-            6},
+            UpdateUpToDate},
         LaterRelease{"Declined",
                      [](SignedUpdateTest& test) {
                          return test.RunServing(test.Publish("3.0", "version 3.0", 200), false);
                      },
-                     7},
+                     UpdateNotCompleted},
         LaterRelease{"FailedPartWay",
                      [](SignedUpdateTest& test) {
                          Served later = test.Publish("3.0", "version 3.0", 200);
                          later["x.so"][0] ^= 1;
                          return test.RunServing(later, true);
                      },
-                     4}),
+                     UpdateModuleFailed}),
     [](const auto& release) { return std::string(release.param.name); });
 
 TEST_F(SignedUpdateTest, FolderThatTookSignedUpdatesRefusesWhenItsKeysAreGone) {
-    ASSERT_EQ(RunServing(Publish("2.0", "version 2.0")), 0);
+    ASSERT_EQ(RunServing(Publish("2.0", "version 2.0")), UpdateSucceeded);
     std::filesystem::remove(UpdateKeysPath(program()));
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(RunServing({{"autoupdate.txt",
+    EXPECT_TRUE(EndedWith(RunServing({{"autoupdate.txt",
                            "[Main]\nfilecount=1\n[File1]\nfilename=x.so\nversion=3.0\n"
                            "moduletype=1\n"},
                           {"x.so", "unvouched"}}),
-              3);
+              UpdateManifestFailed, "trusts no key now"));
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("has accepted signed updates"),
               std::string::npos);
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 2.0");
@@ -442,7 +445,7 @@ TEST_F(SignedUpdateTest, ModuleLargerThanItsSignedSizeSaysSo) {
     Served served = Publish("2.0", "version 2.0");
     served["x.so"] = "version 2.0 and more";
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(RunServing(served), 4);
+    EXPECT_EQ(RunServing(served), UpdateModuleFailed);
     EXPECT_NE(::testing::internal::GetCapturedStderr().find(
                   "the server sends 20 bytes, but the manifest vouches for 11"),
               std::string::npos);
@@ -472,15 +475,15 @@ TEST_F(SignedUpdateTest, ReleasesWrittenAfreshFromATemplateBothInstall) {
         return publishLive(day);
     };
     const Served first = release("2.0", 0);
-    EXPECT_EQ(RunServing(first), 0);
-    EXPECT_EQ(RunServing(release("3.0", 86400)), 0);
+    EXPECT_EQ(RunServing(first), UpdateSucceeded);
+    EXPECT_EQ(RunServing(release("3.0", 86400)), UpdateSucceeded);
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 3.0");
     // The site restored from the first release's backup is a replay; once
     // republished it is accepted again (and has nothing newer).
-    EXPECT_EQ(RunServing(first), 3);
+    EXPECT_TRUE(EndedWith(RunServing(first), UpdateManifestFailed, "an old manifest was replayed"));
     site.Write("live/autoupdate.txt", first.at("autoupdate.txt"));
     site.Write("live/x.so", first.at("x.so"));
-    EXPECT_EQ(RunServing(publishLive(2 * 86400)), 6);
+    EXPECT_EQ(RunServing(publishLive(2 * 86400)), UpdateUpToDate);
     EXPECT_EQ(ReadAcceptedSerial(program()), publishedAt + 2 * 86400);
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 3.0");
 }
@@ -491,7 +494,7 @@ TEST_F(SignedUpdateTest, UnsignedDesignedManifestInstallsWhenNoKeyIsTrusted) {
                            "[Main]\r\nfilecount=1\r\n[File1]\r\nfilename=x.so\r\nversion=2.0\r\n"
                            "moduletype=1\r\n"},
                           {"x.so", "version 2.0"}}),
-              0);
+              UpdateSucceeded);
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 2.0");
 }
 
@@ -499,7 +502,7 @@ TEST_F(SignedUpdateTest, HashIsCheckedEvenWithoutATrustedKey) {
     std::filesystem::remove(UpdateKeysPath(program()));
     Served served = Publish("2.0", "version 2.0");
     served["x.so"][0] ^= 1;
-    EXPECT_EQ(RunServing(served), 4);
+    EXPECT_EQ(RunServing(served), UpdateModuleFailed);
     ExpectUnchanged();
 }
 
@@ -530,13 +533,13 @@ TEST_F(SignedUpdateTest, ASignedDowngradeSendsTheFileBackAndNothingElseDoes) {
                     : Served{{"error", error}};
     };
     const Served newer = publish("newer", "2.0", "", 10);
-    ASSERT_EQ(RunServing(newer), 0);
-    EXPECT_EQ(RunServing(publish("plain", "1.5", "", 11)), 6) << "older without downgrade=yes";
-    EXPECT_EQ(RunServing(publish("back", "1.5", "downgrade=yes\n", 12)), 0);
+    ASSERT_EQ(RunServing(newer), UpdateSucceeded);
+    EXPECT_EQ(RunServing(publish("plain", "1.5", "", 11)), UpdateUpToDate) << "older without downgrade=yes";
+    EXPECT_EQ(RunServing(publish("back", "1.5", "downgrade=yes\n", 12)), UpdateSucceeded);
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 1.5");
     EXPECT_EQ(Row(1, "x.so"), "Dorsk|x.so|x|1.5");
-    EXPECT_EQ(RunServing(publish("again", "1.5", "downgrade=yes\n", 13)), 6) << "the same stays";
-    EXPECT_EQ(RunServing(newer), 3) << "the newer manifest is a replay now";
+    EXPECT_EQ(RunServing(publish("again", "1.5", "downgrade=yes\n", 13)), UpdateUpToDate) << "the same stays";
+    EXPECT_TRUE(EndedWith(RunServing(newer), UpdateManifestFailed, "an old manifest was replayed")) << "the newer manifest is a replay now";
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 1.5");
 
     const Served malformed = publish("maybe", "1.0", "downgrade=maybe\n", 14);
@@ -550,7 +553,7 @@ TEST_F(SignedUpdateTest, ASignedDowngradeSendsTheFileBackAndNothingElseDoes) {
     Register(1, "x.so", "2.0");
     EXPECT_EQ(RunServing({{"autoupdate.txt", manifest("1.0", "downgrade=yes\n")},
                           {"x.so", "version 1.0"}}),
-              4);
+              UpdateModuleFailed);
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 1.5");
 }
 

@@ -22,7 +22,7 @@ public:
 
 class UpdateEngineTest : public CatalogueFixture {
 protected:
-    int Run(RecordingOwner& owner) { return RunAgainst(server.BaseUrl(), owner); }
+    RunOutcome Run(RecordingOwner& owner) { return RunAgainst(server.BaseUrl(), owner); }
 
     UpdateServer server;
 };
@@ -40,7 +40,7 @@ TEST_F(UpdateEngineTest, NewerFilesAreInstalledAndRecorded) {
     server.Put("face.so", "detector");
     server.Put("core.so", "core 3.0.1");
     RecordingOwner owner;
-    ASSERT_EQ(Run(owner), 0);
+    ASSERT_EQ(Run(owner), UpdateSucceeded);
 
     EXPECT_EQ(TempFolder::Read(program() / "libmorlin.so"), "new library");
     EXPECT_EQ(TempFolder::Read(program() / "face.so"), "detector");
@@ -70,13 +70,13 @@ TEST_F(UpdateEngineTest, VersionsDecideWhatIsPending) {
     Register(0, "d.so", "2.x");
     server.Put("autoupdate.txt", Manifest({{"a.so", "1.9.0", 1}, {"b.so", "1.0.0.1", 1}}));
     RecordingOwner owner(false);
-    EXPECT_EQ(Run(owner), 6);
+    EXPECT_EQ(Run(owner), UpdateUpToDate);
     EXPECT_TRUE(owner.questions.empty());
     // A stored version that is empty or malformed is never pending, and the
     // run says which row to mend.
     server.Put("autoupdate.txt", Manifest({{"c.so", "0.1", 1}, {"d.so", "9", 0}}));
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(Run(owner), 6);
+    EXPECT_EQ(Run(owner), UpdateUpToDate);
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_TRUE(owner.questions.empty());
     EXPECT_NE(said.find("records version \"\" for c.so"), std::string::npos) << said;
@@ -84,7 +84,7 @@ TEST_F(UpdateEngineTest, VersionsDecideWhatIsPending) {
     EXPECT_EQ(Row(1, "c.so"), "old author|c.so|old name|");
     // The others still install beside such a row.
     server.Put("autoupdate.txt", Manifest({{"c.so", "0.1", 1}, {"a.so", "2", 1}}));
-    EXPECT_EQ(Run(owner), 7);
+    EXPECT_EQ(Run(owner), UpdateNotCompleted);
     ASSERT_EQ(owner.questions.size(), 1u);
 }
 
@@ -92,9 +92,9 @@ TEST_F(UpdateEngineTest, EmptyManifestsEndWithSixWithoutTouchingTheCatalogue) {
     const std::string catalogue = TempFolder::Read(CatalogPath(program()));
     RecordingOwner owner;
     server.Put("autoupdate.txt", "[Main]\nfilecount=0\n");
-    EXPECT_EQ(Run(owner), 6);
+    EXPECT_EQ(Run(owner), UpdateUpToDate);
     server.Put("autoupdate.txt", "[Other]\nx=1\n");
-    EXPECT_EQ(Run(owner), 6);
+    EXPECT_EQ(Run(owner), UpdateUpToDate);
     EXPECT_TRUE(owner.questions.empty());
     EXPECT_EQ(TempFolder::Read(CatalogPath(program())), catalogue);
 }
@@ -132,14 +132,14 @@ TEST_F(UpdateEngineTest, EarlyEndsBeforeTheManifest) {
     offlineEnvironment.connectivity = &offline;
     UpdateEngine cut(offlineEnvironment);
     cut.AttachDialog(&owner);
-    EXPECT_EQ(cut.RunUpdate(server.BaseUrl()), 1);
+    EXPECT_EQ(RunEngine(cut, server.BaseUrl()), UpdateNoConnection);
 
-    EXPECT_EQ(Run(owner), 2);  // no manifest on the server
+    EXPECT_EQ(Run(owner), UpdateRequestFailed);  // no manifest on the server
     server.Fail("autoupdate.txt", 500);
-    EXPECT_EQ(Run(owner), 2);
+    EXPECT_EQ(Run(owner), UpdateRequestFailed);
     UpdateEngine longUrl(environment);
     longUrl.AttachDialog(&owner);
-    EXPECT_EQ(longUrl.RunUpdate(server.BaseUrl() + std::string(1100, 'a') + "/"), 2);
+    EXPECT_EQ(RunEngine(longUrl, server.BaseUrl() + std::string(1100, 'a') + "/"), UpdateRequestFailed);
     // Only the two manifest requests above reached the server, never the long URL.
     ASSERT_EQ(server.Requests().size(), 2u);
     for (const std::string& path : server.Requests()) EXPECT_LT(path.size(), 100u) << path;
@@ -151,8 +151,8 @@ TEST_F(UpdateEngineTest, SecondRunOnOneEngineFindsNothingNewer) {
     RecordingOwner owner;
     UpdateEngine engine(environment);
     engine.AttachDialog(&owner);
-    EXPECT_EQ(engine.RunUpdate(server.BaseUrl()), 0);
-    EXPECT_EQ(engine.RunUpdate(server.BaseUrl()), 6);
+    EXPECT_EQ(engine.RunUpdate(server.BaseUrl()), UpdateSucceeded);
+    EXPECT_EQ(engine.RunUpdate(server.BaseUrl()), UpdateUpToDate);
     EXPECT_EQ(owner.questions.size(), 1u);
     EXPECT_EQ(owner.statusLines.size(), 1u);
 }
@@ -160,9 +160,9 @@ TEST_F(UpdateEngineTest, SecondRunOnOneEngineFindsNothingNewer) {
 TEST_F(UpdateEngineTest, BrokenManifestTransfersEndWithThree) {
     RecordingOwner owner;
     server.Put("autoupdate.txt", Manifest({{"a.so", "1", 1}}), UpdateServer::Mode::Chunked);
-    EXPECT_EQ(Run(owner), 3);
+    EXPECT_TRUE(EndedWith(Run(owner), UpdateManifestFailed, "has no Content-Length"));
     server.Put("autoupdate.txt", std::string(50000, 'x'), UpdateServer::Mode::Truncated);
-    EXPECT_EQ(Run(owner), 3);
+    EXPECT_TRUE(EndedWith(Run(owner), UpdateManifestFailed, "the transfer broke off"));
     EXPECT_TRUE(owner.questions.empty());
 }
 
@@ -170,7 +170,7 @@ TEST_F(UpdateEngineTest, UnsupportedTypeEndsWithFourBeforeTheQuestion) {
     server.Put("autoupdate.txt", Manifest({{"a.so", "1", 1}, {"b.so", "1", 3}}));
     server.Put("a.so", "a");
     RecordingOwner owner;
-    EXPECT_EQ(Run(owner), 4);
+    EXPECT_EQ(Run(owner), UpdateModuleFailed);
     EXPECT_TRUE(owner.questions.empty());
     EXPECT_FALSE(std::filesystem::exists(program() / "a.so"));
     EXPECT_EQ(Row(1, "a.so"), "");
@@ -181,7 +181,7 @@ TEST_F(UpdateEngineTest, NamesOutsideTheProgramFolderAreRefused) {
          {"../evil.so", "/tmp/evil.so", "sub/../../evil.so", "C:\\evil.so", "..\\evil.so", ""}) {
         server.Put("autoupdate.txt", Manifest({{"fine.so", "1", 1}, {bad, "1", 1}}));
         RecordingOwner owner;
-        EXPECT_EQ(Run(owner), 4) << bad;
+        EXPECT_EQ(Run(owner), UpdateModuleFailed) << bad;
         EXPECT_TRUE(owner.questions.empty()) << bad;
     }
     EXPECT_FALSE(std::filesystem::exists(folder.Path() / "evil.so"));
@@ -192,7 +192,7 @@ TEST_F(UpdateEngineTest, SubfolderNamesAndBackslashesInstallInsideTheProgramFold
     server.Put("autoupdate.txt", Manifest({{"plugins\\detect.so", "1", 1}}));
     server.Put("plugins/detect.so", "in a subfolder");
     RecordingOwner owner;
-    ASSERT_EQ(Run(owner), 0);
+    ASSERT_EQ(Run(owner), UpdateSucceeded);
     EXPECT_EQ(TempFolder::Read(program() / "plugins" / "detect.so"), "in a subfolder");
     EXPECT_EQ(Row(1, "plugins\\detect.so"), "Dorsk|plugins\\detect.so|module|1");
 }
@@ -201,7 +201,7 @@ TEST_F(UpdateEngineTest, DeclinedUpgradeDownloadsNothing) {
     server.Put("autoupdate.txt", Manifest({{"a.so", "1", 1}, {"b.so", "1", 2}}));
     server.Put("a.so", "a");
     RecordingOwner owner(false);
-    EXPECT_EQ(Run(owner), 7);
+    EXPECT_EQ(Run(owner), UpdateNotCompleted);
     EXPECT_EQ(owner.questions.size(), 1u);
     EXPECT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(Row(1, "a.so"), "");
@@ -214,7 +214,7 @@ TEST_F(UpdateEngineTest, SecondOfThreeFailingKeepsTheFirstAndLeavesTheThird) {
     server.Put("two.so", std::string(10000, '2'), UpdateServer::Mode::Truncated);
     server.Put("three.so", "third");
     RecordingOwner owner;
-    EXPECT_EQ(Run(owner), 4);
+    EXPECT_EQ(Run(owner), UpdateModuleFailed);
     EXPECT_EQ(TempFolder::Read(program() / "one.so"), "first");
     EXPECT_EQ(Row(1, "one.so"), "Dorsk|one.so|module|1");
     EXPECT_FALSE(std::filesystem::exists(program() / "two.so"));
@@ -224,7 +224,7 @@ TEST_F(UpdateEngineTest, SecondOfThreeFailingKeepsTheFirstAndLeavesTheThird) {
 
     // An error page for a module is never installed either.
     server.Fail("two.so", 500);
-    EXPECT_EQ(Run(owner), 2);
+    EXPECT_EQ(Run(owner), UpdateRequestFailed);
     EXPECT_FALSE(std::filesystem::exists(program() / "two.so"));
 }
 
@@ -236,7 +236,7 @@ TEST_F(UpdateEngineTest, FailedCopyKeepsTheOldFileAndRow) {
     server.Put("busy.so", "new");
     server.Put("later.so", "later");
     RecordingOwner owner;
-    EXPECT_EQ(Run(owner), 7);
+    EXPECT_EQ(Run(owner), UpdateNotCompleted);
     EXPECT_EQ(TempFolder::Read(program() / "busy.so" / "inside"), "old");
     EXPECT_EQ(Row(2, "busy.so"), "old author|busy.so|old name|1.0");
     EXPECT_TRUE(std::filesystem::is_empty(environment.tempRoot));
@@ -252,7 +252,7 @@ TEST_F(UpdateEngineTest, InstalledFileKeepsItsPermissions) {
     server.Put("autoupdate.txt", Manifest({{"tool.so", "1", 0}}));
     server.Put("tool.so", "new");
     RecordingOwner owner;
-    ASSERT_EQ(Run(owner), 0);
+    ASSERT_EQ(Run(owner), UpdateSucceeded);
     EXPECT_EQ(TempFolder::Read(old), "new");
     EXPECT_EQ(std::filesystem::status(old).permissions() & std::filesystem::perms::all,
               std::filesystem::perms(0755));
