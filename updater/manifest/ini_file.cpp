@@ -34,26 +34,34 @@ bool IniFile::LoadText(const std::string& bytes) {
 
 void IniFile::ReadLines(std::istream& stream) {
     std::string section;
-    std::string line;
-    while (ReadLine(stream, line)) {
-        if (line.empty()) continue;
-        if (line.front() == '[' && line.back() == ']') {
-            const size_t first = line.find_first_not_of('[');
-            const size_t last = line.find_last_not_of(']');
-            section = first == std::string::npos || last < first
-                          ? std::string()
-                          : line.substr(first, last - first + 1);
-            continue;
-        }
-        const size_t equals = line.find('=');
-        const std::string name =
-            equals == std::string::npos ? std::string() : line.substr(0, equals);
-        // The last (length - name length - 1) bytes: after "=" when there is one;
-        // the line without its first byte when there is none.
-        const std::string value =
-            line.substr(name.size() + 1 <= line.size() ? name.size() + 1 : line.size());
-        SetValue(section, name, value);
+    std::string text;
+    while (ReadLine(stream, text)) {
+        IniLine line = ClassifyLine(text);
+        if (line.kind == IniLine::Kind::Header)
+            section = std::move(line.section);
+        else if (line.kind == IniLine::Kind::Entry)
+            SetValue(section, std::move(line.name), std::move(line.value));
     }
+}
+
+IniLine IniFile::ClassifyLine(const std::string& text) {
+    IniLine line;
+    if (text.empty()) return line;
+    if (text.front() == '[' && text.back() == ']') {
+        line.kind = IniLine::Kind::Header;
+        const size_t first = text.find_first_not_of('[');
+        const size_t last = text.find_last_not_of(']');
+        if (first != std::string::npos && last >= first)
+            line.section = text.substr(first, last - first + 1);
+        return line;
+    }
+    line.kind = IniLine::Kind::Entry;
+    const size_t equals = text.find('=');
+    if (equals != std::string::npos) line.name = text.substr(0, equals);
+    // The last (length - name length - 1) bytes: after "=" when there is one;
+    // the line without its first byte when there is none.
+    line.value = text.substr(line.name.size() + 1 <= text.size() ? line.name.size() + 1 : text.size());
+    return line;
 }
 
 std::istream& IniFile::ReadLine(std::istream& stream, std::string& text) const {

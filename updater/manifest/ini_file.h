@@ -8,6 +8,16 @@
 #include <unordered_map>
 #include <vector>
 
+// How the reader takes one line: nothing (an empty line), a header opening
+// a section, or an entry of the current section.
+struct IniLine {
+    enum class Kind { Empty, Header, Entry };
+    Kind kind = Kind::Empty;
+    std::string section;  // Header: the section it opens ("" for "[]", "[[]]")
+    std::string name;     // Entry: the bytes before the first "=" ("" without one)
+    std::string value;    // Entry: the bytes after it (without one: all but the first byte)
+};
+
 // Entries of one section, names parallel to values, in first-appearance order.
 struct IniSection {
     std::vector<std::string> values;
@@ -44,6 +54,9 @@ public:
     int FindSection(std::string section) const;
     // Index of name within section index, or -1 (also for index -1).
     int FindEntry(int section, std::string name) const;
+    // How the reader takes text, a line as ReadLine gives it (cut to
+    // maxLineBytes): the one rule that writers of manifests apply too.
+    static IniLine ClassifyLine(const std::string& text);
     // Reads one line without its line feed (and a carriage return right before
     // it). Fails only when the end of the stream comes before any byte.
     std::istream& ReadLine(std::istream& stream, std::string& text) const;

@@ -59,18 +59,9 @@ std::vector<Line> SplitLines(const std::string& bytes) {
     return lines;
 }
 
-// The section a header line opens, as the reader names it; nothing for other lines.
-std::optional<std::string> HeaderName(const std::string& line) {
-    if (line.size() < 2 || line.front() != '[' || line.back() != ']') return std::nullopt;
-    const size_t first = line.find_first_not_of('[');
-    const size_t last = line.find_last_not_of(']');
-    if (first == std::string::npos || last < first) return std::string();
-    return line.substr(first, last - first + 1);
-}
-
-std::string EntryName(const std::string& line) {
-    const size_t equals = line.find('=');
-    return equals == std::string::npos ? std::string() : line.substr(0, equals);
+// A line of the manifest as a client's reader takes it, cut where it cuts.
+IniLine AsRead(const Line& line) {
+    return IniFile::ClassifyLine(line.text.substr(0, IniFile::maxLineBytes));
 }
 
 // The number (from 1) of the line the reader takes section's name from (the
@@ -81,9 +72,10 @@ int LineOf(const std::string& manifest, const std::string& section, const std::s
     int found = 0;
     for (const Line& line : SplitLines(manifest)) {
         ++number;
-        if (const std::optional<std::string> header = HeaderName(line.text))
-            current = *header;
-        else if (current == section && !line.text.empty() && EntryName(line.text) == name)
+        const IniLine read = AsRead(line);
+        if (read.kind == IniLine::Kind::Header)
+            current = read.section;
+        else if (read.kind == IniLine::Kind::Entry && current == section && read.name == name)
             found = number;
     }
     return found;
@@ -145,8 +137,9 @@ std::string Rewrite(const std::string& manifest, Settings settings,
     std::string result;
     std::string section;
     for (const Line& line : SplitLines(manifest)) {
-        if (const std::optional<std::string> header = HeaderName(line.text)) {
-            section = *header;
+        const IniLine read = AsRead(line);
+        if (read.kind == IniLine::Kind::Header) {
+            section = read.section;
             const std::string ending = line.ending.empty() ? defaultEnding : line.ending;
             result += line.text + ending;
             const auto entries = settings.find(section);
@@ -158,7 +151,8 @@ std::string Rewrite(const std::string& manifest, Settings settings,
             continue;
         }
         const auto names = replaced.find(section);
-        if (names == replaced.end() || names->second.count(EntryName(line.text)) == 0)
+        if (read.kind != IniLine::Kind::Entry || names == replaced.end() ||
+            names->second.count(read.name) == 0)
             result += line.text + line.ending;
     }
     return result;
@@ -298,6 +292,196 @@ std::string SignatureReport(const std::filesystem::path& site, const KeyList& li
     return report;
 }
 
+// The secret keys that sign, in the order given, and the key files they came
+// from; nothing (error set) when one cannot be read.
+struct Signers {
+    std::vector<std::filesystem::path> files;
+    std::vector<SecretKey> keys;
+};
+std::optional<Signers> ReadSigners(const PublishOptions& options, std::string& error) {
+    Signers signers;
+    signers.files.push_back(options.keyFile);
+    signers.files.insert(signers.files.end(), options.otherKeyFiles.begin(),
+                         options.otherKeyFiles.end());
+    for (const std::filesystem::path& keyFile : signers.files) {
+        const std::optional<SecretKey> secretKey = ReadSecretKeyFile(keyFile, error);
+        if (!secretKey) return std::nullopt;
+        signers.keys.push_back(*secretKey);
+    }
+    return signers;
+}
+
+// The manifest publish fills in, as read, and how it refuses it: every
+// refusal names the file (and the line, when there is one) and ends in
+// "nothing was signed".
+struct Draft {
+    std::filesystem::path file;
+    std::string text;
+    IniFile read{""};
+
+    bool Refuse(const std::string& why, std::string& error) const {
+        error = file.string() + ": " + why + "; nothing was signed";
+        return false;
+    }
+    // FILE:LINE: where the reader takes section's name from, when it is there.
+    bool RefuseAt(const std::string& section, const std::string& name, const std::string& why,
+                  std::string& error) const {
+        const int line = LineOf(text, section, name);
+        error = file.string() + (line > 0 ? ":" + std::to_string(line) : "") + ": " + why +
+                "; nothing was signed";
+        return false;
+    }
+};
+
+// Reads the manifest and checks what every later step relies on: its size
+// and lines as a client reads them, [Main], a plain filecount and no file
+// section beyond it.
+bool ReadDraft(const std::filesystem::path& file, Draft& draft, std::string& error) {
+    draft.file = file;
+    std::string problem;
+    std::optional<std::string> text = ReadRegularFile(file, problem);
+    if (!text) return draft.Refuse(problem, error);
+    draft.text = std::move(*text);
+    if (draft.text.size() > update_site::maxManifestBytes)
+        return draft.Refuse("is over " + std::to_string(update_site::maxManifestBytes >> 20) + " MiB",
+                            error);
+    if (const int line = FirstOverlongLine(draft.text))
+        return draft.Refuse("line " + std::to_string(line) + " is longer than " +
+                                std::to_string(IniFile::maxLineBytes) +
+                                " bytes, where clients cut it and would read another manifest",
+                            error);
+    draft.read.LoadText(draft.text);
+    if (draft.read.FindSection("Main") < 0) return draft.Refuse("has no [Main] section", error);
+    const std::string countText = draft.read.GetValue("Main", "filecount");
+    if (!countText.empty() && !AllDigits(countText))
+        return draft.RefuseAt("Main", "filecount",
+                              "[Main] filecount \"" + countText + "\" is not a plain number", error);
+    const int count = draft.read.GetValueInt("Main", "filecount");
+    for (const std::string& section : UnreadFileSections(draft.read, count))
+        return draft.Refuse("[" + section + "] is not among File1 to File" + std::to_string(count) +
+                                " (filecount=" + std::to_string(count) +
+                                "): clients would never read it; raise filecount or remove it",
+                            error);
+    return true;
+}
+
+// What publish writes into the manifest: per section the settings, the
+// names whose earlier lines go, and each listed file as the site holds it.
+struct Filling {
+    Settings settings;
+    std::map<std::string, std::set<std::string>> dropped;
+    std::map<std::string, SiteFile> files;
+};
+
+// Each listed file's size and SHA-256 from the site, and its patches from
+// the previous releases; false (error set) on an entry a client would refuse
+// or a file that cannot be read.
+bool FillFiles(Draft& draft, const std::filesystem::path& folder, int count,
+               const std::vector<std::filesystem::path>& previous, Filling& filling,
+               std::ostream& out, std::string& error) {
+    for (int i = 1; i <= count; ++i) {
+        const ManifestEntry entry = ReadEntry(draft.read, i);
+        const EntryVerdict verdict = CheckEntry(entry, false);
+        // Size and hash are publish's to write; everything else is the author's.
+        if (verdict.fault != EntryFault::None && verdict.fault != EntryFault::Size &&
+            verdict.fault != EntryFault::Sha256 && verdict.fault != EntryFault::UnsignedDowngrade)
+            return draft.RefuseAt(entry.section, FaultKey(verdict.fault), verdict.reason, error);
+        const std::filesystem::path file = folder / *ModuleRelativePath(entry.filename);
+        // Hashed as it streams by: modules may be far larger than memory allows.
+        const std::string unreadable = RegularFileProblem(file);
+        const std::optional<std::string> sha256 =
+            unreadable.empty() ? Sha256OfFile(file) : std::nullopt;
+        if (!sha256)
+            return draft.RefuseAt(entry.section, "filename",
+                                  "[" + entry.section + "] filename=" + entry.filename + ": " +
+                                      file.string() + " " +
+                                      (unreadable.empty() ? "cannot be read" : unreadable),
+                                  error);
+        SiteFile& site = filling.files[entry.section];
+        site = {std::to_string(std::filesystem::file_size(file)), *sha256};
+        filling.settings[entry.section] = {{"size", site.size}, {"sha256", site.sha256}};
+        // Offers of an earlier publish go; this one's are made afresh.
+        for (int k = 1; k <= maxPatchOffers; ++k)
+            for (const char* suffix : {"", "-from", "-size", "-sha256"})
+                filling.dropped[entry.section].insert("patch" + std::to_string(k) + suffix);
+        if (!AddPatchOffers(folder, entry, file, *sha256, previous,
+                            filling.settings[entry.section], out, error))
+            return false;
+    }
+    return true;
+}
+
+// The serial to publish: past the manifest's own serial and every serial
+// published here before, however the manifest was written (desktops took
+// the highest of those); --serial when it is. Nothing (error set) otherwise.
+std::optional<long long> NextSerial(Draft& draft, const std::filesystem::path& lastSerialFile,
+                                    const PublishOptions& options, std::time_t now,
+                                    std::string& error) {
+    const std::string serialText = draft.read.GetValue("Main", "serial");
+    const std::optional<long long> oldSerial =
+        serialText.empty() ? std::optional<long long>(0) : ParseSerial(serialText);
+    if (!oldSerial) {
+        draft.RefuseAt("Main", "serial",
+                       "[Main] serial \"" + serialText +
+                           "\" is not a number of 1 to 18 digits; correct it or remove the line",
+                       error);
+        return std::nullopt;
+    }
+    std::string problem;
+    const std::optional<long long> lastPublished = LastPublishedSerial(lastSerialFile, problem);
+    if (!lastPublished) {
+        error = lastSerialFile.string() + " " + problem +
+                "; it records the last serial published for this site: restore it from a "
+                "backup, or remove it and give --serial above the last serial published; "
+                "nothing was signed";
+        return std::nullopt;
+    }
+    const long long floor = std::max(*oldSerial, *lastPublished);
+    long long serial = std::max(floor + 1, static_cast<long long>(now));
+    if (options.serial) {
+        if (*options.serial <= floor) {
+            draft.Refuse("--serial " + std::to_string(*options.serial) + " is not above " +
+                             (*lastPublished > *oldSerial
+                                  ? "the serial " + std::to_string(*lastPublished) +
+                                        " published last for this site (" + lastSerialName + ")"
+                                  : "the manifest's serial " + std::to_string(*oldSerial)) +
+                             ": clients that accepted it would refuse the new one as a replay",
+                         error);
+            return std::nullopt;
+        }
+        serial = *options.serial;
+    }
+    if (serial > maxSerial) {
+        draft.Refuse("the next serial would pass " + std::to_string(maxSerial) +
+                         ", the largest a client accepts",
+                     error);
+        return std::nullopt;
+    }
+    return serial;
+}
+
+// The signature file's text: one line a key, each checked against its key;
+// a single key without a key list writes the bare line desktops of every
+// release read. Nothing (error set) when a key's signatures do not verify.
+std::optional<std::string> SignatureLines(const std::string& signedText, const Signers& signers,
+                                          const KeyList& list,
+                                          std::vector<PublicKey>& publicKeys,
+                                          std::string& error) {
+    std::string signatures;
+    for (size_t i = 0; i < signers.keys.size(); ++i) {
+        const std::string signature = Sign(signedText, signers.keys[i]);
+        const PublicKey publicKey = publicKeys.emplace_back(PublicHalf(signers.keys[i]));
+        if (!VerifySignature(signedText, signature, {publicKey})) {
+            error = signers.files[i].string() + " is damaged: its signatures do not verify";
+            return std::nullopt;
+        }
+        signatures += list.version == 0 && signers.keys.size() == 1
+                          ? signature + "\n"
+                          : FormatSignatureLine(publicKey, signature);
+    }
+    return signatures;
+}
+
 }  // namespace
 
 bool GenerateKeyPair(const std::filesystem::path& keyFile, std::ostream& out, std::string& error) {
@@ -335,156 +519,49 @@ bool GenerateKeyPair(const std::filesystem::path& keyFile, std::ostream& out, st
 
 bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& error) {
     const std::time_t now = options.now != 0 ? options.now : std::time(nullptr);
-    std::vector<SecretKey> secretKeys;
-    std::vector<std::filesystem::path> keyFiles{options.keyFile};
-    keyFiles.insert(keyFiles.end(), options.otherKeyFiles.begin(), options.otherKeyFiles.end());
-    for (const std::filesystem::path& keyFile : keyFiles) {
-        const std::optional<SecretKey> secretKey = ReadSecretKeyFile(keyFile, error);
-        if (!secretKey) return false;
-        secretKeys.push_back(*secretKey);
-    }
+    const std::optional<Signers> signers = ReadSigners(options, error);
+    if (!signers) return false;
     const std::optional<SiteKeys> siteKeys = ReadSiteKeys(options.site, error);
     if (!siteKeys) return false;
     const KeyList& list = siteKeys->newest;
-    if (const std::string problem = SignerProblem(list, secretKeys, now); !problem.empty()) {
+    if (const std::string problem = SignerProblem(list, signers->keys, now); !problem.empty()) {
         error = problem + "; nothing was signed";
         return false;
     }
 
     // The channel's folder holds its manifest, files and serial record.
     const std::filesystem::path folder = options.site / update_site::ChannelFolder(options.channel);
-    const std::filesystem::path manifestFile = folder / update_site::manifestName;
-    std::string problem;
-    const std::optional<std::string> manifestText = ReadRegularFile(manifestFile, problem);
-    const auto refuse = [&](const std::string& why) {
-        error = manifestFile.string() + ": " + why + "; nothing was signed";
-        return false;
-    };
-    // FILE:LINE: where the reader takes section's name from, when it is there.
-    const auto refuseAt = [&](const std::string& section, const std::string& name,
-                              const std::string& why) {
-        const int line = LineOf(*manifestText, section, name);
-        error = manifestFile.string() + (line > 0 ? ":" + std::to_string(line) : "") + ": " + why +
-                "; nothing was signed";
-        return false;
-    };
-    if (!manifestText) return refuse(problem);
-    if (manifestText->size() > update_site::maxManifestBytes) return refuse("is over 1 MiB");
-    if (const int line = FirstOverlongLine(*manifestText))
-        return refuse("line " + std::to_string(line) + " is longer than " +
-                      std::to_string(IniFile::maxLineBytes) +
-                      " bytes, where clients cut it and would read another manifest");
-    IniFile manifest(manifestFile.string());
-    manifest.LoadText(*manifestText);
-    if (manifest.FindSection("Main") < 0) return refuse("has no [Main] section");
-
-    const std::string countText = manifest.GetValue("Main", "filecount");
-    if (!countText.empty() && !AllDigits(countText))
-        return refuseAt("Main", "filecount",
-                        "[Main] filecount \"" + countText + "\" is not a plain number");
-    const int count = manifest.GetValueInt("Main", "filecount");
-    for (const std::string& section : UnreadFileSections(manifest, count))
-        return refuse("[" + section + "] is not among File1 to File" + std::to_string(count) +
-                      " (filecount=" + std::to_string(count) +
-                      "): clients would never read it; raise filecount or remove it");
-
-    Settings settings;
-    std::map<std::string, std::set<std::string>> dropped;
-    std::map<std::string, SiteFile> files;
-    for (int i = 1; i <= count; ++i) {
-        const ManifestEntry entry = ReadEntry(manifest, i);
-        const EntryVerdict verdict = CheckEntry(entry, false);
-        // Size and hash are publish's to write; everything else is the author's.
-        if (verdict.fault != EntryFault::None && verdict.fault != EntryFault::Size &&
-            verdict.fault != EntryFault::Sha256 && verdict.fault != EntryFault::UnsignedDowngrade)
-            return refuseAt(entry.section, FaultKey(verdict.fault), verdict.reason);
-        const std::filesystem::path file = folder / *ModuleRelativePath(entry.filename);
-        // Hashed as it streams by: modules may be far larger than memory allows.
-        const std::string unreadable = RegularFileProblem(file);
-        const std::optional<std::string> sha256 =
-            unreadable.empty() ? Sha256OfFile(file) : std::nullopt;
-        if (!sha256)
-            return refuseAt(entry.section, "filename",
-                            "[" + entry.section + "] filename=" + entry.filename + ": " +
-                                file.string() + " " +
-                                (unreadable.empty() ? "cannot be read" : unreadable));
-        SiteFile& site = files[entry.section];
-        site = {std::to_string(std::filesystem::file_size(file)), *sha256};
-        settings[entry.section] = {{"size", site.size}, {"sha256", site.sha256}};
-        // Offers of an earlier publish go; this one's are made afresh.
-        for (int k = 1; k <= maxPatchOffers; ++k)
-            for (const char* suffix : {"", "-from", "-size", "-sha256"})
-                dropped[entry.section].insert("patch" + std::to_string(k) + suffix);
-        if (!AddPatchOffers(folder, entry, file, *sha256, options.previous, settings[entry.section],
-                            out, error))
-            return false;
-    }
-
-    const std::string serialText = manifest.GetValue("Main", "serial");
-    const std::optional<long long> oldSerial =
-        serialText.empty() ? std::optional<long long>(0) : ParseSerial(serialText);
-    if (!oldSerial)
-        return refuseAt("Main", "serial",
-                        "[Main] serial \"" + serialText +
-                            "\" is not a number of 1 to 18 digits; correct it or remove the line");
-    // Past the manifest's own serial and every serial published here before,
-    // however the manifest was written: desktops took the highest of those.
+    Draft draft;
+    if (!ReadDraft(folder / update_site::manifestName, draft, error)) return false;
+    const int count = draft.read.GetValueInt("Main", "filecount");
+    Filling filling;
+    if (!FillFiles(draft, folder, count, options.previous, filling, out, error)) return false;
     const std::filesystem::path lastSerialFile = folder / lastSerialName;
-    const std::optional<long long> lastPublished = LastPublishedSerial(lastSerialFile, problem);
-    if (!lastPublished) {
-        error = lastSerialFile.string() + " " + problem +
-                "; it records the last serial published for this site: restore it from a "
-                "backup, or remove it and give --serial above the last serial published; "
-                "nothing was signed";
-        return false;
-    }
-    const long long floor = std::max(*oldSerial, *lastPublished);
-    long long serial = std::max(floor + 1, static_cast<long long>(now));
-    if (options.serial) {
-        if (*options.serial <= floor)
-            return refuse("--serial " + std::to_string(*options.serial) + " is not above " +
-                          (*lastPublished > *oldSerial
-                               ? "the serial " + std::to_string(*lastPublished) +
-                                     " published last for this site (" + lastSerialName + ")"
-                               : "the manifest's serial " + std::to_string(*oldSerial)) +
-                          ": clients that accepted it would refuse the new one as a replay");
-        serial = *options.serial;
-    }
-    if (serial > maxSerial)
-        return refuse("the next serial would pass " + std::to_string(maxSerial) +
-                      ", the largest a client accepts");
-    settings["Main"] = {{"serial", std::to_string(serial)}};
-    if (list.version > 0) settings["Main"].push_back({"keys", std::to_string(list.version)});
+    const std::optional<long long> serial = NextSerial(draft, lastSerialFile, options, now, error);
+    if (!serial) return false;
+    auto& main = filling.settings["Main"];
+    main = {{"serial", std::to_string(*serial)}};
+    if (list.version > 0) main.push_back({"keys", std::to_string(list.version)});
     if (options.validFor) {
-        settings["Main"].push_back({"expires", FormatExpiry(now + options.validFor->count())});
-    } else if (std::string stampProblem; !ReadStamp(manifest, now, stampProblem)) {
+        main.push_back({"expires", FormatExpiry(now + options.validFor->count())});
+    } else if (std::string stampProblem; !ReadStamp(draft.read, now, stampProblem)) {
         // The expiry the author wrote stays; a client would refuse it.
-        return refuseAt("Main", "expires", stampProblem);
+        return draft.RefuseAt("Main", "expires", stampProblem, error);
     }
 
-    const std::string signedText = Rewrite(*manifestText, settings, dropped);
-    if (const std::string misread = ClientReadingProblem(signedText, serial, now, files);
+    const std::string signedText = Rewrite(draft.text, filling.settings, filling.dropped);
+    if (const std::string misread = ClientReadingProblem(signedText, *serial, now, filling.files);
         !misread.empty())
-        return refuse(misread);
-    std::string signatures;
+        return draft.Refuse(misread, error);
     std::vector<PublicKey> publicKeys;
-    for (size_t i = 0; i < secretKeys.size(); ++i) {
-        const std::string signature = Sign(signedText, secretKeys[i]);
-        const PublicKey publicKey = publicKeys.emplace_back(PublicHalf(secretKeys[i]));
-        if (!VerifySignature(signedText, signature, {publicKey})) {
-            error = keyFiles[i].string() + " is damaged: its signatures do not verify";
-            return false;
-        }
-        // One key and no key list: the bare line desktops of every release read.
-        signatures += list.version == 0 && secretKeys.size() == 1
-                          ? signature + "\n"
-                          : FormatSignatureLine(publicKey, signature);
-    }
+    const std::optional<std::string> signatures =
+        SignatureLines(signedText, *signers, list, publicKeys, error);
+    if (!signatures) return false;
     // The serial is recorded first: whatever fails after, the next publish
     // still rises above what desktops may have seen.
-    if (!ReplaceInPlace(lastSerialFile, 0644, std::to_string(serial) + "\n") ||
-        !ReplaceInPlace(manifestFile, 0644, signedText) ||
-        !ReplaceInPlace(folder / update_site::signatureName, 0644, signatures)) {
+    if (!ReplaceInPlace(lastSerialFile, 0644, std::to_string(*serial) + "\n") ||
+        !ReplaceInPlace(draft.file, 0644, signedText) ||
+        !ReplaceInPlace(folder / update_site::signatureName, 0644, *signatures)) {
         error = "cannot write the manifest, its signature or " + std::string(lastSerialName) +
                 " in " + folder.string();
         return false;
@@ -492,9 +569,9 @@ bool PublishSite(const PublishOptions& options, std::ostream& out, std::string& 
     IniFile published("");
     published.LoadText(signedText);
     const std::string expires = published.GetValue("Main", "expires");
-    out << "published " << manifestFile.string() << ": serial " << serial << ", " << count
+    out << "published " << draft.file.string() << ": serial " << *serial << ", " << count
         << (count == 1 ? " file" : " files") << (expires.empty() ? "" : ", expires " + expires)
-        << ", " << SignatureReport(options.site, list, signedText, signatures, publicKeys);
+        << ", " << SignatureReport(options.site, list, signedText, *signatures, publicKeys);
     return true;
 }
 
