@@ -13,7 +13,8 @@
 #include "engine/file_descriptor.h"
 #include "engine/replace_in_place.h"
 #include "manifest/ini_file.h"
-#include "delta/zstd_patch.h"
+#include "publish/manifest_edit.h"
+#include "publish/patch_offers.h"
 #include "publish/site_keys.h"
 #include "trust/file_text.h"
 #include "trust/key_chain.h"
@@ -35,50 +36,6 @@ constexpr const char* lastSerialName = "autoupdate.txt.last-serial";
 bool Exists(const std::filesystem::path& file) {
     struct stat info {};
     return ::lstat(file.c_str(), &info) == 0;
-}
-
-// One line of the manifest with its own line ending, as read.
-struct Line {
-    std::string text;
-    std::string ending;
-};
-
-std::vector<Line> SplitLines(const std::string& bytes) {
-    std::vector<Line> lines;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        const size_t feed = bytes.find('\n', start);
-        if (feed == std::string::npos) {
-            lines.push_back({bytes.substr(start), ""});
-            break;
-        }
-        const bool crlf = feed > start && bytes[feed - 1] == '\r';
-        lines.push_back({bytes.substr(start, feed - start - (crlf ? 1 : 0)), crlf ? "\r\n" : "\n"});
-        start = feed + 1;
-    }
-    return lines;
-}
-
-// A line of the manifest as a client's reader takes it, cut where it cuts.
-IniLine AsRead(const Line& line) {
-    return IniFile::ClassifyLine(line.text.substr(0, IniFile::maxLineBytes));
-}
-
-// The number (from 1) of the line the reader takes section's name from (the
-// last one, as the last value wins), or 0 when there is none.
-int LineOf(const std::string& manifest, const std::string& section, const std::string& name) {
-    std::string current;
-    int number = 0;
-    int found = 0;
-    for (const Line& line : SplitLines(manifest)) {
-        ++number;
-        const IniLine read = AsRead(line);
-        if (read.kind == IniLine::Kind::Header)
-            current = read.section;
-        else if (read.kind == IniLine::Kind::Entry && current == section && read.name == name)
-            found = number;
-    }
-    return found;
 }
 
 // The key of a file section an entry fault is about.
@@ -120,44 +77,6 @@ std::optional<long long> LastPublishedSerial(const std::filesystem::path& file,
     return serial;
 }
 
-// What publish writes: per section, the entries it sets (replacing any
-// earlier value of the same name).
-using Settings = std::map<std::string, std::vector<std::pair<std::string, std::string>>>;
-
-// The manifest with every setting in place: each goes right below the
-// section's first header, lines of the same name elsewhere in the section
-// are dropped, and every other byte stays as it was.
-// dropped: per section, further names whose lines go (patch offers of an
-// earlier publish, say).
-std::string Rewrite(const std::string& manifest, Settings settings,
-                    std::map<std::string, std::set<std::string>> replaced = {}) {
-    const std::string defaultEnding = manifest.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-    for (const auto& [section, entries] : settings)
-        for (const auto& entry : entries) replaced[section].insert(entry.first);
-    std::string result;
-    std::string section;
-    for (const Line& line : SplitLines(manifest)) {
-        const IniLine read = AsRead(line);
-        if (read.kind == IniLine::Kind::Header) {
-            section = read.section;
-            const std::string ending = line.ending.empty() ? defaultEnding : line.ending;
-            result += line.text + ending;
-            const auto entries = settings.find(section);
-            if (entries != settings.end()) {
-                for (const auto& [name, value] : entries->second)
-                    result += name + "=" + value + ending;
-                settings.erase(entries);  // once, below the section's first header
-            }
-            continue;
-        }
-        const auto names = replaced.find(section);
-        if (read.kind != IniLine::Kind::Entry || names == replaced.end() ||
-            names->second.count(read.name) == 0)
-            result += line.text + line.ending;
-    }
-    return result;
-}
-
 // A listed file as the site holds it.
 struct SiteFile {
     std::string size;
@@ -191,59 +110,6 @@ std::string ClientReadingProblem(const std::string& manifest, long long serial, 
             return "[" + entry.section + "] size and sha256 do not read back as written";
     }
     return {};
-}
-
-// For each folder of previous that holds another version of entry's file,
-// writes the patch from it to file into folder/patches and offers it in
-// entry's settings, when it is smaller than the file. false, with error, when
-// a patch cannot be made or written.
-bool AddPatchOffers(const std::filesystem::path& folder, const ManifestEntry& entry,
-                    const std::filesystem::path& file, const std::string& sha256,
-                    const std::vector<std::filesystem::path>& previous,
-                    std::vector<std::pair<std::string, std::string>>& settings, std::ostream& out,
-                    std::string& error) {
-    std::optional<std::string> target;
-    std::set<std::string> offered;
-    int number = 0;
-    for (const std::filesystem::path& earlier : previous) {
-        const std::filesystem::path old = earlier / *ModuleRelativePath(entry.filename);
-        const std::optional<std::string> oldSha =
-            RegularFileProblem(old).empty() ? Sha256OfFile(old) : std::nullopt;
-        if (!oldSha || *oldSha == sha256 || !offered.insert(*oldSha).second) continue;
-        if (number == maxPatchOffers) break;
-        std::error_code ec;
-        if (std::filesystem::file_size(old, ec) > zstd_patch::maxFileBytes ||
-            std::filesystem::file_size(file, ec) > zstd_patch::maxFileBytes)
-            continue;
-        if (!target) target = ReadWholeFile(file);
-        const std::optional<std::string> base = ReadWholeFile(old);
-        if (!target || !base) {
-            error = "cannot read " + (target ? old : file).string();
-            return false;
-        }
-        const std::optional<std::string> patch = MakePatch(*base, *target, error);
-        if (!patch) return false;
-        if (patch->size() >= target->size()) continue;  // the whole file is no larger
-        const std::string name =
-            "patches/" + sha256.substr(0, 16) + "-from-" + oldSha->substr(0, 16) + ".zst";
-        std::filesystem::create_directories(folder / "patches", ec);
-        if (!ReplaceInPlace(folder / name, 0644, *patch)) {
-            error = "cannot write " + (folder / name).string();
-            return false;
-        }
-        const std::string key = "patch" + std::to_string(++number);
-        settings.push_back({key, name});
-        settings.push_back({key + "-from", *oldSha});
-        settings.push_back({key + "-size", std::to_string(patch->size())});
-        settings.push_back({key + "-sha256", *Sha256OfFile(folder / name)});
-        out << entry.filename << ": patch from " << earlier.string() << " " << patch->size()
-            << " bytes, "
-            << static_cast<int>(100.0 * static_cast<double>(patch->size()) /
-                                    static_cast<double>(target->size()) +
-                                0.5)
-            << " % of the file\n";
-    }
-    return true;
 }
 
 // Why keys cannot sign a release under list (empty when they can): a key no
