@@ -62,6 +62,24 @@ bool ParseKernel(const std::string& text, PCAParameter& p, bool noneAllowed) {
     return false;
 }
 
+std::optional<bool> ReadRecognizerOption(const std::string& name, const std::string& value,
+                                         PCAParameter& p, morlin::Method& method,
+                                         bool noneKernelAllowed) {
+    if (name == "method") {
+        const std::optional<morlin::Method> named = morlin::MethodNamed(value);
+        if (named) method = *named;
+        return named.has_value();
+    }
+    if (name == "kernel") return ParseKernel(value, p, noneKernelAllowed);
+    if (name == "gamma") return ParseDouble(value, p.gamma);
+    if (name == "coef0") return ParseDouble(value, p.coef0);
+    if (name == "degree") return ParseDouble(value, p.degree);
+    if (name == "components") return ParseInt(value, p.componentNum) && p.componentNum >= 1;
+    if (name == "distance") return ParseDistance(value, p.distanceType);
+    if (name == "threshold") return ParseDouble(value, p.threshold);
+    return std::nullopt;
+}
+
 std::string MeasureNames() {
     std::string names;
     for (int i = 0; i < distanceMeasureCount; ++i)

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "morlin/identifier.h"
 #include "morlin/morlin.h"
 
 bool ParseDouble(const std::string& text, double& value);
@@ -19,6 +20,15 @@ bool ParseRate(const std::string& text, std::optional<double>& rate);
 // A kernel name of kernelNames into p (isKernel set); "none" (when allowed)
 // is plain PCA.
 bool ParseKernel(const std::string& text, PCAParameter& p, bool noneAllowed);
+
+// The recognizer's settings that morlin and morlin-eval both take, by the
+// option's name without "--": method, kernel, gamma, coef0, degree,
+// components, distance and threshold. Nothing when name is none of them;
+// otherwise whether value parsed, into p or method. noneKernelAllowed as for
+// ParseKernel.
+std::optional<bool> ReadRecognizerOption(const std::string& name, const std::string& value,
+                                         PCAParameter& p, morlin::Method& method,
+                                         bool noneKernelAllowed);
 
 // The measures' names, for help texts: "CityBlock, Euclidean, ..., LDASoft".
 std::string MeasureNames();

@@ -187,25 +187,10 @@ bool ReadOption(const std::string& name, const std::string& value, CommandLine& 
         ok = !value.empty();
     } else if (name == "train") {
         ok = ParseInt(value, line.perPerson) && line.perPerson >= 1;
-    } else if (name == "method") {
-        const std::optional<morlin::Method> method = morlin::MethodNamed(value);
-        ok = method.has_value();
-        if (ok) line.settings.method = *method;
-    } else if (name == "kernel") {
-        ok = ParseKernel(value, p, true);
-    } else if (name == "gamma") {
-        ok = ParseDouble(value, p.gamma);
-    } else if (name == "coef0") {
-        ok = ParseDouble(value, p.coef0);
-    } else if (name == "degree") {
-        ok = ParseDouble(value, p.degree);
-    } else if (name == "components") {
-        ok = ParseInt(value, p.componentNum) && p.componentNum >= 1;
-    } else if (name == "distance") {
-        ok = ParseDistance(value, p.distanceType);
-    } else if (name == "threshold") {
-        ok = ParseDouble(value, p.threshold);
-        line.thresholdGiven = true;
+    } else if (const std::optional<bool> read = ReadRecognizerOption(
+                   name, value, p, line.settings.method, true)) {
+        ok = *read;
+        if (name == "threshold") line.thresholdGiven = true;
     } else if (name == "stranger-rate") {
         ok = ParseRate(value, line.strangerRate);
     } else if (name == "top") {

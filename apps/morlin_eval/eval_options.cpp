@@ -155,24 +155,9 @@ std::optional<EvalOptions> ParseEvalOptions(const QStringList& arguments, std::s
         bool ok = true;
         if (arg == "--train") {
             ok = ParseInt(value, options.trainPerPerson) && options.trainPerPerson >= 1;
-        } else if (arg == "--method") {
-            const std::optional<morlin::Method> method = morlin::MethodNamed(value);
-            ok = method.has_value();
-            if (ok) options.method = *method;
-        } else if (arg == "--kernel") {
-            ok = ParseKernel(value, p, false);
-        } else if (arg == "--gamma") {
-            ok = ParseDouble(value, p.gamma);
-        } else if (arg == "--coef0") {
-            ok = ParseDouble(value, p.coef0);
-        } else if (arg == "--degree") {
-            ok = ParseDouble(value, p.degree);
-        } else if (arg == "--components") {
-            ok = ParseInt(value, p.componentNum) && p.componentNum >= 1;
-        } else if (arg == "--distance") {
-            ok = ParseDistance(value, p.distanceType);
-        } else if (arg == "--threshold") {
-            ok = ParseDouble(value, p.threshold);
+        } else if (const std::optional<bool> read =
+                       ReadRecognizerOption(spec.name, value, p, options.method, false)) {
+            ok = *read;
         } else if (arg == "--calibrate") {
             ok = ParseRate(value, options.calibrateFmr);
         } else if (arg == "--calibrate-fpir") {
