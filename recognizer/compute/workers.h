@@ -53,3 +53,13 @@ private:
 
     std::unique_ptr<Pool> pool;
 };
+
+// ForEach on workers when the caller has them; without (a caller that runs
+// on one thread only), every piece here in order on slot 0.
+inline void ForEachPiece(Workers* workers, int count, bool parallel, const Workers::Piece& piece) {
+    if (workers != nullptr) {
+        workers->ForEach(count, parallel, piece);
+        return;
+    }
+    for (int i = 0; i < count; ++i) piece(i, 0);
+}

@@ -75,10 +75,7 @@ std::vector<Face> FaceFinder::Find(const Picture& picture) const {
         checked[static_cast<size_t>(i)] = face;
     };
     const int count = static_cast<int>(candidates.size());
-    if (workers != nullptr)
-        workers->ForEach(count, count >= 2, check);
-    else
-        for (int i = 0; i < count; ++i) check(i, 0);
+    ForEachPiece(workers, count, count >= 2, check);
 
     std::vector<Face> faces;
     for (const std::optional<Face>& face : checked)

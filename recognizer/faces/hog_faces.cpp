@@ -118,10 +118,7 @@ std::vector<FaceCandidate> HogFaces::Detect(const cv::Mat& grey, double minimumS
             found[piece].push_back(
                 {CascadeBox(d.rect, at, marginX, marginY), d.detection_confidence});
     };
-    if (workers != nullptr)
-        workers->ForEach(3, true, run);
-    else
-        for (int piece = 0; piece < 3; ++piece) run(piece, 0);
+    ForEachPiece(workers, 3, true, run);
 
     std::vector<FaceCandidate> all;
     for (const std::vector<FaceCandidate>& piece : found)

@@ -40,12 +40,8 @@ matrix* FeaturesOf(const FeatureShape& shape, const std::vector<uint8_t>& levels
     const auto extract = [&](int j, int) {
         ExtractFeatures(shape, levels.data() + pixels * static_cast<size_t>(j), features->col[j]);
     };
-    if (workers != nullptr)
-        workers->ForEach(count,
-                         WorthThreads(count, int64_t{count} * static_cast<int64_t>(pixels) * 16),
-                         extract);
-    else
-        for (int j = 0; j < count; ++j) extract(j, 0);
+    ForEachPiece(workers, count,
+                 WorthThreads(count, int64_t{count} * static_cast<int64_t>(pixels) * 16), extract);
     return features.release();
 }
 
@@ -179,10 +175,7 @@ void Basis::ProjectMany(const uint8_t* faceLevels, int count, float* coordinates
                 coordinates + static_cast<size_t>(first + s) * static_cast<size_t>(components));
         }
     };
-    if (workers != nullptr)
-        workers->ForEach(blocks, blocks >= 2, run);
-    else
-        for (int b = 0; b < blocks; ++b) run(b, 0);
+    ForEachPiece(workers, blocks, blocks >= 2, run);
 }
 
 void Basis::LinearWeights(std::vector<double>& weights, std::vector<double>& offsets) const {
@@ -243,10 +236,7 @@ std::vector<double> Basis::ImagesOf(const std::vector<double>& weights, int rows
             }
         }
     };
-    if (workers != nullptr)
-        workers->ForEach(blocks, WorthThreads(blocks, int64_t{rows} * faces * shape.length), run);
-    else
-        for (int b = 0; b < blocks; ++b) run(b, 0);
+    ForEachPiece(workers, blocks, WorthThreads(blocks, int64_t{rows} * faces * shape.length), run);
     return images;
 }
 

@@ -8,6 +8,7 @@
 #include <limits>
 #include <optional>
 
+#include "compute/index.h"
 #include "dense/dense_matrix.h"
 #include "identifier/bulk_distances.h"
 #include "morlin/identifier.h"
@@ -40,33 +41,33 @@ Discriminant::Scatter Discriminant::ScatterOf(const float* coordinates, int inpu
                                               int personCount) {
     const int m = inputs;
     const auto at = [&](int j) { return coordinates + static_cast<ptrdiff_t>(j) * stride; };
-    const auto personOf = [&](int j) { return people[static_cast<size_t>(j)]; };
+    const auto personOf = [&](int j) { return At(people, j); };
     Scatter s;
     s.inputs = m;
     s.count = count;
-    s.faces.assign(static_cast<size_t>(personCount), 0);
-    for (int j = 0; j < count; ++j) ++s.faces[static_cast<size_t>(personOf(j))];
+    s.faces.assign(AsSize(personCount), 0);
+    for (int j = 0; j < count; ++j) ++At(s.faces, personOf(j));
     for (int p = 0; p < personCount; ++p)
-        if (s.faces[static_cast<size_t>(p)] > 0) s.present.push_back(p);
+        if (At(s.faces, p) > 0) s.present.push_back(p);
     if (s.present.size() < 2)
         throw morlin::Error(
             "the discriminant stage needs at least two people to tell apart; enrol more "
             "people, or use the designed method");
 
-    s.mean.assign(static_cast<size_t>(m), 0.0);
+    s.mean.assign(AsSize(m), 0.0);
     s.personMean = DenseMatrix(m, personCount);
     for (int j = 0; j < count; ++j) {
         const float* z = at(j);
         double* own = s.personMean.Column(personOf(j));
         for (int i = 0; i < m; ++i) {
-            s.mean[static_cast<size_t>(i)] += z[i];
+            At(s.mean, i) += z[i];
             own[i] += z[i];
         }
     }
     for (double& v : s.mean) v /= count;
     for (int p : s.present) {
         double* own = s.personMean.Column(p);
-        for (int i = 0; i < m; ++i) own[i] /= s.faces[static_cast<size_t>(p)];
+        for (int i = 0; i < m; ++i) own[i] /= At(s.faces, p);
     }
 
     // Each face's offset from its person's mean, one column each: the
@@ -78,7 +79,7 @@ Discriminant::Scatter Discriminant::ScatterOf(const float* coordinates, int inpu
         double* offset = offsets.Column(j);
         for (int i = 0; i < m; ++i) {
             offset[i] = z[i] - own[i];
-            const double centred = z[i] - s.mean[static_cast<size_t>(i)];
+            const double centred = z[i] - At(s.mean, i);
             s.totalVariance += centred * centred;
         }
     }
@@ -111,13 +112,13 @@ Discriminant Discriminant::FromScatter(const Scatter& s, double regularization) 
     const int c = static_cast<int>(s.present.size());
     DenseMatrix y(m, c);
     for (int k = 0; k < c; ++k) {
-        const int p = s.present[static_cast<size_t>(k)];
+        const int p = At(s.present, k);
         const double weight =
-            std::sqrt(static_cast<double>(s.faces[static_cast<size_t>(p)]) / s.count);
+            std::sqrt(static_cast<double>(At(s.faces, p)) / s.count);
         const double* personMean = s.personMean.Column(p);
         double* column = y.Column(k);
         for (int i = 0; i < m; ++i)
-            column[i] = weight * (personMean[i] - s.mean[static_cast<size_t>(i)]);
+            column[i] = weight * (personMean[i] - At(s.mean, i));
     }
     SolveLower(lower, y);
     // The leading eigenvectors u of Y Y': from the people x people Y'Y
@@ -129,7 +130,7 @@ Discriminant Discriminant::FromScatter(const Scatter& s, double regularization) 
         EigenPairs pairs = SymmetricEigen(Gram(y), c, true);
         DenseMatrix u = Product(y, false, pairs.vectors, false);
         for (int k = 0; k < c; ++k) {
-            const double root = std::sqrt(std::max(pairs.values[static_cast<size_t>(k)], 0.0));
+            const double root = std::sqrt(std::max(At(pairs.values, k), 0.0));
             double* column = u.Column(k);
             for (int i = 0; i < m; ++i) column[i] = root > 0.0 ? column[i] / root : 0.0;
         }
@@ -149,7 +150,7 @@ Discriminant Discriminant::FromScatter(const Scatter& s, double regularization) 
     stage.mean.assign(s.mean.begin(), s.mean.end());
     const double largest = separations.empty() ? 0.0 : separations.front();
     for (int k = 0; k < wanted; ++k) {
-        const double lambda = separations[static_cast<size_t>(k)];
+        const double lambda = At(separations, k);
         if (!(largest > 0.0) || !(lambda > separationFloor * largest)) break;
         const double* w = directions.Column(k);
         for (int i = 0; i < m; ++i) stage.directions.push_back(static_cast<float>(w[i]));
@@ -167,30 +168,30 @@ void Discriminant::ApplyMany(const float* coordinates, int stride, int count, fl
     for (int j = 0; j < count; ++j) {
         const float* z = coordinates + static_cast<ptrdiff_t>(j) * stride;
         double* column = centred.Column(j);
-        for (int i = 0; i < inputs; ++i) column[i] = double{z[i]} - mean[static_cast<size_t>(i)];
+        for (int i = 0; i < inputs; ++i) column[i] = double{z[i]} - At(mean, i);
     }
     DenseMatrix stage(inputs, dimensions);
     std::copy(directions.begin(), directions.end(), stage.values.begin());
     const DenseMatrix product = Product(stage, true, centred, false);
     for (int j = 0; j < count; ++j)
         for (int k = 0; k < dimensions; ++k)
-            out[static_cast<size_t>(j) * dimensions + k] = static_cast<float>(product(k, j));
+            out[Offset(j, dimensions, k)] = static_cast<float>(product(k, j));
 }
 
 void Discriminant::Apply(const float* z, float* out) const {
     for (int k = 0; k < dimensions; ++k) {
-        const float* w = directions.data() + static_cast<size_t>(k) * inputs;
+        const float* w = directions.data() + Offset(k, inputs);
         double sum = 0.0;
         for (int i = 0; i < inputs; ++i)
-            sum += double{w[i]} * (double{z[i]} - mean[static_cast<size_t>(i)]);
+            sum += double{w[i]} * (double{z[i]} - At(mean, i));
         out[k] = static_cast<float>(sum);
     }
 }
 
 Discriminant Discriminant::FromParts(Parts parts) {
     if (parts.inputs < 1 || parts.dimensions < 1 || parts.dimensions > parts.inputs ||
-        parts.mean.size() != static_cast<size_t>(parts.inputs) ||
-        parts.directions.size() != static_cast<size_t>(parts.inputs) * parts.dimensions ||
+        parts.mean.size() != AsSize(parts.inputs) ||
+        parts.directions.size() != Offset(parts.inputs, parts.dimensions) ||
         !std::isfinite(parts.regularization) ||
         !std::all_of(parts.mean.begin(), parts.mean.end(),
                      [](float v) { return std::isfinite(v); }) ||
@@ -209,11 +210,11 @@ Discriminant Discriminant::FromParts(Parts parts) {
 std::optional<double> ChooseStage(const float* coordinates, int inputs, int stride, int count,
                                   const std::vector<int>& people, int personCount) {
     constexpr size_t candidates = std::size(regularizationCandidates);
-    std::vector<int> place(static_cast<size_t>(count));
-    std::vector<int> faces(static_cast<size_t>(personCount), 0);
+    std::vector<int> place(AsSize(count));
+    std::vector<int> faces(AsSize(personCount), 0);
     for (int j = 0; j < count; ++j)
-        place[static_cast<size_t>(j)] =
-            faces[static_cast<size_t>(people[static_cast<size_t>(j)])]++;
+        At(place, j) =
+            faces[AsSize(At(people, j))]++;
     const int most = faces.empty() ? 0 : *std::max_element(faces.begin(), faces.end());
 
     std::vector<int> named(candidates, 0);
@@ -224,24 +225,24 @@ std::optional<double> ChooseStage(const float* coordinates, int inputs, int stri
     for (int fold = 0; fold < std::min(regularizationFolds, most); ++fold) {
         std::vector<int> training, held;
         for (int j = 0; j < count; ++j) {
-            const int p = people[static_cast<size_t>(j)];
-            const int last = faces[static_cast<size_t>(p)] - 1;
+            const int p = At(people, j);
+            const int last = At(faces, p) - 1;
             const bool heldOut =
-                last >= 1 && place[static_cast<size_t>(j)] == (fold == 0 ? last : 0);
+                last >= 1 && At(place, j) == (fold == 0 ? last : 0);
             (heldOut ? held : training).push_back(j);
         }
         if (held.empty()) continue;
         std::vector<float> trainingCoordinates, heldCoordinates;
         std::vector<int> trainingPeople;
         const auto gather = [&](const std::vector<int>& positions, std::vector<float>& into) {
-            into.reserve(positions.size() * static_cast<size_t>(inputs));
+            into.reserve(positions.size() * AsSize(inputs));
             for (int j : positions)
                 into.insert(into.end(), coordinates + static_cast<ptrdiff_t>(j) * stride,
                             coordinates + static_cast<ptrdiff_t>(j) * stride + inputs);
         };
         gather(training, trainingCoordinates);
         gather(held, heldCoordinates);
-        for (int j : training) trainingPeople.push_back(people[static_cast<size_t>(j)]);
+        for (int j : training) trainingPeople.push_back(At(people, j));
         std::optional<Discriminant::Scatter> scatter;
         try {
             scatter = Discriminant::ScatterOf(trainingCoordinates.data(), inputs, inputs,
@@ -259,16 +260,16 @@ std::optional<double> ChooseStage(const float* coordinates, int inputs, int stri
             }
             anyFold = true;
             const int d = stage.Dimensions();
-            std::vector<float> gallery(training.size() * static_cast<size_t>(d));
+            std::vector<float> gallery(training.size() * AsSize(d));
             stage.ApplyMany(trainingCoordinates.data(), inputs, static_cast<int>(training.size()),
                             gallery.data());
-            std::vector<float> probes(held.size() * static_cast<size_t>(d));
+            std::vector<float> probes(held.size() * AsSize(d));
             stage.ApplyMany(heldCoordinates.data(), inputs, static_cast<int>(held.size()),
                             probes.data());
             ForEachProbeDistances(
                 probes.data(), static_cast<int>(held.size()), gallery.data(),
                 static_cast<int>(training.size()), d, [&](int k, const double* distances) {
-                    const int truth = people[static_cast<size_t>(held[static_cast<size_t>(k)])];
+                    const int truth = people[AsSize(At(held, k))];
                     const RankedPeople ranked =
                         RankPeople(NearestPerPerson(distances, trainingPeople, personCount));
                     if (ranked.best == truth) {

@@ -1,4 +1,5 @@
 // Training a model, signatures, distances and the answer for a probe.
+#include "compute/index.h"
 #include "identifier/face_model.h"
 
 #include "identifier/bulk_distances.h"
@@ -30,36 +31,33 @@ void ApplyLinear(const FaceModel::LinearSignatures& images, const FeatureShape& 
     // Four faces at a time against each image: the image is read once for
     // the four, and each sum is the one a face alone takes (Signature).
     constexpr int block = 4;
-    const size_t pixels = static_cast<size_t>(shape.rows) * static_cast<size_t>(shape.columns);
+    const size_t pixels = AsSize(shape.rows) * AsSize(shape.columns);
     const int d = static_cast<int>(images.offsets.size());
     const int blocks = (count + block - 1) / block;
-    const size_t length = static_cast<size_t>(images.length);
+    const size_t length = AsSize(images.length);
     const int slots = workers != nullptr ? workers->Slots() : 1;
-    std::vector<float> features(static_cast<size_t>(slots) * block * length);
+    std::vector<float> features(AsSize(slots) * block * length);
     const auto run = [&](int b, int slot) {
-        float* mine = features.data() + static_cast<size_t>(slot) * block * length;
+        float* mine = features.data() + AsSize(slot) * block * length;
         const int first = b * block;
         const int faces = std::min(block, count - first);
         const float* x[block];
         for (int s = 0; s < block; ++s) {
-            x[s] = mine + static_cast<size_t>(s < faces ? s : 0) * length;
+            x[s] = mine + AsSize(s < faces ? s : 0) * length;
             if (s < faces)
-                ExtractFeatures(shape, levels + static_cast<size_t>(first + s) * pixels,
-                                mine + static_cast<size_t>(s) * length);
+                ExtractFeatures(shape, levels + AsSize(first + s) * pixels,
+                                mine + AsSize(s) * length);
         }
         double sums[block];
         for (int k = 0; k < d; ++k) {
-            DotDouble4(x, images.images.data() + static_cast<size_t>(k) * length, images.length,
+            DotDouble4(x, images.images.data() + AsSize(k) * length, images.length,
                        sums);
             for (int s = 0; s < faces; ++s)
-                out[static_cast<size_t>(first + s) * d + k] =
-                    static_cast<float>(sums[s] + images.offsets[static_cast<size_t>(k)]);
+                out[Offset(first + s, d, k)] =
+                    static_cast<float>(sums[s] + At(images.offsets, k));
         }
     };
-    if (workers != nullptr)
-        workers->ForEach(blocks, blocks >= 2, run);
-    else
-        for (int b = 0; b < blocks; ++b) run(b, 0);
+    ForEachPiece(workers, blocks, blocks >= 2, run);
 }
 
 double TrainingCost(size_t images, int featureLength) {
@@ -75,8 +73,8 @@ double TypicalNextDistance(const FaceModel& model, size_t sampleImages) {
     std::vector<float> sample;
     std::vector<int> sampled;
     for (size_t i = 0; i < images; i += step) {
-        sample.insert(sample.end(), model.signatures.begin() + static_cast<ptrdiff_t>(i * d),
-                      model.signatures.begin() + static_cast<ptrdiff_t>((i + 1) * d));
+        sample.insert(sample.end(), model.signatures.begin() + static_cast<ptrdiff_t>(i * AsSize(d)),
+                      model.signatures.begin() + static_cast<ptrdiff_t>((i + 1) * AsSize(d)));
         sampled.push_back(model.personOf[i]);
     }
     std::vector<double> nearestOther;
@@ -84,7 +82,7 @@ double TypicalNextDistance(const FaceModel& model, size_t sampleImages) {
                           static_cast<int>(images), d, [&](int k, const double* distances) {
                               double nearest = std::numeric_limits<double>::infinity();
                               for (size_t j = 0; j < images; ++j)
-                                  if (model.personOf[j] != sampled[static_cast<size_t>(k)])
+                                  if (model.personOf[j] != At(sampled, k))
                                       nearest = std::min(nearest, distances[j]);
                               if (std::isfinite(nearest)) nearestOther.push_back(nearest);
                           });
@@ -148,24 +146,24 @@ FaceModel FaceModel::Train(const morlin::Settings& settings, int rows, int colum
     }
     step(2, 3);
     const int d = model.Dimensions();
-    model.signatures.resize(static_cast<size_t>(count) * static_cast<size_t>(d));
+    model.signatures.resize(AsSize(count) * AsSize(d));
     if (model.discriminant) {
         model.discriminant->ApplyMany(model.basis.TrainingCoordinates(0), stride, count,
                                       model.signatures.data());
     } else {
         for (int j = 0; j < count; ++j)
             std::copy(model.basis.TrainingCoordinates(j), model.basis.TrainingCoordinates(j) + d,
-                      model.signatures.data() + static_cast<size_t>(j) * d);
+                      model.signatures.data() + Offset(j, d));
     }
     model.threshold = settings.designed.threshold;
     // The model follows who is enrolled while training it again is cheap.
     model.follows =
         discriminating && mayFollow &&
-        TrainingCost(static_cast<size_t>(count), model.basis.Shape().length) <= refreshBudget;
+        TrainingCost(AsSize(count), model.basis.Shape().length) <= refreshBudget;
     model.Derive(&workers);
     if (discriminating)
         model.typicalNextDistance = TypicalNextDistance(model, typicalDistanceSample);
-    model.KeepIndex(static_cast<size_t>(count));
+    model.KeepIndex(AsSize(count));
     step(3, 3);
     return model;
 }
@@ -191,13 +189,13 @@ void FaceModel::Derive(Workers* workers) {
     if (discriminant) {
         const Discriminant::Parts stage = discriminant->ToParts();
         mix.assign(stage.directions.begin(), stage.directions.end());
-        shifts.assign(static_cast<size_t>(d), 0.0);
+        shifts.assign(AsSize(d), 0.0);
         for (int k = 0; k < d; ++k)
             for (int c = 0; c < stage.inputs; ++c)
-                shifts[static_cast<size_t>(k)] -=
-                    mix[static_cast<size_t>(k) * static_cast<size_t>(stage.inputs) +
-                        static_cast<size_t>(c)] *
-                    stage.mean[static_cast<size_t>(c)];
+                At(shifts, k) -=
+                    mix[AsSize(k) * AsSize(stage.inputs) +
+                        AsSize(c)] *
+                    At(stage.mean, c);
     }
     std::vector<double> images;
     LinearSignatures fast;
@@ -221,38 +219,35 @@ bool FaceModel::Discriminating() const {
 
 void FaceModel::Signature(const uint8_t* faceLevels, float* out, Workers* workers) const {
     if (linear) {
-        std::vector<float> features(static_cast<size_t>(linear->length));
+        std::vector<float> features(AsSize(linear->length));
         ExtractFeatures(basis.Shape(), faceLevels, features.data());
         // Four signature images at a time against the features, each sum
         // the one DotDouble(features, image) gives, so a face's signature
         // is the same alone and in a batch (Signatures).
         const int d = Dimensions();
         const int blocks = (d + 3) / 4;
-        const size_t length = static_cast<size_t>(linear->length);
+        const size_t length = AsSize(linear->length);
         const auto run = [&](int b, int) {
             const int first = b * 4;
             const int count = std::min(4, d - first);
             const float* images[4];
             for (int s = 0; s < 4; ++s)
                 images[s] = linear->images.data() +
-                            static_cast<size_t>(first + std::min(s, count - 1)) * length;
+                            AsSize(first + std::min(s, count - 1)) * length;
             double sums[4];
             DotDouble4(images, features.data(), linear->length, sums);
             for (int s = 0; s < count; ++s)
                 out[first + s] =
-                    static_cast<float>(sums[s] + linear->offsets[static_cast<size_t>(first + s)]);
+                    static_cast<float>(sums[s] + At(linear->offsets, first + s));
         };
-        if (workers != nullptr)
-            workers->ForEach(blocks, WorthThreads(blocks, int64_t{d} * linear->length), run);
-        else
-            for (int b = 0; b < blocks; ++b) run(b, 0);
+        ForEachPiece(workers, blocks, WorthThreads(blocks, int64_t{d} * linear->length), run);
         return;
     }
     if (!discriminant && Dimensions() == basis.Components()) {
         basis.Project(faceLevels, out, workers);
         return;
     }
-    std::vector<float> projected(static_cast<size_t>(basis.Components()));
+    std::vector<float> projected(AsSize(basis.Components()));
     basis.Project(faceLevels, projected.data(), workers);
     if (discriminant)
         discriminant->Apply(projected.data(), out);
@@ -264,12 +259,12 @@ void FaceModel::Signatures(const uint8_t* levels, int count, float* out, Workers
     const int d = Dimensions();
     if (!linear) {
         // Through the kernel: the basis faces read once for every four faces.
-        std::vector<float> projected(static_cast<size_t>(count) *
-                                     static_cast<size_t>(basis.Components()));
+        std::vector<float> projected(AsSize(count) *
+                                     AsSize(basis.Components()));
         basis.ProjectMany(levels, count, projected.data(), workers);
         for (int j = 0; j < count; ++j) {
-            const float* z = projected.data() + static_cast<size_t>(j) * basis.Components();
-            float* signature = out + static_cast<size_t>(j) * d;
+            const float* z = projected.data() + Offset(j, basis.Components());
+            float* signature = out + Offset(j, d);
             if (discriminant)
                 discriminant->Apply(z, signature);
             else
@@ -281,7 +276,6 @@ void FaceModel::Signatures(const uint8_t* levels, int count, float* out, Workers
 }
 
 void FaceModel::Distances(const float* probe, std::vector<double>& distances) const {
-    const size_t d = static_cast<size_t>(Dimensions());
     const size_t count = personOf.size();
     distances.resize(count);
     if (!Discriminating()) {
@@ -291,21 +285,33 @@ void FaceModel::Distances(const float* probe, std::vector<double>& distances) co
             measureWeight.empty() ? nullptr : measureWeight.data(), distances.data());
         return;
     }
+    SignatureDistances(&probe, 1, &distances);
+}
+
+void FaceModel::SignatureDistances(const float* const* probes, int probeCount,
+                                   std::vector<double>* distances) const {
+    const size_t d = AsSize(Dimensions());
+    const size_t count = personOf.size();
+    for (int p = 0; p < probeCount; ++p) distances[p].resize(count);
     // Four enrolled images at a time, each sum the one Distance takes.
     size_t i = 0;
     for (; i + 4 <= count; i += 4) {
         const float* x[4] = {signatures.data() + i * d, signatures.data() + (i + 1) * d,
                              signatures.data() + (i + 2) * d, signatures.data() + (i + 3) * d};
-        double sums[4];
-        SquaredDistanceDouble4(x, probe, static_cast<int>(d), sums);
-        for (size_t s = 0; s < 4; ++s) distances[i + s] = std::sqrt(sums[s]);
+        for (int p = 0; p < probeCount; ++p) {
+            double sums[4];
+            SquaredDistanceDouble4(x, probes[p], static_cast<int>(d), sums);
+            for (size_t s = 0; s < 4; ++s) distances[p][i + s] = std::sqrt(sums[s]);
+        }
     }
-    for (; i < count; ++i) distances[i] = Distance(signatures.data() + i * d, probe);
+    for (; i < count; ++i)
+        for (int p = 0; p < probeCount; ++p)
+            distances[p][i] = Distance(signatures.data() + i * d, probes[p]);
 }
 
 double FaceModel::ImageDistance(size_t image, const float* probe) const {
     // As Distances sums it: four at a time but for the last few.
-    const size_t d = static_cast<size_t>(Dimensions());
+    const size_t d = AsSize(Dimensions());
     const float* enrolled = signatures.data() + image * d;
     if (!Discriminating() || image >= personOf.size() - personOf.size() % 4)
         return Distance(enrolled, probe);
@@ -334,15 +340,15 @@ morlin::Identification FaceModel::Identify(const float* signature, int top) cons
         // The index's candidates, measured exactly, until two people are
         // among them (a person with many images can fill the first ones).
         const size_t images = personOf.size();
-        for (size_t wanted = static_cast<size_t>(std::max(SearchIndex::minimumCandidates, 8 * top));
+        for (size_t wanted = AsSize(std::max(SearchIndex::minimumCandidates, 8 * top));
              wanted < images / 4; wanted *= 4) {
             const std::vector<int64_t> candidates =
                 index->Candidates(signature, static_cast<int>(wanted));
             std::vector<int> who;
             PersonDistances nearest;
             for (int64_t image : candidates) {
-                const int person = personOf[static_cast<size_t>(image)];
-                const double distance = ImageDistance(static_cast<size_t>(image), signature);
+                const int person = At(personOf, image);
+                const double distance = ImageDistance(AsSize(image), signature);
                 const size_t k =
                     static_cast<size_t>(std::find(who.begin(), who.end(), person) - who.begin());
                 if (k == who.size()) {
@@ -370,32 +376,32 @@ morlin::Identification FaceModel::Answer(const std::vector<double>& distances, i
 
 morlin::Identification FaceModel::AnswerFor(const PersonDistances& nearest,
                                             const std::vector<int>& who, int top) const {
-    const auto personAt = [&](int k) { return who.empty() ? k : who[static_cast<size_t>(k)]; };
+    const auto personAt = [&](int k) { return who.empty() ? k : At(who, k); };
     // The candidates and, for their scores, the person after the first.
     const std::vector<int> ranked =
-        PeopleByDistance(nearest, static_cast<size_t>(std::max(2, top)));
+        PeopleByDistance(nearest, AsSize(std::max(2, top)));
 
     // A candidate's score: its distance, or for the discriminant methods its
     // distance over the nearest of the other people's.
     const auto scoreOf = [&](size_t rank) {
-        const double own = nearest.nearest[static_cast<size_t>(ranked[rank])];
+        const double own = nearest.nearest[AsSize(ranked[rank])];
         if (!Discriminating()) return own;
         if (ranked.size() < 2) return DistanceRatio(own, typicalNextDistance);
-        const double next = nearest.nearest[static_cast<size_t>(ranked[rank == 0 ? 1 : 0])];
+        const double next = nearest.nearest[AsSize(ranked[rank == 0 ? 1 : 0])];
         return DistanceRatio(own, next);
     };
     morlin::Identification answer;
     answer.score = std::numeric_limits<double>::infinity();
     answer.distance = std::numeric_limits<double>::infinity();
-    for (size_t rank = 0; rank < ranked.size() && rank < static_cast<size_t>(std::max(1, top));
+    for (size_t rank = 0; rank < ranked.size() && rank < AsSize(std::max(1, top));
          ++rank) {
-        const auto k = static_cast<size_t>(ranked[rank]);
+        const auto k = AsSize(ranked[rank]);
         answer.candidates.push_back(
-            {people[static_cast<size_t>(personAt(ranked[rank]))], scoreOf(rank), nearest.image[k]});
+            {At(people, personAt(ranked[rank])), scoreOf(rank), nearest.image[k]});
     }
     if (!answer.candidates.empty()) {
         answer.score = answer.candidates.front().score;
-        answer.distance = nearest.nearest[static_cast<size_t>(ranked.front())];
+        answer.distance = At(nearest.nearest, ranked.front());
         if (answer.score < threshold) answer.person = answer.candidates.front().person;
     }
     answer.strangerRate = StrangerRate(answer.score);
@@ -404,18 +410,14 @@ morlin::Identification FaceModel::AnswerFor(const PersonDistances& nearest,
 
 std::vector<morlin::Identification> FaceModel::IdentifyMany(const float* probes, int count, int top,
                                                             Workers* workers) const {
-    std::vector<morlin::Identification> answers(static_cast<size_t>(count));
-    const size_t d = static_cast<size_t>(Dimensions());
-    const size_t enrolled = personOf.size();
+    std::vector<morlin::Identification> answers(AsSize(count));
+    const size_t d = AsSize(Dimensions());
     if (index && !SearchIndex::ExactWanted()) {
         // Each probe looks at its own candidates: nothing to stream once.
         const auto one = [&](int p, int) {
-            answers[static_cast<size_t>(p)] = Identify(probes + static_cast<size_t>(p) * d, top);
+            At(answers, p) = Identify(probes + AsSize(p) * d, top);
         };
-        if (workers != nullptr)
-            workers->ForEach(count, count >= 2, one);
-        else
-            for (int p = 0; p < count; ++p) one(p, 0);
+        ForEachPiece(workers, count, count >= 2, one);
         return answers;
     }
     // Blocks of probes: the discriminant methods stream the enrolled
@@ -429,33 +431,16 @@ std::vector<morlin::Identification> FaceModel::IdentifyMany(const float* probes,
         std::vector<double> distances[block];
         if (!Discriminating()) {
             for (int p = 0; p < size; ++p)
-                Distances(probes + static_cast<size_t>(first + p) * d, distances[p]);
+                Distances(probes + AsSize(first + p) * d, distances[p]);
         } else {
-            for (int p = 0; p < size; ++p) distances[p].resize(enrolled);
-            size_t i = 0;
-            for (; i + 4 <= enrolled; i += 4) {
-                const float* x[4] = {signatures.data() + i * d, signatures.data() + (i + 1) * d,
-                                     signatures.data() + (i + 2) * d,
-                                     signatures.data() + (i + 3) * d};
-                for (int p = 0; p < size; ++p) {
-                    double sums[4];
-                    SquaredDistanceDouble4(x, probes + static_cast<size_t>(first + p) * d,
-                                           static_cast<int>(d), sums);
-                    for (size_t s = 0; s < 4; ++s) distances[p][i + s] = std::sqrt(sums[s]);
-                }
-            }
-            for (; i < enrolled; ++i)
-                for (int p = 0; p < size; ++p)
-                    distances[p][i] = Distance(signatures.data() + i * d,
-                                               probes + static_cast<size_t>(first + p) * d);
+            const float* blockProbes[block] = {};
+            for (int p = 0; p < size; ++p) blockProbes[p] = probes + Offset(first + p, Dimensions());
+            SignatureDistances(blockProbes, size, distances);
         }
         for (int p = 0; p < size; ++p)
-            answers[static_cast<size_t>(first + p)] = Answer(distances[p], top);
+            At(answers, first + p) = Answer(distances[p], top);
     };
-    if (workers != nullptr)
-        workers->ForEach(blocks, blocks >= 2, run);
-    else
-        for (int b = 0; b < blocks; ++b) run(b, 0);
+    ForEachPiece(workers, blocks, blocks >= 2, run);
     return answers;
 }
 
@@ -470,7 +455,7 @@ bool FaceModel::Enrol(const std::vector<float>& newSignatures, const std::string
     const size_t at = PlaceOf(person);
     const int place = static_cast<int>(at);
     const bool newcomer = at == people.size();
-    const size_t added = newSignatures.size() / static_cast<size_t>(Dimensions());
+    const size_t added = newSignatures.size() / AsSize(Dimensions());
     // Everything that can throw first (room, doubling, so that enrolling
     // person by person stays linear; the name's copy), then nothing below can.
     const auto room = [](auto& v, size_t more) {
@@ -505,7 +490,7 @@ bool FaceModel::KeepIndex(size_t appended) noexcept {
     }
     try {
         if (index && index->Images() + appended == images && !index->Outgrown(images)) {
-            index->Add(signatures.data() + (images - appended) * static_cast<size_t>(Dimensions()),
+            index->Add(signatures.data() + (images - appended) * AsSize(Dimensions()),
                        appended);
             return false;
         }
@@ -523,7 +508,7 @@ bool FaceModel::Remove(const std::string& person) {
     const auto known = std::find(people.begin(), people.end(), person);
     if (known == people.end()) return false;
     const int place = static_cast<int>(known - people.begin());
-    const size_t d = static_cast<size_t>(Dimensions());
+    const size_t d = AsSize(Dimensions());
     // The only allocation, before anything changes.
     std::vector<size_t> removed;
     for (size_t i = 0; i < personOf.size(); ++i)

@@ -129,6 +129,11 @@ struct FaceModel {
     // The distance of probe to every enrolled image, into distances (size
     // EnrolledImages()); each exactly what Distance gives.
     void Distances(const float* probe, std::vector<double>& distances) const;
+    // For a discriminating model: distances[p] (sized here) the distance of
+    // probes[p] to every enrolled image, four images at a time against each
+    // probe, so the images are read once for all the probes.
+    void SignatureDistances(const float* const* probes, int probeCount,
+                            std::vector<double>* distances) const;
     // The answer for a probe's signature, top candidates.
     morlin::Identification Identify(const float* signature, int top) const;
     // The answer from the probe's distance to every enrolled image.

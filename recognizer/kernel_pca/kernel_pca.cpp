@@ -169,10 +169,7 @@ void CentredKernelColumn(const matrix* features, int n, const KernelFunction& ke
         for (int s = 0; s < 4; ++s) rows[s] = features->col[std::min(first + s, n - 1)];
         kernel.Against(rows, std::min(4, n - first), y, length, kc + first);
     };
-    if (workers != nullptr)
-        workers->ForEach(blocks, WorthThreads(blocks, int64_t{n} * length), block);
-    else
-        for (int b = 0; b < blocks; ++b) block(b, 0);
+    ForEachPiece(workers, blocks, WorthThreads(blocks, int64_t{n} * length), block);
     // kc = k + Kq + Qk + QKq; Kq and QKq were summed at training.
     CentreKernelColumn(kc, n, centring);
 }
