@@ -187,8 +187,8 @@ bool ReadOption(const std::string& name, const std::string& value, CommandLine& 
         ok = !value.empty();
     } else if (name == "train") {
         ok = ParseInt(value, line.perPerson) && line.perPerson >= 1;
-    } else if (const std::optional<bool> read = ReadRecognizerOption(
-                   name, value, p, line.settings.method, true)) {
+    } else if (const std::optional<bool> read =
+                   ReadRecognizerOption(name, value, p, line.settings.method, true)) {
         ok = *read;
         if (name == "threshold") line.thresholdGiven = true;
     } else if (name == "stranger-rate") {

@@ -113,12 +113,10 @@ Discriminant Discriminant::FromScatter(const Scatter& s, double regularization) 
     DenseMatrix y(m, c);
     for (int k = 0; k < c; ++k) {
         const int p = At(s.present, k);
-        const double weight =
-            std::sqrt(static_cast<double>(At(s.faces, p)) / s.count);
+        const double weight = std::sqrt(static_cast<double>(At(s.faces, p)) / s.count);
         const double* personMean = s.personMean.Column(p);
         double* column = y.Column(k);
-        for (int i = 0; i < m; ++i)
-            column[i] = weight * (personMean[i] - At(s.mean, i));
+        for (int i = 0; i < m; ++i) column[i] = weight * (personMean[i] - At(s.mean, i));
     }
     SolveLower(lower, y);
     // The leading eigenvectors u of Y Y': from the people x people Y'Y
@@ -182,8 +180,7 @@ void Discriminant::Apply(const float* z, float* out) const {
     for (int k = 0; k < dimensions; ++k) {
         const float* w = directions.data() + Offset(k, inputs);
         double sum = 0.0;
-        for (int i = 0; i < inputs; ++i)
-            sum += double{w[i]} * (double{z[i]} - At(mean, i));
+        for (int i = 0; i < inputs; ++i) sum += double{w[i]} * (double{z[i]} - At(mean, i));
         out[k] = static_cast<float>(sum);
     }
 }
@@ -212,9 +209,7 @@ std::optional<double> ChooseStage(const float* coordinates, int inputs, int stri
     constexpr size_t candidates = std::size(regularizationCandidates);
     std::vector<int> place(AsSize(count));
     std::vector<int> faces(AsSize(personCount), 0);
-    for (int j = 0; j < count; ++j)
-        At(place, j) =
-            faces[AsSize(At(people, j))]++;
+    for (int j = 0; j < count; ++j) At(place, j) = faces[AsSize(At(people, j))]++;
     const int most = faces.empty() ? 0 : *std::max_element(faces.begin(), faces.end());
 
     std::vector<int> named(candidates, 0);
@@ -227,8 +222,7 @@ std::optional<double> ChooseStage(const float* coordinates, int inputs, int stri
         for (int j = 0; j < count; ++j) {
             const int p = At(people, j);
             const int last = At(faces, p) - 1;
-            const bool heldOut =
-                last >= 1 && At(place, j) == (fold == 0 ? last : 0);
+            const bool heldOut = last >= 1 && At(place, j) == (fold == 0 ? last : 0);
             (heldOut ? held : training).push_back(j);
         }
         if (held.empty()) continue;

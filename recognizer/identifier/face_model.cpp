@@ -50,11 +50,9 @@ void ApplyLinear(const FaceModel::LinearSignatures& images, const FeatureShape& 
         }
         double sums[block];
         for (int k = 0; k < d; ++k) {
-            DotDouble4(x, images.images.data() + AsSize(k) * length, images.length,
-                       sums);
+            DotDouble4(x, images.images.data() + AsSize(k) * length, images.length, sums);
             for (int s = 0; s < faces; ++s)
-                out[Offset(first + s, d, k)] =
-                    static_cast<float>(sums[s] + At(images.offsets, k));
+                out[Offset(first + s, d, k)] = static_cast<float>(sums[s] + At(images.offsets, k));
         }
     };
     ForEachPiece(workers, blocks, blocks >= 2, run);
@@ -73,7 +71,8 @@ double TypicalNextDistance(const FaceModel& model, size_t sampleImages) {
     std::vector<float> sample;
     std::vector<int> sampled;
     for (size_t i = 0; i < images; i += step) {
-        sample.insert(sample.end(), model.signatures.begin() + static_cast<ptrdiff_t>(i * AsSize(d)),
+        sample.insert(sample.end(),
+                      model.signatures.begin() + static_cast<ptrdiff_t>(i * AsSize(d)),
                       model.signatures.begin() + static_cast<ptrdiff_t>((i + 1) * AsSize(d)));
         sampled.push_back(model.personOf[i]);
     }
@@ -157,9 +156,8 @@ FaceModel FaceModel::Train(const morlin::Settings& settings, int rows, int colum
     }
     model.threshold = settings.designed.threshold;
     // The model follows who is enrolled while training it again is cheap.
-    model.follows =
-        discriminating && mayFollow &&
-        TrainingCost(AsSize(count), model.basis.Shape().length) <= refreshBudget;
+    model.follows = discriminating && mayFollow &&
+                    TrainingCost(AsSize(count), model.basis.Shape().length) <= refreshBudget;
     model.Derive(&workers);
     if (discriminating)
         model.typicalNextDistance = TypicalNextDistance(model, typicalDistanceSample);
@@ -193,9 +191,7 @@ void FaceModel::Derive(Workers* workers) {
         for (int k = 0; k < d; ++k)
             for (int c = 0; c < stage.inputs; ++c)
                 At(shifts, k) -=
-                    mix[AsSize(k) * AsSize(stage.inputs) +
-                        AsSize(c)] *
-                    At(stage.mean, c);
+                    mix[AsSize(k) * AsSize(stage.inputs) + AsSize(c)] * At(stage.mean, c);
     }
     std::vector<double> images;
     LinearSignatures fast;
@@ -232,13 +228,11 @@ void FaceModel::Signature(const uint8_t* faceLevels, float* out, Workers* worker
             const int count = std::min(4, d - first);
             const float* images[4];
             for (int s = 0; s < 4; ++s)
-                images[s] = linear->images.data() +
-                            AsSize(first + std::min(s, count - 1)) * length;
+                images[s] = linear->images.data() + AsSize(first + std::min(s, count - 1)) * length;
             double sums[4];
             DotDouble4(images, features.data(), linear->length, sums);
             for (int s = 0; s < count; ++s)
-                out[first + s] =
-                    static_cast<float>(sums[s] + At(linear->offsets, first + s));
+                out[first + s] = static_cast<float>(sums[s] + At(linear->offsets, first + s));
         };
         ForEachPiece(workers, blocks, WorthThreads(blocks, int64_t{d} * linear->length), run);
         return;
@@ -259,8 +253,7 @@ void FaceModel::Signatures(const uint8_t* levels, int count, float* out, Workers
     const int d = Dimensions();
     if (!linear) {
         // Through the kernel: the basis faces read once for every four faces.
-        std::vector<float> projected(AsSize(count) *
-                                     AsSize(basis.Components()));
+        std::vector<float> projected(AsSize(count) * AsSize(basis.Components()));
         basis.ProjectMany(levels, count, projected.data(), workers);
         for (int j = 0; j < count; ++j) {
             const float* z = projected.data() + Offset(j, basis.Components());
@@ -378,8 +371,7 @@ morlin::Identification FaceModel::AnswerFor(const PersonDistances& nearest,
                                             const std::vector<int>& who, int top) const {
     const auto personAt = [&](int k) { return who.empty() ? k : At(who, k); };
     // The candidates and, for their scores, the person after the first.
-    const std::vector<int> ranked =
-        PeopleByDistance(nearest, AsSize(std::max(2, top)));
+    const std::vector<int> ranked = PeopleByDistance(nearest, AsSize(std::max(2, top)));
 
     // A candidate's score: its distance, or for the discriminant methods its
     // distance over the nearest of the other people's.
@@ -393,8 +385,7 @@ morlin::Identification FaceModel::AnswerFor(const PersonDistances& nearest,
     morlin::Identification answer;
     answer.score = std::numeric_limits<double>::infinity();
     answer.distance = std::numeric_limits<double>::infinity();
-    for (size_t rank = 0; rank < ranked.size() && rank < AsSize(std::max(1, top));
-         ++rank) {
+    for (size_t rank = 0; rank < ranked.size() && rank < AsSize(std::max(1, top)); ++rank) {
         const auto k = AsSize(ranked[rank]);
         answer.candidates.push_back(
             {At(people, personAt(ranked[rank])), scoreOf(rank), nearest.image[k]});
@@ -430,15 +421,14 @@ std::vector<morlin::Identification> FaceModel::IdentifyMany(const float* probes,
         const int size = std::min(block, count - first);
         std::vector<double> distances[block];
         if (!Discriminating()) {
-            for (int p = 0; p < size; ++p)
-                Distances(probes + AsSize(first + p) * d, distances[p]);
+            for (int p = 0; p < size; ++p) Distances(probes + AsSize(first + p) * d, distances[p]);
         } else {
             const float* blockProbes[block] = {};
-            for (int p = 0; p < size; ++p) blockProbes[p] = probes + Offset(first + p, Dimensions());
+            for (int p = 0; p < size; ++p)
+                blockProbes[p] = probes + Offset(first + p, Dimensions());
             SignatureDistances(blockProbes, size, distances);
         }
-        for (int p = 0; p < size; ++p)
-            At(answers, first + p) = Answer(distances[p], top);
+        for (int p = 0; p < size; ++p) At(answers, first + p) = Answer(distances[p], top);
     };
     ForEachPiece(workers, blocks, blocks >= 2, run);
     return answers;
@@ -490,8 +480,7 @@ bool FaceModel::KeepIndex(size_t appended) noexcept {
     }
     try {
         if (index && index->Images() + appended == images && !index->Outgrown(images)) {
-            index->Add(signatures.data() + (images - appended) * AsSize(Dimensions()),
-                       appended);
+            index->Add(signatures.data() + (images - appended) * AsSize(Dimensions()), appended);
             return false;
         }
         index = std::make_shared<SearchIndex>(

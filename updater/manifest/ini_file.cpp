@@ -60,7 +60,8 @@ IniLine IniFile::ClassifyLine(const std::string& text) {
     if (equals != std::string::npos) line.name = text.substr(0, equals);
     // The last (length - name length - 1) bytes: after "=" when there is one;
     // the line without its first byte when there is none.
-    line.value = text.substr(line.name.size() + 1 <= text.size() ? line.name.size() + 1 : text.size());
+    line.value =
+        text.substr(line.name.size() + 1 <= text.size() ? line.name.size() + 1 : text.size());
     return line;
 }
 

@@ -64,4 +64,3 @@ std::string Rewrite(const std::string& manifest, Settings settings,
     }
     return result;
 }
-

@@ -59,4 +59,3 @@ bool AddPatchOffers(const std::filesystem::path& folder, const ManifestEntry& en
     }
     return true;
 }
-

@@ -209,8 +209,8 @@ bool ReadDraft(const std::filesystem::path& file, Draft& draft, std::string& err
     if (!text) return draft.Refuse(problem, error);
     draft.text = std::move(*text);
     if (draft.text.size() > update_site::maxManifestBytes)
-        return draft.Refuse("is over " + std::to_string(update_site::maxManifestBytes >> 20) + " MiB",
-                            error);
+        return draft.Refuse(
+            "is over " + std::to_string(update_site::maxManifestBytes >> 20) + " MiB", error);
     if (const int line = FirstOverlongLine(draft.text))
         return draft.Refuse("line " + std::to_string(line) + " is longer than " +
                                 std::to_string(IniFile::maxLineBytes) +
@@ -221,7 +221,8 @@ bool ReadDraft(const std::filesystem::path& file, Draft& draft, std::string& err
     const std::string countText = draft.read.GetValue("Main", "filecount");
     if (!countText.empty() && !AllDigits(countText))
         return draft.RefuseAt("Main", "filecount",
-                              "[Main] filecount \"" + countText + "\" is not a plain number", error);
+                              "[Main] filecount \"" + countText + "\" is not a plain number",
+                              error);
     const int count = draft.read.GetValueInt("Main", "filecount");
     for (const std::string& section : UnreadFileSections(draft.read, count))
         return draft.Refuse("[" + section + "] is not among File1 to File" + std::to_string(count) +
@@ -270,8 +271,8 @@ bool FillFiles(Draft& draft, const std::filesystem::path& folder, int count,
         for (int k = 1; k <= maxPatchOffers; ++k)
             for (const char* suffix : {"", "-from", "-size", "-sha256"})
                 filling.dropped[entry.section].insert("patch" + std::to_string(k) + suffix);
-        if (!AddPatchOffers(folder, entry, file, *sha256, previous,
-                            filling.settings[entry.section], out, error))
+        if (!AddPatchOffers(folder, entry, file, *sha256, previous, filling.settings[entry.section],
+                            out, error))
             return false;
     }
     return true;
@@ -330,8 +331,7 @@ std::optional<long long> NextSerial(Draft& draft, const std::filesystem::path& l
 // a single key without a key list writes the bare line desktops of every
 // release read. Nothing (error set) when a key's signatures do not verify.
 std::optional<std::string> SignatureLines(const std::string& signedText, const Signers& signers,
-                                          const KeyList& list,
-                                          std::vector<PublicKey>& publicKeys,
+                                          const KeyList& list, std::vector<PublicKey>& publicKeys,
                                           std::string& error) {
     std::string signatures;
     for (size_t i = 0; i < signers.keys.size(); ++i) {

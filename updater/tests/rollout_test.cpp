@@ -101,7 +101,8 @@ public:
 TEST_F(RolloutRunTest, OnlyAScheduledRunOutsideTheShareWaits) {
     const int place = RolloutPlace(InstallId(program()), serial);
     if (place == 0) GTEST_SKIP() << "this desktop is first for every share";
-    EXPECT_EQ(Run(Share(place), true), UpdateUpToDate) << "place " << place << " is outside " << place;
+    EXPECT_EQ(Run(Share(place), true), UpdateUpToDate)
+        << "place " << place << " is outside " << place;
     EXPECT_FALSE(Installed());
     EXPECT_EQ(Run(Share(place), false), UpdateSucceeded) << "asked for, it installs at once";
     EXPECT_TRUE(Installed());
@@ -117,7 +118,8 @@ TEST_F(RolloutRunTest, AScheduledRunInsideTheShareInstalls) {
 TEST_F(RolloutRunTest, AHaltStopsEveryRunAndAMalformedShareFailsClosed) {
     EXPECT_EQ(Run("rollout=0", false), UpdateUpToDate);
     EXPECT_EQ(Run("rollout=0", true), UpdateUpToDate);
-    EXPECT_TRUE(EndedWith(Run("rollout=25%", false), UpdateManifestFailed, "is not a share from 0 to 100"));
+    EXPECT_TRUE(
+        EndedWith(Run("rollout=25%", false), UpdateManifestFailed, "is not a share from 0 to 100"));
     EXPECT_EQ(Run("rollout=100\nrollout-start=2099-01-01T00:00:00Z", false), UpdateUpToDate)
         << "before its start, no desktop takes part";
     EXPECT_FALSE(Installed());

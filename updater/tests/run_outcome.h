@@ -14,14 +14,22 @@
 
 inline const char* ResultName(int code) {
     switch (code) {
-        case UpdateSucceeded: return "UpdateSucceeded";
-        case UpdateNoConnection: return "UpdateNoConnection";
-        case UpdateRequestFailed: return "UpdateRequestFailed";
-        case UpdateManifestFailed: return "UpdateManifestFailed or UpdateCannotStart";
-        case UpdateModuleFailed: return "UpdateModuleFailed";
-        case UpdateUpToDate: return "UpdateUpToDate";
-        case UpdateNotCompleted: return "UpdateNotCompleted";
-        default: return "no result code";
+        case UpdateSucceeded:
+            return "UpdateSucceeded";
+        case UpdateNoConnection:
+            return "UpdateNoConnection";
+        case UpdateRequestFailed:
+            return "UpdateRequestFailed";
+        case UpdateManifestFailed:
+            return "UpdateManifestFailed or UpdateCannotStart";
+        case UpdateModuleFailed:
+            return "UpdateModuleFailed";
+        case UpdateUpToDate:
+            return "UpdateUpToDate";
+        case UpdateNotCompleted:
+            return "UpdateNotCompleted";
+        default:
+            return "no result code";
     }
 }
 

@@ -147,8 +147,10 @@ Attack SignedWith(const char* name, const std::string& mainExtra, const char* be
 INSTANTIATE_TEST_SUITE_P(
     Attacks, AttackTest,
     ::testing::Values(
-        Attack{"FlippedByteInModule", [](Served& s, SignedUpdateTest&) { s["x.so"][3] ^= 1; }, UpdateModuleFailed, "its SHA-256 differs"},
-        Attack{"ModuleOneByteLonger", [](Served& s, SignedUpdateTest&) { s["x.so"] += "!"; }, UpdateModuleFailed, "but the manifest vouches for 11"},
+        Attack{"FlippedByteInModule", [](Served& s, SignedUpdateTest&) { s["x.so"][3] ^= 1; },
+               UpdateModuleFailed, "its SHA-256 differs"},
+        Attack{"ModuleOneByteLonger", [](Served& s, SignedUpdateTest&) { s["x.so"] += "!"; },
+               UpdateModuleFailed, "but the manifest vouches for 11"},
         Attack{"ManifestEditedAfterSigning",
                [](Served& s, SignedUpdateTest&) {
                    s["autoupdate.txt"].replace(s["autoupdate.txt"].find("version=2.0"), 11,
@@ -156,7 +158,8 @@ INSTANTIATE_TEST_SUITE_P(
                },
                UpdateManifestFailed, "not signed by a key this program folder trusts"},
         Attack{"SignatureMissing",
-               [](Served& s, SignedUpdateTest&) { s.erase("autoupdate.txt.sig"); }, UpdateManifestFailed, "accepts only signed updates"},
+               [](Served& s, SignedUpdateTest&) { s.erase("autoupdate.txt.sig"); },
+               UpdateManifestFailed, "accepts only signed updates"},
         Attack{"SignedByAnotherKey",
                [](Served& s, SignedUpdateTest& test) {
                    std::ostringstream said;
@@ -227,7 +230,8 @@ TEST_F(SignedUpdateTest, UntrustedSignatureNamesTheTrustedKeys) {
     ASSERT_TRUE(GenerateKeyPair(other, said, error));
     const Served served = Publish("2.0", "version 2.0", std::nullopt, other);
     ::testing::internal::CaptureStderr();
-    EXPECT_TRUE(EndedWith(RunServing(served), UpdateManifestFailed, "not signed by a key this program folder trusts"));
+    EXPECT_TRUE(EndedWith(RunServing(served), UpdateManifestFailed,
+                          "not signed by a key this program folder trusts"));
     const std::string told = ::testing::internal::GetCapturedStderr();
     std::string readError;
     const PublicKey trusted = *ReadPublicKeyFile(keyFile().string() + ".pub", readError);
@@ -252,10 +256,10 @@ TEST_P(KeyFileMistakeTest, RefusesEvenAnUnsignedManifestAndSaysWhy) {
     GetParam().make(*this, keysFile);
     ::testing::internal::CaptureStderr();
     EXPECT_TRUE(EndedWith(RunServing({{"autoupdate.txt",
-                           "[Main]\nfilecount=1\n[File1]\nfilename=x.so\nversion=2.0\n"
-                           "moduletype=1\n"},
-                          {"x.so", "unvouched"}}),
-              UpdateManifestFailed, "accepts only signed updates until it is mended"));
+                                       "[Main]\nfilecount=1\n[File1]\nfilename=x.so\nversion=2.0\n"
+                                       "moduletype=1\n"},
+                                      {"x.so", "unvouched"}}),
+                          UpdateManifestFailed, "accepts only signed updates until it is mended"));
     EXPECT_NE(::testing::internal::GetCapturedStderr().find(keysFile.string()), std::string::npos);
     ExpectUnchanged();
 }
@@ -404,10 +408,10 @@ TEST_F(SignedUpdateTest, FolderThatTookSignedUpdatesRefusesWhenItsKeysAreGone) {
     std::filesystem::remove(UpdateKeysPath(program()));
     ::testing::internal::CaptureStderr();
     EXPECT_TRUE(EndedWith(RunServing({{"autoupdate.txt",
-                           "[Main]\nfilecount=1\n[File1]\nfilename=x.so\nversion=3.0\n"
-                           "moduletype=1\n"},
-                          {"x.so", "unvouched"}}),
-              UpdateManifestFailed, "trusts no key now"));
+                                       "[Main]\nfilecount=1\n[File1]\nfilename=x.so\nversion=3.0\n"
+                                       "moduletype=1\n"},
+                                      {"x.so", "unvouched"}}),
+                          UpdateManifestFailed, "trusts no key now"));
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("has accepted signed updates"),
               std::string::npos);
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 2.0");
@@ -534,12 +538,15 @@ TEST_F(SignedUpdateTest, ASignedDowngradeSendsTheFileBackAndNothingElseDoes) {
     };
     const Served newer = publish("newer", "2.0", "", 10);
     ASSERT_EQ(RunServing(newer), UpdateSucceeded);
-    EXPECT_EQ(RunServing(publish("plain", "1.5", "", 11)), UpdateUpToDate) << "older without downgrade=yes";
+    EXPECT_EQ(RunServing(publish("plain", "1.5", "", 11)), UpdateUpToDate)
+        << "older without downgrade=yes";
     EXPECT_EQ(RunServing(publish("back", "1.5", "downgrade=yes\n", 12)), UpdateSucceeded);
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 1.5");
     EXPECT_EQ(Row(1, "x.so"), "Dorsk|x.so|x|1.5");
-    EXPECT_EQ(RunServing(publish("again", "1.5", "downgrade=yes\n", 13)), UpdateUpToDate) << "the same stays";
-    EXPECT_TRUE(EndedWith(RunServing(newer), UpdateManifestFailed, "an old manifest was replayed")) << "the newer manifest is a replay now";
+    EXPECT_EQ(RunServing(publish("again", "1.5", "downgrade=yes\n", 13)), UpdateUpToDate)
+        << "the same stays";
+    EXPECT_TRUE(EndedWith(RunServing(newer), UpdateManifestFailed, "an old manifest was replayed"))
+        << "the newer manifest is a replay now";
     EXPECT_EQ(TempFolder::Read(program() / "x.so"), "version 1.5");
 
     const Served malformed = publish("maybe", "1.0", "downgrade=maybe\n", 14);

@@ -139,7 +139,8 @@ TEST_F(UpdateEngineTest, EarlyEndsBeforeTheManifest) {
     EXPECT_EQ(Run(owner), UpdateRequestFailed);
     UpdateEngine longUrl(environment);
     longUrl.AttachDialog(&owner);
-    EXPECT_EQ(RunEngine(longUrl, server.BaseUrl() + std::string(1100, 'a') + "/"), UpdateRequestFailed);
+    EXPECT_EQ(RunEngine(longUrl, server.BaseUrl() + std::string(1100, 'a') + "/"),
+              UpdateRequestFailed);
     // Only the two manifest requests above reached the server, never the long URL.
     ASSERT_EQ(server.Requests().size(), 2u);
     for (const std::string& path : server.Requests()) EXPECT_LT(path.size(), 100u) << path;
