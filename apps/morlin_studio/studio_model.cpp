@@ -49,6 +49,19 @@ struct Trained {
     std::vector<std::string> notes;
 };
 
+// Runs change here, on the window's thread; false, with error for a person
+// to read, when the identifier refused it.
+template <class Change>
+bool Attempted(Change change, QString& error) {
+    try {
+        change();
+        return true;
+    } catch (const morlin::Error& e) {
+        error = Shown(e.what());
+        return false;
+    }
+}
+
 }  // namespace
 
 StudioModel::StudioModel(BackgroundTask& backgroundTask, StudioSettings& kept, QObject* parent)
@@ -213,12 +226,7 @@ void StudioModel::AddPerson(const QString& personFolder) {
 bool StudioModel::RemovePerson(const std::string& person, QString& error) {
     if (!identifier) return false;
     const morlin::ModelInfo before = identifier->Info();
-    try {
-        identifier->Remove(person);
-    } catch (const morlin::Error& e) {
-        error = Shown(e.what());
-        return false;
-    }
+    if (!Attempted([&] { identifier->Remove(person); }, error)) return false;
     // The identifier keeps the others' images in their order: so do the pictures.
     std::vector<QImage> kept;
     for (size_t i = 0; i < before.imagePeople.size() && i < pictures.size(); ++i)
@@ -249,12 +257,7 @@ void StudioModel::Calibrate(double target) {
 
 bool StudioModel::SetThreshold(double threshold, QString& error) {
     if (!identifier) return false;
-    try {
-        identifier->SetThreshold(threshold);
-    } catch (const morlin::Error& e) {
-        error = Shown(e.what());
-        return false;
-    }
+    if (!Attempted([&] { identifier->SetThreshold(threshold); }, error)) return false;
     emit Changed();
     return true;
 }
@@ -279,14 +282,14 @@ void StudioModel::Open(const QString& modelFile) {
 
 bool StudioModel::SaveAs(const QString& modelFile, QString& error) {
     if (!identifier) return false;
-    try {
-        identifier->Save(Bytes(modelFile));
-        identifier =
-            std::make_shared<morlin::Identifier>(morlin::Identifier::Open(Bytes(modelFile)));
-    } catch (const morlin::Error& e) {
-        error = Shown(e.what());
-        return false;
-    }
+    const bool saved = Attempted(
+        [&] {
+            identifier->Save(Bytes(modelFile));
+            identifier =
+                std::make_shared<morlin::Identifier>(morlin::Identifier::Open(Bytes(modelFile)));
+        },
+        error);
+    if (!saved) return false;
     file = modelFile;
     settings.SetModelFile(file);
     emit Changed();
