@@ -64,6 +64,16 @@ bool Attempted(Change change, QString& error) {
 
 }  // namespace
 
+bool NeedsTraining(const morlin::Settings& trained, const morlin::Settings& next) {
+    const PCAParameter& a = trained.designed;
+    const PCAParameter& b = next.designed;
+    const bool designed = next.method == morlin::Method::Designed;
+    const bool kernel = a.isKernel != b.isKernel || (b.isKernel && a.kernelType != b.kernelType) ||
+                        a.gamma != b.gamma || a.coef0 != b.coef0 || a.degree != b.degree;
+    return trained.method != next.method || kernel ||
+           (designed && (a.componentNum != b.componentNum || a.distanceType != b.distanceType));
+}
+
 StudioModel::StudioModel(BackgroundTask& backgroundTask, StudioSettings& kept, QObject* parent)
     : QObject(parent), task(backgroundTask), settings(kept) {
     file = settings.ModelFile();

@@ -28,6 +28,9 @@
 class BackgroundTask;
 class StudioSettings;
 
+// Whether a model trained with trained must be trained again to follow next.
+bool NeedsTraining(const morlin::Settings& trained, const morlin::Settings& next);
+
 class StudioModel : public QObject {
     Q_OBJECT
 

@@ -39,17 +39,6 @@ QString Percent(double share) {
     return QString::number(share * 100.0, 'g', 3) + QStringLiteral(" %");
 }
 
-// Whether the model trained with trained must be trained again for next.
-bool NeedsTraining(const morlin::Settings& trained, const morlin::Settings& next) {
-    const PCAParameter& a = trained.designed;
-    const PCAParameter& b = next.designed;
-    const bool designed = next.method == morlin::Method::Designed;
-    const bool kernel = a.isKernel != b.isKernel || (b.isKernel && a.kernelType != b.kernelType) ||
-                        a.gamma != b.gamma || a.coef0 != b.coef0 || a.degree != b.degree;
-    return trained.method != next.method || kernel ||
-           (designed && (a.componentNum != b.componentNum || a.distanceType != b.distanceType));
-}
-
 }  // namespace
 
 StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
@@ -83,7 +72,22 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
     cancelButton->hide();
     refresh->setInterval(stateRefreshMs);
 
-    // Connections and menus.
+    // Connections, menus and layout.
+    Connect(refresh);
+    MakeMenus();
+
+    LayOut();
+
+    // Title, and what was kept from the last session.
+    setWindowTitle(tr("morlin-studio"));
+    resize(1000, 760);
+    next = settings.Next();
+    refresh->start();
+    UpdateState();
+}
+
+// What the buttons, the task, the model and the refresh timer set off.
+void StudioWindow::Connect(QTimer* refresh) {
     connect(retrainButton, &QPushButton::clicked, this, &StudioWindow::Retrain);
     connect(cancelButton, &QPushButton::clicked, this, [this] {
         task->Cancel();
@@ -117,9 +121,10 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
     connect(refresh, &QTimer::timeout, this, [this] {
         if (!Busy()) UpdateState();
     });
-    MakeMenus();
+}
 
-    // Layout.
+// The model's lines and Retrain above the pages, the task's progress below.
+void StudioWindow::LayOut() {
     auto* header = new QHBoxLayout;
     auto* lines = new QVBoxLayout;
     lines->addWidget(modelLine);
@@ -140,13 +145,6 @@ StudioWindow::StudioWindow(QWidget* parent) : QMainWindow(parent) {
     layout->addWidget(tabs, 1);
     layout->addLayout(progressRow);
     setCentralWidget(central);
-
-    // Title, and what was kept from the last session.
-    setWindowTitle(tr("morlin-studio"));
-    resize(1000, 760);
-    next = settings.Next();
-    refresh->start();
-    UpdateState();
 }
 
 StudioWindow::~StudioWindow() {

@@ -27,6 +27,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
+class QTimer;
 class RecognizePage;
 class StudioModel;
 
@@ -88,7 +89,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void Connect(QTimer* refresh);
     void MakeMenus();
+    void LayOut();
     void SetMethod(morlin::Method method);
     void ShowProgress(int done, int total, const QString& what);
     void ShowError(const QString& text);
